@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#pragma once
+
+#include <QLabel>
+#include <QRect>
+#include <QString>
+
+namespace tindrel {
+
+// Creates a control owned by parent, with its design name and position.
+template <typename W>
+W* make(QWidget* parent, const QString& name, const QRect& geometry) {
+    auto* widget = new W(parent);
+    widget->setObjectName(name);
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+// A plain caption label; name may be empty for labels nobody refers to.
+inline QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, const QRect& geometry) {
+    auto* label = make<QLabel>(parent, name, geometry);
+    label->setText(text);
+    return label;
+}
+
+} // namespace tindrel

@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "app/Join.h"
+
+#include "platform/FileOps.h"
+#include "platform/FileStream.h"
+
+namespace tindrel {
+
+const char* JoinStatusText(JoinStatus status) {
+    switch (status) {
+    case JoinStatus::Ready: return "Ready";
+    case JoinStatus::Done: return "Done";
+    case JoinStatus::Stopped: return "Stopped";
+    }
+    return "";
+}
+
+int64_t JoinBodySize(int64_t fileSize) {
+    const int64_t body = fileSize - kJoinHeadBytes - kJoinTailBytes;
+    return body > 0 ? body : 0;
+}
+
+void AppendJoinBody(const std::string& input, FileStream& output) {
+    FileStream source = FileStream::openRead(input);
+    const int64_t body = JoinBodySize(source.size());
+    if (body == 0)
+        return;
+    source.seek(kJoinHeadBytes);
+    output.copyFrom(source, body, kJoinBlockBytes);
+}
+
+JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& output,
+                   JoinObserver& observer) {
+    FileStream out = FileStream::create(output);
+    for (std::size_t row = 0; row < inputs.size(); ++row) {
+        observer.letEventsRun();
+        if (observer.stopRequested()) {
+            observer.setStatus(row, JoinStatus::Stopped);
+            return JoinResult::Stopped;
+        }
+        observer.setStatus(row, JoinStatus::Ready);
+    }
+    for (std::size_t row = 0; row < inputs.size(); ++row) {
+        observer.letEventsRun();
+        if (observer.stopRequested()) {
+            observer.setStatus(row, JoinStatus::Stopped);
+            return JoinResult::Stopped;
+        }
+        AppendJoinBody(inputs[row], out);
+        observer.setStatus(row, JoinStatus::Done);
+    }
+    return JoinResult::Completed;
+}
+
+std::optional<std::size_t> FindInputSameAs(const std::vector<std::string>& inputs,
+                                           const std::string& output) {
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        if (inputs[i] == output || SameFile(inputs[i], output))
+            return i;
+    }
+    return std::nullopt;
+}
+
+} // namespace tindrel

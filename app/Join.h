@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tindrel {
+
+class FileStream;
+
+// The body of an input is fixed by position alone: the first 2,000 bytes and
+// the last 128 bytes (the size of an ID3v1 tag, present or not) are dropped.
+inline constexpr int64_t kJoinHeadBytes = 2000;
+inline constexpr int64_t kJoinTailBytes = 128;
+// Bodies are streamed rather than held whole, so a join needs about this much
+// memory however large its inputs are.
+inline constexpr std::size_t kJoinBlockBytes = 1024 * 1024;
+
+enum class JoinStatus { Ready, Done, Stopped };
+enum class JoinResult { Completed, Stopped };
+
+const char* JoinStatusText(JoinStatus status);
+
+// What a join needs from the page while it runs.
+class JoinObserver {
+public:
+    virtual ~JoinObserver() = default;
+    // Lets queued window events run (the Stop button is seen here).
+    virtual void letEventsRun() = 0;
+    virtual bool stopRequested() = 0;
+    virtual void setStatus(std::size_t row, JoinStatus status) = 0;
+};
+
+// The number of body bytes of an input of the given size; inputs of 2,128
+// bytes or fewer have none and contribute nothing.
+int64_t JoinBodySize(int64_t fileSize);
+
+// Appends the body of input to output. Throws "Cannot open file ..." when the
+// input cannot be opened and "Stream read error" when it shrinks meanwhile.
+void AppendJoinBody(const std::string& input, FileStream& output);
+
+// Writes output as the bodies of inputs, one after another, reporting each
+// row's status. Errors are thrown to the caller with the output closed and
+// holding the bodies appended before the failure.
+JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& output,
+                   JoinObserver& observer);
+
+// The first input that is the very file named by output (compared by
+// identity, not by spelling), if any: writing there would empty it before it
+// is read.
+std::optional<std::size_t> FindInputSameAs(const std::vector<std::string>& inputs,
+                                           const std::string& output);
+
+} // namespace tindrel

@@ -1,0 +1,182 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "app/FormBuilder.h"
+#include "app/Join.h"
+#include "app/Main.h"
+#include "platform/Dialogs.h"
+#include "platform/ErrorHandler.h"
+#include "platform/MessageWindow.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace tindrel {
+
+namespace {
+
+const QString kMp3Filter = QStringLiteral("MP3 files (*.mp3)|*.mp3");
+const QString kMp3SaveFilter = QStringLiteral("MP3 Files (*.mp3)|*.mp3");
+
+// Sees the mouse being released over the list, which is when a click marks
+// the row that Up and Down move.
+class MouseUpFilter final : public QObject {
+public:
+    MouseUpFilter(QObject* parent, std::function<void()> onRelease)
+        : QObject(parent), m_onRelease(std::move(onRelease)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonRelease)
+            ErrorHandler::run(m_onRelease);
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_onRelease;
+};
+
+class PageJoinObserver final : public JoinObserver {
+public:
+    PageJoinObserver(const bool& stopFlag, std::function<void(std::size_t, JoinStatus)> setStatus)
+        : m_stopFlag(stopFlag), m_setStatus(std::move(setStatus)) {}
+    void letEventsRun() override { PumpMessages(); }
+    bool stopRequested() override { return m_stopFlag; }
+    void setStatus(std::size_t row, JoinStatus status) override { m_setStatus(row, status); }
+
+private:
+    const bool& m_stopFlag;
+    std::function<void(std::size_t, JoinStatus)> m_setStatus;
+};
+
+} // namespace
+
+QWidget* TMainForm::buildJoinPage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("tabJoint"));
+    ltvFile = make<QTreeWidget>(page, QStringLiteral("ltvFile"), {6, 6, 524, 322});
+    ltvFile->setColumnCount(2);
+    ltvFile->setHeaderLabels({QStringLiteral("File Name (Double click to play or stop)"), QStringLiteral("Status")});
+    ltvFile->setColumnWidth(0, 400);
+    ltvFile->setColumnWidth(1, 100);
+    ltvFile->setRootIsDecorated(false);
+    ltvFile->setItemsExpandable(false);
+    ltvFile->setUniformRowHeights(true);
+    ltvFile->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    ltvFile->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ltvFile->header()->setStretchLastSection(false);
+    ltvFile->viewport()->installEventFilter(new MouseUpFilter(ltvFile, [this] { ltvFileMouseUp(); }));
+
+    struct ButtonSpec {
+        const char* name;
+        const char* caption;
+        int y;
+        void (TMainForm::*handler)();
+    };
+    const ButtonSpec buttons[] = {
+        {"btnAdd", "&Add File ", 6, &TMainForm::btnAddClick},
+        {"btnRemove", "&Remove", 40, &TMainForm::btnRemoveClick},
+        {"btnClear", "  &Clear  ", 74, &TMainForm::btnClearClick},
+        {"btnUp", "  &Up    ", 118, &TMainForm::btnUpClick},
+        {"btnDown", " &Down", 152, &TMainForm::btnDownClick},
+        {"btnJoint", "  &Join", 196, &TMainForm::btnJointClick},
+        {"BitBtn1", "S&top", 230, &TMainForm::BitBtn1Click},
+    };
+    for (const ButtonSpec& spec : buttons) {
+        auto* button = make<QPushButton>(page, QString::fromLatin1(spec.name), {538, spec.y, 98, 28});
+        button->setText(QString::fromLatin1(spec.caption));
+        connect(button, &QPushButton::clicked, this, ErrorHandler::guard([this, h = spec.handler] { (this->*h)(); }));
+    }
+    addHelpAndAbout(page, 2, 300);
+    return page;
+}
+
+void TMainForm::connectJoinPage() {}
+
+void TMainForm::btnAddClick() {
+    const auto chosen = m_dialogs.openFiles(kMp3Filter);
+    if (!chosen)
+        return;
+    for (const QString& path : *chosen)
+        new QTreeWidgetItem(ltvFile, {path, QStringLiteral("Ready")});
+}
+
+void TMainForm::btnRemoveClick() {
+    const QList<QTreeWidgetItem*> selected = ltvFile->selectedItems();
+    if (selected.isEmpty())
+        return;
+    int first = ltvFile->topLevelItemCount();
+    for (QTreeWidgetItem* item : selected)
+        first = std::min(first, ltvFile->indexOfTopLevelItem(item));
+    delete ltvFile->takeTopLevelItem(first);
+    m_markedIndex = -1;
+}
+
+void TMainForm::btnClearClick() {
+    ltvFile->clear();
+    m_markedIndex = -1;
+}
+
+void TMainForm::ltvFileMouseUp() {
+    const QList<QTreeWidgetItem*> selected = ltvFile->selectedItems();
+    if (selected.isEmpty())
+        return;
+    int first = ltvFile->topLevelItemCount();
+    for (QTreeWidgetItem* item : selected)
+        first = std::min(first, ltvFile->indexOfTopLevelItem(item));
+    m_markedIndex = first;
+}
+
+void TMainForm::swapRowPaths(int a, int b) {
+    QTreeWidgetItem* rowA = ltvFile->topLevelItem(a);
+    QTreeWidgetItem* rowB = ltvFile->topLevelItem(b);
+    const QString path = rowA->text(0);
+    rowA->setText(0, rowB->text(0));
+    rowB->setText(0, path);
+}
+
+void TMainForm::btnUpClick() {
+    if (m_markedIndex < 1 || m_markedIndex >= ltvFile->topLevelItemCount())
+        return;
+    swapRowPaths(m_markedIndex, m_markedIndex - 1);
+    --m_markedIndex;
+}
+
+void TMainForm::btnDownClick() {
+    if (m_markedIndex < 0 || m_markedIndex >= ltvFile->topLevelItemCount() - 1)
+        return;
+    swapRowPaths(m_markedIndex, m_markedIndex + 1);
+    ++m_markedIndex;
+}
+
+void TMainForm::setRowStatus(int row, JoinStatus status) {
+    if (QTreeWidgetItem* item = ltvFile->topLevelItem(row))
+        item->setText(1, QString::fromLatin1(JoinStatusText(status)));
+}
+
+void TMainForm::btnJointClick() {
+    const int rows = ltvFile->topLevelItemCount();
+    if (rows == 0)
+        return;
+    const auto chosen = m_dialogs.saveFile(kMp3SaveFilter, QStringLiteral("mp3"), QString());
+    if (!chosen)
+        return;
+    std::vector<std::string> inputs;
+    for (int row = 0; row < rows; ++row)
+        inputs.push_back(ltvFile->topLevelItem(row)->text(0).toStdString());
+    const std::string output = chosen->toStdString();
+    if (FindInputSameAs(inputs, output)) {
+        m_dialogs.information(QStringLiteral("The output file can not be one of the files to join."));
+        return;
+    }
+    m_joinStopRequested = false;
+    PageJoinObserver observer(m_joinStopRequested,
+                              [this](std::size_t row, JoinStatus status) { setRowStatus(int(row), status); });
+    if (RunJoin(inputs, output, observer) == JoinResult::Completed)
+        m_dialogs.information(QStringLiteral("Joining is completed."));
+}
+
+void TMainForm::BitBtn1Click() { m_joinStopRequested = true; }
+
+} // namespace tindrel

@@ -1,0 +1,120 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+class QTreeWidget;
+
+namespace tindrel {
+
+class IDialogs;
+class TAboutForm;
+class TTrackBar;
+class TUpDown;
+enum class JoinStatus;
+
+// The main window: a banner and three pages (split, join, tag editor). Every
+// control carries its design name as its Qt object name.
+class TMainForm : public QWidget {
+    Q_OBJECT
+public:
+    // programFolder is where Option.ini and the help file are looked for.
+    TMainForm(IDialogs& dialogs, const QString& programFolder, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    const QString& AppDir() const { return m_appDir; }
+    const QString& VersionText() const { return m_versionText; }
+    const QString& HelpFilePath() const { return m_helpFilePath; }
+    int32_t MarkedIndex() const { return m_markedIndex; }
+    TAboutForm* AboutForm() const { return m_about.get(); }
+
+    // Time-value handlers of the split page.
+    void edtStartChange();
+    void edtEndChange();
+    void UpdateSelectedPartLabel();
+
+    // Join page handlers.
+    void btnAddClick();
+    void btnRemoveClick();
+    void btnClearClick();
+    void btnUpClick();
+    void btnDownClick();
+    void btnJointClick();
+    void BitBtn1Click();
+    void ltvFileMouseUp();
+
+    void showHelp();
+    void showAbout();
+
+private:
+    void FormCreate(const QString& programFolder);
+    QWidget* buildBanner();
+    QWidget* buildSplitPage();
+    QWidget* buildJoinPage();
+    QWidget* buildTagPage();
+    QWidget* buildTagGroup(QWidget* page, bool v1);
+    void addHelpAndAbout(QWidget* page, int index, int y);
+    void connectSplitPage();
+    void connectJoinPage();
+    void edtTimeChange(QLineEdit* field, bool& oneShot, bool isStart);
+    void swapRowPaths(int a, int b);
+    void setRowStatus(int row, JoinStatus status);
+
+    IDialogs& m_dialogs;
+
+    // Values of the window itself.
+    QString m_appDir;
+    QString m_productName;
+    QString m_versionText;
+    QString m_helpFilePath;
+    int32_t m_lengthMs = 0;
+    int32_t m_lengthRemainderMs = 0;
+    QString m_inputPath;
+    QString m_outputPath;
+    bool m_splitStopRequested = false;
+    bool m_joinStopRequested = false;
+    int32_t m_markedIndex = 0;
+    bool m_startOneShot = false;
+    bool m_endOneShot = false;
+
+    std::unique_ptr<TAboutForm> m_about;
+
+    QLabel* labVersion = nullptr;
+    QTabWidget* pgcMain = nullptr;
+
+    // Split page.
+    QLineEdit* edtFile = nullptr;
+    QLineEdit* edtPart = nullptr;
+    TUpDown* updPart = nullptr;
+    QRadioButton* rdbPart = nullptr;
+    QRadioButton* rdbTime = nullptr;
+    QLabel* labPart2 = nullptr;
+    QLabel* labStart1 = nullptr;
+    QLabel* labEnd1 = nullptr;
+    QLineEdit* edtStart = nullptr;
+    QLineEdit* edtEnd = nullptr;
+    QLabel* labPeriod = nullptr;
+    QProgressBar* pgbProgress = nullptr;
+    QLabel* labTime1 = nullptr;
+    TTrackBar* tkbPosition = nullptr;
+    QTimer* TmrPlayer = nullptr;
+
+    // Join page.
+    QTreeWidget* ltvFile = nullptr;
+};
+
+} // namespace tindrel

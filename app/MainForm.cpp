@@ -1,0 +1,129 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "app/Main.h"
+
+#include "app/AboutForm.h"
+#include "app/FormBuilder.h"
+#include "platform/Dialogs.h"
+#include "platform/ErrorHandler.h"
+#include "platform/FileOps.h"
+#include "platform/IniFile.h"
+
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+
+namespace tindrel {
+
+namespace {
+
+constexpr int kClientWidth = 653;
+constexpr int kClientHeight = 421;
+constexpr int kBannerHeight = 57;
+
+// The banner across the top: a dark gradient with the program's mark (a
+// waveform cut by a gap) and its name.
+class Banner final : public QWidget {
+public:
+    explicit Banner(QWidget* parent) : QWidget(parent) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        QLinearGradient background(0, 0, width(), 0);
+        background.setColorAt(0, QColor(0x14, 0x2a, 0x4f));
+        background.setColorAt(1, QColor(0x2f, 0x6d, 0xb5));
+        p.fillRect(rect(), background);
+        p.setPen(QPen(QColor(0xf2, 0xb1, 0x34), 2.2));
+        const int mid = height() / 2;
+        const int heights[] = {6, 14, 22, 12, 18, 8, 0, 0, 10, 20, 16, 9, 4};
+        for (int i = 0; i < 13; ++i) {
+            if (heights[i] == 0)
+                continue;
+            const int x = 14 + i * 5;
+            p.drawLine(x, mid - heights[i] / 2, x, mid + heights[i] / 2);
+        }
+        QFont font = p.font();
+        font.setPointSize(20);
+        font.setBold(true);
+        p.setFont(font);
+        p.setPen(Qt::white);
+        p.drawText(QRect(88, 0, 300, height()), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("Tindrel"));
+        font.setPointSize(9);
+        font.setBold(false);
+        p.setFont(font);
+        p.setPen(QColor(0xd6, 0xe4, 0xf5));
+        p.drawText(QRect(220, 0, 300, height()), Qt::AlignVCenter | Qt::AlignLeft,
+                   QStringLiteral("split · join · tag"));
+    }
+};
+
+} // namespace
+
+TMainForm::TMainForm(IDialogs& dialogs, const QString& programFolder, QWidget* parent)
+    : QWidget(parent), m_dialogs(dialogs) {
+    setObjectName(QStringLiteral("MainForm"));
+    setFixedSize(kClientWidth, kClientHeight);
+    buildBanner();
+    pgcMain = new QTabWidget(this);
+    pgcMain->setObjectName(QStringLiteral("pgcMain"));
+    pgcMain->setGeometry(0, kBannerHeight, kClientWidth, kClientHeight - kBannerHeight);
+    pgcMain->addTab(buildSplitPage(), QStringLiteral("  Split MP3  "));
+    pgcMain->addTab(buildJoinPage(), QStringLiteral("  Join MP3  "));
+    pgcMain->addTab(buildTagPage(), QStringLiteral("  Edit Tag  "));
+    connectSplitPage();
+    connectJoinPage();
+    FormCreate(programFolder);
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::FormCreate(const QString& programFolder) {
+    m_appDir = QString::fromStdString(IncludeTrailingSeparator(programFolder.toStdString()));
+    m_productName = QStringLiteral("Tindrel");
+    m_helpFilePath = m_appDir + QStringLiteral("Tindrel.hlp");
+    const std::string ini = (m_appDir + QStringLiteral("Option.ini")).toStdString();
+    m_versionText = QString::fromStdString(ReadIniString(ini, "General", "Version", "3.1"));
+    pgcMain->setCurrentIndex(0);
+    setWindowTitle(m_productName + QStringLiteral(" V") + m_versionText);
+    labVersion->setText(QStringLiteral("V") + m_versionText);
+}
+
+QWidget* TMainForm::buildBanner() {
+    auto* banner = new Banner(this);
+    banner->setObjectName(QStringLiteral("imgBanner"));
+    banner->setGeometry(0, 0, kClientWidth, kBannerHeight);
+    labVersion = new QLabel(banner);
+    labVersion->setObjectName(QStringLiteral("labVersion"));
+    labVersion->setGeometry(kClientWidth - 110, 0, 96, kBannerHeight);
+    labVersion->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    labVersion->setStyleSheet(QStringLiteral("color: white; font-weight: bold;"));
+    return banner;
+}
+
+void TMainForm::addHelpAndAbout(QWidget* page, int index, int y) {
+    const QString n = QString::number(index);
+    auto* help = make<QPushButton>(page, "sbtnHelp" + n, {456, y, 86, 26});
+    help->setText(QStringLiteral("&Help"));
+    auto* about = make<QPushButton>(page, "sbtnAbout" + n, {550, y, 86, 26});
+    about->setText(QStringLiteral("&About"));
+    connect(help, &QPushButton::clicked, this, ErrorHandler::guard([this] { showHelp(); }));
+    connect(about, &QPushButton::clicked, this, ErrorHandler::guard([this] { showAbout(); }));
+}
+
+void TMainForm::showHelp() { m_dialogs.openDocument(m_helpFilePath); }
+
+void TMainForm::showAbout() {
+    if (!m_about)
+        m_about = std::make_unique<TAboutForm>(m_versionText, this);
+    m_about->showFor();
+}
+
+} // namespace tindrel

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 The Tindrel developers
+#
+# Sets up, builds and then runs Tindrel or its test suite on Debian 12.
+#   ./build.sh run    installs what is missing, builds, starts Tindrel
+#   ./build.sh test   installs what is missing, builds, runs every test
+# BUILD_DIR (default: build) chooses the build folder.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+mode=${1:-run}
+build_dir=${BUILD_DIR:-build}
+
+# Everything the build, the program and the tests need, as Debian packages.
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config
+  # program
+  qt6-base-dev libgl-dev libavformat-dev libavcodec-dev libswresample-dev
+  libsdl2-dev libopenmpt-dev libkissfft-dev
+  # tests, fixtures and their cross-checks, fuzzing and benchmarks
+  googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev
+  lame sox ffmpeg vorbis-tools id3v2 eyed3 python3-mutagen libtag1-dev
+  xvfb xauth imagemagick
+)
+
+install_missing() {
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+build() {
+  cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+  cmake --build "$build_dir"
+}
+
+case "$mode" in
+  run)
+    install_missing
+    build
+    exec "$build_dir/bin/tindrel"
+    ;;
+  test)
+    install_missing
+    build
+    cd "$build_dir"
+    exec ctest --output-on-failure --timeout 600 -j "$(nproc)"
+    ;;
+  *)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "platform/FileOps.h"
+
+#include <sys/stat.h>
+
+namespace tindrel {
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    if (a.empty() || b.empty() || ::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0)
+        return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+std::string ExtractFileName(const std::string& path) {
+    const auto pos = path.find_last_of(kPathSeparator);
+    return pos == std::string::npos ? path : path.substr(pos + 1);
+}
+
+std::string IncludeTrailingSeparator(const std::string& folder) {
+    if (!folder.empty() && folder.back() == kPathSeparator)
+        return folder;
+    return folder + kPathSeparator;
+}
+
+} // namespace tindrel

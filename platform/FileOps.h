@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#pragma once
+
+#include <string>
+
+namespace tindrel {
+
+// True when path names an existing file that is not a folder.
+bool FileExists(const std::string& path);
+// True when path names an existing folder.
+bool DirectoryExists(const std::string& path);
+// True when both paths name the same existing file (same device and inode),
+// however differently they are spelt.
+bool SameFile(const std::string& a, const std::string& b);
+// The part of path after its last separator.
+std::string ExtractFileName(const std::string& path);
+// The folder of path, always ending in exactly one separator.
+std::string IncludeTrailingSeparator(const std::string& folder);
+
+inline constexpr char kPathSeparator = '/';
+
+} // namespace tindrel

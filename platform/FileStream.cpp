@@ -1,0 +1,142 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "platform/FileStream.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace tindrel {
+
+namespace {
+
+std::string systemReason(int error) { return std::strerror(error); }
+
+[[noreturn]] void throwReadError() { throw std::runtime_error("Stream read error"); }
+[[noreturn]] void throwWriteError() { throw std::runtime_error("Stream write error"); }
+
+} // namespace
+
+FileStream::~FileStream() { close(); }
+
+FileStream::FileStream(FileStream&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)), m_path(std::move(other.m_path)) {}
+
+FileStream& FileStream::operator=(FileStream&& other) noexcept {
+    if (this != &other) {
+        close();
+        m_fd = std::exchange(other.m_fd, -1);
+        m_path = std::move(other.m_path);
+    }
+    return *this;
+}
+
+FileStream FileStream::openRead(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw std::runtime_error("Cannot open file \"" + path + "\". " + systemReason(errno));
+    return FileStream(fd, path);
+}
+
+FileStream FileStream::create(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        throw std::runtime_error("Cannot create file \"" + path + "\". " + systemReason(errno));
+    return FileStream(fd, path);
+}
+
+int64_t FileStream::size() const {
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0)
+        throwReadError();
+    return st.st_size;
+}
+
+void FileStream::seek(int64_t offset) {
+    if (::lseek(m_fd, offset, SEEK_SET) < 0)
+        throwReadError();
+}
+
+void FileStream::readExact(void* buffer, std::size_t count) {
+    auto* out = static_cast<char*>(buffer);
+    while (count > 0) {
+        const ssize_t got = ::read(m_fd, out, count);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            throwReadError();
+        out += got;
+        count -= static_cast<std::size_t>(got);
+    }
+}
+
+void FileStream::writeAll(const void* buffer, std::size_t count) {
+    const auto* in = static_cast<const char*>(buffer);
+    while (count > 0) {
+        const ssize_t put = ::write(m_fd, in, count);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            throwWriteError();
+        in += put;
+        count -= static_cast<std::size_t>(put);
+    }
+}
+
+int64_t FileStream::position() const {
+    const off_t pos = ::lseek(m_fd, 0, SEEK_CUR);
+    if (pos < 0)
+        throwReadError();
+    return pos;
+}
+
+void FileStream::copyFrom(FileStream& source, int64_t count, std::size_t blockSize) {
+    // A range that runs past the end of the source copies the whole blocks
+    // that fit and then fails, so the output never ends in a partial block.
+    const int64_t available = std::max<int64_t>(0, source.size() - source.position());
+    const bool sourceTooShort = count > available;
+    if (sourceTooShort)
+        count = available / int64_t(blockSize) * int64_t(blockSize);
+    transfer(source, count, blockSize);
+    if (sourceTooShort)
+        throwReadError();
+}
+
+void FileStream::transfer(FileStream& source, int64_t count, std::size_t blockSize) {
+    // Try the kernel copy first: no user-space buffer, and on file systems
+    // with reflinks no data is moved at all. Fall back to plain blocks when
+    // the kernel refuses (other file system types, pipes, old kernels).
+    while (count > 0) {
+        const auto chunk = static_cast<std::size_t>(std::min<int64_t>(count, int64_t(blockSize)));
+        const ssize_t put = ::copy_file_range(source.m_fd, nullptr, m_fd, nullptr, chunk, 0);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put < 0)
+            break;
+        if (put == 0)
+            throwReadError(); // the source shrank while it was copied
+        count -= put;
+    }
+    std::vector<char> block(count > 0 ? blockSize : 0);
+    while (count > 0) {
+        const auto chunk = static_cast<std::size_t>(std::min<int64_t>(count, int64_t(blockSize)));
+        source.readExact(block.data(), chunk);
+        writeAll(block.data(), chunk);
+        count -= static_cast<int64_t>(chunk);
+    }
+}
+
+void FileStream::close() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+} // namespace tindrel

@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tindrel {
+
+// A file opened for reading or writing, closed when it goes out of scope.
+// The operations whose failures the pages leave to the central error handler
+// throw std::runtime_error with the exact text the user is shown.
+class FileStream {
+public:
+    FileStream() = default;
+    ~FileStream();
+    FileStream(FileStream&& other) noexcept;
+    FileStream& operator=(FileStream&& other) noexcept;
+    FileStream(const FileStream&) = delete;
+    FileStream& operator=(const FileStream&) = delete;
+
+    // Throws "Cannot open file "<path>". <reason>".
+    static FileStream openRead(const std::string& path);
+    // Creates the file new and empty, replacing an existing one.
+    // Throws "Cannot create file "<path>". <reason>".
+    static FileStream create(const std::string& path);
+
+    bool isOpen() const { return m_fd >= 0; }
+    int fd() const { return m_fd; }
+    const std::string& path() const { return m_path; }
+
+    int64_t size() const;
+    int64_t position() const;
+    void seek(int64_t offset);
+    // Reads exactly count bytes or throws "Stream read error".
+    void readExact(void* buffer, std::size_t count);
+    // Writes all bytes or throws "Stream write error".
+    void writeAll(const void* buffer, std::size_t count);
+    // Copies count bytes from source's current position to this file's
+    // current position, in blocks of at most blockSize bytes; the kernel's
+    // in-place copy is used where the file systems allow it. When the source
+    // holds fewer than count bytes, the whole blocks that fit are copied and
+    // "Stream read error" is thrown.
+    void copyFrom(FileStream& source, int64_t count, std::size_t blockSize);
+    void close();
+
+private:
+    void transfer(FileStream& source, int64_t count, std::size_t blockSize);
+    FileStream(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
+    int m_fd = -1;
+    std::string m_path;
+};
+
+} // namespace tindrel
