@@ -9,6 +9,7 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QScopeGuard>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -156,6 +157,10 @@ void TMainForm::setRowStatus(int row, JoinStatus status) {
 }
 
 void TMainForm::btnJointClick() {
+    // A join lets window events run between files; a second Join pressed
+    // meanwhile must not start another join over the same list.
+    if (m_joinRunning)
+        return;
     const int rows = ltvFile->topLevelItemCount();
     if (rows == 0)
         return;
@@ -171,6 +176,8 @@ void TMainForm::btnJointClick() {
         return;
     }
     m_joinStopRequested = false;
+    m_joinRunning = true;
+    const auto running = qScopeGuard([this] { m_joinRunning = false; });
     PageJoinObserver observer(m_joinStopRequested,
                               [this](std::size_t row, JoinStatus status) { setRowStatus(int(row), status); });
     if (RunJoin(inputs, output, observer) == JoinResult::Completed)

@@ -87,6 +87,7 @@ private:
     QString m_outputPath;
     bool m_splitStopRequested = false;
     bool m_joinStopRequested = false;
+    bool m_joinRunning = false;
     int32_t m_markedIndex = 0;
     bool m_startOneShot = false;
     bool m_endOneShot = false;

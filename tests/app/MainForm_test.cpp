@@ -1,1 +1,241 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "app/AboutForm.h"
+#include "app/Main.h"
+#include "app/TrackBar.h"
+#include "platform/ErrorHandler.h"
+#include "platform/FakeDialogs.h"
+#include "tests/support/TempDir.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTimer>
 #include <gtest/gtest.h>
+
+namespace tindrel {
+namespace {
+
+using test::TempDir;
+
+class MainFormTest : public ::testing::Test {
+protected:
+    void SetUp() override { ErrorHandler::setDialogs(&dialogs); }
+    void TearDown() override { ErrorHandler::setDialogs(nullptr); }
+
+    template <typename W = QWidget>
+    W* control(TMainForm& form, const char* name) {
+        W* w = form.findChild<W*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << "no control named " << name;
+        return w;
+    }
+
+    FakeDialogs dialogs;
+    TempDir dir;
+};
+
+TEST_F(MainFormTest, CaptionAndBannerShowTheVersionFromOptionIni) {
+    {
+        TMainForm form(dialogs, QString::fromStdString(dir.path()));
+        EXPECT_EQ(form.windowTitle(), "Tindrel V3.1");
+        EXPECT_EQ(control<QLabel>(form, "labVersion")->text(), "V3.1");
+    }
+    const std::string ini = "[General]\r\nVersion=2.0\r\n";
+    dir.write("Option.ini", test::Bytes(ini.begin(), ini.end()));
+    TMainForm form(dialogs, QString::fromStdString(dir.path()));
+    EXPECT_EQ(form.windowTitle(), "Tindrel V2.0");
+    EXPECT_EQ(control<QLabel>(form, "labVersion")->text(), "V2.0");
+}
+
+TEST_F(MainFormTest, ProgramFolderEndsInExactlyOneSeparator) {
+    const QString folder = QString::fromStdString(dir.path());
+    for (const QString& given : {folder, folder + "/"}) {
+        TMainForm form(dialogs, given);
+        EXPECT_EQ(form.AppDir(), folder + "/");
+        EXPECT_EQ(form.HelpFilePath(), folder + "/Tindrel.hlp");
+    }
+}
+
+TEST_F(MainFormTest, WindowHasItsFixedSizeAndStartsOnTheSplitPage) {
+    TMainForm form(dialogs, QString::fromStdString(dir.path()));
+    EXPECT_EQ(form.size(), QSize(653, 421));
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    auto* pages = control<QTabWidget>(form, "pgcMain");
+    ASSERT_EQ(pages->count(), 3);
+    EXPECT_EQ(pages->currentIndex(), 0);
+    EXPECT_EQ(pages->tabText(0), "  Split MP3  ");
+    EXPECT_EQ(pages->tabText(1), "  Join MP3  ");
+    EXPECT_EQ(pages->tabText(2), "  Edit Tag  ");
+    EXPECT_EQ(pages->widget(0)->objectName(), "tabSplit");
+    EXPECT_EQ(pages->widget(1)->objectName(), "tabJoint");
+    EXPECT_EQ(pages->widget(2)->objectName(), "tabTag");
+}
+
+TEST_F(MainFormTest, ControlsStartWithTheirCaptionsAndStates) {
+    TMainForm form(dialogs, QString::fromStdString(dir.path()));
+    const struct {
+        const char* name;
+        const char* text;
+        bool enabled;
+    } buttons[] = {
+        {"btnOpen", "&Open", true},          {"rdbPart", "Split file into", true},
+        {"rdbTime", "Split selected time session:", true},
+        {"btnSplit", "&Split", true},        {"btnStop", "S&top", true},
+        {"sbtnBegin", "{", true},            {"sbtnEnd", "}", true},
+        {"btnAdd", "&Add File ", true},      {"btnRemove", "&Remove", true},
+        {"btnClear", "  &Clear  ", true},    {"btnUp", "  &Up    ", true},
+        {"btnDown", " &Down", true},         {"btnJoint", "  &Join", true},
+        {"BitBtn1", "S&top", true},          {"btnOpenTag", "&Open", true},
+        {"chkTagExists1", "ID3v1 Tag Exists", true}, {"chkTagExists", "ID3 v2 Tag Exists", true},
+        {"Button1", "&Copy to ID3v2", true}, {"Button2", "Copy &from ID3v2", true},
+        {"Button3", "&Updat All", true},
+    };
+    for (const auto& b : buttons) {
+        auto* w = control<QAbstractButton>(form, b.name);
+        if (!w)
+            continue;
+        EXPECT_EQ(w->text(), b.text) << b.name;
+        EXPECT_EQ(w->isEnabled(), b.enabled) << b.name;
+    }
+    for (int page = 1; page <= 3; ++page) {
+        EXPECT_EQ(control<QAbstractButton>(form, ("sbtnHelp" + std::to_string(page)).c_str())->text(), "&Help");
+        EXPECT_EQ(control<QAbstractButton>(form, ("sbtnAbout" + std::to_string(page)).c_str())->text(), "&About");
+    }
+    EXPECT_TRUE(control<QRadioButton>(form, "rdbTime")->isChecked());
+    EXPECT_FALSE(control<QRadioButton>(form, "rdbPart")->isChecked());
+
+    const struct {
+        const char* name;
+        const char* text;
+        bool enabled;
+    } fields[] = {
+        {"edtFile", "", true},       {"edtPart", "2", false},        {"edtStart", "00:00.000", true},
+        {"edtEnd", "00:00.000", true}, {"edtFileTag", "", true},     {"TitleEdit1", "", true},
+        {"TrackEdit", "", true},     {"GenreEdit", "", true},
+    };
+    for (const auto& f : fields) {
+        auto* w = control<QLineEdit>(form, f.name);
+        EXPECT_EQ(w->text(), f.text) << f.name;
+        EXPECT_EQ(w->isEnabled(), f.enabled) << f.name;
+    }
+    const struct {
+        const char* name;
+        const char* text;
+    } labels[] = {
+        {"labPart2", "equal parts (Max:99)."}, {"labStart1", "Starting time:"}, {"labEnd1", "Ending  time:"},
+        {"Label1", "( Min : Sec . MilliSec )"}, {"Label2", "( Min : Sec . MilliSec )"},
+        {"Label3", "( Min : Sec . MilliSec )"}, {"labTime", "Time:"}, {"labTime1", "00:00.000"},
+        {"labPeriod", ""}, {"labTitle", ""}, {"labLength", ""},
+    };
+    for (const auto& l : labels)
+        EXPECT_EQ(control<QLabel>(form, l.name)->text(), l.text) << l.name;
+    EXPECT_FALSE(control(form, "labPart2")->isEnabled());
+    EXPECT_FALSE(control(form, "updPart")->isEnabled());
+
+    const struct {
+        const char* name;
+        const char* hint;
+    } hints[] = {{"sbtnPlay", "Play"}, {"sbtnPause", "Pause"}, {"sbtnStop", "Stop"},
+                 {"sbtnBegin", "Select start time point"}, {"sbtnEnd", "Select end time point"}};
+    for (const auto& h : hints)
+        EXPECT_EQ(control(form, h.name)->toolTip(), h.hint) << h.name;
+
+    auto* progress = control<QProgressBar>(form, "pgbProgress");
+    EXPECT_TRUE(progress->isHidden());
+    EXPECT_EQ(progress->minimum(), 0);
+    EXPECT_EQ(progress->maximum(), 100);
+    auto* track = control<TTrackBar>(form, "tkbPosition");
+    EXPECT_EQ(track->minimum(), 0);
+    EXPECT_EQ(track->maximum(), 30);
+    auto* timer = control<QTimer>(form, "TmrPlayer");
+    EXPECT_EQ(timer->interval(), 1000);
+    EXPECT_FALSE(timer->isActive());
+    EXPECT_EQ(control<QGroupBox>(form, "gpbID3v1")->title(), "ID3v1");
+    EXPECT_EQ(control<QGroupBox>(form, "gpbID3v2")->title(), "ID3v2");
+    EXPECT_EQ(control<QComboBox>(form, "GenreComboBox1")->count(), 0);
+    EXPECT_FALSE(control<QCheckBox>(form, "chkTagExists1")->isChecked());
+    EXPECT_EQ(control<QPlainTextEdit>(form, "CommentMemo")->toPlainText(), "");
+}
+
+TEST_F(MainFormTest, TheFieldLimitsOfTheTagPageBindTyping) {
+    TMainForm form(dialogs, QString::fromStdString(dir.path()));
+    const struct {
+        const char* name;
+        int limit;
+    } limits[] = {{"TrackEdit1", 2},   {"TitleEdit1", 30}, {"ArtistEdit1", 30}, {"AlbumEdit1", 30},
+                  {"YearEdit1", 4},    {"CommentEdit1", 30}, {"TrackEdit", 250}, {"TitleEdit", 250},
+                  {"ArtistEdit", 250}, {"AlbumEdit", 250}, {"YearEdit", 250}};
+    for (const auto& l : limits)
+        EXPECT_EQ(control<QLineEdit>(form, l.name)->maxLength(), l.limit) << l.name;
+}
+
+TEST_F(MainFormTest, AboutIsCreatedOnceAndDisablesTheWindowWhileOpen) {
+    TMainForm form(dialogs, QString::fromStdString(dir.path()));
+    form.show();
+    control<QAbstractButton>(form, "sbtnAbout1")->click();
+    TAboutForm* about = form.AboutForm();
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(about->isVisible());
+    EXPECT_FALSE(form.isEnabled());
+    about->accept();
+    EXPECT_TRUE(form.isEnabled());
+    control<QAbstractButton>(form, "sbtnAbout3")->click();
+    EXPECT_EQ(form.AboutForm(), about) << "a second About window was created";
+    EXPECT_TRUE(about->isVisible());
+    about->reject();
+    EXPECT_TRUE(form.isEnabled());
+}
+
+TEST_F(MainFormTest, HelpOpensTheHelpFileFromEveryPage) {
+    TMainForm form(dialogs, QString::fromStdString(dir.path()));
+    for (const char* name : {"sbtnHelp1", "sbtnHelp2", "sbtnHelp3"})
+        control<QAbstractButton>(form, name)->click();
+    EXPECT_EQ(dialogs.openedDocuments(), QStringList(3, QString::fromStdString(dir.path()) + "/Tindrel.hlp"));
+    EXPECT_TRUE(dialogs.messages().empty());
+}
+
+TEST_F(MainFormTest, TypedStartAndEndTimesMoveTheTrackBarWithinItsRange) {
+    TMainForm form(dialogs, QString::fromStdString(dir.path()));
+    auto* file = control<QLineEdit>(form, "edtFile");
+    auto* start = control<QLineEdit>(form, "edtStart");
+    auto* end = control<QLineEdit>(form, "edtEnd");
+    auto* track = control<TTrackBar>(form, "tkbPosition");
+    auto* time = control<QLabel>(form, "labTime1");
+    auto* period = control<QLabel>(form, "labPeriod");
+
+    // Without an existing file nothing follows the fields.
+    start->setText("00:10.000");
+    EXPECT_EQ(track->value(), 0);
+    EXPECT_EQ(period->text(), "");
+
+    file->setText(QString::fromStdString(dir.write("song.mp3", test::PatternBytes(10, 1))));
+    start->setText("00:40.000"); // past the track bar's maximum of 30
+    EXPECT_EQ(track->value(), 0);
+    EXPECT_EQ(time->text(), "00:00.000");
+    start->setText("00:20.500");
+    EXPECT_EQ(track->value(), 20);
+    EXPECT_EQ(track->SelStart(), 20);
+    EXPECT_EQ(time->text(), "00:20.500");
+    EXPECT_EQ(period->text(), "");
+    end->setText("00:25.750");
+    EXPECT_EQ(track->value(), 25);
+    EXPECT_EQ(track->SelEnd(), 25);
+    EXPECT_EQ(time->text(), "00:25.750");
+    EXPECT_EQ(period->text(), "The selected part is 5.25 (Second.Millisecond)");
+    end->setText("25.750"); // not a time: nothing changes
+    EXPECT_EQ(track->value(), 25);
+    EXPECT_EQ(time->text(), "00:25.750");
+    EXPECT_EQ(period->text(), "The selected part is 5.25 (Second.Millisecond)");
+    end->setText("00:30.999"); // truncates to the maximum itself
+    EXPECT_EQ(track->value(), 30);
+}
+
+} // namespace
+} // namespace tindrel
