@@ -89,7 +89,7 @@ QWidget* TMainForm::buildJoinPage() {
         button->setText(QString::fromLatin1(spec.caption));
         connect(button, &QPushButton::clicked, this, ErrorHandler::guard([this, h = spec.handler] { (this->*h)(); }));
     }
-    addHelpAndAbout(page, 2, 300);
+    addHelpAndAbout(page, 2, {538, 266, 98, 28}, {538, 300, 98, 28});
     return page;
 }
 

@@ -14,6 +14,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QRect;
 class QTabWidget;
 class QTimer;
 class QToolButton;
@@ -67,7 +68,7 @@ private:
     QWidget* buildJoinPage();
     QWidget* buildTagPage();
     QWidget* buildTagGroup(QWidget* page, bool v1);
-    void addHelpAndAbout(QWidget* page, int index, int y);
+    void addHelpAndAbout(QWidget* page, int index, const QRect& helpRect, const QRect& aboutRect);
     void connectSplitPage();
     void connectJoinPage();
     void edtTimeChange(QLineEdit* field, bool& oneShot, bool isStart);

@@ -108,11 +108,11 @@ QWidget* TMainForm::buildBanner() {
     return banner;
 }
 
-void TMainForm::addHelpAndAbout(QWidget* page, int index, int y) {
+void TMainForm::addHelpAndAbout(QWidget* page, int index, const QRect& helpRect, const QRect& aboutRect) {
     const QString n = QString::number(index);
-    auto* help = make<QPushButton>(page, "sbtnHelp" + n, {456, y, 86, 26});
+    auto* help = make<QPushButton>(page, "sbtnHelp" + n, helpRect);
     help->setText(QStringLiteral("&Help"));
-    auto* about = make<QPushButton>(page, "sbtnAbout" + n, {550, y, 86, 26});
+    auto* about = make<QPushButton>(page, "sbtnAbout" + n, aboutRect);
     about->setText(QStringLiteral("&About"));
     connect(help, &QPushButton::clicked, this, ErrorHandler::guard([this] { showHelp(); }));
     connect(about, &QPushButton::clicked, this, ErrorHandler::guard([this] { showAbout(); }));

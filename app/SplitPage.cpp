@@ -111,7 +111,7 @@ QWidget* TMainForm::buildSplitPage() {
     pgbProgress->setTextVisible(false);
     pgbProgress->setStyleSheet(QStringLiteral("QProgressBar::chunk { background-color: #1f5fbf; }"));
     pgbProgress->hide();
-    addHelpAndAbout(page, 1, 300);
+    addHelpAndAbout(page, 1, {456, 300, 86, 26}, {550, 300, 86, 26});
     return page;
 }
 

@@ -69,7 +69,7 @@ QWidget* TMainForm::buildTagPage() {
     make<QPushButton>(page, QStringLiteral("Button1"), {6, 266, 104, 28})->setText(QStringLiteral("&Copy to ID3v2"));
     make<QPushButton>(page, QStringLiteral("Button2"), {114, 266, 114, 28})->setText(QStringLiteral("Copy &from ID3v2"));
     make<QPushButton>(page, QStringLiteral("Button3"), {232, 266, 78, 28})->setText(QStringLiteral("&Updat All"));
-    addHelpAndAbout(page, 3, 302);
+    addHelpAndAbout(page, 3, {456, 302, 86, 26}, {550, 302, 86, 26});
     return page;
 }
 
