@@ -93,8 +93,6 @@ QWidget* TMainForm::buildJoinPage() {
     return page;
 }
 
-void TMainForm::connectJoinPage() {}
-
 void TMainForm::btnAddClick() {
     const auto chosen = m_dialogs.openFiles(kMp3Filter);
     if (!chosen)
@@ -103,13 +101,20 @@ void TMainForm::btnAddClick() {
         new QTreeWidgetItem(ltvFile, {path, QStringLiteral("Ready")});
 }
 
+int TMainForm::firstSelectedRow() const {
+    int first = -1;
+    for (QTreeWidgetItem* item : ltvFile->selectedItems()) {
+        const int row = ltvFile->indexOfTopLevelItem(item);
+        if (first < 0 || row < first)
+            first = row;
+    }
+    return first;
+}
+
 void TMainForm::btnRemoveClick() {
-    const QList<QTreeWidgetItem*> selected = ltvFile->selectedItems();
-    if (selected.isEmpty())
+    const int first = firstSelectedRow();
+    if (first < 0)
         return;
-    int first = ltvFile->topLevelItemCount();
-    for (QTreeWidgetItem* item : selected)
-        first = std::min(first, ltvFile->indexOfTopLevelItem(item));
     delete ltvFile->takeTopLevelItem(first);
     m_markedIndex = -1;
 }
@@ -120,13 +125,8 @@ void TMainForm::btnClearClick() {
 }
 
 void TMainForm::ltvFileMouseUp() {
-    const QList<QTreeWidgetItem*> selected = ltvFile->selectedItems();
-    if (selected.isEmpty())
-        return;
-    int first = ltvFile->topLevelItemCount();
-    for (QTreeWidgetItem* item : selected)
-        first = std::min(first, ltvFile->indexOfTopLevelItem(item));
-    m_markedIndex = first;
+    if (const int first = firstSelectedRow(); first >= 0)
+        m_markedIndex = first;
 }
 
 void TMainForm::swapRowPaths(int a, int b) {

@@ -70,8 +70,9 @@ private:
     QWidget* buildTagGroup(QWidget* page, bool v1);
     void addHelpAndAbout(QWidget* page, int index, const QRect& helpRect, const QRect& aboutRect);
     void connectSplitPage();
-    void connectJoinPage();
     void edtTimeChange(QLineEdit* field, bool& oneShot, bool isStart);
+    // The lowest index among the selected rows, or -1.
+    int firstSelectedRow() const;
     void swapRowPaths(int a, int b);
     void setRowStatus(int row, JoinStatus status);
 

@@ -77,7 +77,6 @@ TMainForm::TMainForm(IDialogs& dialogs, const QString& programFolder, QWidget* p
     pgcMain->addTab(buildJoinPage(), QStringLiteral("  Join MP3  "));
     pgcMain->addTab(buildTagPage(), QStringLiteral("  Edit Tag  "));
     connectSplitPage();
-    connectJoinPage();
     FormCreate(programFolder);
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
