@@ -1,0 +1,164 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "app/Split.h"
+
+#include "app/TimeText.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tindrel {
+namespace {
+
+using test::Bytes;
+using test::PatternBytes;
+using test::ReadFileBytes;
+using test::TempDir;
+
+DescribeSource fixed(int64_t lengthMs, int64_t kbps) {
+    return [=](const std::string&) { return std::optional<SourceFacts>(SourceFacts{lengthMs, kbps}); };
+}
+
+Bytes slice(const Bytes& bytes, std::size_t first, std::size_t last) {
+    return Bytes(bytes.begin() + first, bytes.begin() + last + 1);
+}
+
+class SplitTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    const Bytes source = PatternBytes(160'000, 1); // 10 s at 128 kbit/s
+    const std::string input = dir.write("song.mp3", source);
+};
+
+TEST_F(SplitTest, TwoPartsOfTenSecondsAt128kbps) {
+    const PartTimes first = PartRange(0, 2, 10'000);
+    const PartTimes second = PartRange(1, 2, 10'000);
+    EXPECT_EQ(FormatTimeText(first.startMs / 1000.0), "00:00.000");
+    EXPECT_EQ(FormatTimeText(first.endMs / 1000.0), "00:04.999");
+    EXPECT_EQ(FormatTimeText(second.startMs / 1000.0), "00:05.000");
+    EXPECT_EQ(FormatTimeText(second.endMs / 1000.0), "00:10.000");
+    for (int k = 0; k < 2; ++k) {
+        const PartTimes t = PartRange(k, 2, 10'000);
+        ASSERT_TRUE(CutRange(input, dir.file("part" + std::to_string(k)), FormatTimeText(t.startMs / 1000.0),
+                             kCutOffsetMs, true, FormatTimeText(t.endMs / 1000.0), fixed(10'000, 128)));
+    }
+    EXPECT_EQ(ReadFileBytes(dir.file("part0")), slice(source, 0, 77'583));
+    EXPECT_EQ(ReadFileBytes(dir.file("part1")), slice(source, 77'600, 157'599));
+}
+
+TEST_F(SplitTest, ByteRangesFollowTheTimesAndTheOffset) {
+    const struct {
+        const char* start;
+        const char* end;
+        int64_t offset;
+        int64_t first;
+        int64_t count; // -1: refused
+    } cases[] = {
+        {"00:00.100", "00:02.000", -150, 0, 29'600},
+        {"00:01.000", "00:02.000", 0, 16'000, 16'000},
+        {"00:09.000", "00:20.000", 0, 144'000, 16'000}, // end cut back to the length
+        {"00:10.000", "00:11.000", 0, 0, -1},           // start at the length
+        {"00:03.000", "00:02.000", -150, 0, -1},        // start after end
+        {"2:00.000", "02:00.000", 0, 0, -1},            // the same time written twice
+        {"00:01.000", "00:02.000", -9'000, 0, -1},      // the offset stops at -5 s: all before the file
+        {"00:00.000", "00:00.100", -150, 0, -1},        // E = -50: before the first byte
+        {"00:00.000", "00:00.150", -150, 0, -1},        // E = 0: nothing, not the whole file
+        {"00:00.000", "00:00.151", -150, 0, 16},        // E = 1 ms: 16 bytes
+    };
+    for (const auto& c : cases) {
+        const std::string out = dir.file("out.mp3");
+        ::unlink(out.c_str());
+        const bool written = CutRange(input, out, c.start, c.offset, true, c.end, fixed(10'000, 128));
+        if (c.count < 0) {
+            EXPECT_FALSE(written) << c.start << " " << c.end;
+            EXPECT_NE(::access(out.c_str(), F_OK), 0) << "a refused cut wrote " << c.start;
+            continue;
+        }
+        ASSERT_TRUE(written) << c.start << " " << c.end;
+        EXPECT_EQ(ReadFileBytes(out), slice(source, c.first, c.first + c.count - 1)) << c.start << " " << c.end;
+    }
+}
+
+TEST_F(SplitTest, TheOffsetLimitAllowsFiveSecondsEitherWay) {
+    ASSERT_TRUE(CutRange(input, dir.file("late"), "00:01.000", 9'000, true, "00:02.000", fixed(10'000, 128)));
+    // +5 s, not +9 s: 6..7 s.
+    EXPECT_EQ(ReadFileBytes(dir.file("late")), slice(source, 96'000, 111'999));
+}
+
+TEST_F(SplitTest, ABitRateOfZeroCopiesTheWholeInput) {
+    ASSERT_TRUE(CutRange(input, dir.file("wav"), "00:01.000", 0, true, "00:02.000", fixed(10'000, 0)));
+    EXPECT_EQ(ReadFileBytes(dir.file("wav")), source);
+}
+
+TEST_F(SplitTest, ARangePastTheEndKeepsOnlyWholeBlocks) {
+    // The player claims 20 s, the file holds 10 s: the copy runs out.
+    try {
+        CutRange(input, dir.file("out"), "00:05.000", 0, true, "00:20.000", fixed(20'000, 128));
+        ADD_FAILURE() << "a range past the end was copied without error";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "Stream read error");
+    }
+    // 80,000 bytes were there: one whole block of 61,440.
+    EXPECT_EQ(ReadFileBytes(dir.file("out")), slice(source, 80'000, 80'000 + 61'440 - 1));
+}
+
+TEST_F(SplitTest, RefusalsWriteNothingAndKeepWhatWasThere) {
+    const Bytes old = PatternBytes(100, 9);
+    const std::string existing = dir.write("existing.mp3", old);
+    EXPECT_FALSE(CutRange(input, existing, "00:01.000", 0, false, "00:02.000", fixed(10'000, 128)));
+    EXPECT_EQ(ReadFileBytes(existing), old);
+    EXPECT_FALSE(CutRange(dir.file("missing.mp3"), existing, "00:01.000", 0, true, "00:02.000", fixed(10'000, 128)));
+    const DescribeSource notReady = [](const std::string&) { return std::optional<SourceFacts>(); };
+    EXPECT_FALSE(CutRange(input, existing, "00:01.000", 0, true, "00:02.000", notReady));
+    EXPECT_EQ(ReadFileBytes(existing), old);
+    EXPECT_THROW(CutRange(input, existing, "a:00.000", 0, true, "00:02.000", fixed(10'000, 128)), std::runtime_error);
+    EXPECT_EQ(ReadFileBytes(existing), old);
+}
+
+TEST_F(SplitTest, TheSourceIsNeverTheOutputHoweverItIsSpelt) {
+    ASSERT_EQ(::symlink(input.c_str(), dir.file("link.mp3").c_str()), 0);
+    for (const std::string& out : {input, dir.path() + "/./song.mp3", dir.file("link.mp3")}) {
+        EXPECT_FALSE(CutRange(input, out, "00:01.000", 0, true, "00:02.000", fixed(10'000, 128))) << out;
+        EXPECT_EQ(ReadFileBytes(input), source) << out;
+    }
+}
+
+TEST_F(SplitTest, AnExistingReadOnlyOutputIsReplaced) {
+    const std::string existing = dir.write("old.mp3", PatternBytes(100, 9));
+    ASSERT_EQ(::chmod(existing.c_str(), 0444), 0);
+    ASSERT_TRUE(CutRange(input, existing, "00:01.000", 0, true, "00:02.000", fixed(10'000, 128)));
+    EXPECT_EQ(ReadFileBytes(existing), slice(source, 16'000, 31'999));
+    EXPECT_FALSE(ForceDeleteFile(dir.file("never-there")));
+}
+
+TEST(SplitNames, StemsAndPartPaths) {
+    EXPECT_EQ(SourceStem("/music/song.mp3"), "song");
+    EXPECT_EQ(SourceStem("/music/song.mpeg"), "song.");
+    EXPECT_EQ(SourceStem("live.mp3"), "live");
+    EXPECT_EQ(PartOutputPath("/out", "live", 1), "/out/live_chunk_1.mp3");
+    EXPECT_EQ(PartOutputPath("/out/", "live", 12), "/out/live_chunk_12.mp3");
+}
+
+TEST(SplitParts, ProgressRoundsHalvesToEven) {
+    const int five[] = {0, 25, 50, 75, 100};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(PartProgress(i, 5), five[i]);
+    EXPECT_EQ(PartProgress(1, 9), 12); // 12.5
+    EXPECT_EQ(PartProgress(3, 9), 38); // 37.5
+    EXPECT_EQ(PartProgress(0, 1), 100);
+}
+
+TEST(SplitParts, EqualPartsCoverTheLengthWithTheLastRunningToTheEnd) {
+    EXPECT_EQ(PartRange(0, 3, 10'000).startMs, 0);
+    EXPECT_EQ(PartRange(0, 3, 10'000).endMs, 3'332);
+    EXPECT_EQ(PartRange(1, 3, 10'000).startMs, 3'333);
+    EXPECT_EQ(PartRange(2, 3, 10'000).endMs, 10'000);
+    EXPECT_EQ(PartRange(0, 1, 10'000).endMs, 10'000);
+}
+
+} // namespace
+} // namespace tindrel
