@@ -8,6 +8,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -24,6 +25,8 @@ namespace tindrel {
 
 class IDialogs;
 class TAboutForm;
+class TID3v1;
+class TID3v2;
 class TTrackBar;
 class TUpDown;
 enum class JoinStatus;
@@ -58,8 +61,27 @@ public:
     void BitBtn1Click();
     void ltvFileMouseUp();
 
+    // Edit Tag page handlers and operations.
+    void tabTagShow();
+    void btnOpenTagClick();
+    void ShowID3v1(const QString& fileName);
+    void ShowID3v2(const QString& fileName);
+    void EnableID3v1Edits(bool enabled);
+    void EnableID3v2Edits(bool enabled);
+    void SaveID3v1(const QString& fileName);
+    void SaveID3v2(const QString& fileName);
+    void chkTagExists1Click();
+    void chkTagExistsClick();
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+
     void showHelp();
     void showAbout();
+
+    // The one pair of tag objects, shared by the split and tag pages.
+    TID3v1* ID3v1Tag() const { return m_id3v1Tag.get(); }
+    TID3v2* ID3v2Tag() const { return m_id3v2Tag.get(); }
 
 private:
     void FormCreate(const QString& programFolder);
@@ -71,6 +93,10 @@ private:
     void addHelpAndAbout(QWidget* page, int index, const QRect& helpRect, const QRect& aboutRect);
     void connectSplitPage();
     void edtTimeChange(QLineEdit* field, bool& oneShot, bool isStart);
+    void clearGenreSelection();
+    // Stops the preview and closes its file before a tag is written into it.
+    void releaseFileForWriting();
+    void closePlayer();
     // The lowest index among the selected rows, or -1.
     int firstSelectedRow() const;
     void swapRowPaths(int a, int b);
@@ -95,6 +121,9 @@ private:
     bool m_endOneShot = false;
 
     std::unique_ptr<TAboutForm> m_about;
+    std::unique_ptr<TID3v1> m_id3v1Tag;
+    std::unique_ptr<TID3v2> m_id3v2Tag;
+    bool m_genreListFilled = false;
 
     QLabel* labVersion = nullptr;
     QTabWidget* pgcMain = nullptr;
@@ -118,6 +147,25 @@ private:
 
     // Join page.
     QTreeWidget* ltvFile = nullptr;
+
+    // Edit Tag page: the two groups have the same fields, except that the
+    // ID3v1 genre is a pick list and its comment a single line.
+    struct TagGroup {
+        QGroupBox* group = nullptr;
+        QCheckBox* exists = nullptr;
+        QLineEdit* track = nullptr;
+        QLineEdit* title = nullptr;
+        QLineEdit* artist = nullptr;
+        QLineEdit* album = nullptr;
+        QLineEdit* year = nullptr;
+        QComboBox* genreList = nullptr;  // ID3v1
+        QLineEdit* genre = nullptr;      // ID3v2
+        QLineEdit* comment = nullptr;    // ID3v1
+        QPlainTextEdit* memo = nullptr;  // ID3v2
+    };
+    QLineEdit* edtFileTag = nullptr;
+    TagGroup m_v1;
+    TagGroup m_v2;
 };
 
 } // namespace tindrel

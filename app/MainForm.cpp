@@ -8,6 +8,8 @@
 #include "platform/ErrorHandler.h"
 #include "platform/FileOps.h"
 #include "platform/IniFile.h"
+#include "tags/ID3v1.h"
+#include "tags/ID3v2.h"
 
 #include <QLabel>
 #include <QLinearGradient>
@@ -77,6 +79,10 @@ TMainForm::TMainForm(IDialogs& dialogs, const QString& programFolder, QWidget* p
     pgcMain->addTab(buildJoinPage(), QStringLiteral("  Join MP3  "));
     pgcMain->addTab(buildTagPage(), QStringLiteral("  Edit Tag  "));
     connectSplitPage();
+    connect(pgcMain, &QTabWidget::currentChanged, this, ErrorHandler::guard([this] {
+        if (pgcMain->currentWidget()->objectName() == QLatin1String("tabTag"))
+            tabTagShow();
+    }));
     FormCreate(programFolder);
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
@@ -91,6 +97,8 @@ void TMainForm::FormCreate(const QString& programFolder) {
     const std::string ini = (m_appDir + QStringLiteral("Option.ini")).toStdString();
     m_versionText = QString::fromStdString(ReadIniString(ini, "General", "Version", "3.1"));
     pgcMain->setCurrentIndex(0);
+    m_id3v1Tag = std::make_unique<TID3v1>();
+    m_id3v2Tag = std::make_unique<TID3v2>();
     setWindowTitle(m_productName + QStringLiteral(" V") + m_versionText);
     labVersion->setText(QStringLiteral("V") + m_versionText);
 }
@@ -115,6 +123,11 @@ void TMainForm::addHelpAndAbout(QWidget* page, int index, const QRect& helpRect,
     about->setText(QStringLiteral("&About"));
     connect(help, &QPushButton::clicked, this, ErrorHandler::guard([this] { showHelp(); }));
     connect(about, &QPushButton::clicked, this, ErrorHandler::guard([this] { showAbout(); }));
+}
+
+void TMainForm::closePlayer() {
+    // The preview player is not part of the window yet; with none, no file
+    // is held open.
 }
 
 void TMainForm::showHelp() { m_dialogs.openDocument(m_helpFilePath); }

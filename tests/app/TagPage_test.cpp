@@ -1,0 +1,231 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "app/Main.h"
+#include "platform/ErrorHandler.h"
+#include "platform/FakeDialogs.h"
+#include "tags/ID3v1.h"
+#include "tags/ID3v2.h"
+#include "tests/support/TempDir.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+namespace tindrel {
+namespace {
+
+using test::TempDir;
+
+class TagPageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ErrorHandler::setDialogs(&dialogs);
+        form = std::make_unique<TMainForm>(dialogs, QString::fromStdString(dir.path()));
+        form->findChild<QTabWidget*>("pgcMain")->setCurrentIndex(2); // fills the genre list
+    }
+    void TearDown() override {
+        form.reset();
+        ErrorHandler::setDialogs(nullptr);
+    }
+
+    // A temporary copy of a committed sample.
+    QString sample(const char* name) {
+        const std::string copy = dir.file(name);
+        std::filesystem::copy_file(test::TestDataDir() + "/tags/" + name, copy);
+        return QString::fromStdString(copy);
+    }
+    void open(const QString& path) {
+        dialogs.queueOpenFile(path);
+        button("btnOpenTag")->click();
+    }
+    QAbstractButton* button(const char* name) { return form->findChild<QAbstractButton*>(name); }
+    QLineEdit* edit(const char* name) { return form->findChild<QLineEdit*>(name); }
+    QString text(const char* name) { return edit(name)->text(); }
+    QCheckBox* box(const char* name) { return form->findChild<QCheckBox*>(name); }
+    QString title(const char* name) { return form->findChild<QGroupBox*>(name)->title(); }
+    QComboBox* genres() { return form->findChild<QComboBox*>("GenreComboBox1"); }
+    QPlainTextEdit* memo() { return form->findChild<QPlainTextEdit*>("CommentMemo"); }
+
+    FakeDialogs dialogs;
+    TempDir dir;
+    std::unique_ptr<TMainForm> form;
+};
+
+TEST_F(TagPageTest, TheGenreListIsFilledOnceWithAnEmptyFirstEntry) {
+    auto* pages = form->findChild<QTabWidget*>("pgcMain");
+    pages->setCurrentIndex(0);
+    pages->setCurrentIndex(2);
+    ASSERT_EQ(genres()->count(), 149);
+    EXPECT_EQ(genres()->itemText(0), "");
+    EXPECT_EQ(genres()->itemText(1), "Blues");
+    EXPECT_EQ(genres()->itemText(18), "Rock");
+    EXPECT_EQ(genres()->itemText(134), "Afro-Punk");
+}
+
+TEST_F(TagPageTest, AFileWithBothTagsFillsBothGroups) {
+    open(sample("id3v2-tool.mp3"));
+    EXPECT_TRUE(box("chkTagExists1")->isChecked());
+    EXPECT_EQ(title("gpbID3v1"), "ID3v1 - Version 1.1");
+    EXPECT_EQ(text("TitleEdit1"), "Song Title");
+    EXPECT_EQ(text("ArtistEdit1"), "Some Artist");
+    EXPECT_EQ(text("AlbumEdit1"), "An Album");
+    EXPECT_EQ(text("YearEdit1"), "2001");
+    EXPECT_EQ(text("TrackEdit1"), "3");
+    EXPECT_EQ(text("CommentEdit1"), "hello");
+    EXPECT_EQ(genres()->currentText(), "Rock");
+    EXPECT_TRUE(box("chkTagExists")->isChecked());
+    EXPECT_EQ(title("gpbID3v2"), "ID3v2 - Version 2.3");
+    EXPECT_EQ(text("TitleEdit"), "Song Title");
+    EXPECT_EQ(text("TrackEdit"), "3");
+    EXPECT_EQ(text("GenreEdit"), ""); // the tagger wrote "(17)": no number is looked up
+    EXPECT_EQ(memo()->toPlainText(), "hello");
+    EXPECT_TRUE(edit("TitleEdit1")->isEnabled());
+    EXPECT_TRUE(edit("TitleEdit")->isEnabled());
+}
+
+TEST_F(TagPageTest, VersionOneZeroShowsTrackZeroAndAMissingV2TagDisablesItsGroup) {
+    open(sample("id3v2-tool-v10.mp3"));
+    EXPECT_EQ(title("gpbID3v1"), "ID3v1 - Version 1.0");
+    EXPECT_EQ(text("TrackEdit1"), "0");
+    EXPECT_EQ(text("CommentEdit1"), "abcdefghijklmnopqrstuvwxyz1234");
+    EXPECT_FALSE(box("chkTagExists")->isChecked());
+    EXPECT_EQ(title("gpbID3v2"), "ID3v2");
+    for (const char* name : {"TrackEdit", "TitleEdit", "ArtistEdit", "AlbumEdit", "YearEdit", "GenreEdit"}) {
+        EXPECT_FALSE(edit(name)->isEnabled()) << name;
+        EXPECT_NE(edit(name)->palette().color(QPalette::Base), edit("TitleEdit1")->palette().color(QPalette::Base))
+            << name << " keeps the colour of an enabled field";
+    }
+    EXPECT_FALSE(memo()->isEnabled());
+    EXPECT_TRUE(box("chkTagExists")->isEnabled());
+    box("chkTagExists")->click(); // the user ticks the box: the fields open
+    EXPECT_TRUE(edit("TitleEdit")->isEnabled());
+}
+
+TEST_F(TagPageTest, AVersion24TagIsShownAsExistingWithEmptyFields) {
+    open(sample("mid3v2-v24.mp3"));
+    EXPECT_TRUE(box("chkTagExists")->isChecked());
+    EXPECT_EQ(title("gpbID3v2"), "ID3v2 - Version 2.4");
+    EXPECT_EQ(text("TitleEdit"), "");
+    EXPECT_EQ(text("TrackEdit"), "");
+    EXPECT_FALSE(box("chkTagExists1")->isChecked());
+    EXPECT_EQ(genres()->currentIndex(), 0);
+}
+
+TEST_F(TagPageTest, ShowingThePageReadsTheSplitPagesFileAndCancelRereads) {
+    const QString file = sample("id3v2-tool.mp3");
+    auto* pages = form->findChild<QTabWidget*>("pgcMain");
+    pages->setCurrentIndex(0);
+    edit("edtFile")->setText(file);
+    pages->setCurrentIndex(2);
+    EXPECT_EQ(text("edtFileTag"), file);
+    EXPECT_EQ(text("TitleEdit1"), "Song Title");
+    edit("TitleEdit1")->setText("unsaved");
+    button("btnOpenTag")->click(); // cancelled: the file is read again
+    EXPECT_EQ(text("TitleEdit1"), "Song Title");
+    pages->setCurrentIndex(0);
+    edit("edtFile")->clear();
+    edit("TitleEdit1")->setText("kept");
+    pages->setCurrentIndex(2); // an empty file field leaves the groups alone
+    EXPECT_EQ(text("TitleEdit1"), "kept");
+}
+
+TEST_F(TagPageTest, CopyButtonsCarryFieldsAcrossAndMatchGenresWithoutCase) {
+    open(sample("id3v2-tool-v10.mp3"));
+    button("Button1")->click();
+    EXPECT_TRUE(box("chkTagExists")->isChecked());
+    EXPECT_TRUE(edit("TitleEdit")->isEnabled());
+    EXPECT_EQ(text("TitleEdit"), "Title Ten");
+    EXPECT_EQ(text("TrackEdit"), "0");
+    EXPECT_EQ(text("GenreEdit"), genres()->itemText(81));
+    EXPECT_EQ(memo()->toPlainText(), "abcdefghijklmnopqrstuvwxyz1234");
+
+    const struct {
+        const char* genre;
+        const char* selected;
+    } cases[] = {{"rock", "Rock"}, {"", ""}, {"no such genre", ""}, {"JAZZ", "Jazz"}, {"nope", "Jazz"}};
+    for (const auto& c : cases) {
+        edit("GenreEdit")->setText(c.genre);
+        button("Button2")->click();
+        EXPECT_EQ(genres()->currentText(), c.selected) << c.genre;
+    }
+    const QString longTitle(40, QLatin1Char('t'));
+    edit("TitleEdit")->setText(longTitle);
+    button("Button2")->click();
+    EXPECT_EQ(text("TitleEdit1"), longTitle) << "the copy cut the title";
+
+    box("chkTagExists1")->setChecked(false);
+    edit("TitleEdit1")->setText("one");
+    button("Button1")->click(); // does nothing with the ID3v1 box unchecked
+    EXPECT_EQ(text("TitleEdit"), longTitle);
+}
+
+TEST_F(TagPageTest, UpdateAllWritesBothTagsAndTrackTextsFollowTheIntegerSyntax) {
+    const QString file = sample("plain.mp3");
+    const struct {
+        const char* typed;
+        uint8_t stored;
+    } tracks[] = {{"0", 0}, {"-3", 0}, {"ab", 0}, {"$1F", 31}, {"12", 12}, {"300", 44}};
+    for (const auto& t : tracks) {
+        open(file);
+        box("chkTagExists1")->setChecked(true);
+        box("chkTagExists")->setChecked(true);
+        edit("TitleEdit1")->setText(QString(40, QLatin1Char('x')));
+        edit("TrackEdit1")->setText(t.typed);
+        edit("TitleEdit")->setText("Long Title");
+        edit("TrackEdit")->setText(t.typed);
+        edit("GenreEdit")->setText("Trip-Hop");
+        genres()->setCurrentIndex(0);
+        memo()->setPlainText("line one");
+        button("Button3")->click();
+
+        TID3v1 v1;
+        ASSERT_TRUE(v1.Load(file.toStdString()));
+        EXPECT_TRUE(v1.Exists());
+        EXPECT_EQ(v1.Title(), std::string(30, 'x'));
+        EXPECT_EQ(v1.Track(), t.stored) << t.typed;
+        EXPECT_EQ(v1.GenreIndex(), 255);
+        TID3v2 v2;
+        ASSERT_TRUE(v2.Load(file.toStdString()));
+        EXPECT_EQ(v2.MajorVersion(), 3);
+        EXPECT_EQ(v2.Title(), "Long Title");
+        EXPECT_EQ(v2.Track(), t.stored) << t.typed;
+        EXPECT_EQ(v2.Genre(), "Trip-Hop");
+        EXPECT_EQ(v2.Comment(), "line one");
+    }
+    // A tagger reads what the page wrote.
+    FILE* pipe = ::popen(("id3v2 -l '" + file.toStdString() + "' 2>&1").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string listing;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        listing += buffer;
+    ::pclose(pipe);
+    EXPECT_NE(listing.find("Long Title"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("Trip-Hop"), std::string::npos) << listing;
+    EXPECT_NE(listing.find(std::string(30, 'x')), std::string::npos) << listing;
+}
+
+TEST_F(TagPageTest, AnUncheckedBoxLeavesItsTagInTheFile) {
+    const QString file = sample("id3v2-tool.mp3");
+    open(file);
+    box("chkTagExists")->setChecked(false);
+    edit("TitleEdit1")->setText("New One");
+    button("Button3")->click();
+    TID3v1 v1;
+    TID3v2 v2;
+    ASSERT_TRUE(v1.Load(file.toStdString()));
+    ASSERT_TRUE(v2.Load(file.toStdString()));
+    EXPECT_EQ(v1.Title(), "New One");
+    EXPECT_EQ(v2.Title(), "Song Title");
+}
+
+} // namespace
+} // namespace tindrel
