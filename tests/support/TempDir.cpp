@@ -61,8 +61,10 @@ Bytes PatternBytes(std::size_t count, uint32_t seed) {
 }
 
 std::string TestDataDir() {
+    // The environment set through gtest_discover_tests keeps only its first
+    // variable, so the source tree's folder, known at build time, backs it up.
     const char* dir = std::getenv("TINDREL_TEST_DATA");
-    return dir ? dir : "tests/data";
+    return dir ? dir : TINDREL_TEST_DATA_DIR;
 }
 
 } // namespace tindrel::test

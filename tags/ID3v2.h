@@ -1,0 +1,121 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tindrel {
+
+// The frames Tindrel reads and writes, in the order it writes them.
+inline constexpr std::array<std::string_view, 7> FrameIDs = {"TIT2", "TPE1", "TALB", "TRCK", "TYER", "TCON", "COMM"};
+
+// The raw contents of the frames of FrameIDs, in the same order; a frame that
+// was not found has an empty text.
+using TextFrames = std::array<std::string, FrameIDs.size()>;
+
+// The ID3v2 tag at the start of an MP3 file. A tag of any major version is
+// recognised (so the audio behind it can be found), but fields are read from
+// version 2.3 tags only; Save always writes a version 2.3 tag. Texts are byte
+// strings (ISO-8859-1). No operation throws: every file error becomes a false
+// result.
+class TID3v2 {
+public:
+    static constexpr std::size_t kHeaderSize = 10;
+
+    TID3v2() { Clear(); }
+
+    // Reads the tag header and, for a version 2.3 tag, the text frames. True
+    // when the first 10 bytes could be read, whether or not they start a tag;
+    // false (fields cleared) when the file cannot be opened or is shorter.
+    bool Load(const std::string& fileName);
+    // Rebuilds the file with a version 2.3 tag of the fields in front of the
+    // audio, dropping the old tag. The original is replaced atomically only
+    // once the new file is complete on disk; on any failure it is untouched.
+    // Exists, MajorVersion and TagSize are not changed.
+    bool Save(const std::string& fileName);
+    void Clear();
+
+    bool Exists() const { return m_exists; }
+    uint8_t MajorVersion() const { return m_majorVersion; }
+    // The whole tag with its header, in bytes; 0 without a tag or when the
+    // declared size runs past the end of the file.
+    int32_t TagSize() const { return m_tagSize; }
+    const std::string& Title() const { return m_title; }
+    const std::string& Artist() const { return m_artist; }
+    const std::string& Album() const { return m_album; }
+    uint8_t Track() const { return m_track; }
+    const std::string& Year() const { return m_year; }
+    const std::string& Genre() const { return m_genre; }
+    const std::string& Comment() const { return m_comment; }
+
+    // The text setters drop trailing bytes of value 0 to 32; there is no
+    // length limit.
+    void SetTitle(const std::string& value);
+    void SetArtist(const std::string& value);
+    void SetAlbum(const std::string& value);
+    void SetTrack(uint8_t value) { m_track = value; }
+    void SetYear(const std::string& value);
+    void SetGenre(const std::string& value);
+    void SetComment(const std::string& value);
+
+    // The complete version 2.3 tag that Save puts in front of the audio.
+    std::string BuildTag() const;
+
+private:
+    bool m_exists = false;
+    uint8_t m_majorVersion = 0;
+    int32_t m_tagSize = 0;
+    std::string m_title;
+    std::string m_artist;
+    std::string m_album;
+    uint8_t m_track = 0;
+    std::string m_year;
+    std::string m_genre;
+    std::string m_comment;
+};
+
+// The first bytes of a file as an ID3v2 header sees them.
+struct TagHeader {
+    std::array<uint8_t, TID3v2::kHeaderSize> bytes{};
+    int64_t fileSize = 0;
+
+    bool StartsWithTag() const { return bytes[0] == 'I' && bytes[1] == 'D' && bytes[2] == '3'; }
+    // The declared tag size plus the header, or 0 when that runs past the end
+    // of the file. Meaningful only when StartsWithTag().
+    int32_t TagSize() const;
+};
+
+// Reads the first 10 bytes and the file's size. False when the file cannot be
+// opened or is shorter than 10 bytes.
+bool ReadTagHeader(const std::string& fileName, TagHeader& header);
+
+// Walks the version 2.3 frames from byte 10 while the position is below
+// tagSize, keeping the first 250 bytes of each known frame's content followed
+// by zeros up to 250 bytes; a later frame replaces an earlier one with the
+// same ID. Any read error ends the walk and keeps what was found so far.
+TextFrames ReadTextFrames(const std::string& fileName, int32_t tagSize);
+
+// The track number of a TRCK text: the part before the first "/" of the
+// trimmed text as a whole number (leading blanks, an optional sign, then
+// decimal digits, or hexadecimal ones after "$" or "0x"), modulo 256; 0 when
+// that part is not such a number.
+uint8_t ParseTrackNumber(const std::string& text);
+
+// A TCON text without its numeric references: everything up to and including
+// the last ")" of the trimmed text goes, so "(17)Rock" gives "Rock".
+std::string StripGenrePrefix(const std::string& text);
+
+// Rebuilds fileName with tag in front of its audio (the file behind its
+// current ID3v2 tag, if any). The new content is written completely to
+// fileName + "~", flushed to disk and then renamed over the original, whose
+// permission bits it keeps (with the owner's write permission given back).
+// False, with the original untouched and no temporary file left, when the
+// file is missing, cannot be made writable, is held under an exclusive lock,
+// or the new file cannot be written or renamed.
+bool ReplaceLeadingTag(const std::string& fileName, std::string_view tag);
+
+} // namespace tindrel

@@ -1,0 +1,204 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "tags/ID3v2.h"
+
+#include "tests/tags/TagTestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tindrel {
+namespace {
+
+using namespace std::string_literals;
+using test::Bytes;
+using test::Concat;
+using test::CopySample;
+using test::FileExists;
+using test::FileMode;
+using test::PatternBytes;
+using test::ReadFileBytes;
+using test::TempDir;
+using test::ToBytes;
+
+TID3v2 FullTag() {
+    TID3v2 tag;
+    tag.SetTitle("Caf\xe9 Title");
+    tag.SetArtist("The Artist");
+    tag.SetAlbum("The Album");
+    tag.SetTrack(12);
+    tag.SetYear("1987");
+    tag.SetGenre("Jazz");
+    tag.SetComment("a comment");
+    return tag;
+}
+
+TEST(ID3v2BuildTag, WritesOnlyTheFramesThatHoldText) {
+    TID3v2 tag;
+    EXPECT_EQ(tag.BuildTag(), "ID3\3\0\0\0\0\0\0"s);
+    tag.SetTitle("abc");
+    EXPECT_EQ(tag.BuildTag(), "ID3\3\0\0\0\0\0\x0e"
+                              "TIT2\0\0\0\4\0\0\0abc"s);
+    tag.SetTitle("");
+    tag.SetTrack(7);
+    tag.SetComment("hi");
+    EXPECT_EQ(tag.BuildTag(), "ID3\3\0\0\0\0\0\x1d"
+                              "TRCK\0\0\0\2\0\0\0"
+                              "7"
+                              "COMM\0\0\0\7\0\0\0eng\0hi"s);
+}
+
+TEST(ID3v2BuildTag, SizesAboveSevenBitsAreSynchsafe) {
+    TID3v2 tag;
+    tag.SetAlbum(std::string(200, 'a')); // frame of 211 bytes
+    const std::string built = tag.BuildTag();
+    EXPECT_EQ(built.substr(6, 4), "\0\0\x01\x53"s); // 211 = 1 * 128 + 83
+    EXPECT_EQ(built.substr(14, 4), "\0\0\0\xc9"s);  // frame sizes are plain: 201
+    EXPECT_EQ(built.size(), 221u);
+}
+
+TEST(ID3v2Setters, TrimTrailingControlBytesOnly) {
+    TID3v2 tag;
+    tag.SetTitle("  title \t\n\0"s);
+    tag.SetComment(std::string(600, 'c') + "   ");
+    EXPECT_EQ(tag.Title(), "  title");
+    EXPECT_EQ(tag.Comment(), std::string(600, 'c'));
+}
+
+TEST(ID3v2Save, RoundTripsEveryField) {
+    TempDir dir;
+    const std::string path = CopySample(dir, "plain.mp3");
+    ASSERT_TRUE(FullTag().Save(path));
+    TID3v2 back;
+    ASSERT_TRUE(back.Load(path));
+    EXPECT_EQ(back.MajorVersion(), 3);
+    EXPECT_EQ(back.Title(), "Caf\xe9 Title");
+    EXPECT_EQ(back.Artist(), "The Artist");
+    EXPECT_EQ(back.Album(), "The Album");
+    EXPECT_EQ(back.Track(), 12);
+    EXPECT_EQ(back.Year(), "1987");
+    EXPECT_EQ(back.Genre(), "Jazz");
+    EXPECT_EQ(back.Comment(), "a comment");
+}
+
+TEST(ID3v2Save, ReplacesTheOldTagAndKeepsTheAudio) {
+    struct Case {
+        const char* sample;
+        std::size_t oldTagSize;
+    };
+    // A version 2.4 tag with padding, a version 2.3 tag, and no tag at all.
+    const Case cases[] = {{"mid3v2-v24.mp3", 8 * 128 + 0x35 + 10}, {"id3v2-tool.mp3", 585}, {"plain.mp3", 0}};
+    TempDir dir;
+    for (const Case& c : cases) {
+        const std::string path = CopySample(dir, c.sample);
+        const Bytes before = ReadFileBytes(path);
+        TID3v2 tag;
+        ASSERT_TRUE(tag.Load(path));
+        tag.SetTitle("new");
+        ASSERT_TRUE(tag.Save(path)) << c.sample;
+        EXPECT_EQ(tag.TagSize(), int32_t(c.oldTagSize)) << "Save leaves the object's header fields";
+        const Bytes expected =
+            Concat(ToBytes(tag.BuildTag()), Bytes(before.begin() + long(c.oldTagSize), before.end()));
+        EXPECT_EQ(ReadFileBytes(path), expected) << c.sample;
+        EXPECT_FALSE(FileExists(path + "~")) << c.sample;
+    }
+}
+
+TEST(ID3v2Save, ATagDeclaredPastTheEndStaysBehindTheNewOne) {
+    TempDir dir;
+    const Bytes old = Concat(ToBytes("ID3\3\0\0\0\0\1\0"s), PatternBytes(100, 3)); // declares 128 bytes
+    const std::string path = dir.write("f", old);
+    TID3v2 tag;
+    tag.SetTitle("abc");
+    ASSERT_TRUE(tag.Save(path));
+    EXPECT_EQ(ReadFileBytes(path), Concat(ToBytes(tag.BuildTag()), old));
+}
+
+TEST(ID3v2Save, KeepsThePermissionBits) {
+    TempDir dir;
+    const std::pair<unsigned, unsigned> cases[] = {{0640, 0640}, {0600, 0600}, {0755, 0755}, {0444, 0644}};
+    for (const auto& [before, after] : cases) {
+        const std::string path = CopySample(dir, "plain.mp3");
+        ASSERT_EQ(::chmod(path.c_str(), before), 0);
+        ASSERT_TRUE(FullTag().Save(path));
+        EXPECT_EQ(FileMode(path), after) << std::oct << before;
+    }
+}
+
+TEST(ID3v2Save, ReplacesAStaleTemporaryFileWithoutFollowingIt) {
+    TempDir dir;
+    const std::string path = CopySample(dir, "plain.mp3");
+    const Bytes elsewhere = PatternBytes(50, 4);
+    const std::string other = dir.write("other", elsewhere);
+    ASSERT_EQ(::symlink(other.c_str(), (path + "~").c_str()), 0);
+    ASSERT_TRUE(FullTag().Save(path));
+    EXPECT_EQ(ReadFileBytes(other), elsewhere);
+    EXPECT_FALSE(FileExists(path + "~"));
+}
+
+// Every refused save leaves the file, its mode and the folder as they were.
+class ID3v2SaveRefused : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_path = CopySample(m_dir, "id3v2-tool.mp3");
+        ASSERT_EQ(::chmod(m_path.c_str(), 0444), 0);
+        m_before = ReadFileBytes(m_path);
+    }
+    void ExpectUntouched() {
+        EXPECT_EQ(ReadFileBytes(m_path), m_before);
+        EXPECT_EQ(FileMode(m_path), 0444u);
+        EXPECT_FALSE(FileExists(m_path + "~"));
+    }
+
+    TempDir m_dir;
+    std::string m_path;
+    Bytes m_before;
+};
+
+TEST_F(ID3v2SaveRefused, WhileAnotherHolderHasTheFileLocked) {
+    test::ExclusiveLock lock(m_path);
+    EXPECT_FALSE(FullTag().Save(m_path));
+    ExpectUntouched();
+}
+
+TEST_F(ID3v2SaveRefused, WhenTheNewFileCannotBeWrittenCompletely) {
+    {
+        test::FileSizeLimit limit(1000); // the sample is 2,176 bytes
+        EXPECT_FALSE(FullTag().Save(m_path));
+    }
+    ExpectUntouched();
+}
+
+TEST_F(ID3v2SaveRefused, InAReadOnlyFolder) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root may create files in a read-only folder";
+    ASSERT_EQ(::chmod(m_dir.path().c_str(), 0555), 0);
+    EXPECT_FALSE(FullTag().Save(m_path));
+    ASSERT_EQ(::chmod(m_dir.path().c_str(), 0755), 0);
+    ExpectUntouched();
+}
+
+TEST_F(ID3v2SaveRefused, WhenTheTemporaryNameIsTakenByAFolder) {
+    // Works for root as well: the temporary file cannot be created, as in a
+    // read-only folder.
+    ASSERT_EQ(::mkdir((m_path + "~").c_str(), 0755), 0);
+    EXPECT_FALSE(FullTag().Save(m_path));
+    EXPECT_EQ(ReadFileBytes(m_path), m_before);
+    EXPECT_EQ(FileMode(m_path), 0444u);
+    ASSERT_EQ(::rmdir((m_path + "~").c_str()), 0);
+}
+
+TEST_F(ID3v2SaveRefused, ForAMissingOrTooShortFile) {
+    EXPECT_FALSE(FullTag().Save(m_dir.file("missing")));
+    EXPECT_FALSE(FileExists(m_dir.file("missing")));
+    EXPECT_FALSE(FileExists(m_dir.file("missing~")));
+    const std::string shortFile = m_dir.write("short", PatternBytes(9, 2));
+    EXPECT_FALSE(FullTag().Save(shortFile));
+    EXPECT_EQ(ReadFileBytes(shortFile), PatternBytes(9, 2));
+    ExpectUntouched();
+}
+
+} // namespace
+} // namespace tindrel

@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "tests/tags/TagTestFiles.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tindrel::test {
+
+std::string CopySample(const TempDir& dir, const std::string& name) {
+    return dir.write(name, ReadFileBytes(TestDataDir() + "/tags/" + name));
+}
+
+Bytes ToBytes(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
+
+Bytes Concat(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+unsigned FileMode(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        throw std::runtime_error("cannot stat " + path);
+    return st.st_mode & 07777;
+}
+
+ExclusiveLock::ExclusiveLock(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    if (m_fd < 0 || ::flock(m_fd, LOCK_EX) != 0)
+        throw std::runtime_error("cannot lock " + path);
+}
+
+ExclusiveLock::~ExclusiveLock() {
+    ::close(m_fd);
+}
+
+FileSizeLimit::FileSizeLimit(long long bytes) {
+    struct rlimit limit {};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    m_oldSoftLimit = limit.rlim_cur;
+    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = static_cast<rlim_t>(bytes);
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+        throw std::runtime_error("cannot limit the file size");
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    struct rlimit limit {};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = static_cast<rlim_t>(m_oldSoftLimit);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, m_oldHandler);
+}
+
+} // namespace tindrel::test

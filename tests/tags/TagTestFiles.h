@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#pragma once
+
+#include "tests/support/TempDir.h"
+
+#include <string>
+
+namespace tindrel::test {
+
+// A temporary copy of a committed tag sample, named as the sample.
+std::string CopySample(const TempDir& dir, const std::string& name);
+
+// The bytes of a text, for building hand-made tags.
+Bytes ToBytes(const std::string& text);
+// a followed by b.
+Bytes Concat(Bytes a, const Bytes& b);
+
+// True when path names an existing file or folder.
+bool FileExists(const std::string& path);
+// The permission bits of a file.
+unsigned FileMode(const std::string& path);
+
+// Holds an exclusive advisory lock on a file, as another program reading it
+// exclusively would.
+class ExclusiveLock {
+public:
+    explicit ExclusiveLock(const std::string& path);
+    ~ExclusiveLock();
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+private:
+    int m_fd;
+};
+
+// Lets no file grow beyond bytes while it exists; writes past the limit fail
+// with an error instead of a signal. Works for every user, root included.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(long long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    unsigned long long m_oldSoftLimit;
+    void (*m_oldHandler)(int);
+};
+
+} // namespace tindrel::test

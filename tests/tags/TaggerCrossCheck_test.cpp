@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "tags/ID3v1.h"
+#include "tags/ID3v2.h"
+
+#include "tests/tags/TagTestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace tindrel {
+namespace {
+
+using test::CopySample;
+using test::TempDir;
+
+// What a command printed on its standard output.
+std::string CommandOutput(const std::string& command) {
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen((command + " 2>&1").c_str(), "r"), ::pclose);
+    std::string output;
+    char buffer[4096];
+    while (pipe && std::fgets(buffer, sizeof buffer, pipe.get()))
+        output += buffer;
+    return output;
+}
+
+// Writes both tags with Tindrel onto a copy of the plain sample.
+std::string TaggedByTindrel(const TempDir& dir) {
+    const std::string path = CopySample(dir, "plain.mp3");
+    TID3v1 v1;
+    v1.SetTitle("Caf\xe9 Title");
+    v1.SetArtist("The Artist");
+    v1.SetAlbum("The Album");
+    v1.SetYear("1987");
+    v1.SetComment("first comment");
+    v1.SetTrack(12);
+    v1.SetGenreIndex(8);
+    TID3v2 v2;
+    v2.SetTitle("Caf\xe9 Title");
+    v2.SetArtist("The Artist");
+    v2.SetAlbum("The Album");
+    v2.SetYear("1987");
+    v2.SetComment("second comment");
+    v2.SetTrack(12);
+    v2.SetGenre("Jazz");
+    if (!v2.Save(path) || !v1.Save(path))
+        ADD_FAILURE() << "saving the tags failed";
+    return path;
+}
+
+// The taggers print ID3v2 texts in UTF-8, so "\xc3\xa9" shows that the byte
+// 0xe9 was written and read as ISO-8859-1; id3v2 prints ID3v1 texts as they
+// stand.
+TEST(TaggerCrossCheck, Mid3v2ReadsWhatTindrelWrote) {
+    TempDir dir;
+    const std::string listing = CommandOutput("mid3v2 -l " + TaggedByTindrel(dir));
+    for (const char* line : {"TIT2=Caf\xc3\xa9 Title\n", "TPE1=The Artist\n", "TALB=The Album\n", "TRCK=12\n",
+                             "TYER=1987\n", "TCON=Jazz\n", "COMM==eng=second comment\n"})
+        EXPECT_NE(listing.find(line), std::string::npos) << line << "in:\n" << listing;
+}
+
+TEST(TaggerCrossCheck, Id3v2ToolReadsWhatTindrelWrote) {
+    TempDir dir;
+    const std::string listing = CommandOutput("id3v2 -l " + TaggedByTindrel(dir));
+    for (const char* text :
+         {"(Title/songname/content description): Caf\xc3\xa9 Title\n", "(Lead performer(s)/Soloist(s)): The Artist\n",
+          "(Album/Movie/Show title): The Album\n", "(Year): 1987\n", "(Track number/Position in set): 12\n",
+          "(Content type): Jazz (8)\n", "(Comments): ()[eng]: second comment\n", "Title  : Caf\xe9 Title",
+          "Artist: The Artist", "Album  : The Album", "Year: 1987, Genre: Jazz (8)", "Comment: first comment",
+          "Track: 12"})
+        EXPECT_NE(listing.find(text), std::string::npos) << text << "\nin:\n" << listing;
+}
+
+} // namespace
+} // namespace tindrel
