@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "tags/ID3v2.h"
+
+#include "tests/tags/TagTestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <random>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace tindrel {
+namespace {
+
+using test::Bytes;
+using test::Concat;
+using test::PatternBytes;
+using test::ReadFileBytes;
+using test::TempDir;
+using test::ToBytes;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kAudioSize = 20 << 20;
+constexpr int kTrials = 50;
+
+// Which of the candidates the file holds byte for byte, or -1 for none.
+int WhichContent(const std::string& path, const Bytes (&candidates)[2]) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    Bytes now(candidates[0].size() + candidates[1].size() + 1);
+    std::size_t size = 0;
+    for (ssize_t got; (got = ::read(fd, now.data() + size, now.size() - size)) > 0;)
+        size += std::size_t(got);
+    ::close(fd);
+    for (int i = 0; i < 2; ++i)
+        if (size == candidates[i].size() && std::equal(candidates[i].begin(), candidates[i].end(), now.begin()))
+            return i;
+    return -1;
+}
+
+// Saves tag on path in a child process and kills it after delay. Returns
+// true when the child finished its save before the kill.
+bool SaveKilledAfter(const TID3v2& tag, const std::string& path, std::chrono::microseconds delay) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        TID3v2 copy = tag;
+        ::_exit(copy.Save(path) ? 0 : 1);
+    }
+    std::this_thread::sleep_for(delay);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(ID3v2SaveInterrupted, TheFileIsAlwaysTheOldOrTheNewContent) {
+    TempDir dir;
+    const Bytes audio = PatternBytes(kAudioSize, 11);
+    // Two tags of different sizes take turns, so every trial changes the file.
+    TID3v2 tags[2];
+    tags[0].SetTitle("first");
+    tags[1].SetTitle(std::string(3000, 'b'));
+    tags[1].SetComment("second");
+    const Bytes contents[2] = {Concat(ToBytes(tags[0].BuildTag()), audio), Concat(ToBytes(tags[1].BuildTag()), audio)};
+    const std::string path = dir.write("big.mp3", contents[0]);
+
+    // The kill moments spread over the whole length of a save.
+    const auto started = Clock::now();
+    ASSERT_TRUE(tags[1].Save(path));
+    ASSERT_TRUE(tags[0].Save(path));
+    const auto saveTime = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started) / 2;
+    const unsigned seed = std::random_device{}();
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<long> delay(0, saveTime.count() * 13 / 10);
+
+    int current = 0;
+    int keptOld = 0;
+    int gotNew = 0;
+    for (int trial = 0; trial < kTrials; ++trial) {
+        const int target = 1 - current;
+        const bool finished = SaveKilledAfter(tags[target], path, std::chrono::microseconds(delay(random)));
+        const int held = WhichContent(path, contents);
+        const bool isNew = held == target;
+        ASSERT_TRUE(held == current || isNew) << "trial " << trial << ", seed " << seed;
+        ASSERT_TRUE(isNew || !finished) << "a finished save must have replaced the file";
+        (isNew ? gotNew : keptOld)++;
+        if (isNew)
+            current = target;
+    }
+    std::cout << "save time " << saveTime.count() << " us; " << keptOld << " trials kept the old file, " << gotNew
+              << " got the new one (seed " << seed << ")\n";
+    EXPECT_GT(keptOld, 0) << "no kill landed before the rename";
+    EXPECT_GT(gotNew, 0) << "no save got through";
+
+    // A temporary file left by a killed save does not stand in the way.
+    ASSERT_TRUE(tags[1 - current].Save(path));
+    EXPECT_EQ(ReadFileBytes(path), contents[1 - current]);
+    EXPECT_FALSE(test::FileExists(path + "~"));
+}
+
+} // namespace
+} // namespace tindrel
