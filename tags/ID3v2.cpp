@@ -9,8 +9,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <fcntl.h>
+#include <memory>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -273,7 +275,18 @@ bool TID3v2::Save(const std::string& fileName) {
     return ReplaceLeadingTag(fileName, tag);
 }
 
-bool ReplaceLeadingTag(const std::string& fileName, std::string_view tag) {
+// The file a name stands for: through a symbolic link the file it points to
+// is rebuilt, beside itself, instead of the link being replaced by a copy.
+std::string resolveLink(const std::string& fileName) {
+    struct stat st {};
+    if (::lstat(fileName.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return fileName;
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(fileName.c_str(), nullptr), &std::free);
+    return resolved ? std::string(resolved.get()) : fileName;
+}
+
+bool ReplaceLeadingTag(const std::string& linkOrFile, std::string_view tag) {
+    const std::string fileName = resolveLink(linkOrFile);
     tagfile::OwnerWritable writable;
     TagHeader header;
     if (!writable.acquire(fileName) || !ReadTagHeader(fileName, header))
