@@ -9,8 +9,11 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <fcntl.h>
+#include <memory>
+#include <new>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -136,6 +139,16 @@ void writeRebuiltFile(FileStream& source, int64_t audioStart, const std::string&
     out.copyFrom(source, original.st_size - audioStart, kCopyBlock);
     if (::fsync(out.fd()) != 0)
         throw std::runtime_error("Stream write error");
+}
+
+// The file a name stands for: through a symbolic link the file it points to
+// is rebuilt, beside itself, instead of the link being replaced by a copy.
+std::string resolveLink(const std::string& fileName) {
+    struct stat st {};
+    if (::lstat(fileName.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return fileName;
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(fileName.c_str(), nullptr), &std::free);
+    return resolved ? std::string(resolved.get()) : fileName;
 }
 
 } // namespace
@@ -265,15 +278,20 @@ std::string TID3v2::BuildTag() const {
 }
 
 bool TID3v2::Save(const std::string& fileName) {
-    const std::string tag = BuildTag();
-    // A size beyond 28 bits cannot be written; a truncated one would make
-    // every reader take frame bytes for audio.
-    if (tag.size() - kHeaderSize > kLargestTagBody)
+    try {
+        const std::string tag = BuildTag();
+        // A size beyond 28 bits cannot be written; a truncated one would make
+        // every reader take frame bytes for audio.
+        if (tag.size() - kHeaderSize > kLargestTagBody)
+            return false;
+        return ReplaceLeadingTag(fileName, tag);
+    } catch (const std::bad_alloc&) {
         return false;
-    return ReplaceLeadingTag(fileName, tag);
+    }
 }
 
-bool ReplaceLeadingTag(const std::string& fileName, std::string_view tag) {
+bool ReplaceLeadingTag(const std::string& linkOrFile, std::string_view tag) {
+    const std::string fileName = resolveLink(linkOrFile);
     tagfile::OwnerWritable writable;
     TagHeader header;
     if (!writable.acquire(fileName) || !ReadTagHeader(fileName, header))

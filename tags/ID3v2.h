@@ -115,7 +115,8 @@ std::string StripGenrePrefix(const std::string& text);
 // permission bits it keeps (with the owner's write permission given back).
 // False, with the original untouched and no temporary file left, when the
 // file is missing, cannot be made writable, is held under an exclusive lock,
-// or the new file cannot be written or renamed.
+// or the new file cannot be written or renamed. A symbolic link is followed:
+// the file it points to is rebuilt and the link stays.
 bool ReplaceLeadingTag(const std::string& fileName, std::string_view tag);
 
 } // namespace tindrel

@@ -138,6 +138,21 @@ TEST(ID3v2Save, ReplacesAStaleTemporaryFileWithoutFollowingIt) {
     EXPECT_FALSE(FileExists(path + "~"));
 }
 
+TEST(ID3v2Save, ThroughASymbolicLinkRebuildsTheFileItPointsTo) {
+    TempDir dir;
+    const std::string real = CopySample(dir, "plain.mp3");
+    const Bytes audio = ReadFileBytes(real);
+    const std::string link = dir.file("link.mp3");
+    ASSERT_EQ(::symlink("plain.mp3", link.c_str()), 0);
+    ASSERT_TRUE(FullTag().Save(link));
+    EXPECT_EQ(ReadFileBytes(real), Concat(ToBytes(FullTag().BuildTag()), audio));
+    struct stat st {};
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_FALSE(FileExists(link + "~"));
+    EXPECT_FALSE(FileExists(real + "~"));
+}
+
 // Every refused save leaves the file, its mode and the folder as they were.
 class ID3v2SaveRefused : public ::testing::Test {
 protected:

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
 #include <memory>
+#include <sstream>
 
 namespace tindrel {
 namespace {
@@ -71,6 +73,28 @@ TEST(TaggerCrossCheck, Id3v2ToolReadsWhatTindrelWrote) {
           "Artist: The Artist", "Album  : The Album", "Year: 1987, Genre: Jazz (8)", "Comment: first comment",
           "Track: 12"})
         EXPECT_NE(listing.find(text), std::string::npos) << text << "\nin:\n" << listing;
+}
+
+TEST(TaggerCrossCheck, GenreNamesAgreeWithTheId3v2ToolsList) {
+    // The names the tool spells otherwise; Tindrel keeps the spellings of the
+    // original list, which older files and players were written against.
+    const std::map<std::size_t, std::string> spelledOtherwise = {{67, "Psychedelic"},      {92, "Progressive Rock"},
+                                                                 {132, "Britpop"},         {133, "Negerpunk"},
+                                                                 {141, "Christian Rock "}, {144, "Thrash Metal"}};
+    std::istringstream listing(CommandOutput("id3v2 -L"));
+    std::size_t compared = 0;
+    for (std::string line; std::getline(listing, line) && compared < kGenreCount; ++compared) {
+        const std::size_t colon = line.find(": ");
+        ASSERT_NE(colon, std::string::npos) << line;
+        const std::size_t number = std::stoul(line.substr(0, colon));
+        ASSERT_EQ(number, compared);
+        const std::string toolName = line.substr(colon + 2);
+        if (spelledOtherwise.count(number))
+            EXPECT_EQ(toolName, spelledOtherwise.at(number));
+        else
+            EXPECT_EQ(GenreNames[number], toolName) << number;
+    }
+    EXPECT_EQ(compared, kGenreCount);
 }
 
 } // namespace
