@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/Main.h"
 #include "platform/Application.h"
-#include "platform/Dialogs.h"
+#include "platform/QtDialogs.h"
 #include "platform/ErrorHandler.h"
 
 // Tindrel takes no command-line arguments; Qt's own are left to Qt.

@@ -6,8 +6,6 @@
 #include <QStringList>
 #include <optional>
 
-class QWidget;
-
 namespace tindrel {
 
 enum class MessageIcon { Information, Warning, Error, Question };
@@ -43,27 +41,5 @@ public:
         messageBox(QStringLiteral("Information"), text, MessageIcon::Information);
     }
 };
-
-// The real dialogs, modal on the given window.
-class QtDialogs final : public IDialogs {
-public:
-    explicit QtDialogs(QWidget* parent = nullptr) : m_parent(parent) {}
-    void setParentWidget(QWidget* parent) { m_parent = parent; }
-
-    MessageResult messageBox(const QString& caption, const QString& text, MessageIcon icon,
-                             MessageButtons buttons) override;
-    std::optional<QString> openFile(const QString& filter) override;
-    std::optional<QStringList> openFiles(const QString& filter) override;
-    std::optional<QString> saveFile(const QString& filter, const QString& defaultExt,
-                                    const QString& proposedName) override;
-    std::optional<QString> chooseFolder() override;
-    void openDocument(const QString& path) override;
-
-private:
-    QWidget* m_parent;
-};
-
-// "MP3 files (*.mp3)|*.mp3" becomes "MP3 files (*.mp3)" for Qt's dialogs.
-QString QtFilterFrom(const QString& filter);
 
 } // namespace tindrel

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
-#include "platform/Dialogs.h"
+#include "platform/QtDialogs.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>
