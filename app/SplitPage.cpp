@@ -53,8 +53,8 @@ QWidget* TMainForm::buildSplitPage() {
     const char* captions[] = {"Title:", "Artist:", "Album:", "Year:", "Comment:", "Length:"};
     const char* names[] = {"labTitle", "labArtist", "labAlbum", "labYear", "labComment", "labLength"};
     for (int i = 0; i < 6; ++i) {
-        makeLabel(group, {}, QString::fromLatin1(captions[i]), {12, 18 + 24 * i, 62, 20});
-        m_infoLabels[i] = makeLabel(group, QString::fromLatin1(names[i]), {}, {76, 18 + 24 * i, 214, 20});
+        makeLabel(group, {}, QString::fromLatin1(captions[i]), {12, 18 + 24 * i, 72, 20});
+        m_infoLabels[i] = makeLabel(group, QString::fromLatin1(names[i]), {}, {86, 18 + 24 * i, 206, 20});
     }
     tkbPosition = make<TTrackBar>(group, QStringLiteral("tkbPosition"), {8, 166, 284, 34});
     tkbPosition->setRange(0, 30);
