@@ -67,7 +67,8 @@ bool TAudioPlayer::GetStreamInfo(const std::string& fileName, TStreamInfo& info,
 }
 
 void TAudioPlayer::readWav(const std::string& fileName, TStreamInfo& info, bool& found) {
-    if (!m_wavReader->ReadFromFile(fileName) || !m_wavReader->Valid())
+    m_wavReader->ReadFromFile(fileName);
+    if (!m_wavReader->Valid())
         return;
     info.FileSize = static_cast<uint32_t>(m_wavReader->FileSize());
     info.SampleRate = m_wavReader->SampleRate();
@@ -78,7 +79,8 @@ void TAudioPlayer::readWav(const std::string& fileName, TStreamInfo& info, bool&
 
 void TAudioPlayer::readMp3(const std::string& fileName, TStreamInfo& info, bool& found) {
     TMPEGaudio& mpeg = *m_mpegReader;
-    if (!mpeg.Analyze(fileName) || !mpeg.IsValid())
+    mpeg.Analyze(fileName);
+    if (!mpeg.IsValid())
         return;
     info.FileSize = static_cast<uint32_t>(mpeg.FileSize());
     info.SampleRate = mpeg.SampleRate();
@@ -108,7 +110,8 @@ void TAudioPlayer::readMp3(const std::string& fileName, TStreamInfo& info, bool&
 
 void TAudioPlayer::readOgg(const std::string& fileName, TStreamInfo& info, bool& found) {
     TOggVorbis& ogg = *m_oggReader;
-    if (!ogg.ReadFromFile(fileName) || !ogg.Valid())
+    ogg.ReadFromFile(fileName);
+    if (!ogg.Valid())
         return;
     info.FileSize = static_cast<uint32_t>(ogg.FileSize());
     info.SampleRate = ogg.SampleRate();
@@ -127,7 +130,8 @@ void TAudioPlayer::readOgg(const std::string& fileName, TStreamInfo& info, bool&
 
 void TAudioPlayer::readWma(const std::string& fileName, TStreamInfo& info, bool& found) {
     TWMAfile& wma = *m_wmaReader;
-    if (!wma.ReadFromFile(fileName) || !wma.Valid())
+    wma.ReadFromFile(fileName);
+    if (!wma.Valid())
         return;
     info.FileSize = static_cast<uint32_t>(wma.FileSize());
     info.SampleRate = wma.SampleRate();

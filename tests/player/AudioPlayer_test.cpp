@@ -5,12 +5,15 @@
 #include "platform/FakeDialogs.h"
 #include "platform/MessageWindow.h"
 #include "player/BassBinding.h"
+#include "tags/ID3v1.h"
+#include "tags/ID3v2.h"
 #include "tests/support/TempDir.h"
 
 #include <QElapsedTimer>
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 namespace tindrel {
@@ -184,6 +187,88 @@ TEST_F(PlayerTest, FilesThatCannotBeDescribedOrPlayedAreReported) {
     }
 }
 
+// A canonical 44-byte WAV header (8 kHz, mono, 16 bits) and dataBytes of
+// silence.
+test::Bytes SilentWav(uint32_t dataBytes) {
+    test::Bytes wav(44 + dataBytes, 0);
+    const auto put32 = [&](std::size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            wav[at + i] = uint8_t(v >> (8 * i));
+    };
+    std::memcpy(wav.data(), "RIFF", 4);
+    put32(4, 36 + dataBytes);
+    std::memcpy(wav.data() + 8, "WAVEfmt ", 8);
+    put32(16, 16);
+    wav[20] = 1; // PCM
+    wav[22] = 1; // mono
+    put32(24, 8000);
+    put32(28, 16000);
+    wav[32] = 2;
+    wav[34] = 16;
+    std::memcpy(wav.data() + 36, "data", 4);
+    put32(40, dataBytes);
+    return wav;
+}
+
+TEST_F(PlayerTest, DurationsRoundHalvesToEven) {
+    // At 16,000 bytes a second, 8 bytes are half a millisecond.
+    const struct {
+        uint32_t dataBytes;
+        uint32_t ms;
+    } cases[] = {{16'008, 1'000}, {16'024, 1'002}, {16'016, 1'001}, {16'020, 1'001}};
+    TempDir dir;
+    for (const auto& c : cases) {
+        TStreamInfo info;
+        int32_t plugin = 0;
+        TSupportedBy supported = TSupportedBy::Both;
+        ASSERT_TRUE(player.GetStreamInfo(dir.write("s.wav", SilentWav(c.dataBytes)), info, plugin, supported));
+        EXPECT_EQ(info.Duration, c.ms) << c.dataBytes;
+        EXPECT_EQ(info.BitRate, 0u);
+        EXPECT_EQ(plugin, -1);
+        EXPECT_EQ(supported, TSupportedBy::BASSOnly);
+    }
+}
+
+TEST_F(PlayerTest, AnMp3IsDescribedByItsID3v1TagFirst) {
+    TempDir dir;
+    const std::string file = dir.file("both.mp3");
+    fs::copy_file(sample("mpeg/cbr128.mp3"), file);
+    TID3v2 v2;
+    v2.SetTitle("Title Two");
+    v2.SetArtist("Artist Two");
+    v2.SetTrack(9);
+    v2.SetGenre("Genre Two");
+    ASSERT_TRUE(v2.Save(file));
+    TStreamInfo info;
+    int32_t plugin = 0;
+    TSupportedBy supported{};
+    ASSERT_TRUE(player.GetStreamInfo(file, info, plugin, supported));
+    EXPECT_EQ(info.Title, "Title Two");
+    EXPECT_EQ(info.Genre, "Genre Two");
+    EXPECT_EQ(info.GenreID, 0);
+    EXPECT_EQ(info.Track, 9);
+
+    TID3v1 v1;
+    v1.SetTitle("Title One");
+    v1.SetGenreIndex(17);
+    v1.SetTrack(3);
+    ASSERT_TRUE(v1.Save(file));
+    ASSERT_TRUE(player.GetStreamInfo(file, info, plugin, supported));
+    EXPECT_EQ(info.Title, "Title One");
+    EXPECT_EQ(info.Artist, "");
+    EXPECT_EQ(info.Genre, "Rock");
+    EXPECT_EQ(info.GenreID, 17);
+    EXPECT_EQ(info.Track, 3);
+    EXPECT_EQ(info.Channels, 2);
+    EXPECT_EQ(info.SampleRate, 44100u);
+    EXPECT_EQ(info.BitRate, 128u);
+    EXPECT_EQ(info.FileName, file);
+    // A file too short for the whole analysis is still described by the
+    // frame that was found.
+    EXPECT_TRUE(player.GetStreamInfo(sample("tags/plain.mp3"), info, plugin, supported));
+    EXPECT_EQ(info.BitRate, 32u);
+}
+
 TEST_F(PlayerTest, ReadersDescribeOggWavAndWma) {
     const struct {
         const char* file;
@@ -237,10 +322,62 @@ TEST(PlayerWithoutEngine, WmaNeedsTheAddOn) {
     TAudioPlayer player(nullptr, dialogs, folder.path(), 0);
     ASSERT_TRUE(player.PlayerReady());
     EXPECT_FALSE(player.WMAReady());
+    ASSERT_TRUE(player.Open(sample("app/ten-seconds.mp3")));
+    player.Play();
+    // The WMA file is described, then no loader takes it: the channel that
+    // was playing is already gone, and the mode is left as it was.
     EXPECT_FALSE(player.Open(sample("player/mono22.wma")));
     ASSERT_EQ(dialogs.messages().size(), 1u);
     EXPECT_TRUE(dialogs.messages()[0].text.startsWith("Can't play the file\r\n(error code: "));
+    EXPECT_EQ(player.Mode(), TPlayerMode::Playing);
+    EXPECT_EQ(player.ChannelType(), TChannelType::None);
+    EXPECT_EQ(player.GetPosition(), 0u);
+    player.Pause();
     EXPECT_TRUE(player.Open(sample("app/ten-seconds.mp3")));
+    EXPECT_EQ(player.Mode(), TPlayerMode::Ready);
+}
+
+// A four-channel tracker module whose pattern holds two MPEG audio frames:
+// the analysis accepts it as an .mp3 file, while the engine's stream loader
+// does not, so it plays through the module loader.
+test::Bytes ModuleWithFrames() {
+    const test::Bytes mp3 = test::ReadFileBytes(sample("mpeg/cbr128.mp3"));
+    const std::size_t frames = 2 * 418; // the sample starts with a frame
+    const std::size_t sampleBytes = 4000;
+    test::Bytes mod(20 + 31 * 30 + 2 + 128 + 4 + 1024 + sampleBytes, 0);
+    std::memcpy(mod.data(), "tindrel test", 12);
+    uint8_t* sampleHeader = mod.data() + 20;
+    sampleHeader[22] = uint8_t((sampleBytes / 2) >> 8); // length in words, big-endian
+    sampleHeader[23] = uint8_t((sampleBytes / 2) & 0xFF);
+    sampleHeader[25] = 64; // volume
+    sampleHeader[29] = 1;  // no loop
+    uint8_t* song = mod.data() + 20 + 31 * 30;
+    song[0] = 1;
+    song[1] = 127;
+    std::memcpy(song + 2 + 128, "M.K.", 4);
+    uint8_t* pattern = song + 2 + 128 + 4;
+    std::memcpy(pattern, mp3.data(), frames);
+    for (std::size_t i = 0; i < sampleBytes; ++i)
+        pattern[1024 + i] = (i / 8) % 2 ? 0x90 : 0x70;
+    return mod;
+}
+
+TEST_F(PlayerTest, AModuleHasNoPositionAndIgnoresSeeks) {
+    TempDir dir;
+    const std::string module = dir.write("module.mp3", ModuleWithFrames());
+    ASSERT_TRUE(player.Open(module)) << dialogs.messages().back().text.toStdString();
+    ASSERT_EQ(player.ChannelType(), TChannelType::Music);
+    EXPECT_GT(player.GetPlayLength(), 0u);
+    player.SetVolume(30);
+    EXPECT_EQ(player.GetVolume(), 30);
+    player.Play();
+    EXPECT_EQ(player.Mode(), TPlayerMode::Playing);
+    player.SetPosition(0);
+    QThread::msleep(100);
+    EXPECT_EQ(player.GetPosition(), 0u);
+    // The music volume is its own: a stream opened next has the stream volume.
+    ASSERT_TRUE(player.Open(tenSeconds));
+    EXPECT_NE(player.GetVolume(), 30);
 }
 
 // Sets an environment variable for the life of the object.
