@@ -2,9 +2,14 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
+#include "app/Split.h"
+
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 class QCheckBox;
 class QComboBox;
@@ -25,6 +30,7 @@ namespace tindrel {
 
 class IDialogs;
 class TAboutForm;
+class TAudioPlayer;
 class TID3v1;
 class TID3v2;
 class TTrackBar;
@@ -36,8 +42,10 @@ enum class JoinStatus;
 class TMainForm : public QWidget {
     Q_OBJECT
 public:
-    // programFolder is where Option.ini and the help file are looked for.
-    TMainForm(IDialogs& dialogs, const QString& programFolder, QWidget* parent = nullptr);
+    // programFolder is where Option.ini, the help file and the audio engine
+    // are looked for; audioDevice is the engine's output device (-1 the
+    // default device, 0 "no sound").
+    TMainForm(IDialogs& dialogs, const QString& programFolder, int audioDevice = -1, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     const QString& AppDir() const { return m_appDir; }
@@ -45,6 +53,24 @@ public:
     const QString& HelpFilePath() const { return m_helpFilePath; }
     int32_t MarkedIndex() const { return m_markedIndex; }
     TAboutForm* AboutForm() const { return m_about.get(); }
+    TAudioPlayer* Player() const { return m_player; }
+    int32_t LengthMs() const { return m_lengthMs; }
+
+    // Split page handlers.
+    void btnOpenClick();
+    void rdbTimeClick();
+    void rdbPartClick();
+    void btnSplitClick();
+    void btnStopClick();
+
+    // Preview handlers.
+    void sbtnPlayClick();
+    void sbtnPauseClick();
+    void sbtnStopClick();
+    void TmrPlayerTimer();
+    void tkbPositionChange();
+    void sbtnBeginClick();
+    void sbtnEndClick();
 
     // Time-value handlers of the split page.
     void edtStartChange();
@@ -84,7 +110,12 @@ public:
     TID3v2* ID3v2Tag() const { return m_id3v2Tag.get(); }
 
 private:
-    void FormCreate(const QString& programFolder);
+    void FormCreate(const QString& programFolder, int audioDevice);
+    void splitTimeMode();
+    // The cut's view of a source: its length and bit rate from the player.
+    DescribeSource describeWithPlayer();
+    void splitPartsMode();
+    void setFieldByButton(QLineEdit* field, bool& oneShot, bool isStart);
     QWidget* buildBanner();
     QWidget* buildSplitPage();
     QWidget* buildJoinPage();
@@ -96,7 +127,6 @@ private:
     void clearGenreSelection();
     // Stops the preview and closes its file before a tag is written into it.
     void releaseFileForWriting();
-    void closePlayer();
     // The lowest index among the selected rows, or -1.
     int firstSelectedRow() const;
     void swapRowPaths(int a, int b);
@@ -121,6 +151,9 @@ private:
     bool m_endOneShot = false;
 
     std::unique_ptr<TAboutForm> m_about;
+    TAudioPlayer* m_player = nullptr; // a Qt child of the window, "PermanentPlayer"
+    bool m_splitRunning = false;
+    bool m_timerMoving = false; // the preview timer is moving the thumb
     std::unique_ptr<TID3v1> m_id3v1Tag;
     std::unique_ptr<TID3v2> m_id3v2Tag;
     bool m_genreListFilled = false;
@@ -142,6 +175,15 @@ private:
     QLabel* labPeriod = nullptr;
     QProgressBar* pgbProgress = nullptr;
     QLabel* labTime1 = nullptr;
+    QLabel* m_infoLabels[6] = {}; // labTitle, labArtist, labAlbum, labYear, labComment, labLength
+    QPushButton* btnOpen = nullptr;
+    QPushButton* btnSplit = nullptr;
+    QPushButton* btnStop = nullptr;
+    QToolButton* sbtnPlay = nullptr;
+    QToolButton* sbtnPause = nullptr;
+    QToolButton* sbtnStop = nullptr;
+    QToolButton* sbtnBegin = nullptr;
+    QToolButton* sbtnEnd = nullptr;
     TTrackBar* tkbPosition = nullptr;
     QTimer* TmrPlayer = nullptr;
 

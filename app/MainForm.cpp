@@ -8,6 +8,7 @@
 #include "platform/ErrorHandler.h"
 #include "platform/FileOps.h"
 #include "platform/IniFile.h"
+#include "player/AudioPlayer.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 
@@ -67,7 +68,7 @@ protected:
 
 } // namespace
 
-TMainForm::TMainForm(IDialogs& dialogs, const QString& programFolder, QWidget* parent)
+TMainForm::TMainForm(IDialogs& dialogs, const QString& programFolder, int audioDevice, QWidget* parent)
     : QWidget(parent), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("MainForm"));
     setFixedSize(kClientWidth, kClientHeight);
@@ -83,14 +84,14 @@ TMainForm::TMainForm(IDialogs& dialogs, const QString& programFolder, QWidget* p
         if (pgcMain->currentWidget()->objectName() == QLatin1String("tabTag"))
             tabTagShow();
     }));
-    FormCreate(programFolder);
+    FormCreate(programFolder, audioDevice);
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
 }
 
 TMainForm::~TMainForm() = default;
 
-void TMainForm::FormCreate(const QString& programFolder) {
+void TMainForm::FormCreate(const QString& programFolder, int audioDevice) {
     m_appDir = QString::fromStdString(IncludeTrailingSeparator(programFolder.toStdString()));
     m_productName = QStringLiteral("Tindrel");
     m_helpFilePath = m_appDir + QStringLiteral("Tindrel.hlp");
@@ -101,6 +102,8 @@ void TMainForm::FormCreate(const QString& programFolder) {
     m_id3v2Tag = std::make_unique<TID3v2>();
     setWindowTitle(m_productName + QStringLiteral(" V") + m_versionText);
     labVersion->setText(QStringLiteral("V") + m_versionText);
+    m_player = new TAudioPlayer(this, m_dialogs, m_appDir.toStdString(), audioDevice);
+    m_player->setObjectName(QStringLiteral("PermanentPlayer"));
 }
 
 QWidget* TMainForm::buildBanner() {
@@ -123,11 +126,6 @@ void TMainForm::addHelpAndAbout(QWidget* page, int index, const QRect& helpRect,
     about->setText(QStringLiteral("&About"));
     connect(help, &QPushButton::clicked, this, ErrorHandler::guard([this] { showHelp(); }));
     connect(about, &QPushButton::clicked, this, ErrorHandler::guard([this] { showAbout(); }));
-}
-
-void TMainForm::closePlayer() {
-    // The preview player is not part of the window yet; with none, no file
-    // is held open.
 }
 
 void TMainForm::showHelp() { m_dialogs.openDocument(m_helpFilePath); }

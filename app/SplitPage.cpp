@@ -8,6 +8,7 @@
 #include "platform/ErrorHandler.h"
 #include "platform/FileOps.h"
 
+#include <QAbstractButton>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -52,21 +53,21 @@ QWidget* TMainForm::buildSplitPage() {
     const char* captions[] = {"Title:", "Artist:", "Album:", "Year:", "Comment:", "Length:"};
     const char* names[] = {"labTitle", "labArtist", "labAlbum", "labYear", "labComment", "labLength"};
     for (int i = 0; i < 6; ++i) {
-        makeLabel(group, {}, QString::fromLatin1(captions[i]), {12, 18 + 24 * i, 62, 20});
-        makeLabel(group, QString::fromLatin1(names[i]), {}, {76, 18 + 24 * i, 214, 20});
+        makeLabel(group, {}, QString::fromLatin1(captions[i]), {12, 18 + 24 * i, 72, 20});
+        m_infoLabels[i] = makeLabel(group, QString::fromLatin1(names[i]), {}, {86, 18 + 24 * i, 206, 20});
     }
     tkbPosition = make<TTrackBar>(group, QStringLiteral("tkbPosition"), {8, 166, 284, 34});
     tkbPosition->setRange(0, 30);
-    makePictureButton(group, QStringLiteral("sbtnPlay"), QStyle::SP_MediaPlay, QStringLiteral("Play"),
-                      {12, 210, 34, 28});
-    makePictureButton(group, QStringLiteral("sbtnPause"), QStyle::SP_MediaPause, QStringLiteral("Pause"),
-                      {50, 210, 34, 28});
-    makePictureButton(group, QStringLiteral("sbtnStop"), QStyle::SP_MediaStop, QStringLiteral("Stop"),
-                      {88, 210, 34, 28});
-    makeMarkButton(group, QStringLiteral("sbtnBegin"), QStringLiteral("{"), QStringLiteral("Select start time point"),
-                   {218, 210, 34, 28});
-    makeMarkButton(group, QStringLiteral("sbtnEnd"), QStringLiteral("}"), QStringLiteral("Select end time point"),
-                   {256, 210, 34, 28});
+    sbtnPlay = makePictureButton(group, QStringLiteral("sbtnPlay"), QStyle::SP_MediaPlay, QStringLiteral("Play"),
+                                 {12, 210, 34, 28});
+    sbtnPause = makePictureButton(group, QStringLiteral("sbtnPause"), QStyle::SP_MediaPause, QStringLiteral("Pause"),
+                                  {50, 210, 34, 28});
+    sbtnStop = makePictureButton(group, QStringLiteral("sbtnStop"), QStyle::SP_MediaStop, QStringLiteral("Stop"),
+                                 {88, 210, 34, 28});
+    sbtnBegin = makeMarkButton(group, QStringLiteral("sbtnBegin"), QStringLiteral("{"),
+                               QStringLiteral("Select start time point"), {218, 210, 34, 28});
+    sbtnEnd = makeMarkButton(group, QStringLiteral("sbtnEnd"), QStringLiteral("}"),
+                             QStringLiteral("Select end time point"), {256, 210, 34, 28});
     makeLabel(group, QStringLiteral("labTime"), QStringLiteral("Time:"), {12, 252, 40, 20});
     labTime1 = makeLabel(group, QStringLiteral("labTime1"), QStringLiteral("00:00.000"), {54, 252, 80, 20});
     makeLabel(group, QStringLiteral("Label1"), kMinSecMs, {136, 252, 156, 20});
@@ -76,7 +77,8 @@ QWidget* TMainForm::buildSplitPage() {
 
     // Right: the source, the kind of split, and the times.
     edtFile = make<QLineEdit>(page, QStringLiteral("edtFile"), {316, 12, 230, 26});
-    make<QPushButton>(page, QStringLiteral("btnOpen"), {552, 12, 84, 26})->setText(QStringLiteral("&Open"));
+    btnOpen = make<QPushButton>(page, QStringLiteral("btnOpen"), {552, 12, 84, 26});
+    btnOpen->setText(QStringLiteral("&Open"));
 
     rdbPart = make<QRadioButton>(page, QStringLiteral("rdbPart"), {316, 52, 118, 22});
     rdbPart->setText(QStringLiteral("Split file into"));
@@ -103,8 +105,10 @@ QWidget* TMainForm::buildSplitPage() {
                        static_cast<QWidget*>(labPart2)})
         w->setEnabled(false);
 
-    make<QPushButton>(page, QStringLiteral("btnSplit"), {332, 212, 100, 30})->setText(QStringLiteral("&Split"));
-    make<QPushButton>(page, QStringLiteral("btnStop"), {440, 212, 100, 30})->setText(QStringLiteral("S&top"));
+    btnSplit = make<QPushButton>(page, QStringLiteral("btnSplit"), {332, 212, 100, 30});
+    btnSplit->setText(QStringLiteral("&Split"));
+    btnStop = make<QPushButton>(page, QStringLiteral("btnStop"), {440, 212, 100, 30});
+    btnStop->setText(QStringLiteral("S&top"));
     pgbProgress = make<QProgressBar>(page, QStringLiteral("pgbProgress"), {332, 254, 304, 18});
     pgbProgress->setRange(0, 100);
     pgbProgress->setValue(0);
@@ -116,8 +120,23 @@ QWidget* TMainForm::buildSplitPage() {
 }
 
 void TMainForm::connectSplitPage() {
+    const auto onClick = [this](QAbstractButton* button, void (TMainForm::*handler)()) {
+        connect(button, &QAbstractButton::clicked, this, ErrorHandler::guard([this, handler] { (this->*handler)(); }));
+    };
+    onClick(btnOpen, &TMainForm::btnOpenClick);
+    onClick(rdbTime, &TMainForm::rdbTimeClick);
+    onClick(rdbPart, &TMainForm::rdbPartClick);
+    onClick(btnSplit, &TMainForm::btnSplitClick);
+    onClick(btnStop, &TMainForm::btnStopClick);
+    onClick(sbtnPlay, &TMainForm::sbtnPlayClick);
+    onClick(sbtnPause, &TMainForm::sbtnPauseClick);
+    onClick(sbtnStop, &TMainForm::sbtnStopClick);
+    onClick(sbtnBegin, &TMainForm::sbtnBeginClick);
+    onClick(sbtnEnd, &TMainForm::sbtnEndClick);
     connect(edtStart, &QLineEdit::textChanged, this, ErrorHandler::guard([this] { edtStartChange(); }));
     connect(edtEnd, &QLineEdit::textChanged, this, ErrorHandler::guard([this] { edtEndChange(); }));
+    connect(tkbPosition, &QSlider::valueChanged, this, ErrorHandler::guard([this] { tkbPositionChange(); }));
+    connect(TmrPlayer, &QTimer::timeout, this, ErrorHandler::guard([this] { TmrPlayerTimer(); }));
 }
 
 void TMainForm::UpdateSelectedPartLabel() {

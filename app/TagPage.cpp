@@ -6,6 +6,7 @@
 #include "platform/ErrorHandler.h"
 #include "platform/FileOps.h"
 #include "platform/PlatformInt.h"
+#include "player/AudioPlayer.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 
@@ -306,7 +307,7 @@ void TMainForm::Button3Click() {
 
 void TMainForm::releaseFileForWriting() {
     TmrPlayer->stop();
-    closePlayer();
+    m_player->Close();
 }
 
 void TMainForm::SaveID3v1(const QString& fileName) {

@@ -188,11 +188,12 @@ std::string FindEncoderID(std::span<const uint8_t> window, uint16_t firstFrameLe
     std::size_t limit = std::size_t(firstFrameLength) * 5;
     if (limit > kLastStart)
         limit = kLastStart;
-    for (std::size_t i = 0; i <= limit; ++i) {
-        const std::size_t at = kLastStart - i;
-        if (textAt(window, at, {'L', 'A', 'M', 'E'}))
-            return std::string(reinterpret_cast<const char*>(&window[at]), 8);
-        if (textAt(window, at, {'G', 'O', 'G', 'O'}))
+    // Only positions holding an 'L' or a 'G' need the full comparison.
+    const uint8_t* bytes = window.data();
+    for (std::size_t at = kLastStart + 1; at-- > kLastStart - limit;) {
+        if (bytes[at] == 'L' && std::memcmp(bytes + at, "LAME", 4) == 0)
+            return std::string(reinterpret_cast<const char*>(bytes + at), 8);
+        if (bytes[at] == 'G' && std::memcmp(bytes + at, "GOGO", 4) == 0)
             return "GOGO";
     }
     return {};

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <exception>
+#include <stdexcept>
 
 namespace tindrel {
 
@@ -71,10 +72,9 @@ void TMPEGaudio::analyzeWindows(const std::string& fileName) {
         int64_t position = m_fileSize - int64_t(kMPEGWindowSize);
         if (m_v1Tag->Exists())
             position -= kID3v1Size;
-        if (position < 0)
-            throw std::runtime_error("Stream read error"); // shorter than the end window
-        file.seek(position);
-        file.readExact(window.data(), window.size());
+        // A file shorter than the end window fails here, as a short read.
+        if (position < 0 || ReadWindow(file, position, window) < window.size())
+            throw std::runtime_error("Stream read error");
         m_windowBytesRead += window.size();
         m_encoderID = FindEncoderID(window, m_firstFrame.Length);
     }

@@ -14,7 +14,7 @@
 // Hand-made MPEG audio bytes for the layouts no encoder writes on purpose.
 namespace tindrel::test {
 
-struct FrameSpec {
+struct FrameFields {
     uint8_t version;
     uint8_t layer;
     uint8_t bitRateIndex;
@@ -44,15 +44,15 @@ inline void PutBytes(std::vector<uint8_t>& bytes, std::size_t at, const void* da
     std::memcpy(bytes.data() + at, data, count);
 }
 
-inline void PutHeader(std::vector<uint8_t>& bytes, std::size_t at, const FrameSpec& spec) {
-    PutBytes(bytes, at, spec.bytes().data(), 4);
+inline void PutHeader(std::vector<uint8_t>& bytes, std::size_t at, const FrameFields& fields) {
+    PutBytes(bytes, at, fields.bytes().data(), 4);
 }
 
 // count headers one frame length apart from at on; the frame bodies keep
 // whatever bytes were there.
-inline void PutFrames(std::vector<uint8_t>& bytes, std::size_t at, const FrameSpec& spec, std::size_t count) {
+inline void PutFrames(std::vector<uint8_t>& bytes, std::size_t at, const FrameFields& fields, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i)
-        PutHeader(bytes, at + i * spec.length(), spec);
+        PutHeader(bytes, at + i * fields.length(), fields);
 }
 
 inline void PutText(std::vector<uint8_t>& bytes, std::size_t at, const std::string& text) {

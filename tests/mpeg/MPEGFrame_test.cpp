@@ -13,13 +13,13 @@
 namespace tindrel {
 namespace {
 
-using test::FrameSpec;
+using test::FrameFields;
 using test::PutFrames;
 using test::PutHeader;
 using test::PutText;
 
 struct LengthCase {
-    FrameSpec spec;
+    FrameFields fields;
     uint16_t length;
 };
 
@@ -36,13 +36,13 @@ TEST(MPEGFrame, FrameLengthTruncatesAndAddsThePadding) {
     };
     for (const auto& c : cases) {
         TMPEGFrame frame;
-        DecodeFrameHeader(c.spec.bytes().data(), frame);
-        EXPECT_EQ(FrameLength(frame), c.length) << c.spec.describe();
+        DecodeFrameHeader(c.fields.bytes().data(), frame);
+        EXPECT_EQ(FrameLength(frame), c.length) << c.fields.describe();
     }
 }
 
 TEST(MPEGFrame, LooksLikeFrameHeaderRejectsEveryReservedCode) {
-    const auto good = FrameSpec{kMPEG1, kLayerIII, 9, 0}.bytes();
+    const auto good = FrameFields{kMPEG1, kLayerIII, 9, 0}.bytes();
     EXPECT_TRUE(LooksLikeFrameHeader(good.data()));
     struct Broken {
         const char* what;
@@ -89,7 +89,7 @@ TEST(MPEGFrame, DecodeFrameHeaderTakesEveryField) {
 
 TEST(MPEGFrame, TablesFollowTheVersionAndLayer) {
     struct Case {
-        FrameSpec spec;
+        FrameFields fields;
         uint16_t bitRate, sampleRate, coefficient, vbrOffset;
     };
     const Case cases[] = {
@@ -104,11 +104,11 @@ TEST(MPEGFrame, TablesFollowTheVersionAndLayer) {
     };
     for (const auto& c : cases) {
         TMPEGFrame frame;
-        DecodeFrameHeader(c.spec.bytes().data(), frame);
-        EXPECT_EQ(TableBitRate(frame), c.bitRate) << c.spec.describe();
-        EXPECT_EQ(TableSampleRate(frame), c.sampleRate) << c.spec.describe();
-        EXPECT_EQ(SizeCoefficient(frame), c.coefficient) << c.spec.describe();
-        EXPECT_EQ(VBRHeaderOffset(frame), c.vbrOffset) << c.spec.describe();
+        DecodeFrameHeader(c.fields.bytes().data(), frame);
+        EXPECT_EQ(TableBitRate(frame), c.bitRate) << c.fields.describe();
+        EXPECT_EQ(TableSampleRate(frame), c.sampleRate) << c.fields.describe();
+        EXPECT_EQ(SizeCoefficient(frame), c.coefficient) << c.fields.describe();
+        EXPECT_EQ(VBRHeaderOffset(frame), c.vbrOffset) << c.fields.describe();
     }
     const TMPEGFrame cleared;
     EXPECT_EQ(TableBitRate(cleared), 0);
@@ -119,11 +119,11 @@ TEST(MPEGFrame, TablesFollowTheVersionAndLayer) {
 
 TEST(FindFirstFrame, NeedsAPlausibleSuccessorAndResumesOneByteLater) {
     std::vector<uint8_t> window(kMPEGWindowSize, 0x55);
-    const FrameSpec spec{kMPEG1, kLayerIII, 9, 0};
+    const FrameFields fields{kMPEG1, kLayerIII, 9, 0};
     // A lone header at 5: its successor at 5 + 417 is noise.
-    PutHeader(window, 5, spec);
+    PutHeader(window, 5, fields);
     // Real frames start two bytes later, inside the rejected frame's span.
-    PutFrames(window, 7, spec, 3);
+    PutFrames(window, 7, fields, 3);
     TVBRHeader vbr;
     const TMPEGFrame frame = FindFirstFrame(window, vbr);
     ASSERT_TRUE(frame.Found);
@@ -144,10 +144,10 @@ TEST(FindFirstFrame, TheSuccessorNeedNotMatchTheFirstHeader) {
 }
 
 TEST(FindFirstFrame, CandidatesEndAtPosition1729) {
-    const FrameSpec spec{kMPEG1, kLayerIII, 9, 0};
+    const FrameFields fields{kMPEG1, kLayerIII, 9, 0};
     for (std::size_t start : {std::size_t(1728), std::size_t(1729), std::size_t(1730)}) {
         std::vector<uint8_t> window(kMPEGWindowSize, 0);
-        PutFrames(window, start, spec, 2);
+        PutFrames(window, start, fields, 2);
         TVBRHeader vbr;
         const TMPEGFrame frame = FindFirstFrame(window, vbr);
         EXPECT_EQ(frame.Found, start <= kLastFrameCandidate) << start;
@@ -160,7 +160,7 @@ TEST(FindFirstFrame, CandidatesEndAtPosition1729) {
 TEST(FindFirstFrame, ASuccessorOutsideTheWindowFailsTheCheck) {
     // MPEG 2.5 Layer II frames are 2880 bytes long: from 1000 the successor
     // would lie past the window's end.
-    const FrameSpec longFrame{kMPEG25, kLayerII, 14, 2};
+    const FrameFields longFrame{kMPEG25, kLayerII, 14, 2};
     std::vector<uint8_t> window(kMPEGWindowSize, 0xFF);
     PutHeader(window, 1000, longFrame);
     TVBRHeader vbr;
@@ -173,8 +173,8 @@ TEST(FindFirstFrame, ASuccessorOutsideTheWindowFailsTheCheck) {
 
 TEST(FindFirstFrame, AShortReadLimitsTheSearchToTheBytesRead) {
     std::vector<uint8_t> window(kMPEGWindowSize, 0);
-    const FrameSpec spec{kMPEG1, kLayerIII, 9, 0};
-    PutFrames(window, 100, spec, 2); // successor at 517
+    const FrameFields fields{kMPEG1, kLayerIII, 9, 0};
+    PutFrames(window, 100, fields, 2); // successor at 517
     TVBRHeader vbr;
     EXPECT_TRUE(FindFirstFrame(std::span(window.data(), 521), vbr).Found);
     EXPECT_FALSE(FindFirstFrame(std::span(window.data(), 520), vbr).Found);
@@ -183,7 +183,7 @@ TEST(FindFirstFrame, AShortReadLimitsTheSearchToTheBytesRead) {
 
 TEST(FindFirstFrame, FindsTheVBRHeaderAtTheOffsetOfItsVersionAndMode) {
     struct Case {
-        FrameSpec spec;
+        FrameFields fields;
         std::size_t at;
         const char* signature;
         bool found;
@@ -199,11 +199,11 @@ TEST(FindFirstFrame, FindsTheVBRHeaderAtTheOffsetOfItsVersionAndMode) {
     };
     for (const auto& c : cases) {
         std::vector<uint8_t> window(kMPEGWindowSize, 0);
-        PutFrames(window, 50, c.spec, 2);
+        PutFrames(window, 50, c.fields, 2);
         PutText(window, 50 + c.at, c.signature);
         TVBRHeader vbr;
-        ASSERT_TRUE(FindFirstFrame(window, vbr).Found) << c.spec.describe();
-        EXPECT_EQ(vbr.Found, c.found) << c.spec.describe() << " " << c.signature << " at " << c.at;
+        ASSERT_TRUE(FindFirstFrame(window, vbr).Found) << c.fields.describe();
+        EXPECT_EQ(vbr.Found, c.found) << c.fields.describe() << " " << c.signature << " at " << c.at;
         if (c.found) {
             EXPECT_EQ(vbr.Signature, c.signature);
         }

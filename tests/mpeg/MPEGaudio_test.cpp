@@ -15,19 +15,19 @@ namespace tindrel {
 namespace {
 
 using test::Bytes;
-using test::FrameSpec;
+using test::FrameFields;
 using test::PutBigEndian32;
 using test::PutFrames;
 using test::PutText;
 using test::TempDir;
 
-const FrameSpec kStereo128{kMPEG1, kLayerIII, 9, 0}; // 417-byte frames at 44100 Hz
-const FrameSpec kMono128{kMPEG1, kLayerIII, 9, 0, false, kModeMono};
+const FrameFields kStereo128{kMPEG1, kLayerIII, 9, 0}; // 417-byte frames at 44100 Hz
+const FrameFields kMono128{kMPEG1, kLayerIII, 9, 0, false, kModeMono};
 
-// A file of size bytes: frames of spec from at on, zeros after them.
-Bytes Mp3Image(std::size_t size, const FrameSpec& spec, std::size_t at = 0, std::size_t frames = 4) {
+// A file of size bytes: frames with the given header from at on, zeros after them.
+Bytes Mp3Image(std::size_t size, const FrameFields& fields, std::size_t at = 0, std::size_t frames = 4) {
     Bytes bytes(size, 0);
-    PutFrames(bytes, at, spec, frames);
+    PutFrames(bytes, at, fields, frames);
     return bytes;
 }
 

@@ -36,7 +36,7 @@ Bytes PageHeader(uint32_t granule, uint8_t segmentSize) {
     return page;
 }
 
-struct OggSpec {
+struct OggLayout {
     uint8_t channels = 2;
     uint32_t sampleRate = 44100;
     int32_t nominal = 128000;
@@ -47,16 +47,16 @@ struct OggSpec {
     std::size_t audioBytes = 20'000;
 };
 
-Bytes OggFile(const OggSpec& spec) {
+Bytes OggFile(const OggLayout& layout) {
     Bytes file = PageHeader(0, 30);
     Bytes identification;
     identification.push_back(1);
     Append(identification, std::string("vorbis"));
     Append32(identification, 0);
-    identification.push_back(spec.channels);
-    Append32(identification, spec.sampleRate);
+    identification.push_back(layout.channels);
+    Append32(identification, layout.sampleRate);
     Append32(identification, 0);
-    Append32(identification, uint32_t(spec.nominal));
+    Append32(identification, uint32_t(layout.nominal));
     Append32(identification, 0);
     identification.push_back(0xB8);
     identification.push_back(1);
@@ -65,10 +65,10 @@ Bytes OggFile(const OggSpec& spec) {
     Bytes comment;
     comment.push_back(3);
     Append(comment, std::string("vorbis"));
-    Append32(comment, uint32_t(spec.vendor.size()));
-    Append(comment, spec.vendor);
-    Append32(comment, uint32_t(spec.comments.size()));
-    for (const auto& entry : spec.comments) {
+    Append32(comment, uint32_t(layout.vendor.size()));
+    Append(comment, layout.vendor);
+    Append32(comment, uint32_t(layout.comments.size()));
+    for (const auto& entry : layout.comments) {
         Append32(comment, uint32_t(entry.size()));
         Append(comment, entry);
     }
@@ -76,9 +76,9 @@ Bytes OggFile(const OggSpec& spec) {
     Append(file, PageHeader(0, uint8_t(std::min<std::size_t>(comment.size(), 255))));
     Append(file, comment);
     // Audio stand-in without the page signature in it.
-    file.resize(file.size() + spec.audioBytes, 0x5A);
-    if (spec.endPage) {
-        Append(file, PageHeader(spec.granule, 10));
+    file.resize(file.size() + layout.audioBytes, 0x5A);
+    if (layout.endPage) {
+        Append(file, PageHeader(layout.granule, 10));
         file.resize(file.size() + 10, 0x5A);
     }
     return file;
@@ -165,27 +165,27 @@ TEST(OggVorbis, AnID3v2TagInFrontIsSkippedAndLeftOutOfTheRates) {
 }
 
 TEST(OggVorbis, WithoutAnEndPageTheNominalRateEstimatesTheLength) {
-    OggSpec spec;
-    spec.endPage = false;
-    spec.audioBytes = 40'000; // keeps the end search away from the header pages
-    spec.nominal = 127'500;   // rounds to 128 (halves to even)
-    const Bytes file = OggFile(spec);
+    OggLayout layout;
+    layout.endPage = false;
+    layout.audioBytes = 40'000; // keeps the end search away from the header pages
+    layout.nominal = 127'500;   // rounds to 128 (halves to even)
+    const Bytes file = OggFile(layout);
     const TOggVorbis ogg = Read(file);
     EXPECT_EQ(ogg.Samples(), 0);
     EXPECT_EQ(ogg.BitRateNominal(), 128);
     EXPECT_DOUBLE_EQ(ogg.Duration(), double(file.size()) / 128 / 2 / 125 * 2);
     EXPECT_TRUE(ogg.Valid());
 
-    spec.nominal = 0;
-    const TOggVorbis unknown = Read(OggFile(spec));
+    layout.nominal = 0;
+    const TOggVorbis unknown = Read(OggFile(layout));
     EXPECT_EQ(unknown.Duration(), 0.0);
     EXPECT_EQ(unknown.BitRate(), 0);
     EXPECT_FALSE(unknown.Valid());
 
-    spec.nominal = -1'000'000; // negative means "not set", not a huge rate
-    EXPECT_EQ(Read(OggFile(spec)).BitRateNominal(), 0);
-    spec.nominal = 122'500;
-    EXPECT_EQ(Read(OggFile(spec)).BitRateNominal(), 122);
+    layout.nominal = -1'000'000; // negative means "not set", not a huge rate
+    EXPECT_EQ(Read(OggFile(layout)).BitRateNominal(), 0);
+    layout.nominal = 122'500;
+    EXPECT_EQ(Read(OggFile(layout)).BitRateNominal(), 122);
 }
 
 TEST(OggVorbis, MapsTheCommentFields) {
@@ -210,9 +210,9 @@ TEST(OggVorbis, MapsTheCommentFields) {
         {{"UNKNOWN=x", "no equals sign"}, "", "", "", 0},
     };
     for (const auto& c : cases) {
-        OggSpec spec;
-        spec.comments = c.comments;
-        const TOggVorbis ogg = Read(OggFile(spec));
+        OggLayout layout;
+        layout.comments = c.comments;
+        const TOggVorbis ogg = Read(OggFile(layout));
         EXPECT_EQ(ogg.Title(), c.title) << c.comments.front();
         EXPECT_EQ(ogg.Artist(), c.artist) << c.comments.front();
         EXPECT_EQ(ogg.Comment(), c.comment) << c.comments.front();
@@ -235,9 +235,9 @@ TEST(OggVorbis, DecodesUTF8UpToTheFirstBrokenSequence) {
         {"\xED\xA0\x80z", "?z"}, // a lone surrogate cannot be shown
     };
     for (const auto& c : cases) {
-        OggSpec spec;
-        spec.comments = {"ALBUM=" + c.raw};
-        EXPECT_EQ(Read(OggFile(spec)).Album(), c.expected) << c.raw;
+        OggLayout layout;
+        layout.comments = {"ALBUM=" + c.raw};
+        EXPECT_EQ(Read(OggFile(layout)).Album(), c.expected) << c.raw;
     }
 }
 
@@ -268,7 +268,7 @@ TEST(OggVorbis, BrokenHeadersLeaveEverythingCleared) {
     EXPECT_EQ(cut.Channels(), 0);
     EXPECT_FALSE(cut.Valid());
     // Three channels are read but not valid.
-    OggSpec surround;
+    OggLayout surround;
     surround.channels = 3;
     EXPECT_FALSE(Read(OggFile(surround)).Valid());
 
@@ -278,7 +278,7 @@ TEST(OggVorbis, BrokenHeadersLeaveEverythingCleared) {
 
 TEST(OggVorbis, HugeCountsAndLengthsStopAtTheEndOfTheFile) {
     Bytes file = OggFile({});
-    const std::size_t countAt = 28 + 30 + 28 + 7 + 4 + OggSpec{}.vendor.size();
+    const std::size_t countAt = 28 + 30 + 28 + 7 + 4 + OggLayout{}.vendor.size();
     test::Put32(file, countAt, 0xFFFFFFFF);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(Read(file).Valid());

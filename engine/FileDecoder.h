@@ -1,0 +1,22 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#pragma once
+
+#include "engine/Decoder.h"
+
+#include <memory>
+#include <string>
+
+namespace tindrel::engine {
+
+// Which containers a library accepts: the core library plays MPEG audio,
+// Ogg Vorbis and WAV; only the WMA add-on plays ASF.
+enum class FileFamily { Core, Wma };
+
+// Opens an audio file and decodes its first audio stream to 16-bit PCM at
+// the file's own rate, mono or stereo (more channels are mixed down to two).
+// Throws EngineError: BASS_ERROR_FILEOPEN when the file cannot be read,
+// BASS_ERROR_FILEFORM when it is not one of the family's formats.
+std::unique_ptr<Decoder> OpenFileDecoder(const std::string& path, FileFamily family);
+
+} // namespace tindrel::engine

@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "engine/UserStream.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tindrel::engine {
+
+UserStream::UserStream(HSTREAM handle, DWORD freq, DWORD flags, STREAMPROC* proc, void* user)
+    : m_handle(handle), m_rate(static_cast<int>(freq)), m_channels((flags & BASS_SAMPLE_MONO) ? 1 : 2),
+      m_eightBit((flags & BASS_SAMPLE_8BITS) != 0), m_proc(proc), m_user(user) {}
+
+std::size_t UserStream::read(int16_t* out, std::size_t frames) {
+    if (m_finished || frames == 0)
+        return 0;
+    const std::size_t sampleBytes = m_eightBit ? 1 : 2;
+    const std::size_t frameBytes = sampleBytes * m_channels;
+    m_bytes.resize(frames * frameBytes);
+    const DWORD result = m_proc(m_handle, m_bytes.data(), static_cast<DWORD>(m_bytes.size()), m_user);
+    m_finished = (result & BASS_STREAMPROC_END) != 0;
+    // A callback that claims more than it was asked for gets no more than
+    // that; a partial frame at the end is dropped.
+    const std::size_t got = std::min<std::size_t>(result & ~BASS_STREAMPROC_END, m_bytes.size()) / frameBytes;
+    const std::size_t samples = got * m_channels;
+    if (m_eightBit) {
+        for (std::size_t i = 0; i < samples; ++i)
+            out[i] = static_cast<int16_t>((static_cast<int>(m_bytes[i]) - 128) * 256);
+    } else {
+        std::memcpy(out, m_bytes.data(), samples * sizeof(int16_t));
+    }
+    return got;
+}
+
+} // namespace tindrel::engine

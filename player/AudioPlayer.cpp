@@ -1,0 +1,285 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "player/AudioPlayer.h"
+
+#include "mpeg/MPEGaudio.h"
+#include "platform/Dialogs.h"
+#include "platform/MessageWindow.h"
+#include "player/BassBinding.h"
+#include "player/OggVorbis.h"
+#include "player/WAVfile.h"
+#include "player/WMAfile.h"
+#include "tags/ID3v1.h"
+#include "tags/ID3v2.h"
+
+#include <cmath>
+
+namespace tindrel {
+
+namespace {
+
+#if defined(_WIN32)
+constexpr const char* kBassFile = "bass.dll";
+constexpr const char* kBassWmaFile = "basswma.dll";
+#elif defined(__APPLE__)
+constexpr const char* kBassFile = "libbass.dylib";
+constexpr const char* kBassWmaFile = "libbasswma.dylib";
+#else
+constexpr const char* kBassFile = "libbass.so";
+constexpr const char* kBassWmaFile = "libbasswma.so";
+#endif
+
+// Major 1 in the low word, minor 8 in the high word; the whole word is
+// compared as one unsigned number.
+constexpr uint32_t kLowestVersion = 0x00080001;
+constexpr DWORD kMusicCalcLen = 0x2000;
+constexpr DWORD kSyncEnd = 2;
+constexpr DWORD kSample8Bits = 1;
+
+} // namespace
+
+TAudioPlayer::TAudioPlayer(QObject* owner, IDialogs& dialogs, const std::string& programFolder, int device)
+    : QObject(owner), m_dialogs(dialogs) {
+    construct(programFolder, device);
+}
+
+void TAudioPlayer::construct(const std::string& programFolder, int device) {
+    m_messageWindow = new MessageWindow(
+        [this](uint32_t msg, uintptr_t wParam, intptr_t lParam) { WndProc(msg, wParam, lParam); }, this);
+    // Here the plug-in channel attaches its player window and spectrum timer.
+    m_bass = std::make_unique<BassLibrary>();
+    m_bassLoaded = m_bass->Load(programFolder, kBassFile);
+    if (!m_bassLoaded)
+        return;
+    const uint32_t version = m_bass->BASS_GetVersion();
+    if (version < kLowestVersion) {
+        ShowError("BASS version is not 1.8 or higher");
+        return;
+    }
+    if (!m_bass->BASS_Init(device, 44100, 0, nullptr)) {
+        ShowError("Can't initialize device");
+        return;
+    }
+    if (!m_bass->BASS_Start())
+        return;
+    m_playerReady = true;
+    BASS_INFO deviceInfo{};
+    deviceInfo.size = sizeof deviceInfo;
+    m_bass->BASS_GetInfo(&deviceInfo);
+    m_dx8EffectReady = deviceInfo.dsver >= 8;
+    if (!m_dx8EffectReady)
+        m_dialogs.messageBox(QStringLiteral("Warning"),
+                             QStringLiteral("DirectX Ver 8 are not installed.\r\nSound effects except flanger are "
+                                            "disabled."),
+                             MessageIcon::Warning);
+    DWORD music = 0, sample = 0, stream = 0;
+    m_bass->BASS_GetGlobalVolumes(&music, &sample, &stream);
+    m_musicVolume = static_cast<int32_t>(music);
+    m_streamVolume = static_cast<int32_t>(stream);
+    m_bassDllVer = std::to_string(version & 0xFFFF) + "." + std::to_string(version >> 16);
+    m_bassWma = std::make_unique<BassWmaLibrary>();
+    m_wmaReady = m_bassWma->Load(programFolder, kBassWmaFile);
+    // Here the plug-in host starts.
+    m_mpegReader = std::make_unique<TMPEGaudio>();
+    m_oggReader = std::make_unique<TOggVorbis>();
+    m_wmaReader = std::make_unique<TWMAfile>();
+    m_wavReader = std::make_unique<TWAVfile>();
+    // Here the plug-in dialog and the visualisation objects are created.
+}
+
+TAudioPlayer::~TAudioPlayer() {
+    if (m_mode == TPlayerMode::Playing)
+        Stop();
+    if (m_bassLoaded)
+        m_bass->Unload(); // frees the device first
+    if (m_wmaReady)
+        m_bassWma->Unload();
+    delete m_messageWindow;
+}
+
+void TAudioPlayer::ShowError(const std::string& message) {
+    const int code = m_bass && m_bass->BASS_ErrorGetCode ? m_bass->BASS_ErrorGetCode() : 0;
+    m_dialogs.messageBox(QStringLiteral("Error"),
+                         QString::fromStdString(message + "\r\n(error code: " + std::to_string(code) + ")"),
+                         MessageIcon::Error);
+}
+
+void TAudioPlayer::PlayEndSync(uint32_t, uint32_t, uint32_t, void* user) {
+    static_cast<MessageWindow*>(user)->post(WM_STREAM_ENDED, 0, 0);
+}
+
+void TAudioPlayer::WndProc(uint32_t msg, uintptr_t, intptr_t) {
+    if (msg != WM_STREAM_ENDED)
+        return;
+    m_mode = TPlayerMode::Stopped;
+    if (OnPlayEnd)
+        OnPlayEnd(this);
+}
+
+} // namespace tindrel
+
+namespace tindrel {
+
+bool TAudioPlayer::Open(const std::string& fileName) {
+    if (!m_playerReady) {
+        m_dialogs.messageBox(QStringLiteral("Confirm"), QStringLiteral("Player is not ready !"),
+                             MessageIcon::Question, MessageButtons::Ok);
+        return false;
+    }
+    TStreamInfo info;
+    int32_t pluginIndex = -1;
+    TSupportedBy supported = TSupportedBy::Unsupported;
+    if (!GetStreamInfo(fileName, info, pluginIndex, supported)) {
+        ShowError("Invalid stream file(" + fileName + ") !");
+        return false;
+    }
+    freeChannel();
+    // Here a file meant for an input plug-in takes the plug-in channel.
+    const char* name = fileName.c_str();
+    m_channelType = TChannelType::None;
+    if ((m_channel = m_bass->BASS_StreamCreateFile(0, name, 0, 0, 0)) != 0)
+        m_channelType = TChannelType::Stream;
+    else if (m_wmaReady && (m_channel = m_bassWma->BASS_WMA_StreamCreateFile(0, name, 0, 0, 0)) != 0)
+        m_channelType = TChannelType::WMAStream;
+    else if ((m_channel = m_bass->BASS_MusicLoad(0, name, 0, 0, kMusicCalcLen)) != 0)
+        m_channelType = TChannelType::Music;
+    if (m_channel == 0) {
+        ShowError("Can't play the file");
+        return false;
+    }
+    if (m_bass->BASS_ChannelGetFlags(m_channel) & kSample8Bits) {
+        m_bass->BASS_MusicFree(m_channel);
+        m_bass->BASS_StreamFree(m_channel);
+        m_channel = 0;
+        ShowError("Sound card does not support 16-bit sources.");
+        return false;
+    }
+    m_streamFileName = fileName;
+    m_streamInfo = info;
+    m_supportedBy = supported;
+    m_mode = TPlayerMode::Ready;
+    return true;
+}
+
+void TAudioPlayer::freeChannel() {
+    if (m_channelType == TChannelType::Stream || m_channelType == TChannelType::WMAStream)
+        m_bass->BASS_StreamFree(m_channel);
+    else if (m_channelType == TChannelType::Music)
+        m_bass->BASS_MusicFree(m_channel);
+}
+
+bool TAudioPlayer::startChannel() {
+    if (m_channelType == TChannelType::Stream || m_channelType == TChannelType::WMAStream)
+        return m_bass->BASS_StreamPlay(m_channel, 0, 0) != 0;
+    if (m_channelType == TChannelType::Music)
+        return m_bass->BASS_MusicPlay(m_channel) != 0;
+    return false;
+}
+
+void TAudioPlayer::Play() {
+    if (m_channelType == TChannelType::None || m_mode == TPlayerMode::Playing)
+        return;
+    if (m_mode == TPlayerMode::Paused) {
+        Resume();
+    } else if (m_mode == TPlayerMode::Stopped) {
+        // Restart: the end sync set at the first start stays with the channel.
+        SetPosition(0);
+        if (startChannel())
+            m_mode = TPlayerMode::Playing;
+    } else if (startChannel()) {
+        m_endSync = m_channelType == TChannelType::WMAStream
+                        ? m_bassWma->BASS_WMA_ChannelSetSync(m_channel, kSyncEnd, 0, &PlayEndSync, m_messageWindow)
+                        : m_bass->BASS_ChannelSetSync(m_channel, kSyncEnd, 0, &PlayEndSync, m_messageWindow);
+        m_mode = TPlayerMode::Playing;
+    }
+}
+
+void TAudioPlayer::SetPaused(bool value) {
+    if (value)
+        Pause();
+    else
+        Resume();
+}
+
+void TAudioPlayer::Pause() {
+    if (m_mode != TPlayerMode::Playing)
+        return;
+    m_bass->BASS_ChannelPause(m_channel);
+    m_mode = TPlayerMode::Paused;
+}
+
+void TAudioPlayer::Resume() {
+    if (m_mode != TPlayerMode::Paused)
+        return;
+    m_bass->BASS_ChannelResume(m_channel);
+    m_mode = TPlayerMode::Playing;
+}
+
+void TAudioPlayer::Stop() {
+    if (m_mode != TPlayerMode::Playing)
+        return;
+    m_bass->BASS_ChannelStop(m_channel);
+    m_mode = TPlayerMode::Stopped;
+}
+
+void TAudioPlayer::Close() {
+    if (m_channelType != TChannelType::None)
+        freeChannel();
+    m_channel = 0;
+    m_channelType = TChannelType::None;
+    m_mode = TPlayerMode::Closed;
+    m_streamFileName.clear();
+    m_supportedBy = TSupportedBy::Unsupported;
+    m_streamInfo.FileName.clear();
+    m_streamInfo.SampleRate = 0;
+}
+
+uint32_t TAudioPlayer::bytesToMs(uint64_t bytes) {
+    const float seconds = m_bass->BASS_ChannelBytes2Seconds(m_channel, bytes);
+    return seconds > 0 ? static_cast<uint32_t>(std::nearbyint(double(seconds) * 1000.0)) : 0;
+}
+
+uint32_t TAudioPlayer::GetPlayLength() {
+    int64_t bytes = 0;
+    if (m_channelType == TChannelType::Stream || m_channelType == TChannelType::WMAStream)
+        bytes = static_cast<int64_t>(m_bass->BASS_StreamGetLength(m_channel));
+    else if (m_channelType == TChannelType::Music)
+        bytes = static_cast<int32_t>(m_bass->BASS_MusicGetLength(m_channel, -1));
+    else
+        return 0;
+    return bytesToMs(static_cast<uint64_t>(std::max<int64_t>(bytes, 0)));
+}
+
+uint32_t TAudioPlayer::GetPosition() {
+    if (m_channelType != TChannelType::Stream && m_channelType != TChannelType::WMAStream)
+        return 0;
+    const auto bytes = static_cast<int64_t>(m_bass->BASS_ChannelGetPosition(m_channel));
+    return bytesToMs(static_cast<uint64_t>(std::max<int64_t>(bytes, 0)));
+}
+
+void TAudioPlayer::SetPosition(uint32_t ms) {
+    if (m_channelType == TChannelType::None || ms > m_streamInfo.Duration)
+        return;
+    const uint64_t bytes = m_bass->BASS_ChannelSeconds2Bytes(m_channel, static_cast<float>(ms) / 1000.0f);
+    if (m_channelType == TChannelType::Stream || m_channelType == TChannelType::WMAStream)
+        m_bass->BASS_ChannelSetPosition(m_channel, bytes);
+}
+
+int32_t TAudioPlayer::GetVolume() const {
+    return m_channelType == TChannelType::Music ? m_musicVolume : m_streamVolume;
+}
+
+void TAudioPlayer::SetVolume(int32_t value) {
+    // -1 tells the engine "no change" and passes as it is.
+    value = value > 100 ? 100 : (value < -1 ? 0 : value);
+    if (m_channelType == TChannelType::Music) {
+        m_bass->BASS_SetGlobalVolumes(value, -1, -1);
+        m_musicVolume = value;
+    } else {
+        if (m_bass && m_bass->BASS_SetGlobalVolumes)
+            m_bass->BASS_SetGlobalVolumes(-1, -1, value);
+        m_streamVolume = value;
+    }
+}
+
+} // namespace tindrel

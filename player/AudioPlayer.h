@@ -1,0 +1,128 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#pragma once
+
+#include <QObject>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace tindrel {
+
+class BassLibrary;
+class BassWmaLibrary;
+class IDialogs;
+class MessageWindow;
+class TMPEGaudio;
+class TOggVorbis;
+class TWAVfile;
+class TWMAfile;
+
+// What the player knows of a file.
+struct TStreamInfo {
+    std::string FileName;
+    uint32_t FileSize = 0;
+    uint32_t SampleRate = 0;
+    uint32_t BitRate = 0; // kbit/s; stays 0 for WAV
+    uint32_t Duration = 0; // ms
+    uint16_t Channels = 0;
+    std::string Title, Artist, Album, Year, Genre;
+    uint8_t GenreID = 0;
+    uint8_t Track = 0;
+    std::string Comment;
+};
+
+enum class TPlayerMode : uint8_t { Closed = 0, Ready = 1, Stopped = 2, Playing = 3, Paused = 4 };
+enum class TChannelType : uint8_t { None = 0, Stream = 1, WMAStream = 2, Music = 3, Plugin = 4 };
+enum class TSupportedBy : uint8_t { Both = 0, BASSOnly = 1, PluginOnly = 2, Unsupported = 3 };
+
+// The end-of-stream notice the engine's callback posts to the player.
+inline constexpr uint32_t WM_STREAM_ENDED = 0x0400 + 107;
+
+// The preview player: one channel of the audio engine, played as a stream,
+// a WMA stream or a tracker module. Every operation runs on the UI thread;
+// the engine's end-of-stream callback only posts a message to the player's
+// hidden window. Failures are shown in message boxes and returned as false.
+class TAudioPlayer : public QObject {
+    Q_OBJECT
+public:
+    // Loads the engine from programFolder and opens the given output device
+    // (-1 the default device, 0 "no sound").
+    TAudioPlayer(QObject* owner, IDialogs& dialogs, const std::string& programFolder, int device = -1);
+    ~TAudioPlayer() override;
+
+    bool Open(const std::string& fileName);
+    void Play();
+    void SetPaused(bool value);
+    void Pause();
+    void Resume();
+    void Stop();
+    void Close();
+    uint32_t GetPlayLength();
+    uint32_t GetPosition();
+    void SetPosition(uint32_t ms);
+    int32_t GetVolume() const;
+    void SetVolume(int32_t value);
+    // Reads what is known of a file without creating a channel.
+    bool GetStreamInfo(const std::string& fileName, TStreamInfo& info, int32_t& pluginIndex,
+                       TSupportedBy& supportedBy);
+
+    const std::string& Version() const { return m_version; }
+    const std::string& BASSDLLVer() const { return m_bassDllVer; }
+    bool DX8EffectReady() const { return m_dx8EffectReady; }
+    bool PlayerReady() const { return m_playerReady; }
+    bool WMAReady() const { return m_wmaReady; }
+    TPlayerMode Mode() const { return m_mode; }
+    TChannelType ChannelType() const { return m_channelType; }
+    TSupportedBy SupportedBy() const { return m_supportedBy; }
+    const TStreamInfo& StreamInfo() const { return m_streamInfo; }
+    const std::string& StreamFileName() const { return m_streamFileName; }
+    uint32_t Channel() const { return m_channel; }
+
+    // Playback reached the end of the file.
+    std::function<void(TAudioPlayer*)> OnPlayEnd;
+
+    // The engine's sync callback: posts WM_STREAM_ENDED to the window it is
+    // given as user value.
+    static void PlayEndSync(uint32_t sync, uint32_t channel, uint32_t data, void* user);
+
+private:
+    void construct(const std::string& programFolder, int device);
+    void WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam);
+    void ShowError(const std::string& message);
+    bool startChannel();
+    void freeChannel();
+    uint32_t bytesToMs(uint64_t bytes);
+    void readWav(const std::string& fileName, TStreamInfo& info, bool& found);
+    void readMp3(const std::string& fileName, TStreamInfo& info, bool& found);
+    void readOgg(const std::string& fileName, TStreamInfo& info, bool& found);
+    void readWma(const std::string& fileName, TStreamInfo& info, bool& found);
+
+    IDialogs& m_dialogs;
+    const std::string m_version = "1.2";
+    std::string m_bassDllVer;
+    bool m_bassLoaded = false;
+    bool m_playerReady = false;
+    bool m_wmaReady = false;
+    bool m_dx8EffectReady = false;
+    TPlayerMode m_mode = TPlayerMode::Closed;
+    TChannelType m_channelType = TChannelType::None;
+    uint32_t m_channel = 0;
+    uint32_t m_endSync = 0;
+    std::string m_streamFileName;
+    TSupportedBy m_supportedBy = TSupportedBy::Unsupported;
+    TStreamInfo m_streamInfo;
+    int32_t m_musicVolume = 0;
+    int32_t m_streamVolume = 0;
+
+    MessageWindow* m_messageWindow = nullptr; // a Qt child of the player
+    std::unique_ptr<BassLibrary> m_bass;
+    std::unique_ptr<BassWmaLibrary> m_bassWma;
+    std::unique_ptr<TMPEGaudio> m_mpegReader;
+    std::unique_ptr<TOggVorbis> m_oggReader;
+    std::unique_ptr<TWMAfile> m_wmaReader;
+    std::unique_ptr<TWAVfile> m_wavReader;
+};
+
+} // namespace tindrel

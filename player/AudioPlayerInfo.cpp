@@ -1,0 +1,151 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+//
+// How the player describes a file before it plays it: by its extension,
+// through the MPEG analysis or one of the Ogg, WMA and WAV readers.
+#include "mpeg/MPEGaudio.h"
+#include "platform/FileOps.h"
+#include "player/AudioPlayer.h"
+#include "player/OggVorbis.h"
+#include "player/WAVfile.h"
+#include "player/WMAfile.h"
+#include "tags/ID3v1.h"
+#include "tags/ID3v2.h"
+
+#include <QString>
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+namespace tindrel {
+
+namespace {
+
+// Seconds to whole milliseconds, halves to even.
+uint32_t roundedMs(double seconds) { return static_cast<uint32_t>(std::nearbyint(seconds * 1000.0)); }
+
+std::string upperExtension(const std::string& fileName) {
+    const std::string name = ExtractFileName(fileName);
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos)
+        return {};
+    std::string ext = name.substr(dot);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::toupper(c)); });
+    return ext;
+}
+
+// The file's wide texts, as the platform's own narrow text.
+std::string fromWide(const std::u16string& text) {
+    return QString::fromUtf16(text.data(), qsizetype(text.size())).toStdString();
+}
+
+} // namespace
+
+bool TAudioPlayer::GetStreamInfo(const std::string& fileName, TStreamInfo& info, int32_t& pluginIndex,
+                                 TSupportedBy& supportedBy) {
+    info = TStreamInfo{};
+    info.FileName = fileName;
+    supportedBy = TSupportedBy::Unsupported;
+    pluginIndex = -1;
+    bool found = false;
+    // Without a working device the readers were never made.
+    if (!m_mpegReader)
+        return false;
+    const std::string ext = upperExtension(fileName);
+    if (ext == ".WAV")
+        readWav(fileName, info, found);
+    else if (ext == ".MP3")
+        readMp3(fileName, info, found);
+    else if (ext == ".OGG")
+        readOgg(fileName, info, found);
+    else if (ext == ".WMA")
+        readWma(fileName, info, found);
+    if (found && (ext != ".WMA" ? m_playerReady : m_wmaReady))
+        supportedBy = TSupportedBy::BASSOnly;
+    // Here the loaded input plug-ins are asked about the file.
+    return found;
+}
+
+void TAudioPlayer::readWav(const std::string& fileName, TStreamInfo& info, bool& found) {
+    m_wavReader->ReadFromFile(fileName);
+    if (!m_wavReader->Valid())
+        return;
+    info.FileSize = static_cast<uint32_t>(m_wavReader->FileSize());
+    info.SampleRate = m_wavReader->SampleRate();
+    info.Channels = m_wavReader->Channels();
+    info.Duration = roundedMs(m_wavReader->Duration());
+    found = true;
+}
+
+void TAudioPlayer::readMp3(const std::string& fileName, TStreamInfo& info, bool& found) {
+    TMPEGaudio& mpeg = *m_mpegReader;
+    mpeg.Analyze(fileName);
+    if (!mpeg.IsValid())
+        return;
+    info.FileSize = static_cast<uint32_t>(mpeg.FileSize());
+    info.SampleRate = mpeg.SampleRate();
+    info.BitRate = mpeg.BitRate();
+    info.Duration = roundedMs(mpeg.Duration());
+    if (const TID3v1& v1 = mpeg.V1Tag(); v1.Exists()) {
+        info.Title = v1.Title();
+        info.Artist = v1.Artist();
+        info.Album = v1.Album();
+        info.Year = v1.Year();
+        info.Comment = v1.Comment();
+        info.Genre = v1.GenreName();
+        info.GenreID = v1.GenreIndex();
+        info.Track = v1.Track();
+    } else if (const TID3v2& v2 = mpeg.V2Tag(); v2.Exists()) {
+        info.Title = v2.Title();
+        info.Artist = v2.Artist();
+        info.Album = v2.Album();
+        info.Year = v2.Year();
+        info.Genre = v2.Genre();
+        info.Track = v2.Track();
+        info.Comment = v2.Comment();
+    }
+    info.Channels = std::string(mpeg.ChannelModeName()) == "Mono" ? 1 : 2;
+    found = true;
+}
+
+void TAudioPlayer::readOgg(const std::string& fileName, TStreamInfo& info, bool& found) {
+    TOggVorbis& ogg = *m_oggReader;
+    ogg.ReadFromFile(fileName);
+    if (!ogg.Valid())
+        return;
+    info.FileSize = static_cast<uint32_t>(ogg.FileSize());
+    info.SampleRate = ogg.SampleRate();
+    info.BitRate = ogg.BitRate();
+    info.Duration = roundedMs(ogg.Duration());
+    info.Title = ogg.Title();
+    info.Artist = ogg.Artist();
+    info.Album = ogg.Album();
+    info.Year = ogg.Date();
+    info.Genre = ogg.Genre();
+    info.Channels = ogg.Channels();
+    info.Track = static_cast<uint8_t>(ogg.Track());
+    info.Comment = ogg.Comment();
+    found = true;
+}
+
+void TAudioPlayer::readWma(const std::string& fileName, TStreamInfo& info, bool& found) {
+    TWMAfile& wma = *m_wmaReader;
+    wma.ReadFromFile(fileName);
+    if (!wma.Valid())
+        return;
+    info.FileSize = static_cast<uint32_t>(wma.FileSize());
+    info.SampleRate = wma.SampleRate();
+    info.BitRate = wma.BitRate();
+    info.Duration = roundedMs(wma.Duration());
+    info.Channels = wma.Channels();
+    info.Track = static_cast<uint8_t>(wma.Track());
+    info.Title = fromWide(wma.Title());
+    info.Artist = fromWide(wma.Artist());
+    info.Album = fromWide(wma.Album());
+    info.Year = fromWide(wma.Year());
+    info.Genre = fromWide(wma.Genre());
+    info.Comment = fromWide(wma.Comment());
+    found = true;
+}
+
+} // namespace tindrel

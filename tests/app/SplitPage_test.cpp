@@ -1,0 +1,300 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "app/Main.h"
+#include "app/TrackBar.h"
+#include "platform/ErrorHandler.h"
+#include "platform/FakeDialogs.h"
+#include "player/AudioPlayer.h"
+#include "tags/ID3v1.h"
+#include "tags/ID3v2.h"
+#include "tests/support/TempDir.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+namespace tindrel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+using test::ReadFileBytes;
+using test::TempDir;
+
+Bytes slice(const Bytes& bytes, std::size_t first, std::size_t last) {
+    return Bytes(bytes.begin() + first, bytes.begin() + last + 1);
+}
+
+// What a piece holds after its tags were written: the new ID3v2 tag, then
+// the cut bytes behind the old leading tag, then a 128-byte ID3v1 block.
+Bytes audioOfPiece(const std::string& piece) {
+    TID3v2 v2;
+    EXPECT_TRUE(v2.Load(piece));
+    const Bytes bytes = ReadFileBytes(piece);
+    return Bytes(bytes.begin() + v2.TagSize(), bytes.end() - 128);
+}
+
+class SplitPageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ErrorHandler::setDialogs(&dialogs);
+        form = std::make_unique<TMainForm>(dialogs, QString::fromStdString(TINDREL_PROGRAM_DIR), 0);
+        ASSERT_TRUE(form->Player()->PlayerReady());
+    }
+    void TearDown() override {
+        form.reset();
+        ErrorHandler::setDialogs(nullptr);
+    }
+
+    std::string sample(const char* name) {
+        const std::string copy = dir.file(name);
+        fs::copy_file(test::TestDataDir() + "/app/" + name, copy, fs::copy_options::overwrite_existing);
+        return copy;
+    }
+    void open(const std::string& path) {
+        dialogs.queueOpenFile(QString::fromStdString(path));
+        click("btnOpen");
+    }
+    void click(const char* name) { form->findChild<QAbstractButton*>(name)->click(); }
+    QLineEdit* edit(const char* name) { return form->findChild<QLineEdit*>(name); }
+    QString label(const char* name) { return form->findChild<QLabel*>(name)->text(); }
+    QStringList messages() const {
+        QStringList texts;
+        for (const auto& m : dialogs.messages())
+            texts << m.caption + ": " + m.text;
+        return texts;
+    }
+    void splitInto(const char* parts, const std::string& folder) {
+        click("rdbPart");
+        edit("edtPart")->setText(parts);
+        dialogs.queueFolder(QString::fromStdString(folder));
+        click("btnSplit");
+    }
+
+    FakeDialogs dialogs;
+    TempDir dir;
+    std::unique_ptr<TMainForm> form;
+};
+
+TEST_F(SplitPageTest, OpeningShowsTheTagsAndTheLength) {
+    open(sample("ten-seconds.mp3"));
+    EXPECT_EQ(label("labTitle"), "Ten Seconds");
+    EXPECT_EQ(label("labArtist"), "Tindrel Tests");
+    EXPECT_EQ(label("labAlbum"), "Samples");
+    EXPECT_EQ(label("labYear"), "2026");
+    EXPECT_EQ(label("labComment"), "for cutting");
+    // The engine's decoded length: ten seconds, give or take the encoder's
+    // padding.
+    const int32_t length = form->LengthMs();
+    EXPECT_NEAR(length, 10'000, 30);
+    EXPECT_EQ(label("labLength"), QString::asprintf("00:%02d.%03d", length / 1000, length % 1000));
+    EXPECT_EQ(form->findChild<TTrackBar*>("tkbPosition")->maximum(), length / 1000);
+    EXPECT_EQ(form->Player()->Mode(), TPlayerMode::Ready);
+
+    open(sample("vbr-untagged.mp3"));
+    EXPECT_EQ(label("labTitle"), "vbr-untagged");
+    EXPECT_EQ(label("labArtist"), "Unknown");
+    EXPECT_EQ(label("labComment"), "Unknown");
+    EXPECT_TRUE(dialogs.messages().empty()) << messages().join('\n').toStdString();
+}
+
+TEST_F(SplitPageTest, TwoEqualPartsAt128kbps) {
+    const std::string source = sample("ten-seconds.mp3");
+    const Bytes bytes = ReadFileBytes(source);
+    open(source);
+    splitInto("2", dir.path());
+    EXPECT_EQ(messages(), QStringList("Information: Splitting MP3 is completed."));
+    // seg = L div 2; part 1 runs from 0 to seg - 1 - 150 ms, part 2 from
+    // seg - 150 ms to L - 150 ms, at 16 bytes a millisecond.
+    const int64_t seg = form->LengthMs() / 2;
+    const std::size_t firstEnd = std::size_t(16 * (seg - 1 - 150)) - 1;
+    const std::size_t secondStart = std::size_t(16 * (seg - 150));
+    const std::size_t secondEnd = std::size_t(16 * (form->LengthMs() - 150)) - 1;
+    TID3v2 sourceTag;
+    sourceTag.Load(source);
+    // Part 1 starts at the first byte of the file, so its leading tag was
+    // the source's own and has been replaced.
+    EXPECT_EQ(audioOfPiece(dir.file("ten-seconds_chunk_1.mp3")),
+              slice(bytes, std::size_t(sourceTag.TagSize()), firstEnd));
+    EXPECT_EQ(audioOfPiece(dir.file("ten-seconds_chunk_2.mp3")), slice(bytes, secondStart, secondEnd));
+    EXPECT_EQ(secondStart - firstEnd - 1, 16u) << "the 16 bytes between the parts are in neither";
+    TID3v1 v1;
+    ASSERT_TRUE(v1.Load(dir.file("ten-seconds_chunk_2.mp3")));
+    EXPECT_EQ(v1.Title(), "Ten Seconds");
+    EXPECT_FALSE(form->findChild<QProgressBar*>("pgbProgress")->isVisible());
+}
+
+TEST_F(SplitPageTest, TimeModeCutsTheRangeAndWritesTheSourcesTags) {
+    const std::string source = sample("ten-seconds.mp3");
+    const Bytes bytes = ReadFileBytes(source);
+    open(source);
+    edit("edtStart")->setText("00:00.100");
+    edit("edtEnd")->setText("00:02.000");
+    const std::string piece = dir.file("piece.mp3");
+    dialogs.queueSaveFile(QString::fromStdString(piece));
+    click("btnSplit");
+    EXPECT_EQ(messages(), QStringList("Information: Splitting MP3 is completed."));
+    ASSERT_EQ(dialogs.saveRequests().size(), 1u);
+    EXPECT_EQ(dialogs.saveRequests()[0].proposedName, "ten-seconds_chunk_1.mp3");
+    TID3v2 sourceTag;
+    sourceTag.Load(source);
+    EXPECT_EQ(audioOfPiece(piece), slice(bytes, std::size_t(sourceTag.TagSize()), 29'599));
+    EXPECT_EQ(form->Player()->Mode(), TPlayerMode::Closed) << "the cut leaves the player closed";
+
+    // Both tags as a tagger reads them.
+    FILE* pipe = ::popen(("mid3v2 -l '" + piece + "' 2>&1").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string listing;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        listing += buffer;
+    ::pclose(pipe);
+    EXPECT_NE(listing.find("TIT2=Ten Seconds"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("TPE1=Tindrel Tests"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("TRCK=4"), std::string::npos) << listing;
+    TID3v1 v1;
+    ASSERT_TRUE(v1.Load(piece));
+    EXPECT_TRUE(v1.Exists());
+    EXPECT_EQ(v1.Comment(), "for cutting");
+}
+
+TEST_F(SplitPageTest, RefusalsAreExplainedAndWriteNothing) {
+    click("btnSplit");
+    const std::string source = sample("ten-seconds.mp3");
+    open(source);
+    edit("edtStart")->setText("00:02.000");
+    edit("edtEnd")->setText("00:02.000");
+    click("btnSplit");
+    edit("edtEnd")->setText("00:01.000");
+    dialogs.queueSaveFile(QString::fromStdString(dir.file("reversed.mp3")));
+    click("btnSplit");
+    edit("edtStart")->setText("00:11.000");
+    edit("edtEnd")->setText("00:12.000");
+    dialogs.queueSaveFile(QString::fromStdString(dir.file("late.mp3")));
+    click("btnSplit");
+    EXPECT_EQ(messages(), QStringList({"Information: Please open a MP3 file.",
+                                       "Information: Start Time and End Time can not be the same",
+                                       "Information: Splitting MP3 is failed.",
+                                       "Information: Splitting MP3 is failed."}));
+    EXPECT_FALSE(fs::exists(dir.file("reversed.mp3")));
+    EXPECT_FALSE(fs::exists(dir.file("late.mp3")));
+}
+
+TEST_F(SplitPageTest, TheSourceIsNeverOverwrittenWhateverItsSpelling) {
+    const std::string source = sample("ten-seconds.mp3");
+    const Bytes bytes = ReadFileBytes(source);
+    fs::create_symlink(source, dir.file("link.mp3"));
+    open(source);
+    edit("edtEnd")->setText("00:02.000");
+    for (const std::string& output : {source, dir.file("link.mp3"), dir.path() + "/../" +
+                                                                         fs::path(dir.path()).filename().string() +
+                                                                         "/ten-seconds.mp3"}) {
+        dialogs.clear();
+        dialogs.queueSaveFile(QString::fromStdString(output));
+        click("btnSplit");
+        EXPECT_EQ(messages(), QStringList("Information: Output file can not be the same as the input file."))
+            << output;
+    }
+    EXPECT_EQ(ReadFileBytes(source), bytes);
+}
+
+TEST_F(SplitPageTest, PartCountsAndFoldersAreChecked) {
+    open(sample("ten-seconds.mp3"));
+    for (const char* count : {"0", "", "x", "-2"}) {
+        dialogs.clear();
+        splitInto(count, dir.path());
+        EXPECT_EQ(messages(), QStringList("Information: Please specify a proper quantity of parts.")) << count;
+        EXPECT_EQ(dialogs.dialogsShown(), 0) << count;
+    }
+    dialogs.clear();
+    splitInto("3", dir.file("no-such-folder"));
+    EXPECT_EQ(messages(), QStringList("Information: Please specify a proper output directory."));
+    dialogs.clear();
+    click("btnSplit"); // the folder dialog is cancelled: nothing at all
+    EXPECT_TRUE(dialogs.messages().empty());
+}
+
+TEST_F(SplitPageTest, ProgressFollowsThePartsWithHalvesToEven) {
+    open(sample("ten-seconds.mp3"));
+    const struct {
+        const char* parts;
+        std::vector<int> values;
+    } cases[] = {{"5", {0, 25, 50, 75, 100}}, {"9", {0, 12, 25, 38, 50, 62, 75, 88, 100}}, {"1", {100}}};
+    for (const auto& c : cases) {
+        auto* progress = form->findChild<QProgressBar*>("pgbProgress");
+        progress->reset(); // below the range, so a first 0 is seen as a change
+        std::vector<int> seen;
+        bool visible = false;
+        const auto connection = QObject::connect(progress, &QProgressBar::valueChanged, [&](int v) {
+            seen.push_back(v);
+            visible = progress->isVisibleTo(form.get());
+        });
+        TempDir out;
+        splitInto(c.parts, out.path());
+        QObject::disconnect(connection);
+        EXPECT_EQ(seen, c.values) << c.parts << " parts";
+        EXPECT_TRUE(visible);
+        EXPECT_FALSE(progress->isVisibleTo(form.get()));
+        EXPECT_TRUE(fs::exists(out.file("ten-seconds_chunk_" + std::string(c.parts) + ".mp3")));
+    }
+}
+
+TEST_F(SplitPageTest, StopEndsAPartsRunBeforeTheNextCut) {
+    open(sample("ten-seconds.mp3"));
+    auto* progress = form->findChild<QProgressBar*>("pgbProgress");
+    progress->reset(); // below the range, so the gauge's 0 after part 1 is a change
+    QObject::connect(progress, &QProgressBar::valueChanged, form.get(), [&] {
+        QMetaObject::invokeMethod(form->findChild<QAbstractButton*>("btnStop"), "click", Qt::QueuedConnection);
+    });
+    splitInto("4", dir.path());
+    EXPECT_TRUE(fs::exists(dir.file("ten-seconds_chunk_1.mp3")));
+    EXPECT_FALSE(fs::exists(dir.file("ten-seconds_chunk_2.mp3")));
+    EXPECT_TRUE(dialogs.messages().empty()) << messages().join('\n').toStdString();
+    EXPECT_FALSE(progress->isVisibleTo(form.get()));
+}
+
+TEST_F(SplitPageTest, AWavSourceHasNoBitRateSoEachPieceIsTheWholeFile) {
+    const std::string source = sample("tone.wav");
+    dialogs.queueOpenFile(QString::fromStdString(source));
+    click("btnOpen");
+    splitInto("2", dir.path());
+    for (const char* piece : {"tone_chunk_1.mp3", "tone_chunk_2.mp3"})
+        EXPECT_EQ(audioOfPiece(dir.file(piece)), ReadFileBytes(source)) << piece;
+}
+
+TEST_F(SplitPageTest, ARangeThePlayersBitRateDoesNotFitEndsWithAStreamReadError) {
+    // The first frame says 320 kbit/s, the rest of the file is 32 kbit/s.
+    const std::string source = sample("mixed-rates.mp3");
+    const Bytes bytes = ReadFileBytes(source);
+    open(source);
+    edit("edtEnd")->setText("00:10.000");
+    dialogs.queueSaveFile(QString::fromStdString(dir.file("piece.mp3")));
+    click("btnSplit");
+    EXPECT_EQ(messages(), QStringList("Error: Stream read error"));
+    // Only the whole 61,440-byte blocks before the failing one are kept,
+    // and no tag was written.
+    EXPECT_EQ(ReadFileBytes(dir.file("piece.mp3")), slice(bytes, 0, 61'439));
+}
+
+TEST_F(SplitPageTest, AVbrSourceIsCutByItsAverageBitRate) {
+    const std::string source = sample("vbr-untagged.mp3");
+    const Bytes bytes = ReadFileBytes(source);
+    open(source);
+    const uint32_t kbps = form->Player()->StreamInfo().BitRate;
+    ASSERT_GT(kbps, 0u);
+    edit("edtStart")->setText("00:01.150");
+    edit("edtEnd")->setText("00:02.150");
+    dialogs.queueSaveFile(QString::fromStdString(dir.file("piece.mp3")));
+    click("btnSplit");
+    EXPECT_EQ(messages(), QStringList("Information: Splitting MP3 is completed."));
+    EXPECT_EQ(audioOfPiece(dir.file("piece.mp3")), slice(bytes, kbps * 1000 / 8, kbps * 2000 / 8 - 1));
+}
+
+} // namespace
+} // namespace tindrel

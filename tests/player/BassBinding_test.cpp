@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "player/BassBinding.h"
+#include "tests/player/EngineSession.h"
+#include "tests/support/TempDir.h"
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+namespace tindrel::test {
+namespace {
+
+// Nothing of the library stays mapped in the process.
+bool IsMapped(const std::string& path) {
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (handle)
+        dlclose(handle);
+    return handle != nullptr;
+}
+
+TEST(JoinLibraryPath, AddsOneSeparatorOnlyWhenMissing) {
+    struct Case {
+        const char* folder;
+        const char* expected;
+    };
+    for (const Case& c : {Case{"/opt/tindrel", "/opt/tindrel/libbass.so"},
+                          Case{"/opt/tindrel/", "/opt/tindrel/libbass.so"}, Case{"/", "/libbass.so"}})
+        EXPECT_EQ(JoinLibraryPath(c.folder, "libbass.so"), c.expected) << c.folder;
+}
+
+TEST(BassLibrary, LoadsEveryEntryPointFromTheProgramFolder) {
+    for (const std::string folder : {ProgramFolder(), ProgramFolder() + "/"}) {
+        BassLibrary bass;
+        ASSERT_TRUE(bass.Load(folder, "libbass.so")) << folder;
+        EXPECT_TRUE(bass.Loaded());
+        EXPECT_EQ(bass.BASS_GetVersion(), 0x00080001u);
+        EXPECT_NE(bass.BASS_ChannelGetAttributes, nullptr);
+        // Already loaded: true, whatever folder is given now.
+        EXPECT_TRUE(bass.Load("/nonexistent", "libbass.so"));
+        bass.Unload();
+        EXPECT_FALSE(bass.Loaded());
+        EXPECT_EQ(bass.BASS_GetVersion, nullptr);
+    }
+}
+
+TEST(BassLibrary, UnloadFreesTheEngine) {
+    BassLibrary bass;
+    ASSERT_TRUE(bass.Load(ProgramFolder(), "libbass.so"));
+    ASSERT_TRUE(bass.BASS_Init(BASS_DEVICE_NOSOUND, 44100, 0, nullptr));
+    bass.Unload();
+    ASSERT_TRUE(bass.Load(ProgramFolder(), "libbass.so"));
+    // Had the first session not been freed, this would fail as "already".
+    EXPECT_TRUE(bass.BASS_Init(BASS_DEVICE_NOSOUND, 44100, 0, nullptr)) << bass.BASS_ErrorGetCode();
+}
+
+TEST(BassLibrary, MissingFileOrEntryPointLeavesNothingLoaded) {
+    TempDir empty;
+    struct Case {
+        std::string folder;
+        std::string name;
+    };
+    for (const Case& c : {Case{empty.path(), "libbass.so"}, Case{TINDREL_INCOMPLETE_FOLDER, "libbass.so"}}) {
+        BassLibrary bass;
+        EXPECT_FALSE(bass.Load(c.folder, c.name)) << c.folder;
+        EXPECT_FALSE(bass.Loaded());
+        EXPECT_EQ(bass.BASS_GetVersion, nullptr) << "entry points found before the failure are forgotten";
+        EXPECT_FALSE(IsMapped(JoinLibraryPath(c.folder, c.name)));
+        bass.Unload(); // harmless when nothing is loaded
+    }
+}
+
+TEST(BassWmaLibrary, LoadsTheAddOnAndRefusesAnIncompleteOne) {
+    BassWmaLibrary wma;
+    ASSERT_TRUE(wma.Load(ProgramFolder(), "libbasswma.so"));
+    EXPECT_NE(wma.BASS_WMA_StreamCreateFile, nullptr);
+    EXPECT_NE(wma.BASS_WMA_ChannelSetSync, nullptr);
+    wma.Unload();
+    EXPECT_FALSE(wma.Loaded());
+
+    BassWmaLibrary incomplete;
+    EXPECT_FALSE(incomplete.Load(TINDREL_INCOMPLETE_FOLDER, "libbasswma.so"));
+    EXPECT_FALSE(incomplete.Loaded());
+    EXPECT_EQ(incomplete.BASS_WMA_StreamCreateFile, nullptr);
+    EXPECT_FALSE(IsMapped(JoinLibraryPath(TINDREL_INCOMPLETE_FOLDER, "libbasswma.so")));
+}
+
+} // namespace
+} // namespace tindrel::test
