@@ -1,0 +1,227 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 The Tindrel developers
+#
+# One table: Tindrel against the tool a user would pick instead, each row
+# measured in the same run on the same corpus (made here with sox and lame).
+# Every figure is the median of RUNS runs after one unmeasured warm-up run,
+# so the page cache is warm for every tool alike; peak memory is the largest
+# resident size seen over those runs. The last column is Tindrel's time over
+# the peer's: below 1 Tindrel is faster.
+#
+#   bench/table/run.sh            5 runs, a 140 MB file for the tag write,
+#                                 ffprobe timed on 100 of the 1,000 files
+#                                 and scaled (about 3 minutes on 2 cores)
+#   RUNS=15 FULL=1 bench/table/run.sh
+#                                 the longer run: 15 runs, ffprobe on all
+#                                 1,000 files (about 25 minutes)
+#
+# A peer that is not installed is skipped with a note in the table.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+build_dir=${BUILD_DIR:-build}
+runs=${RUNS:-5}
+full=${FULL:-0}
+tag_mb=${TAG_MB:-140}
+
+[ -f "$build_dir/CMakeCache.txt" ] || cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build_dir" --target tindrel tindrel-cli bench_table_decode bench_mpeg_taglib -- -j2 >/dev/null
+bin=$(cd "$build_dir/bin" && pwd)
+cli="$bin/tindrel-cli"
+
+work=$(mktemp -d)
+cleanup() {
+  if [ -n "${xvfb_pid:-}" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+have() { command -v "$1" >/dev/null 2>&1; }
+
+# ---- corpus -------------------------------------------------------------
+echo "making the corpus in $work ..." >&2
+sox -D -n -r 44100 -c 2 -b 16 "$work/src.wav" synth 300 sine 220 sine 330 tremolo 3 40 gain -9
+lame --quiet --nohist --cbr -b 128 "$work/src.wav" "$work/long.mp3"
+id3v2 -t "Long" -a "Tindrel Bench" -A "Corpus" -y 2026 "$work/long.mp3"
+# Ten inputs of about 4.8 MB for the join.
+for i in $(seq -w 1 10); do cp "$work/long.mp3" "$work/join_$i.mp3"; done
+# The tag write's file: the long file repeated up to the size asked for.
+copies=$(((tag_mb * 1048576 + 4799999) / 4800000))
+for _ in $(seq 1 "$copies"); do cat "$work/long.mp3"; done >"$work/big.mp3"
+truncate -s $((tag_mb * 1048576)) "$work/big.mp3"
+# 1,000 short files of five kinds for the analysis.
+sox -D -n -r 44100 -c 2 -b 16 "$work/short.wav" synth 4 sine 440 sine 660 gain -6
+lame --quiet --nohist -b 128 "$work/short.wav" "$work/cbr.mp3"
+lame --quiet --nohist -V 4 "$work/short.wav" "$work/vbr.mp3"
+lame --quiet --nohist -b 192 --add-id3v2 --tt Title --ta Artist "$work/short.wav" "$work/tagged.mp3"
+lame --quiet --nohist -b 64 --resample 22.05 "$work/short.wav" "$work/mpeg2.mp3"
+lame --quiet --nohist -b 96 -m m "$work/short.wav" "$work/mono.mp3"
+mkdir "$work/many" "$work/out"
+for kind in cbr vbr tagged mpeg2 mono; do
+  for i in $(seq -w 1 200); do cp "$work/$kind.mp3" "$work/many/${kind}_$i.mp3"; done
+done
+rm "$work/src.wav" "$work/short.wav"
+
+# ---- measuring -----------------------------------------------------------
+# The rows of the table: "task|tool|median seconds|peak KiB|note".
+rows=()
+task=""
+tindrel_median=""
+
+# Runs "$@" once unmeasured, then $runs times; before each run the shell
+# function named by $setup (if any) puts the files back as they were.
+# Prints "median_seconds peak_kib".
+timed_runs() {
+  local setup=$1
+  shift
+  local times=() peak=0 start end kib
+  for run in $(seq 0 "$runs"); do
+    [ -n "$setup" ] && "$setup"
+    start=$(date +%s%N)
+    /usr/bin/time -f '%M' -o "$work/mem" "$@" >/dev/null 2>"$work/err" || {
+      echo "failed: $* ($(tail -1 "$work/err"))" >&2
+      return 1
+    }
+    end=$(date +%s%N)
+    [ "$run" -eq 0 ] && continue
+    times+=("$(((end - start) / 1000))")
+    kib=$(tail -1 "$work/mem")
+    [ "$kib" -gt "$peak" ] && peak=$kib
+  done
+  printf '%s\n' "${times[@]}" | sort -n | awk -v peak="$peak" '
+    { t[NR] = $1 }
+    END { m = (NR % 2) ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2; printf "%.4f %d\n", m / 1e6, peak }'
+}
+
+# row TOOL SETUP [SCALE] -- command...: one line of the current task. The
+# first row of a task is Tindrel's; the others are compared with it.
+row() {
+  local tool=$1 setup=$2 scale=1 note=""
+  shift 2
+  if [ "$1" != "--" ]; then scale=$1; note="x$1 of a sample"; shift; fi
+  shift
+  if ! have "$1"; then
+    rows+=("$task|$tool|-|-|skipped: $1 is not installed")
+    return
+  fi
+  local result
+  if ! result=$(timed_runs "$setup" "$@"); then
+    rows+=("$task|$tool|-|-|failed")
+    return
+  fi
+  local secs kib
+  read -r secs kib <<<"$result"
+  secs=$(awk -v s="$secs" -v k="$scale" 'BEGIN { printf "%.4f", s * k }')
+  [ -z "$tindrel_median" ] && tindrel_median=$secs
+  rows+=("$task|$tool|$secs|$kib|$note")
+}
+
+begin_task() {
+  task=$1
+  tindrel_median=""
+  echo "measuring: $task" >&2
+}
+
+# ---- the rows -------------------------------------------------------------
+long="$work/long.mp3"
+out="$work/out"
+clean_out() { rm -rf "$out" && mkdir "$out"; }
+
+begin_task "time-range cut 01:00-02:00 of a 5 min 128 kbit/s file"
+row "tindrel-cli split" clean_out -- "$cli" split "$long" --start 01:00.000 --end 02:00.000 -o "$out/piece.mp3"
+# The same bytes as Tindrel's cut: 128 kbit/s from 59.850 s to 119.850 s.
+row "dd" clean_out -- dd if="$long" of="$out/piece.mp3" bs=61440 iflag=skip_bytes,count_bytes skip=957600 \
+  count=960000 status=none
+row "ffmpeg -ss/-to -c copy" clean_out -- ffmpeg -v error -y -ss 60 -to 120 -i "$long" -c copy "$out/piece.mp3"
+row "mp3splt" clean_out -- mp3splt -q -d "$out" -o piece "$long" 1.00 2.00
+
+begin_task "10 equal parts of a 5 min 128 kbit/s file"
+row "tindrel-cli split --parts 10" clean_out -- "$cli" split "$long" --parts 10 -d "$out"
+row "mp3splt -S 10" clean_out -- mp3splt -q -d "$out" -S 10 "$long"
+row "ffmpeg -f segment -c copy" clean_out -- ffmpeg -v error -y -i "$long" -f segment -segment_time 30 -c copy \
+  "$out/part%02d.mp3"
+
+begin_task "join of 10 files of 4.8 MB"
+join_inputs=("$work"/join_*.mp3)
+printf "file '%s'\n" "${join_inputs[@]}" >"$work/concat.txt"
+row "tindrel-cli join" clean_out -- "$cli" join -o "$out/joined.mp3" "${join_inputs[@]}"
+row "cat" clean_out -- sh -c 'cat "$@" >"$0"' "$out/joined.mp3" "${join_inputs[@]}"
+row "ffmpeg concat -c copy" clean_out -- ffmpeg -v error -y -f concat -safe 0 -i "$work/concat.txt" -c copy \
+  "$out/joined.mp3"
+
+begin_task "ID3v2 tag write on a $tag_mb MB file"
+target="$work/target.mp3"
+fresh_target() { cp "$work/big.mp3" "$target"; }
+no_target() { rm -f "$target"; }
+row "tindrel-cli tag" fresh_target -- "$cli" tag "$target" --v2-title "Benchmark"
+row "cp (the whole file)" no_target -- cp "$work/big.mp3" "$target"
+row "id3v2" fresh_target -- id3v2 -t "Benchmark" "$target"
+row "eyeD3" fresh_target -- eyeD3 --quiet -t "Benchmark" "$target"
+row "mid3v2" fresh_target -- mid3v2 -t "Benchmark" "$target"
+
+begin_task "analysis of 1,000 files"
+many=("$work"/many/*.mp3)
+row "tindrel-cli info" "" -- "$cli" info "${many[@]}"
+row "TagLib (audio properties)" "" -- "$bin/bench_mpeg_taglib" "$work/many" 1
+row "mediainfo" "" -- mediainfo "$work/many"
+if [ "$full" = 1 ]; then
+  row "ffprobe (a process a file)" "" -- sh -c 'for f; do ffprobe -v error -show_format -show_streams "$f"; done' sh \
+    "${many[@]}"
+else
+  row "ffprobe (a process a file)" "" 10 -- sh -c \
+    'for f; do ffprobe -v error -show_format -show_streams "$f"; done' sh "${many[@]:0:100}"
+fi
+
+begin_task "decoding a 5 min file to PCM"
+row "tindrel engine" "" -- "$bin/bench_table_decode" "$long"
+row "mpg123 -t" "" -- mpg123 -q -t "$long"
+
+begin_task "program start to window shown"
+if have Xvfb && have xwininfo; then
+  Xvfb :93 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  sleep 1
+  # Starts the program, waits until its main window is mapped, ends it.
+  start_to_window() {
+    DISPLAY=:93 SDL_AUDIODRIVER=dummy "$bin/tindrel" >/dev/null 2>&1 &
+    local pid=$!
+    until DISPLAY=:93 xwininfo -name "Tindrel V3.1" 2>/dev/null | grep -q 'IsViewable'; do sleep 0.005; done
+    # The audio library's SDL catches SIGTERM to ask the program to quit,
+    # which the window does not listen to.
+    kill -9 "$pid"
+    wait "$pid" 2>/dev/null || true
+  }
+  export -f start_to_window
+  export bin
+  row "tindrel" "" -- bash -c start_to_window
+else
+  rows+=("$task|tindrel|-|-|skipped: Xvfb or xwininfo is not installed")
+fi
+
+# ---- the table -------------------------------------------------------------
+echo
+echo "Tindrel against its peers: median of $runs runs, peak resident memory"
+echo "machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo)," \
+  "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'); shared with other work, so noisy"
+printf '%-52s %-30s %10s %9s %13s  %s\n' "task" "tool" "median s" "peak MB" "tindrel/peer" "note"
+last_task=""
+tindrel_secs=""
+for line in "${rows[@]}"; do
+  IFS='|' read -r t tool secs kib note <<<"$line"
+  if [ "$t" != "$last_task" ]; then
+    last_task=$t
+    tindrel_secs=$secs
+    shown_task=$t
+  else
+    shown_task=""
+  fi
+  ratio="-"
+  if [ "$secs" != "-" ] && [ "$tindrel_secs" != "-" ] && [ "$tool" != "${tool#tindrel}" ]; then
+    ratio=""
+  elif [ "$secs" != "-" ] && [ "$tindrel_secs" != "-" ]; then
+    ratio=$(awk -v t="$tindrel_secs" -v p="$secs" 'BEGIN { if (p > 0) printf "%.3g", t / p; else print "-" }')
+  fi
+  mb="-"
+  [ "$kib" != "-" ] && mb=$(awk -v k="$kib" 'BEGIN { printf "%.1f", k / 1024 }')
+  printf '%-52s %-30s %10s %9s %13s  %s\n' "$shown_task" "$tool" "$secs" "$mb" "$ratio" "$note"
+done
