@@ -43,8 +43,12 @@ int JoinCommand(const CommandLine& line, CliContext& context) {
         throw std::runtime_error("\"" + *output + "\" exists; add --force to replace it.");
     // Every input is opened once before the output is created, so that a
     // missing one leaves no half-written output behind.
-    for (const std::string& input : inputs)
+    for (const std::string& input : inputs) {
+        // A folder opens like a file but cannot be read.
+        if (DirectoryExists(input))
+            throw std::runtime_error("Cannot open file \"" + input + "\". Is a directory");
         FileStream::openRead(input);
+    }
 
     ConsoleJoinObserver observer(context, inputs.size());
     const JoinResult result = RunJoin(inputs, *output, observer);

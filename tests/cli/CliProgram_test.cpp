@@ -98,6 +98,7 @@ TEST_F(CliProgramTest, JoinRefusalsWriteNothing) {
         {{"join", "-o", dir.path() + "/./a.mp3", a}, 1, "can not be one of the files"},
         {{"join", "-o", dir.file("o.mp3"), a, dir.file("missing.mp3")}, 1, "Cannot open file \""},
         {{"join", "-o", existing, a}, 1, "add --force"},
+        {{"join", "-o", dir.file("o.mp3"), a, dir.path()}, 1, "Is a directory"},
         {{"join", "-o", dir.file("no/such/folder.mp3"), a}, 1, "Cannot create file \""},
         {{"join", "--frobnicate", "-o", dir.file("o.mp3"), a}, 2, "unknown option --frobnicate"},
     };
