@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "tests/engine/TinyModule.h"
 #include "tests/player/EngineSession.h"
 
 #include <atomic>
@@ -319,30 +320,6 @@ TEST_P(UserStreamFormats, IsPulledThroughItsCallbackInItsOwnFormat) {
 INSTANTIATE_TEST_SUITE_P(Flags, UserStreamFormats,
                          ::testing::Values(DWORD{0}, BASS_SAMPLE_MONO, BASS_SAMPLE_8BITS,
                                            BASS_SAMPLE_8BITS | BASS_SAMPLE_MONO));
-
-// A four-channel ProTracker module: one looped square-wave sample, played
-// on row 0 and cut short by a pattern break on row 3 (4 rows of 120 ms).
-test::Bytes TinyModule() {
-    test::Bytes mod(20 + 31 * 30 + 2 + 128 + 4 + 1024 + 64, 0);
-    std::memcpy(mod.data(), "tindrel test", 12);
-    uint8_t* sample = mod.data() + 20;
-    std::memcpy(sample, "square", 6);
-    sample[23] = 32; // length: 32 words
-    sample[25] = 64; // volume
-    sample[29] = 32; // loop length: 32 words
-    uint8_t* song = mod.data() + 20 + 31 * 30;
-    song[0] = 1;   // one position
-    song[1] = 127; // no restart
-    std::memcpy(song + 2 + 128, "M.K.", 4);
-    uint8_t* pattern = song + 2 + 128 + 4;
-    const uint8_t note[4] = {0x00, 0xD6, 0x10, 0x00}; // sample 1, period 214 (C-3)
-    std::memcpy(pattern, note, 4);
-    pattern[3 * 16 + 2] = 0x0D; // row 3: pattern break
-    uint8_t* data = pattern + 1024;
-    for (int i = 0; i < 64; ++i)
-        data[i] = static_cast<uint8_t>((i / 8) % 2 ? 0x90 : 0x70);
-    return mod;
-}
 
 TEST(Playback, TrackerModulePlaysAsMusic) {
     EngineSession session(Device::DiskCapture);
