@@ -33,7 +33,7 @@ TEST(JoinLibraryPath, AddsOneSeparatorOnlyWhenMissing) {
 }
 
 TEST(BassLibrary, LoadsEveryEntryPointFromTheProgramFolder) {
-    for (const std::string folder : {ProgramFolder(), ProgramFolder() + "/"}) {
+    for (const std::string& folder : {ProgramFolder(), ProgramFolder() + "/"}) {
         BassLibrary bass;
         ASSERT_TRUE(bass.Load(folder, "libbass.so")) << folder;
         EXPECT_TRUE(bass.Loaded());
