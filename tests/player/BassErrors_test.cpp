@@ -3,6 +3,7 @@
 #include "tests/engine/TinyModule.h"
 #include "tests/player/EngineSession.h"
 
+#include <cstdlib>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -87,6 +88,23 @@ TEST(EngineErrors, NothingWorksBeforeInitOrAfterFree) {
     EXPECT_EQ(bass.BASS_ChannelIsActive(stream), BASS_ACTIVE_STOPPED);
     EXPECT_EQ(bass.BASS_ErrorGetCode(), BASS_ERROR_INIT) << "Free releases every channel";
     EXPECT_FALSE(bass.BASS_Free());
+}
+
+// Without a usable sound driver the default device cannot be opened; the
+// player then reports "Can't initialize device".
+TEST(EngineErrors, InitFailsWithoutAUsableDriver) {
+    BassLibrary bass;
+    ASSERT_TRUE(bass.Load(ProgramFolder(), "libbass.so"));
+    const char* previous = std::getenv("SDL_AUDIODRIVER");
+    const std::string saved = previous ? previous : "";
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    EXPECT_FALSE(bass.BASS_Init(BASS_DEVICE_DEFAULT, 44100, 0, nullptr));
+    EXPECT_EQ(bass.BASS_ErrorGetCode(), BASS_ERROR_DRIVER);
+    if (previous)
+        setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
+    else
+        unsetenv("SDL_AUDIODRIVER");
+    EXPECT_TRUE(bass.BASS_Init(BASS_DEVICE_NOSOUND, 44100, 0, nullptr)) << "device 0 needs no driver";
 }
 
 TEST(EngineInfo, VersionAndDeviceRecord) {

@@ -76,8 +76,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, FilePlayback,
                                            // FFmpeg's WMA encoder leaves out the last 2048 frames
                                            // but states the input's length.
                                            FileCase{"tone1k.wma", true, 0.5, 0.02, 0.04}),
-                         [](const auto& info) {
-                             std::string name = info.param.file;
+                         [](const auto& param) {
+                             std::string name = param.param.file;
                              for (char& ch : name)
                                  if (!std::isalnum(static_cast<unsigned char>(ch)))
                                      ch = '_';
@@ -254,6 +254,7 @@ TEST(Playback, SpectrumOfTheToneAndRecentSamples) {
 // A square wave of +-16384 at 1/16 of the rate, given in the stream's format;
 // the right channel of a stereo stream is the inverted left.
 struct SquareSource {
+    explicit SquareSource(DWORD formatFlags) : flags(formatFlags) {}
     DWORD flags;
     std::size_t framesLeft = 2205; // 0.2 s at 11025 Hz
     std::size_t phase = 0;
@@ -329,13 +330,37 @@ TEST(Playback, ChannelsMixWithTheirOwnVolumeAndPan) {
     EXPECT_GT(both, static_cast<std::size_t>(kRate / 5 - 2048)) << "most of the time both are heard together";
 }
 
+// A callback with nothing to give stalls the stream (state 2) without
+// ending it; it plays on as soon as data comes again.
+TEST(Playback, UserStreamStallsWhileItsCallbackHasNoData) {
+    struct Gate {
+        std::atomic<bool> open{false};
+        static DWORD Fill(HSTREAM, void* buffer, DWORD length, void* user) {
+            if (!static_cast<Gate*>(user)->open)
+                return 0;
+            std::memset(buffer, 0, length);
+            return length;
+        }
+    } gate;
+    EngineSession session(Device::NoSound);
+    const HSTREAM stream = session.bass.BASS_StreamCreate(kRate, 0, &Gate::Fill, &gate);
+    ASSERT_TRUE(session.bass.BASS_StreamPlay(stream, 0, 0));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(session.bass.BASS_ChannelIsActive(stream), BASS_ACTIVE_STALLED);
+    EXPECT_EQ(session.bass.BASS_ChannelGetPosition(stream), 0u);
+    gate.open = true;
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(session.bass.BASS_ChannelIsActive(stream), BASS_ACTIVE_PLAYING);
+    EXPECT_GT(session.bass.BASS_ChannelGetPosition(stream), 0u);
+}
+
 class UserStreamFormats : public ::testing::TestWithParam<DWORD> {};
 
 TEST_P(UserStreamFormats, IsPulledThroughItsCallbackInItsOwnFormat) {
     const DWORD flags = GetParam();
     const bool mono = flags & BASS_SAMPLE_MONO;
     EngineSession session(Device::DiskCapture);
-    SquareSource source{flags};
+    SquareSource source(flags);
     HSTREAM stream = session.bass.BASS_StreamCreate(11025, flags, &SquareSource::Fill, &source);
     ASSERT_NE(stream, 0u) << session.bass.BASS_ErrorGetCode();
     EXPECT_EQ(session.bass.BASS_ChannelGetFlags(stream), flags);
