@@ -21,19 +21,26 @@ sox -n -b 16 -r 44100 -c 2 "$tmp/long.wav" synth 600 pinknoise vol 0.2 \
 lame --quiet -b 192 "$tmp/long.wav" "$tmp/long.mp3"
 rm "$tmp/long.wav"
 
-start=$(date +%s.%N)
-ffmpeg -v error -i "$tmp/long.mp3" -f null -
-peer_wall=$(echo "$(date +%s.%N) - $start" | bc -l)
-peer_speed=$(echo "600 / $peer_wall" | bc -l)
-
-engine_speed=$("$bench" decode "$tmp/long.mp3")
+# Decode speeds are the best of three runs each, taken in turns, so that
+# other load on the machine hurts both alike.
+peer_speed=0
+engine_speed=0
+for _ in 1 2 3; do
+  start=$(date +%s.%N)
+  ffmpeg -v error -i "$tmp/long.mp3" -f null -
+  end=$(date +%s.%N)
+  peer_speed=$(awk -v a="$start" -v b="$end" -v best="$peer_speed" \
+    'BEGIN { s = 600 / (b - a); printf "%.1f", (s > best ? s : best) }')
+  engine_speed=$(awk -v s="$("$bench" decode "$tmp/long.mp3")" -v best="$engine_speed" \
+    'BEGIN { printf "%.1f", (s > best ? s : best) }')
+done
 device_speed=$("$bench" device "$tmp/long.mp3" 2>/dev/null)
 read -r latency_median latency_max < <("$bench" latency "$tmp/long.mp3" 20)
 cpu=$("$bench" cpu "$tmp/long.mp3" "$cpu_seconds")
 
 printf '%-44s %12s %12s %10s\n' "measure (10-minute MP3, 192 kbit/s)" "engine" "ffmpeg" "goal"
 printf '%-44s %11.1fx %11.1fx %10s\n' "decode speed (times real time)" "$engine_speed" "$peer_speed" \
-  "$(printf '>= %.1fx' "$(echo "0.8 * $peer_speed" | bc -l)")"
+  "$(awk -v p="$peer_speed" 'BEGIN { printf ">= %.1fx", 0.8 * p }')"
 printf '%-44s %11.1fx %12s %10s\n' "  the same through SDL's disk driver" "$device_speed" "-" "-"
 printf '%-44s %9.1f ms %12s %10s\n' "create + play to first sample (median)" "$latency_median" "-" "<= 30 ms"
 printf '%-44s %9.1f ms %12s %10s\n' "create + play to first sample (worst of 20)" "$latency_max" "-" "<= 30 ms"
