@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 extern "C" {
@@ -111,9 +112,13 @@ private:
 FfmpegDecoder::FfmpegDecoder(const std::string& path, FileFamily family) {
     if (!m_packet || !m_frame)
         throw EngineError(BASS_ERROR_MEM);
+    // FFmpeg gives one failure for "cannot read" and "cannot recognise";
+    // callers are told which it was.
+    if (!std::ifstream(path, std::ios::binary))
+        throw EngineError(BASS_ERROR_FILEOPEN);
     AVFormatContext* raw = nullptr;
     if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
-        throw EngineError(BASS_ERROR_FILEOPEN);
+        throw EngineError(BASS_ERROR_FILEFORM);
     m_format.reset(raw);
     openCodec(family);
     openResampler();
