@@ -1,0 +1,190 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "cli/Commands.h"
+
+#include "cli/CommandLine.h"
+#include "cli/ProgressLine.h"
+
+#include <array>
+#include <exception>
+#include <string_view>
+
+namespace tindrel {
+
+namespace {
+
+constexpr std::string_view kProgram = "tindrel-cli";
+
+constexpr std::string_view kOverview =
+    R"(Usage: tindrel-cli COMMAND [OPTIONS] [FILE...]
+
+Cuts, joins and tags MP3 files by the same rules as the Tindrel window.
+
+Commands:
+  info    show the stream information, the analysis and both tags of files
+  split   write a time range, or a number of equal parts, of an MP3 file
+  join    write the bodies of MP3 files one after another into one file
+  tag     show, edit and copy the ID3v1 and ID3v2 tags of an MP3 file
+
+Run "tindrel-cli COMMAND --help" for the options of a command.
+Exit status: 0 done, 1 refused or failed, 2 wrong command line,
+130 stopped by Ctrl+C. Errors are one line on standard error; progress is
+shown on standard error only when it is a terminal.
+)";
+
+constexpr std::string_view kInfoHelp =
+    R"(Usage: tindrel-cli info FILE...
+
+Shows, for each file, what the player reports (length, bit rate, sample rate,
+channels), what the analysis of its headers finds (format, length in ms and as
+time text, bit rate, sample rate, channels, channel mode, VBR header, encoder)
+and both tags. Ogg Vorbis, WMA and WAV files are read by their own readers,
+chosen by the file name's extension. Every line is "Key: value"; files are
+separated by an empty line.
+)";
+
+constexpr std::string_view kSplitHelp =
+    R"(Usage: tindrel-cli split FILE [--start TIME] --end TIME -o OUT [--force]
+       tindrel-cli split FILE --parts N -d DIR
+
+Time mode copies the bytes of FILE between two times into OUT. Both times are
+moved 150 ms earlier and turned into bytes by the bit rate the player reports:
+bytes = kbit/s x ms / 8 from the first byte of the file. The source's ID3v1
+and ID3v2 tags are then written into the piece.
+Parts mode cuts N parts of equal length the same way and writes them as
+DIR/NAME_chunk_1.mp3 ... DIR/NAME_chunk_N.mp3 (NAME is the file name without
+its last four characters); existing parts are replaced.
+
+TIME is minutes:seconds.milliseconds, for example 01:23.456.
+
+Options:
+  --start TIME           start of the range (default 00:00.000)
+  --end TIME             end of the range (default 00:00.000)
+  -o, --output OUT       the piece to write
+  -f, --force            replace OUT when it exists
+  --parts N              the number of equal parts
+  -d, --directory DIR    the folder for the parts
+)";
+
+constexpr std::string_view kJoinHelp =
+    R"(Usage: tindrel-cli join -o OUT [--force] FILE...
+
+Writes OUT as the bodies of the files, one after another in the order given.
+The body of a file is all of it but its first 2,000 and its last 128 bytes;
+nothing is read, checked or repaired, and OUT gets no tag of its own. A file
+of 2,128 bytes or fewer adds nothing. OUT may not be one of the files.
+
+Options:
+  -o, --output OUT       the file to write
+  -f, --force            replace OUT when it exists
+)";
+
+constexpr std::string_view kTagHelp =
+    R"(Usage: tindrel-cli tag FILE [OPTIONS]
+
+Without options, shows both tags of FILE as the Edit Tag page does. The
+options edit the page's fields in the order given, then the changed tags
+are written: the ID3v1 tag first, then the ID3v2 tag, always as version 2.3.
+A tag that no option touches is left in the file as it is.
+
+Options:
+  --v1-title TEXT, --v1-artist TEXT, --v1-album TEXT, --v1-year TEXT,
+  --v1-track NUMBER, --v1-comment TEXT
+                         set an ID3v1 field (texts are cut to 30 bytes, the
+                         year to 4; a track that is not a number from 1 to 255
+                         means no track)
+  --v1-genre NAME        an ID3v1 genre by name (any case), or "" for none
+  --v2-title TEXT, --v2-artist TEXT, --v2-album TEXT, --v2-year TEXT,
+  --v2-track NUMBER, --v2-genre TEXT, --v2-comment TEXT
+                         set an ID3v2 field
+  --copy-v1-to-v2        copy every ID3v1 field into the ID3v2 tag
+  --copy-v2-to-v1        copy every ID3v2 field into the ID3v1 tag; the genre
+                         text selects the ID3v1 genre of that name, if any
+)";
+
+constexpr std::array kSplitOptions = std::to_array<OptionSpec>({
+    {"--start", "", true},
+    {"--end", "", true},
+    {"--output", "-o", true},
+    {"--force", "-f", false},
+    {"--parts", "", true},
+    {"--directory", "-d", true},
+});
+constexpr std::array kJoinOptions = std::to_array<OptionSpec>({
+    {"--output", "-o", true},
+    {"--force", "-f", false},
+});
+constexpr std::array kTagOptions = std::to_array<OptionSpec>({
+    {"--v1-title", "", true},
+    {"--v1-artist", "", true},
+    {"--v1-album", "", true},
+    {"--v1-year", "", true},
+    {"--v1-track", "", true},
+    {"--v1-genre", "", true},
+    {"--v1-comment", "", true},
+    {"--v2-title", "", true},
+    {"--v2-artist", "", true},
+    {"--v2-album", "", true},
+    {"--v2-year", "", true},
+    {"--v2-track", "", true},
+    {"--v2-genre", "", true},
+    {"--v2-comment", "", true},
+    {"--copy-v1-to-v2", "", false},
+    {"--copy-v2-to-v1", "", false},
+});
+
+struct CommandEntry {
+    std::string_view name;
+    std::string_view help;
+    std::span<const OptionSpec> options;
+    int (*run)(const CommandLine&, CliContext&);
+};
+
+const std::array<CommandEntry, 4> kCommands{{
+    {"info", kInfoHelp, {}, &InfoCommand},
+    {"split", kSplitHelp, kSplitOptions, &SplitCommand},
+    {"join", kJoinHelp, kJoinOptions, &JoinCommand},
+    {"tag", kTagHelp, kTagOptions, &TagCommand},
+}};
+
+const CommandEntry* findCommand(std::string_view name) {
+    for (const CommandEntry& entry : kCommands)
+        if (entry.name == name)
+            return &entry;
+    return nullptr;
+}
+
+int fail(CliContext& context, int status, const std::string& message) {
+    context.progress.clear();
+    context.err << kProgram << ": " << message << '\n';
+    return status;
+}
+
+} // namespace
+
+int RunCli(std::span<const std::string> args, CliContext& context) {
+    if (args.empty())
+        return fail(context, kExitUsage, "no command given (see tindrel-cli --help)");
+    if (args[0] == "-h" || args[0] == "--help" || args[0] == "help") {
+        context.out << kOverview;
+        return kExitDone;
+    }
+    const CommandEntry* command = findCommand(args[0]);
+    if (!command)
+        return fail(context, kExitUsage, "unknown command " + args[0] + " (see tindrel-cli --help)");
+    try {
+        const CommandLine line = ParseCommandLine(args.subspan(1), command->options);
+        if (line.help) {
+            context.out << command->help;
+            return kExitDone;
+        }
+        return command->run(line, context);
+    } catch (const UsageError& error) {
+        return fail(context, kExitUsage,
+                    std::string(error.what()) + " (see tindrel-cli " + std::string(command->name) + " --help)");
+    } catch (const std::exception& error) {
+        return fail(context, kExitFailed, error.what());
+    }
+}
+
+} // namespace tindrel

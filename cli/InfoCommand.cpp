@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "cli/CommandLine.h"
+#include "cli/Commands.h"
+#include "cli/TagFields.h"
+#include "platform/FileOps.h"
+#include "tags/ID3v1.h"
+#include "tags/ID3v2.h"
+
+namespace tindrel {
+
+int InfoCommand(const CommandLine& line, CliContext& context) {
+    if (line.operands.empty())
+        throw UsageError("info needs at least one FILE");
+    int status = kExitDone;
+    bool first = true;
+    for (const std::string& file : line.operands) {
+        // One unreadable file does not hide what the others hold.
+        if (!FileExists(file)) {
+            context.err << "tindrel-cli: Cannot open file \"" << file << "\". No such file\n";
+            status = kExitFailed;
+            continue;
+        }
+        if (!first)
+            context.out << '\n';
+        first = false;
+        ReportLines lines{{"File", file}};
+        if (const std::optional<PlayerFacts> facts = context.playerFacts(file)) {
+            const ReportLines player = PlayerReport(*facts);
+            lines.insert(lines.end(), player.begin(), player.end());
+        }
+        const ReportLines analysis = AnalysisReport(file);
+        lines.insert(lines.end(), analysis.begin(), analysis.end());
+        TID3v1 v1;
+        TID3v2 v2;
+        const ID3v1Fields v1Fields = ShowID3v1(file, v1);
+        const ID3v2Fields v2Fields = ShowID3v2(file, v2);
+        const ReportLines tags = TagReport(v1Fields, v2Fields);
+        lines.insert(lines.end(), tags.begin(), tags.end());
+        WriteReport(context.out, lines);
+    }
+    return status;
+}
+
+} // namespace tindrel

@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "app/Join.h"
+#include "cli/CommandLine.h"
+#include "cli/Commands.h"
+#include "cli/ProgressLine.h"
+#include "platform/FileOps.h"
+#include "platform/FileStream.h"
+
+#include <stdexcept>
+
+namespace tindrel {
+
+namespace {
+
+class ConsoleJoinObserver final : public JoinObserver {
+public:
+    ConsoleJoinObserver(CliContext& context, std::size_t rows) : m_context(context), m_rows(rows) {}
+    void letEventsRun() override {}
+    bool stopRequested() override { return m_context.stopRequested(); }
+    void setStatus(std::size_t row, JoinStatus status) override {
+        if (status == JoinStatus::Done)
+            m_context.progress.show("Joining: " + std::to_string(row + 1) + " of " + std::to_string(m_rows) + " files");
+    }
+
+private:
+    CliContext& m_context;
+    std::size_t m_rows;
+};
+
+} // namespace
+
+int JoinCommand(const CommandLine& line, CliContext& context) {
+    const std::optional<std::string> output = line.value("--output");
+    if (!output || output->empty())
+        throw UsageError("join needs -o OUT");
+    const std::vector<std::string>& inputs = line.operands;
+    if (inputs.empty())
+        throw UsageError("join needs at least one FILE");
+    if (FindInputSameAs(inputs, *output))
+        throw std::runtime_error("The output file can not be one of the files to join.");
+    if (FileExists(*output) && !line.has("--force"))
+        throw std::runtime_error("\"" + *output + "\" exists; add --force to replace it.");
+    // Every input is opened once before the output is created, so that a
+    // missing one leaves no half-written output behind.
+    for (const std::string& input : inputs)
+        FileStream::openRead(input);
+
+    ConsoleJoinObserver observer(context, inputs.size());
+    const JoinResult result = RunJoin(inputs, *output, observer);
+    context.progress.clear();
+    if (result == JoinResult::Stopped) {
+        context.err << "tindrel-cli: Joining is stopped.\n";
+        return kExitStopped;
+    }
+    context.out << "Joining is completed.\n";
+    return kExitDone;
+}
+
+} // namespace tindrel

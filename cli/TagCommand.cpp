@@ -1,0 +1,103 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "cli/CommandLine.h"
+#include "cli/Commands.h"
+#include "cli/ConsoleText.h"
+#include "cli/TagFields.h"
+#include "platform/FileOps.h"
+#include "tags/ID3v1.h"
+#include "tags/ID3v2.h"
+
+#include <stdexcept>
+
+namespace tindrel {
+
+namespace {
+
+// The field of a group that "--v1-<field>" or "--v2-<field>" names.
+template <typename Fields> std::string* textField(Fields& fields, std::string_view field) {
+    if (field == "title")
+        return &fields.title;
+    if (field == "artist")
+        return &fields.artist;
+    if (field == "album")
+        return &fields.album;
+    if (field == "year")
+        return &fields.year;
+    if (field == "track")
+        return &fields.track;
+    if (field == "comment")
+        return &fields.comment;
+    return nullptr;
+}
+
+void setV1(ID3v1Fields& fields, std::string_view field, const std::string& value) {
+    if (field == "genre") {
+        // The page's genre list is pick-only: a name that is not in it
+        // cannot be chosen.
+        const int entry = FindGenreEntry(value);
+        if (entry < 0)
+            throw UsageError("\"" + value + "\" is not an ID3v1 genre");
+        fields.genreEntry = entry;
+    } else {
+        *textField(fields, field) = TagBytesFromArgument(value);
+    }
+    fields.exists = true;
+}
+
+void setV2(ID3v2Fields& fields, std::string_view field, const std::string& value) {
+    if (field == "genre")
+        fields.genre = TagBytesFromArgument(value);
+    else
+        *textField(fields, field) = TagBytesFromArgument(value);
+    fields.exists = true;
+}
+
+} // namespace
+
+int TagCommand(const CommandLine& line, CliContext& context) {
+    if (line.operands.size() != 1)
+        throw UsageError("tag needs exactly one FILE");
+    const std::string& file = line.operands[0];
+    if (!FileExists(file))
+        throw std::runtime_error("Cannot open file \"" + file + "\". No such file");
+    TID3v1 v1Tag;
+    TID3v2 v2Tag;
+    ID3v1Fields v1 = ShowID3v1(file, v1Tag);
+    ID3v2Fields v2 = ShowID3v2(file, v2Tag);
+    // Every edit is made on the fields first, so that a refused one leaves
+    // the file untouched.
+    bool writeV1 = false;
+    bool writeV2 = false;
+    for (const ParsedOption& option : line.options) {
+        const std::string_view name = option.name;
+        if (name.starts_with("--v1-")) {
+            setV1(v1, name.substr(5), option.value);
+            writeV1 = true;
+        } else if (name.starts_with("--v2-")) {
+            setV2(v2, name.substr(5), option.value);
+            writeV2 = true;
+        } else if (name == "--copy-v1-to-v2") {
+            if (!CopyToID3v2(v1, v2))
+                throw std::runtime_error("There is no ID3v1 tag to copy.");
+            writeV2 = true;
+        } else if (name == "--copy-v2-to-v1") {
+            if (!CopyFromID3v2(v2, v1))
+                throw std::runtime_error("There is no ID3v2 tag to copy.");
+            writeV1 = true;
+        }
+    }
+    if (writeV1 && !SaveID3v1(file, v1, v1Tag))
+        throw std::runtime_error("Cannot write the ID3v1 tag of \"" + file + "\".");
+    if (writeV2 && !SaveID3v2(file, v2, v2Tag))
+        throw std::runtime_error("Cannot write the ID3v2 tag of \"" + file + "\".");
+    // What the file holds now, read back.
+    if (writeV1 || writeV2) {
+        v1 = ShowID3v1(file, v1Tag);
+        v2 = ShowID3v2(file, v2Tag);
+    }
+    WriteReport(context.out, TagReport(v1, v2));
+    return kExitDone;
+}
+
+} // namespace tindrel

@@ -1,0 +1,139 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "cli/TagFields.h"
+
+#include "platform/FileOps.h"
+#include "platform/PlatformInt.h"
+#include "tags/ID3v1.h"
+#include "tags/ID3v2.h"
+
+namespace tindrel {
+
+namespace {
+
+// Only A to Z are folded: the page's genre match leaves every other byte,
+// accented letters included, as it is.
+std::string asciiLower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + ('a' - 'A'));
+    return text;
+}
+
+// The copy buttons tick the target's box and take the fields that both
+// groups have alike; genre and comment differ per direction.
+template <typename From, typename To>
+void copyCommonFields(const From& from, To& to) {
+    to.exists = true;
+    to.track = from.track;
+    to.title = from.title;
+    to.artist = from.artist;
+    to.album = from.album;
+    to.year = from.year;
+}
+
+} // namespace
+
+ID3v1Fields ShowID3v1(const std::string& fileName, TID3v1& tag) {
+    ID3v1Fields fields;
+    if (!FileExists(fileName) || !tag.Load(fileName) || !tag.Exists())
+        return fields;
+    fields.exists = true;
+    fields.caption = tag.Version() == TID3v1::kVersion10 ? "ID3v1 - Version 1.0" : "ID3v1 - Version 1.1";
+    fields.title = tag.Title();
+    fields.artist = tag.Artist();
+    fields.album = tag.Album();
+    fields.year = tag.Year();
+    // Unlike the ID3v2 group, a track of 0 is shown as "0".
+    fields.track = std::to_string(tag.Track());
+    fields.comment = tag.Comment();
+    if (tag.GenreIndex() < kGenreCount)
+        fields.genreEntry = tag.GenreIndex() + 1;
+    return fields;
+}
+
+ID3v2Fields ShowID3v2(const std::string& fileName, TID3v2& tag) {
+    ID3v2Fields fields;
+    if (!FileExists(fileName) || !tag.Load(fileName) || !tag.Exists())
+        return fields;
+    fields.exists = true;
+    fields.caption = "ID3v2 - Version 2." + std::to_string(tag.MajorVersion());
+    fields.title = tag.Title();
+    fields.artist = tag.Artist();
+    fields.album = tag.Album();
+    fields.year = tag.Year();
+    fields.genre = tag.Genre();
+    fields.comment = tag.Comment();
+    if (tag.Track() > 0)
+        fields.track = std::to_string(tag.Track());
+    return fields;
+}
+
+bool CopyToID3v2(const ID3v1Fields& from, ID3v2Fields& to) {
+    if (!from.exists)
+        return false;
+    copyCommonFields(from, to);
+    to.genre = GenreEntryText(from.genreEntry);
+    to.comment = from.comment;
+    return true;
+}
+
+bool CopyFromID3v2(const ID3v2Fields& from, ID3v1Fields& to) {
+    if (!from.exists)
+        return false;
+    copyCommonFields(from, to);
+    if (const int entry = FindGenreEntry(from.genre); entry >= 0)
+        to.genreEntry = entry;
+    to.comment = from.comment;
+    return true;
+}
+
+bool SaveID3v1(const std::string& fileName, const ID3v1Fields& fields, TID3v1& tag) {
+    if (!FileExists(fileName))
+        return false;
+    tag.SetTitle(fields.title);
+    tag.SetArtist(fields.artist);
+    tag.SetAlbum(fields.album);
+    tag.SetYear(fields.year);
+    tag.SetTrack(TrackFromText(fields.track));
+    // The empty first entry stands for "no genre".
+    tag.SetGenreIndex(fields.genreEntry <= 0 ? TID3v1::kNoGenre : static_cast<uint8_t>(fields.genreEntry - 1));
+    tag.SetComment(fields.comment);
+    return tag.Save(fileName);
+}
+
+bool SaveID3v2(const std::string& fileName, const ID3v2Fields& fields, TID3v2& tag) {
+    if (!FileExists(fileName))
+        return false;
+    tag.SetTitle(fields.title);
+    tag.SetArtist(fields.artist);
+    tag.SetAlbum(fields.album);
+    tag.SetTrack(TrackFromText(fields.track));
+    tag.SetYear(fields.year);
+    tag.SetGenre(fields.genre);
+    tag.SetComment(fields.comment);
+    return tag.Save(fileName);
+}
+
+uint8_t TrackFromText(const std::string& text) {
+    int32_t value = 0;
+    if (!TryParsePlatformInt(text, value) || value <= 0)
+        return 0;
+    return static_cast<uint8_t>(value);
+}
+
+std::string GenreEntryText(int entry) {
+    if (entry <= 0 || entry > static_cast<int>(kGenreCount))
+        return {};
+    return std::string(GenreNames[static_cast<std::size_t>(entry - 1)]);
+}
+
+int FindGenreEntry(const std::string& name) {
+    const std::string wanted = asciiLower(name);
+    for (int entry = 0; entry <= static_cast<int>(kGenreCount); ++entry)
+        if (asciiLower(GenreEntryText(entry)) == wanted)
+            return entry;
+    return -1;
+}
+
+} // namespace tindrel

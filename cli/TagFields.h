@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tindrel {
+
+class TID3v1;
+class TID3v2;
+
+// The Edit Tag page's two groups as plain data, so that a tool without
+// widgets reads, copies and writes tags by the very rules of the page.
+// Texts are tag bytes (ISO-8859-1), one byte per character as on the page.
+
+// The ID3v1 group. The genre is an entry of the page's pick-only list: 0 is
+// the empty first entry ("no genre"), entry i + 1 shows genre number i.
+struct ID3v1Fields {
+    bool exists = false; // the group's check box
+    std::string caption = "ID3v1";
+    std::string track;
+    std::string title;
+    std::string artist;
+    std::string album;
+    std::string year;
+    int genreEntry = 0;
+    std::string comment;
+};
+
+// The ID3v2 group; its genre is free text.
+struct ID3v2Fields {
+    bool exists = false;
+    std::string caption = "ID3v2";
+    std::string track;
+    std::string title;
+    std::string artist;
+    std::string album;
+    std::string year;
+    std::string genre;
+    std::string comment;
+};
+
+// Loads the file's tag into tag and gives the group as the page shows it;
+// a missing file or a failed load gives the cleared group.
+ID3v1Fields ShowID3v1(const std::string& fileName, TID3v1& tag);
+ID3v2Fields ShowID3v2(const std::string& fileName, TID3v2& tag);
+
+// "Copy to ID3v2": only when the ID3v1 box is checked; false otherwise, and
+// nothing changes.
+bool CopyToID3v2(const ID3v1Fields& from, ID3v2Fields& to);
+// "Copy from ID3v2": only when the ID3v2 box is checked. The genre text
+// selects the first list entry equal to it with A-Z lower-cased; with no
+// match the selection stays as it was.
+bool CopyFromID3v2(const ID3v2Fields& from, ID3v1Fields& to);
+
+// Sets the group's fields on tag and saves it to the file; false when the
+// file is missing or the save fails. The setters cut what the tag cannot hold.
+bool SaveID3v1(const std::string& fileName, const ID3v1Fields& fields, TID3v1& tag);
+bool SaveID3v2(const std::string& fileName, const ID3v2Fields& fields, TID3v2& tag);
+
+// A typed track: a whole number in the platform's syntax kept in 8 bits;
+// anything else, or a value of 0 or less, means no track.
+uint8_t TrackFromText(const std::string& text);
+
+// The text of a genre list entry: empty for entry 0 and for entries past
+// the list.
+std::string GenreEntryText(int entry);
+// The first entry whose text equals name with A-Z lower-cased on both sides
+// (entry 0 for an empty name), or -1 when there is none.
+int FindGenreEntry(const std::string& name);
+
+} // namespace tindrel

@@ -1,0 +1,191 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+// tindrel-cli run as a program: results, exit status and messages.
+#include "app/Join.h"
+#include "mpeg/MPEGaudio.h"
+#include "mpeg/Rounding.h"
+#include "tests/cli/RunProgram.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace tindrel {
+namespace {
+
+using test::Bytes;
+using test::PatternBytes;
+using test::ProgramResult;
+using test::ReadFileBytes;
+using test::RunCliProgram;
+using test::TempDir;
+
+class SilentJoin final : public JoinObserver {
+public:
+    void letEventsRun() override {}
+    bool stopRequested() override { return false; }
+    void setStatus(std::size_t, JoinStatus) override {}
+};
+
+std::size_t lineCount(const std::string& text) {
+    return std::size_t(std::count(text.begin(), text.end(), '\n'));
+}
+
+// A failure: the status, one line on stderr that names the problem, and
+// nothing on stdout.
+void expectFailure(const ProgramResult& r, int status, const std::string& message, const std::string& what) {
+    EXPECT_EQ(r.status, status) << what << ": " << r.err;
+    EXPECT_EQ(lineCount(r.err), 1u) << what << ": " << r.err;
+    EXPECT_NE(r.err.find(message), std::string::npos) << what << ": " << r.err;
+    EXPECT_EQ(r.out, "") << what;
+}
+
+class CliProgramTest : public ::testing::Test {
+protected:
+    std::vector<std::string> inputs() {
+        // Sizes around the 2,128 bytes that a join drops from every input.
+        const std::size_t sizes[] = {10'000, 20'000, 2'128, 2'129, 500};
+        std::vector<std::string> files;
+        for (std::size_t i = 0; i < std::size(sizes); ++i)
+            files.push_back(dir.write("in" + std::to_string(i) + ".mp3", PatternBytes(sizes[i], uint32_t(i + 1))));
+        files.push_back(test::TestDataDir() + "/app/ten-seconds.mp3");
+        return files;
+    }
+    TempDir dir;
+};
+
+TEST_F(CliProgramTest, JoinWritesWhatTheJoinPageWrites) {
+    const std::vector<std::string> files = inputs();
+    SilentJoin observer;
+    ASSERT_EQ(RunJoin(files, dir.file("page.mp3"), observer), JoinResult::Completed);
+    std::vector<std::string> args{"join", "-o", dir.file("tool.mp3")};
+    args.insert(args.end(), files.begin(), files.end());
+    const ProgramResult r = RunCliProgram(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Joining is completed.\n");
+    EXPECT_EQ(r.err, "") << "no progress when stderr is not a terminal";
+    EXPECT_EQ(ReadFileBytes(dir.file("tool.mp3")), ReadFileBytes(dir.file("page.mp3")));
+    // The worked example: bytes 2,000 ... 9,871 of the first file lead.
+    const Bytes first = ReadFileBytes(files[0]);
+    const Bytes joined = ReadFileBytes(dir.file("tool.mp3"));
+    ASSERT_GE(joined.size(), 7'872u);
+    EXPECT_TRUE(std::equal(first.begin() + 2'000, first.begin() + 9'872, joined.begin()));
+}
+
+TEST_F(CliProgramTest, JoinShowsProgressOnATerminalOnly) {
+    const std::vector<std::string> files = inputs();
+    std::vector<std::string> args{"join", "-o", dir.file("tool.mp3")};
+    args.insert(args.end(), files.begin(), files.end());
+    const ProgramResult r = RunCliProgram(args, true);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("Joining: 6 of 6 files"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "Joining is completed.\n") << "progress never goes to stdout";
+}
+
+TEST_F(CliProgramTest, JoinRefusalsWriteNothing) {
+    const std::string a = dir.write("a.mp3", PatternBytes(5'000, 1));
+    const std::string existing = dir.write("existing.mp3", PatternBytes(100, 2));
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* message;
+    } cases[] = {
+        {{"join", a}, 2, "needs -o OUT"},
+        {{"join", "-o", dir.file("o.mp3")}, 2, "needs at least one FILE"},
+        {{"join", "-o", a, a}, 1, "The output file can not be one of the files to join."},
+        {{"join", "-o", dir.path() + "/./a.mp3", a}, 1, "can not be one of the files"},
+        {{"join", "-o", dir.file("o.mp3"), a, dir.file("missing.mp3")}, 1, "Cannot open file \""},
+        {{"join", "-o", existing, a}, 1, "add --force"},
+        {{"join", "-o", dir.file("no/such/folder.mp3"), a}, 1, "Cannot create file \""},
+        {{"join", "--frobnicate", "-o", dir.file("o.mp3"), a}, 2, "unknown option --frobnicate"},
+    };
+    for (const auto& c : cases) {
+        const ProgramResult r = RunCliProgram(c.args);
+        expectFailure(r, c.status, c.message, c.args.back());
+        EXPECT_FALSE(std::filesystem::exists(dir.file("o.mp3"))) << c.message;
+        EXPECT_EQ(ReadFileBytes(a), PatternBytes(5'000, 1)) << c.message;
+        EXPECT_EQ(ReadFileBytes(existing), PatternBytes(100, 2)) << c.message;
+    }
+    const ProgramResult forced = RunCliProgram({"join", "--force", "-o", existing, a});
+    EXPECT_EQ(forced.status, 0) << forced.err;
+    EXPECT_EQ(std::filesystem::file_size(existing), 5'000u - 2'128u);
+}
+
+TEST_F(CliProgramTest, HelpAndWrongCommandLines) {
+    for (const char* command : {"info", "split", "join", "tag"}) {
+        const ProgramResult r = RunCliProgram({command, "--help"});
+        EXPECT_EQ(r.status, 0) << command;
+        EXPECT_EQ(r.out.rfind(std::string("Usage: tindrel-cli ") + command, 0), 0u) << r.out;
+        EXPECT_EQ(r.err, "");
+    }
+    const ProgramResult overview = RunCliProgram({"--help"});
+    EXPECT_EQ(overview.status, 0);
+    for (const char* command : {"info", "split", "join", "tag"})
+        EXPECT_NE(overview.out.find(std::string("  ") + command + " "), std::string::npos) << command;
+    expectFailure(RunCliProgram({}), 2, "no command given", "no arguments");
+    expectFailure(RunCliProgram({"cut"}), 2, "unknown command cut", "cut");
+    expectFailure(RunCliProgram({"info"}), 2, "needs at least one FILE", "info");
+    expectFailure(RunCliProgram({"tag", "a", "b"}), 2, "exactly one FILE", "tag a b");
+    expectFailure(RunCliProgram({"tag", dir.file("none.mp3")}), 1, "Cannot open file", "tag none");
+}
+
+TEST_F(CliProgramTest, InfoReportsTheAnalysisAndBothTags) {
+    const std::string file = test::TestDataDir() + "/app/ten-seconds.mp3";
+    TMPEGaudio audio;
+    ASSERT_TRUE(audio.Analyze(file));
+    const ProgramResult r =
+        RunCliProgram({"info", file, dir.file("missing.mp3"), test::TestDataDir() + "/app/tone.wav"});
+    EXPECT_EQ(r.status, 1) << "one file was missing";
+    EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+    const int64_t ms = RoundHalfEven(audio.Duration() * 1000.0);
+    for (const std::string& line : std::vector<std::string>{
+             "Format: MPEG 1 Layer III\n", "Length: " + std::to_string(ms) + " ms (00:10.0", "Bit rate: 128 kbit/s\n",
+             "Sample rate: 44100 Hz\n", "Channel mode: Joint Stereo\n", "VBR header: none\n",
+             "Encoder: " + audio.EncoderID() + "\n", "ID3v1: Version 1.1\n", "ID3v1 title: Ten Seconds\n",
+             "ID3v1 genre: Jazz\n", "ID3v2: Version 2.3\n", "ID3v2 track: 4\n",
+             // the second file is reported after the missing one
+             "\nFile: " + test::TestDataDir() + "/app/tone.wav\nFormat: WAV\n", "Length: 1000 ms (00:01.000)\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+}
+
+TEST_F(CliProgramTest, TagPrintsTheTagsAsTheFileHoldsThem) {
+    const std::string file = dir.file("song.mp3");
+    std::filesystem::copy_file(test::TestDataDir() + "/tags/plain.mp3", file);
+    const Bytes before = ReadFileBytes(file);
+    const ProgramResult shown = RunCliProgram({"tag", file});
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_EQ(shown.out, "ID3v1: none\nID3v2: none\n");
+    EXPECT_EQ(ReadFileBytes(file), before) << "showing the tags writes nothing";
+
+    const ProgramResult written = RunCliProgram({"tag", file, "--v1-title", "Été", "--v1-track", "300"});
+    EXPECT_EQ(written.status, 0) << written.err;
+    EXPECT_NE(written.out.find("ID3v1: Version 1.1\nID3v1 track: 44\nID3v1 title: Été\n"), std::string::npos)
+        << written.out;
+    EXPECT_NE(written.out.find("ID3v2: none\n"), std::string::npos) << "an untouched tag is not written";
+}
+
+TEST_F(CliProgramTest, TagRefusalsLeaveTheFileAlone) {
+    const std::string file = dir.file("song.mp3");
+    std::filesystem::copy_file(test::TestDataDir() + "/tags/id3v2-tool-v10.mp3", file);
+    const Bytes before = ReadFileBytes(file);
+    const struct {
+        std::vector<std::string> options;
+        int status;
+        const char* message;
+    } cases[] = {
+        {{"--v1-title", "x", "--v1-genre", "Polka Metal"}, 2, "is not an ID3v1 genre"},
+        {{"--v1-title", "x", "--copy-v2-to-v1"}, 1, "There is no ID3v2 tag to copy."},
+        {{"--v2-title"}, 2, "needs a value"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"tag", file};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        expectFailure(RunCliProgram(args), c.status, c.message, c.message);
+        EXPECT_EQ(ReadFileBytes(file), before) << c.message;
+    }
+}
+
+} // namespace
+} // namespace tindrel
