@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/Join.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
 #include "platform/FileStream.h"
 
@@ -32,11 +33,15 @@ void AppendJoinBody(const std::string& input, FileStream& output) {
 
 JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& output,
                    JoinObserver& observer) {
-    FileStream out = FileStream::create(output);
+    // The output takes its name only when the join ends, so an error or a
+    // crash half-way never leaves a half-written file where the user's file
+    // of that name was. A stopped join is an ending: it keeps what it wrote.
+    AtomicFile out = AtomicFile::Create(output);
     for (std::size_t row = 0; row < inputs.size(); ++row) {
         observer.letEventsRun();
         if (observer.stopRequested()) {
             observer.setStatus(row, JoinStatus::Stopped);
+            out.Commit();
             return JoinResult::Stopped;
         }
         observer.setStatus(row, JoinStatus::Ready);
@@ -45,11 +50,13 @@ JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& ou
         observer.letEventsRun();
         if (observer.stopRequested()) {
             observer.setStatus(row, JoinStatus::Stopped);
+            out.Commit();
             return JoinResult::Stopped;
         }
-        AppendJoinBody(inputs[row], out);
+        AppendJoinBody(inputs[row], out.stream());
         observer.setStatus(row, JoinStatus::Done);
     }
+    out.Commit();
     return JoinResult::Completed;
 }
 

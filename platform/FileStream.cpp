@@ -18,8 +18,8 @@ namespace {
 
 std::string systemReason(int error) { return std::strerror(error); }
 
-[[noreturn]] void throwReadError() { throw std::runtime_error("Stream read error"); }
-[[noreturn]] void throwWriteError() { throw std::runtime_error("Stream write error"); }
+[[noreturn]] void throwReadError() { throw StreamReadError(); }
+[[noreturn]] void throwWriteError() { throw StreamWriteError(); }
 
 } // namespace
 
