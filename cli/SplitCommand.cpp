@@ -6,6 +6,7 @@
 #include "cli/Commands.h"
 #include "cli/ProgressLine.h"
 #include "platform/FileOps.h"
+#include "platform/PlatformInt.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 
@@ -24,9 +25,13 @@ struct SourceTags {
         v1.Load(source);
         v2.Load(source);
     }
-    void saveInto(const std::string& piece) {
+    void saveInto(const std::string& piece) const {
+        // Every piece gets the tags as read from the source, whatever a
+        // save may change in the objects it works on.
+        TID3v1 v1Copy = v1;
+        TID3v2 v2Copy = v2;
         // A piece without the tags the user expects is not a finished piece.
-        if (!v1.Save(piece) || !v2.Save(piece))
+        if (!v1Copy.Save(piece) || !v2Copy.Save(piece))
             throw std::runtime_error("Cannot write the tags into \"" + piece + "\".");
     }
     TID3v1 v1;
@@ -42,7 +47,9 @@ int splitTime(const std::string& source, const CommandLine& line, CliContext& co
     // The page compares the texts, not the times they stand for.
     if (start == end)
         throw std::runtime_error("Start Time and End Time can not be the same");
-    if (*output == source)
+    // Another spelling of the source (a link, "..", a relative path) is the
+    // source all the same.
+    if (*output == source || SameFile(*output, source))
         throw std::runtime_error("Output file can not be the same as the input file.");
     // The page's save dialog asks before it replaces a file; here --force
     // is the answer.
@@ -60,7 +67,7 @@ int splitTime(const std::string& source, const CommandLine& line, CliContext& co
 int splitParts(const std::string& source, const std::string& count, const CommandLine& line, CliContext& context) {
     int32_t n = 0;
     // A negative count would give no part at all; it is refused like 0.
-    if (!TryParseDecimalInt(count, n) || n <= 0)
+    if (!TryParsePlatformInt(count, n) || n <= 0)
         throw std::runtime_error("Please specify a proper quantity of parts.");
     const std::string folder = line.value("--directory").value_or("");
     if (!DirectoryExists(folder))
@@ -72,7 +79,7 @@ int splitParts(const std::string& source, const std::string& count, const Comman
         throw std::runtime_error(kFailed);
     SourceTags tags(source);
     const std::string stem = SourceStem(source);
-    int refused = 0;
+    std::string refused;
     for (int i = 0; i < n; ++i) {
         if (context.stopRequested()) {
             context.progress.clear();
@@ -85,16 +92,14 @@ int splitParts(const std::string& source, const std::string& count, const Comman
                      FormatTimeText(times.endMs / 1000.0), context.describe))
             tags.saveInto(piece);
         else
-            ++refused;
+            refused += (refused.empty() ? "" : ", ") + std::to_string(i + 1);
         context.progress.show("Splitting: " + std::to_string(PartProgress(i, n)) + "% (part " + std::to_string(i + 1) +
                               " of " + std::to_string(n) + ")");
     }
     context.progress.clear();
-    // The page ends with its completion message whatever each cut gave; a
-    // script needs to know that a part is missing.
-    if (refused > 0)
-        throw std::runtime_error(std::string(kFailed) + " " + std::to_string(refused) + " of " + std::to_string(n) +
-                                 " parts could not be cut.");
+    // A script needs to know that a part is missing, as the page tells it.
+    if (!refused.empty())
+        throw std::runtime_error("These parts could not be cut and were not written: " + refused + ".");
     context.out << kCompleted << '\n';
     return kExitDone;
 }

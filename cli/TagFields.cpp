@@ -22,8 +22,7 @@ std::string asciiLower(std::string text) {
 
 // The copy buttons tick the target's box and take the fields that both
 // groups have alike; genre and comment differ per direction.
-template <typename From, typename To>
-void copyCommonFields(const From& from, To& to) {
+template <typename From, typename To> void copyCommonFields(const From& from, To& to) {
     to.exists = true;
     to.track = from.track;
     to.title = from.title;

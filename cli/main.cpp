@@ -1,7 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "cli/Commands.h"
+#include "cli/ConsoleDialogs.h"
+#include "cli/ConsolePlayer.h"
 #include "cli/ProgressLine.h"
+
+#include <QCoreApplication>
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 #include <csignal>
 #include <iostream>
@@ -21,10 +29,20 @@ extern "C" void requestStop(int) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::signal(SIGINT, requestStop);
     const std::vector<std::string> args(argv + 1, argv + argc);
+    // The player's hidden window and its waits need the event loop's object;
+    // the engine is loaded from the program's folder as in the window.
+    QCoreApplication app(argc, argv);
+    // The decoder's own warnings ("estimating duration ...") would break
+    // the promise of one line per error; its errors still come through.
+    av_log_set_level(AV_LOG_ERROR);
+    std::signal(SIGINT, requestStop);
     tindrel::ProgressLine progress(std::cerr, tindrel::ProgressLine::StderrIsTerminal());
+    tindrel::ConsoleDialogs dialogs(std::cerr);
+    tindrel::ConsolePlayer player(dialogs, QCoreApplication::applicationDirPath().toStdString());
     tindrel::CliContext context{std::cout, std::cerr, progress};
     context.stopRequested = [] { return g_stopRequested != 0; };
+    context.describe = [&player](const std::string& path) { return player.describe(path); };
+    context.playerFacts = [&player](const std::string& path) { return player.facts(path); };
     return tindrel::RunCli(args, context);
 }

@@ -146,7 +146,10 @@ TEST_F(CliProgramTest, InfoReportsTheAnalysisAndBothTags) {
              "Encoder: " + audio.EncoderID() + "\n", "ID3v1: Version 1.1\n", "ID3v1 title: Ten Seconds\n",
              "ID3v1 genre: Jazz\n", "ID3v2: Version 2.3\n", "ID3v2 track: 4\n",
              // the second file is reported after the missing one
-             "\nFile: " + test::TestDataDir() + "/app/tone.wav\nFormat: WAV\n", "Length: 1000 ms (00:01.000)\n"})
+             "\nFile: " + test::TestDataDir() + "/app/tone.wav\n", "Format: WAV\n", "Length: 1000 ms (00:01.000)\n",
+             // the player's own view, from the same analysis
+             "Player length: " + std::to_string(ms) + " ms", "Player bit rate: 128 kbit/s\n",
+             "Player bit rate: 0 kbit/s\n"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
 }
 

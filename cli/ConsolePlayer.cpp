@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "cli/ConsolePlayer.h"
+
+#include "player/AudioPlayer.h"
+
+namespace tindrel {
+
+namespace {
+
+// The engine's device 0 plays nothing, so a machine without a sound card
+// (a server, a build machine) can still measure files.
+constexpr int kNoSoundDevice = 0;
+
+} // namespace
+
+ConsolePlayer::ConsolePlayer(IDialogs& dialogs, std::string programFolder)
+    : m_dialogs(dialogs), m_programFolder(std::move(programFolder)) {}
+
+ConsolePlayer::~ConsolePlayer() = default;
+
+TAudioPlayer& ConsolePlayer::player() {
+    if (!m_player)
+        m_player = std::make_unique<TAudioPlayer>(nullptr, m_dialogs, m_programFolder, kNoSoundDevice);
+    return *m_player;
+}
+
+std::optional<SourceFacts> ConsolePlayer::describe(const std::string& path) {
+    TAudioPlayer& p = player();
+    if (!p.PlayerReady())
+        return std::nullopt;
+    const bool opened = p.Open(path);
+    const SourceFacts facts{p.GetPlayLength(), p.StreamInfo().BitRate};
+    p.Close();
+    // A file the player cannot open must not be cut by another file's
+    // length.
+    if (!opened)
+        return std::nullopt;
+    return facts;
+}
+
+std::optional<PlayerFacts> ConsolePlayer::facts(const std::string& path) {
+    TStreamInfo info;
+    int32_t pluginIndex = -1;
+    TSupportedBy supportedBy = TSupportedBy::Unsupported;
+    if (!player().GetStreamInfo(path, info, pluginIndex, supportedBy))
+        return std::nullopt;
+    return PlayerFacts{info.FileSize, info.SampleRate, info.BitRate, info.Duration, info.Channels};
+}
+
+} // namespace tindrel
