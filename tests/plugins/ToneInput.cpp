@@ -50,10 +50,11 @@ ToneFile current;
 
 // Nearly played out: what is still buffered is under a quarter of a second.
 // (Waiting for IsPlaying() to drop would leave the output waiting for data
-// that will never come.)
+// that will never come; and before the output starts it is not playing
+// either.)
 bool playedOut() {
     Out_Module* out = mod.outMod;
-    return !out->IsPlaying() || out->GetWrittenTime() - out->GetOutputTime() < 250;
+    return out->GetWrittenTime() - out->GetOutputTime() < 250;
 }
 
 void fill(std::vector<char>& block, int64_t first, int frames) {
