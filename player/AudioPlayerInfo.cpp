@@ -22,7 +22,9 @@ namespace tindrel {
 namespace {
 
 // Seconds to whole milliseconds, halves to even.
-uint32_t roundedMs(double seconds) { return static_cast<uint32_t>(std::nearbyint(seconds * 1000.0)); }
+uint32_t roundedMs(double seconds) {
+    return static_cast<uint32_t>(std::nearbyint(seconds * 1000.0));
+}
 
 std::string upperExtension(const std::string& fileName) {
     const std::string name = ExtractFileName(fileName);
@@ -62,7 +64,7 @@ bool TAudioPlayer::GetStreamInfo(const std::string& fileName, TStreamInfo& info,
         readWma(fileName, info, found);
     if (found && (ext != ".WMA" ? m_playerReady : m_wmaReady))
         supportedBy = TSupportedBy::BASSOnly;
-    // Here the loaded input plug-ins are asked about the file.
+    searchPlugins(fileName, info, pluginIndex, supportedBy, found);
     return found;
 }
 
