@@ -37,22 +37,24 @@ JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& ou
     // crash half-way never leaves a half-written file where the user's file
     // of that name was. A stopped join is an ending: it keeps what it wrote.
     AtomicFile out = AtomicFile::Create(output);
-    for (std::size_t row = 0; row < inputs.size(); ++row) {
+    // Each row lets window events run once per pass; a Stop seen then marks
+    // the row and ends the join with what was written.
+    const auto stoppedAt = [&](std::size_t row) {
         observer.letEventsRun();
-        if (observer.stopRequested()) {
-            observer.setStatus(row, JoinStatus::Stopped);
-            out.Commit();
+        if (!observer.stopRequested())
+            return false;
+        observer.setStatus(row, JoinStatus::Stopped);
+        out.Commit();
+        return true;
+    };
+    for (std::size_t row = 0; row < inputs.size(); ++row) {
+        if (stoppedAt(row))
             return JoinResult::Stopped;
-        }
         observer.setStatus(row, JoinStatus::Ready);
     }
     for (std::size_t row = 0; row < inputs.size(); ++row) {
-        observer.letEventsRun();
-        if (observer.stopRequested()) {
-            observer.setStatus(row, JoinStatus::Stopped);
-            out.Commit();
+        if (stoppedAt(row))
             return JoinResult::Stopped;
-        }
         AppendJoinBody(inputs[row], out.stream());
         observer.setStatus(row, JoinStatus::Done);
     }

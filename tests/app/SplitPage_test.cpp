@@ -7,6 +7,7 @@
 #include "player/AudioPlayer.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
+#include "tests/support/Command.h"
 #include "tests/support/TempDir.h"
 
 #include <QAbstractButton>
@@ -148,13 +149,7 @@ TEST_F(SplitPageTest, TimeModeCutsTheRangeAndWritesTheSourcesTags) {
     EXPECT_EQ(form->Player()->Mode(), TPlayerMode::Closed) << "the cut leaves the player closed";
 
     // Both tags as a tagger reads them.
-    FILE* pipe = ::popen(("mid3v2 -l '" + piece + "' 2>&1").c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string listing;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe))
-        listing += buffer;
-    ::pclose(pipe);
+    const std::string listing = test::CommandOutput("mid3v2 -l '" + piece + "'");
     EXPECT_NE(listing.find("TIT2=Ten Seconds"), std::string::npos) << listing;
     EXPECT_NE(listing.find("TPE1=Tindrel Tests"), std::string::npos) << listing;
     EXPECT_NE(listing.find("TRCK=4"), std::string::npos) << listing;
