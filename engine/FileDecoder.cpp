@@ -14,6 +14,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/log.h>
 #include <libswresample/swresample.h>
 }
 
@@ -291,6 +292,13 @@ bool FfmpegDecoder::seek(int64_t frame) {
 } // namespace
 
 std::unique_ptr<Decoder> OpenFileDecoder(const std::string& path, FileFamily family) {
+    // The decoders' remarks ("estimating duration from bitrate") are for
+    // their developers; a failure reaches the caller as an error code.
+    static const bool quiet = [] {
+        av_log_set_level(AV_LOG_QUIET);
+        return true;
+    }();
+    (void)quiet;
     return std::make_unique<FfmpegDecoder>(path, family);
 }
 
