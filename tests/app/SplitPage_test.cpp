@@ -181,6 +181,28 @@ TEST_F(SplitPageTest, RefusalsAreExplainedAndWriteNothing) {
     EXPECT_FALSE(fs::exists(dir.file("late.mp3")));
 }
 
+TEST_F(SplitPageTest, ARefusedCutLeavesTheChosenFileUntouched) {
+    open(sample("ten-seconds.mp3"));
+    edit("edtStart")->setText("00:03.000");
+    edit("edtEnd")->setText("00:02.000");
+    const Bytes old = test::PatternBytes(5'000, 3);
+    const std::string existing = dir.write("existing.mp3", old);
+    dialogs.queueSaveFile(QString::fromStdString(existing));
+    click("btnSplit");
+    EXPECT_EQ(messages(), QStringList("Information: Splitting MP3 is failed."));
+    EXPECT_EQ(ReadFileBytes(existing), old) << "tags were written into a file the cut never wrote";
+}
+
+TEST_F(SplitPageTest, PartsThatCouldNotBeCutAreNamedAfterTheCompletion) {
+    // A path typed by hand, without Open: the window still has no length,
+    // so every part is refused.
+    edit("edtFile")->setText(QString::fromStdString(sample("ten-seconds.mp3")));
+    splitInto("2", dir.path());
+    EXPECT_EQ(messages(), QStringList("Information: Splitting MP3 is completed.\nThese parts could not be cut and "
+                                      "were not written: 1, 2."));
+    EXPECT_FALSE(fs::exists(dir.file("ten-seconds_chunk_1.mp3")));
+}
+
 TEST_F(SplitPageTest, TheSourceIsNeverOverwrittenWhateverItsSpelling) {
     const std::string source = sample("ten-seconds.mp3");
     const Bytes bytes = ReadFileBytes(source);
