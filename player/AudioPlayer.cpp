@@ -166,8 +166,8 @@ namespace tindrel {
 
 bool TAudioPlayer::Open(const std::string& fileName) {
     if (!m_playerReady) {
-        m_dialogs.messageBox(QStringLiteral("Confirm"), QStringLiteral("Player is not ready !"), MessageIcon::Question,
-                             MessageButtons::Ok);
+        m_dialogs.messageBox(QStringLiteral("Confirm"), QStringLiteral("Player is not ready !"),
+                             MessageIcon::Question, MessageButtons::Ok);
         return false;
     }
     TStreamInfo info;
