@@ -97,6 +97,10 @@ TEST_F(PlayerPluginTest, AToneFilePlaysSeeksPausesEndsAndThePluginUnloadsAfterCl
     EXPECT_EQ(player->SupportedBy(), TSupportedBy::PluginOnly);
     EXPECT_EQ(player->GetPlayLength(), 2000u);
     EXPECT_EQ(position(), 0u);
+    // The plug-in keeps its own volume, clamped as the engine's are.
+    EXPECT_EQ(player->GetVolume(), 255);
+    player->SetVolume(150);
+    EXPECT_EQ(player->GetVolume(), 100);
 
     player->Play();
     ASSERT_EQ(player->Mode(), TPlayerMode::Playing);
@@ -132,6 +136,13 @@ TEST_F(PlayerPluginTest, AToneFilePlaysSeeksPausesEndsAndThePluginUnloadsAfterCl
     EXPECT_EQ(ends, 1);
     EXPECT_EQ(player->Mode(), TPlayerMode::Stopped);
     EXPECT_EQ(player->Channel(), 0u);
+
+    // Playing again starts the file from its beginning.
+    player->Play();
+    EXPECT_EQ(player->Mode(), TPlayerMode::Playing);
+    EXPECT_LT(position(), 900u);
+    player->Stop();
+    EXPECT_EQ(player->Mode(), TPlayerMode::Stopped);
 
     EXPECT_EQ(UnloadPlugin("in_tone.so"), kUnloadInUse);
     player->Close();
