@@ -126,6 +126,8 @@ TAudioPlayer::~TAudioPlayer() {
     m_fftTimer.reset();
     if (m_pluginHostStarted)
         QuitPluginHost();
+    if (GetPlayerWindow() == m_messageWindow)
+        SetPlayerWindow(nullptr);
     delete m_messageWindow;
     destroyOwnedObjects();
 }

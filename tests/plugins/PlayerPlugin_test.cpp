@@ -5,6 +5,8 @@
 #include "platform/MessageWindow.h"
 #include "plugins/PluginConfig.h"
 #include "plugins/PluginHost.h"
+#include "plugins/SharedMemory.h"
+#include "plugins/WindowLink.h"
 #include "tests/plugins/PluginFixture.h"
 
 #include <QCheckBox>
@@ -12,6 +14,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
 #include <memory>
@@ -168,6 +171,29 @@ TEST_F(PlayerPluginTest, TheSpectrumFollowsAPlayingPluginAndStopsWithIt) {
     EXPECT_GT(loudest, 0);
     player->Stop();
     ASSERT_TRUE(WaitFor([&] { return !player->SpectrumTimerActive(); }, 1000));
+}
+
+TEST_F(PlayerPluginTest, WithVisualisationOnEachTickFillsTheBlockAndNotifiesTheViewer) {
+    if (!player->SharedView())
+        GTEST_SKIP() << "another process holds the shared block";
+    EXPECT_EQ(player->SharedMemory()->ShareName(), "SharedMemory1");
+    EXPECT_EQ(player->SharedMemory()->Size(), kVisBlockSize);
+    NamedWindow viewer("TApplication", "VisOut");
+    ASSERT_TRUE(viewer.Listening());
+    int ticks = 0;
+    player->OnNewFFTData = [&](TAudioPlayer*, TBandOut&) { ++ticks; };
+    player->SetVisOutActive(true);
+    ASSERT_TRUE(player->Open(folder.writeTone("vis.tone", 44100, 2, 16, 1000)));
+    player->Play();
+    std::optional<TWindowMessage> notice;
+    ASSERT_TRUE(WaitFor([&] { return ticks > 0 && (notice = viewer.Receive()).has_value(); }, 2000));
+    player->Stop();
+    EXPECT_EQ(notice->msg, player->SharedMemory()->SendingDataMsg());
+    EXPECT_EQ(notice->wParam, 10u);
+    EXPECT_EQ(notice->lParam, kVisBlockSize);
+    int32_t rate = 0;
+    std::memcpy(&rate, player->SharedView(), 4);
+    EXPECT_EQ(rate, 44100);
 }
 
 TEST_F(PlayerPluginTest, DestroyingThePlayerWhilePlayingStopsThePlugin) {
