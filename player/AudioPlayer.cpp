@@ -126,6 +126,8 @@ TAudioPlayer::~TAudioPlayer() {
     m_fftTimer.reset();
     if (m_pluginHostStarted)
         QuitPluginHost();
+    if (GetPlayerWindow() == m_messageWindow)
+        SetPlayerWindow(nullptr);
     delete m_messageWindow;
     destroyOwnedObjects();
 }
@@ -166,8 +168,8 @@ namespace tindrel {
 
 bool TAudioPlayer::Open(const std::string& fileName) {
     if (!m_playerReady) {
-        m_dialogs.messageBox(QStringLiteral("Confirm"), QStringLiteral("Player is not ready !"), MessageIcon::Question,
-                             MessageButtons::Ok);
+        m_dialogs.messageBox(QStringLiteral("Confirm"), QStringLiteral("Player is not ready !"),
+                             MessageIcon::Question, MessageButtons::Ok);
         return false;
     }
     TStreamInfo info;

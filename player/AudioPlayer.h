@@ -31,7 +31,7 @@ struct TStreamInfo {
     std::string FileName;
     uint32_t FileSize = 0;
     uint32_t SampleRate = 0;
-    uint32_t BitRate = 0;  // kbit/s; stays 0 for WAV
+    uint32_t BitRate = 0; // kbit/s; stays 0 for WAV
     uint32_t Duration = 0; // ms
     uint16_t Channels = 0;
     std::string Title, Artist, Album, Year, Genre;
@@ -77,7 +77,8 @@ public:
     int32_t GetVolume() const;
     void SetVolume(int32_t value);
     // Reads what is known of a file without creating a channel.
-    bool GetStreamInfo(const std::string& fileName, TStreamInfo& info, int32_t& pluginIndex, TSupportedBy& supportedBy);
+    bool GetStreamInfo(const std::string& fileName, TStreamInfo& info, int32_t& pluginIndex,
+                       TSupportedBy& supportedBy);
 
     const std::string& Version() const { return m_version; }
     const std::string& BASSDLLVer() const { return m_bassDllVer; }

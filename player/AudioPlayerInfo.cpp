@@ -22,9 +22,7 @@ namespace tindrel {
 namespace {
 
 // Seconds to whole milliseconds, halves to even.
-uint32_t roundedMs(double seconds) {
-    return static_cast<uint32_t>(std::nearbyint(seconds * 1000.0));
-}
+uint32_t roundedMs(double seconds) { return static_cast<uint32_t>(std::nearbyint(seconds * 1000.0)); }
 
 std::string upperExtension(const std::string& fileName) {
     const std::string name = ExtractFileName(fileName);

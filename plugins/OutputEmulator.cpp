@@ -352,6 +352,9 @@ MessageWindow* EmulatorWindow() {
 void SetEmulatorPlayerWindow(MessageWindow* window) {
     g.playerWindow = window;
 }
+MessageWindow* EmulatorPlayerWindow() {
+    return g.playerWindow.load();
+}
 void MarkEmulatorSeekPending() {
     g.seekPending = true;
 }

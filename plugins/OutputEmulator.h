@@ -57,6 +57,7 @@ HWND EmulatorHandle();
 MessageWindow* EmulatorWindow();
 // Target of WM_PLUGIN_STREAM and of the forwarded end and start notices.
 void SetEmulatorPlayerWindow(MessageWindow* window);
+MessageWindow* EmulatorPlayerWindow();
 // Lets the next Flush act on a paused stream.
 void MarkEmulatorSeekPending();
 

@@ -106,6 +106,9 @@ void QuitPluginHost() {
 void SetPlayerWindow(MessageWindow* window) {
     SetEmulatorPlayerWindow(window);
 }
+MessageWindow* GetPlayerWindow() {
+    return EmulatorPlayerWindow();
+}
 MessageWindow* GetEmulatorWindow() {
     return EmulatorWindow();
 }

@@ -49,6 +49,7 @@ bool InitPluginHost(const std::string& programFolder, const BassLibrary& bass, I
 // Quits and frees every plug-in, then the emulator. Harmless without Init.
 void QuitPluginHost();
 void SetPlayerWindow(MessageWindow* window);
+MessageWindow* GetPlayerWindow();
 MessageWindow* GetEmulatorWindow();
 const std::string& PluginsFolder();
 

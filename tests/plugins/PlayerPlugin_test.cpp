@@ -5,6 +5,8 @@
 #include "platform/MessageWindow.h"
 #include "plugins/PluginConfig.h"
 #include "plugins/PluginHost.h"
+#include "plugins/SharedMemory.h"
+#include "plugins/WindowLink.h"
 #include "tests/plugins/PluginFixture.h"
 
 #include <QCheckBox>
@@ -12,6 +14,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
 #include <memory>
@@ -97,6 +100,10 @@ TEST_F(PlayerPluginTest, AToneFilePlaysSeeksPausesEndsAndThePluginUnloadsAfterCl
     EXPECT_EQ(player->SupportedBy(), TSupportedBy::PluginOnly);
     EXPECT_EQ(player->GetPlayLength(), 2000u);
     EXPECT_EQ(position(), 0u);
+    // The plug-in keeps its own volume, clamped as the engine's are.
+    EXPECT_EQ(player->GetVolume(), 255);
+    player->SetVolume(150);
+    EXPECT_EQ(player->GetVolume(), 100);
 
     player->Play();
     ASSERT_EQ(player->Mode(), TPlayerMode::Playing);
@@ -133,6 +140,13 @@ TEST_F(PlayerPluginTest, AToneFilePlaysSeeksPausesEndsAndThePluginUnloadsAfterCl
     EXPECT_EQ(player->Mode(), TPlayerMode::Stopped);
     EXPECT_EQ(player->Channel(), 0u);
 
+    // Playing again starts the file from its beginning.
+    player->Play();
+    EXPECT_EQ(player->Mode(), TPlayerMode::Playing);
+    EXPECT_LT(position(), 900u);
+    player->Stop();
+    EXPECT_EQ(player->Mode(), TPlayerMode::Stopped);
+
     EXPECT_EQ(UnloadPlugin("in_tone.so"), kUnloadInUse);
     player->Close();
     ASSERT_TRUE(WaitFor([] { return InUsePlugin() == -1; }, 2000));
@@ -157,6 +171,29 @@ TEST_F(PlayerPluginTest, TheSpectrumFollowsAPlayingPluginAndStopsWithIt) {
     EXPECT_GT(loudest, 0);
     player->Stop();
     ASSERT_TRUE(WaitFor([&] { return !player->SpectrumTimerActive(); }, 1000));
+}
+
+TEST_F(PlayerPluginTest, WithVisualisationOnEachTickFillsTheBlockAndNotifiesTheViewer) {
+    if (!player->SharedView())
+        GTEST_SKIP() << "another process holds the shared block";
+    EXPECT_EQ(player->SharedMemory()->ShareName(), "SharedMemory1");
+    EXPECT_EQ(player->SharedMemory()->Size(), kVisBlockSize);
+    NamedWindow viewer("TApplication", "VisOut");
+    ASSERT_TRUE(viewer.Listening());
+    int ticks = 0;
+    player->OnNewFFTData = [&](TAudioPlayer*, TBandOut&) { ++ticks; };
+    player->SetVisOutActive(true);
+    ASSERT_TRUE(player->Open(folder.writeTone("vis.tone", 44100, 2, 16, 1000)));
+    player->Play();
+    std::optional<TWindowMessage> notice;
+    ASSERT_TRUE(WaitFor([&] { return ticks > 0 && (notice = viewer.Receive()).has_value(); }, 2000));
+    player->Stop();
+    EXPECT_EQ(notice->msg, player->SharedMemory()->SendingDataMsg());
+    EXPECT_EQ(notice->wParam, 10u);
+    EXPECT_EQ(notice->lParam, kVisBlockSize);
+    int32_t rate = 0;
+    std::memcpy(&rate, player->SharedView(), 4);
+    EXPECT_EQ(rate, 44100);
 }
 
 TEST_F(PlayerPluginTest, DestroyingThePlayerWhilePlayingStopsThePlugin) {
