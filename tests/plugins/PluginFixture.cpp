@@ -44,18 +44,6 @@ SilentEngine::~SilentEngine() {
     bass.Unload();
 }
 
-bool WaitFor(const std::function<bool()>& done, int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms)
-            return false;
-        PumpMessages();
-        QThread::msleep(5);
-    }
-    return true;
-}
-
 } // namespace tindrel::test
 
 #if defined(__SANITIZE_THREAD__)

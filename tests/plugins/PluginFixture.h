@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
+#include "tests/support/WaitFor.h"
+
 #include "platform/FakeDialogs.h"
 #include "player/BassBinding.h"
 #include "tests/support/TempDir.h"
@@ -37,7 +39,5 @@ public:
     BassLibrary bass;
 };
 
-// Runs the event loop until done() holds; false when ms pass first.
-bool WaitFor(const std::function<bool()>& done, int ms);
 
 } // namespace tindrel::test
