@@ -4,7 +4,10 @@
 #
 # Sets up, builds and then runs Tindrel or its test suite on Debian 12.
 #   ./build.sh run    installs what is missing, builds, starts Tindrel
-#   ./build.sh test   installs what is missing, builds, runs every test
+#   ./build.sh test   installs what is missing, builds, runs every test: the
+#                     plain build, then the same suite under AddressSanitizer,
+#                     UndefinedBehaviorSanitizer and LeakSanitizer, then a
+#                     short fixed run of every fuzz target
 # BUILD_DIR (default: build) chooses the build folder.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -39,21 +42,29 @@ install_missing() {
 }
 
 build() {
-  cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
-  cmake --build "$build_dir"
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja "$@"
+  cmake --build "$dir"
+}
+
+run_suite() {
+  (cd "$1" && ctest --output-on-failure --timeout 600 -j "$(nproc)")
 }
 
 case "$mode" in
   run)
     install_missing
-    build
+    build "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
     exec "$build_dir/bin/tindrel"
     ;;
   test)
     install_missing
-    build
-    cd "$build_dir"
-    exec ctest --output-on-failure --timeout 600 -j "$(nproc)"
+    build "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    run_suite "$build_dir"
+    build "$build_dir-sanitize" -DCMAKE_BUILD_TYPE=Debug -DTINDREL_SANITIZE=ON
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_suite "$build_dir-sanitize"
+    FUZZ_BUILD_DIR="$build_dir-fuzz" FUZZ_RUNS=${FUZZ_RUNS:-100000} ./fuzz/run.sh
     ;;
   *)
     echo "usage: $0 run|test" >&2

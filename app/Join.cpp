@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/Join.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
 #include "platform/FileStream.h"
 
@@ -32,24 +33,32 @@ void AppendJoinBody(const std::string& input, FileStream& output) {
 
 JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& output,
                    JoinObserver& observer) {
-    FileStream out = FileStream::create(output);
-    for (std::size_t row = 0; row < inputs.size(); ++row) {
+    // The output takes its name only when the join ends, so an error or a
+    // crash half-way never leaves a half-written file where the user's file
+    // of that name was. A stopped join is an ending: it keeps what it wrote.
+    AtomicFile out = AtomicFile::Create(output);
+    // Each row lets window events run once per pass; a Stop seen then marks
+    // the row and ends the join with what was written.
+    const auto stoppedAt = [&](std::size_t row) {
         observer.letEventsRun();
-        if (observer.stopRequested()) {
-            observer.setStatus(row, JoinStatus::Stopped);
+        if (!observer.stopRequested())
+            return false;
+        observer.setStatus(row, JoinStatus::Stopped);
+        out.Commit();
+        return true;
+    };
+    for (std::size_t row = 0; row < inputs.size(); ++row) {
+        if (stoppedAt(row))
             return JoinResult::Stopped;
-        }
         observer.setStatus(row, JoinStatus::Ready);
     }
     for (std::size_t row = 0; row < inputs.size(); ++row) {
-        observer.letEventsRun();
-        if (observer.stopRequested()) {
-            observer.setStatus(row, JoinStatus::Stopped);
+        if (stoppedAt(row))
             return JoinResult::Stopped;
-        }
-        AppendJoinBody(inputs[row], out);
+        AppendJoinBody(inputs[row], out.stream());
         observer.setStatus(row, JoinStatus::Done);
     }
+    out.Commit();
     return JoinResult::Completed;
 }
 

@@ -43,8 +43,9 @@ int64_t JoinBodySize(int64_t fileSize);
 void AppendJoinBody(const std::string& input, FileStream& output);
 
 // Writes output as the bodies of inputs, one after another, reporting each
-// row's status. Errors are thrown to the caller with the output closed and
-// holding the bodies appended before the failure.
+// row's status. A completed or stopped join puts the output in place; an
+// error is thrown to the caller and leaves any earlier file of that name as
+// it was.
 JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& output,
                    JoinObserver& observer);
 

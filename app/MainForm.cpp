@@ -9,6 +9,7 @@
 #include "platform/FileOps.h"
 #include "platform/IniFile.h"
 #include "player/AudioPlayer.h"
+#include "plugins/PluginConfig.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 
@@ -18,6 +19,7 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTabWidget>
 
 namespace tindrel {
@@ -104,6 +106,13 @@ void TMainForm::FormCreate(const QString& programFolder, int audioDevice) {
     labVersion->setText(QStringLiteral("V") + m_versionText);
     m_player = new TAudioPlayer(this, m_dialogs, m_appDir.toStdString(), audioDevice);
     m_player->setObjectName(QStringLiteral("PermanentPlayer"));
+    // The plug-in dialog has no control of its own on the pages.
+    auto* pluginShortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+P")), this);
+    pluginShortcut->setObjectName(QStringLiteral("scPluginConfig"));
+    connect(pluginShortcut, &QShortcut::activated, this, [this] {
+        if (TPluginConfigForm* form = m_player->PluginConfigForm())
+            form->show();
+    });
 }
 
 QWidget* TMainForm::buildBanner() {

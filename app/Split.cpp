@@ -3,6 +3,7 @@
 #include "app/Split.h"
 
 #include "app/TimeText.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
 #include "platform/FileStream.h"
 
@@ -42,18 +43,24 @@ bool CutRange(const std::string& inputPath, const std::string& outputPath, const
         return false;
 
     FileStream input = FileStream::openRead(inputPath);
-    if (FileExists(outputPath)) {
-        if (!overwrite)
-            return false;
-        ForceDeleteFile(outputPath);
+    if (FileExists(outputPath) && !overwrite)
+        return false;
+    // The piece replaces an existing file, read-only or not, only once it is
+    // complete; until then, and after a failed write, the old file stays.
+    AtomicFile output = AtomicFile::Create(outputPath, true);
+    try {
+        if (range->count == 0) {
+            output.stream().copyFrom(input, input.size(), kCutBlockBytes);
+        } else {
+            input.seek(range->start);
+            output.stream().copyFrom(input, range->count, kCutBlockBytes);
+        }
+    } catch (const StreamReadError&) {
+        // A range the source does not hold keeps the whole blocks it did.
+        output.Commit();
+        throw;
     }
-    FileStream output = FileStream::create(outputPath);
-    if (range->count == 0) {
-        output.copyFrom(input, input.size(), kCutBlockBytes);
-    } else {
-        input.seek(range->start);
-        output.copyFrom(input, range->count, kCutBlockBytes);
-    }
+    output.Commit();
     return true;
 }
 

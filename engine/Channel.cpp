@@ -179,9 +179,10 @@ bool Channel::mix(float* out, std::size_t frames, int outRate, float gain) {
     }
     m_position = position;
     if (ended) {
+        // Stopped even if a pause came in meanwhile: resuming an ended
+        // channel would only end it, and report the end, a second time.
         m_ended = true;
-        DWORD expected = state;
-        m_state.compare_exchange_strong(expected, BASS_ACTIVE_STOPPED);
+        m_state = BASS_ACTIVE_STOPPED;
         return true;
     }
     DWORD expected = starved ? BASS_ACTIVE_PLAYING : BASS_ACTIVE_STALLED;

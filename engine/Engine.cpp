@@ -30,33 +30,46 @@ void Engine::requireInit() const {
 }
 
 void Engine::init(int device, DWORD freq, DWORD flags) {
-    std::lock_guard lock(m_lock);
-    if (m_initialized)
-        throw EngineError(BASS_ERROR_ALREADY);
+    std::lock_guard lifecycle(m_lifecycle);
+    {
+        std::lock_guard lock(m_lock);
+        if (m_initialized)
+            throw EngineError(BASS_ERROR_ALREADY);
+    }
     if (device < -1)
         throw EngineError(BASS_ERROR_DEVICE);
     if (freq < 8000 || freq > 192000)
         throw EngineError(BASS_ERROR_ILLPARAM);
+    // The device is opened without m_lock held: the output's thread takes
+    // its own lock and then m_lock when it mixes, so holding m_lock while
+    // calling into the output could deadlock.
     auto render = [this](int16_t* out, std::size_t frames) { this->render(out, frames); };
     const int rate = static_cast<int>(freq);
-    m_output = device == BASS_DEVICE_NOSOUND ? OpenSilentOutput(rate, render) : OpenSdlOutput(device, rate, render);
+    std::unique_ptr<Output> output =
+        device == BASS_DEVICE_NOSOUND ? OpenSilentOutput(rate, render) : OpenSdlOutput(device, rate, render);
+    std::lock_guard lock(m_lock);
+    m_output = std::move(output);
     m_syncs = std::make_unique<SyncDispatcher>();
     m_initFlags = flags;
     m_rate = rate;
     // A new session starts at full volume, whatever the last one left.
     m_musicVolume = m_sampleVolume = m_streamVolume = 100;
-    m_started = false;
     m_initialized = true;
 }
 
 void Engine::start() {
-    std::lock_guard lock(m_lock);
-    requireInit();
-    m_output->start();
-    m_started = true;
+    std::lock_guard lifecycle(m_lifecycle);
+    Output* output;
+    {
+        std::lock_guard lock(m_lock);
+        requireInit();
+        output = m_output.get();
+    }
+    output->start(); // m_lifecycle keeps it alive
 }
 
 void Engine::free() {
+    std::lock_guard lifecycle(m_lifecycle);
     std::unique_ptr<Output> output;
     std::unique_ptr<SyncDispatcher> syncs;
     std::map<DWORD, std::shared_ptr<Channel>> channels;
@@ -67,7 +80,6 @@ void Engine::free() {
         syncs = std::move(m_syncs);
         channels.swap(m_channels);
         m_initialized = false;
-        m_started = false;
     }
     // The output first: once it is gone nothing pulls the channels any more.
     output.reset();

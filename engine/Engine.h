@@ -48,9 +48,12 @@ private:
     Engine() = default;
     void requireInit() const;
 
+    // Serialises init, start and free; never taken by the mixing thread.
+    std::mutex m_lifecycle;
+    // The channel table and the session's members; held only briefly and
+    // never while calling into the output.
     mutable std::mutex m_lock;
     bool m_initialized = false;
-    bool m_started = false;
     DWORD m_initFlags = 0;
     std::atomic<int> m_rate{44100};
     std::unique_ptr<Output> m_output;

@@ -8,11 +8,13 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/log.h>
 #include <libswresample/swresample.h>
 }
 
@@ -111,9 +113,13 @@ private:
 FfmpegDecoder::FfmpegDecoder(const std::string& path, FileFamily family) {
     if (!m_packet || !m_frame)
         throw EngineError(BASS_ERROR_MEM);
+    // FFmpeg gives one failure for "cannot read" and "cannot recognise";
+    // callers are told which it was.
+    if (!std::ifstream(path, std::ios::binary))
+        throw EngineError(BASS_ERROR_FILEOPEN);
     AVFormatContext* raw = nullptr;
     if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
-        throw EngineError(BASS_ERROR_FILEOPEN);
+        throw EngineError(BASS_ERROR_FILEFORM);
     m_format.reset(raw);
     openCodec(family);
     openResampler();
@@ -286,6 +292,13 @@ bool FfmpegDecoder::seek(int64_t frame) {
 } // namespace
 
 std::unique_ptr<Decoder> OpenFileDecoder(const std::string& path, FileFamily family) {
+    // The decoders' remarks ("estimating duration from bitrate") are for
+    // their developers; a failure reaches the caller as an error code.
+    static const bool quiet = [] {
+        av_log_set_level(AV_LOG_QUIET);
+        return true;
+    }();
+    (void)quiet;
     return std::make_unique<FfmpegDecoder>(path, family);
 }
 

@@ -22,6 +22,8 @@ constexpr Uint16 kSdlBlockFrames = 512;
 // The silent clock's tick.
 constexpr int kSilentTicksPerSecond = 100;
 
+void releaseSdlAudio();
+
 class SdlOutput final : public Output {
 public:
     SdlOutput(int device, int rate, RenderFunction render);
@@ -46,7 +48,7 @@ SdlOutput::SdlOutput(int device, int rate, RenderFunction render) : m_render(std
     const char* name = nullptr;
     if (device > 0) {
         if (device > SDL_GetNumAudioDevices(0)) {
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            releaseSdlAudio();
             throw EngineError(BASS_ERROR_DEVICE);
         }
         name = SDL_GetAudioDeviceName(device - 1, 0);
@@ -62,16 +64,24 @@ SdlOutput::SdlOutput(int device, int rate, RenderFunction render) : m_render(std
     // No changes allowed: SDL converts if the device wants something else.
     m_device = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
     if (m_device == 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        releaseSdlAudio();
         throw EngineError(BASS_ERROR_DRIVER);
     }
     m_rate = rate;
     m_blockFrames = have.samples;
 }
 
+// Undoes SDL_InitSubSystem; SDL's own global state goes too once nothing
+// of SDL is in use any more, so that unloading the engine leaks nothing.
+void releaseSdlAudio() {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0)
+        SDL_Quit();
+}
+
 SdlOutput::~SdlOutput() {
     SDL_CloseAudioDevice(m_device);
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    releaseSdlAudio();
 }
 
 void SdlOutput::callback(void* self, Uint8* stream, int len) {

@@ -4,6 +4,8 @@
 # Builds every fuzz target with clang and runs each for the given number of
 # seconds (default 30), seeded with the committed sample files. Prints the
 # executions of each target and stops with an error on any finding.
+# FUZZ_RUNS=N runs each target for N inputs from a fixed seed instead, so a
+# run in CI explores the same inputs every time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
@@ -20,7 +22,8 @@ for t in $targets; do
   corpus=$(mktemp -d)
   find tests/data -type f -size -1M -exec cp {} "$corpus" \; 2>/dev/null || true
   log=$(mktemp)
-  if "$build_dir/fuzz/$t" -max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=2048 -artifact_prefix="$build_dir/fuzz/$t-" \
+  if [ -n "${FUZZ_RUNS:-}" ]; then limit=(-runs="$FUZZ_RUNS" -seed=1); else limit=(-max_total_time="$seconds"); fi
+  if "$build_dir/fuzz/$t" "${limit[@]}" -print_final_stats=1 -rss_limit_mb=2048 -artifact_prefix="$build_dir/fuzz/$t-" \
       "$corpus" >"$log" 2>&1; then
     findings=none
   else

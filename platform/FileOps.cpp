@@ -7,8 +7,10 @@
 namespace tindrel {
 
 bool FileExists(const std::string& path) {
+    // Pipes and devices are no files to cut, join or tag: reading a pipe
+    // would wait for a writer, and a device has no end.
     struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {

@@ -6,7 +6,7 @@
 
 namespace tindrel {
 
-// True when path names an existing file that is not a folder.
+// True when path names an existing plain file (through any links).
 bool FileExists(const std::string& path);
 // True when path names an existing folder.
 bool DirectoryExists(const std::string& path);

@@ -18,8 +18,8 @@ namespace {
 
 std::string systemReason(int error) { return std::strerror(error); }
 
-[[noreturn]] void throwReadError() { throw std::runtime_error("Stream read error"); }
-[[noreturn]] void throwWriteError() { throw std::runtime_error("Stream write error"); }
+[[noreturn]] void throwReadError() { throw StreamReadError(); }
+[[noreturn]] void throwWriteError() { throw StreamWriteError(); }
 
 } // namespace
 
@@ -38,7 +38,9 @@ FileStream& FileStream::operator=(FileStream&& other) noexcept {
 }
 
 FileStream FileStream::openRead(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: a named pipe given as a file must not hang the program
+    // until something writes to it; its reads simply come up short.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         throw std::runtime_error("Cannot open file \"" + path + "\". " + systemReason(errno));
     return FileStream(fd, path);

@@ -4,9 +4,23 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace tindrel {
+
+// A read that found the file shorter than expected, or failed.
+class StreamReadError : public std::runtime_error {
+public:
+    StreamReadError() : std::runtime_error("Stream read error") {}
+};
+
+// A write that did not go through (a full disk, a file-size limit).
+class StreamWriteError : public std::runtime_error {
+public:
+    StreamWriteError() : std::runtime_error("Stream write error") {}
+};
 
 // A file opened for reading or writing, closed when it goes out of scope.
 // The operations whose failures the pages leave to the central error handler
@@ -25,6 +39,9 @@ public:
     // Creates the file new and empty, replacing an existing one.
     // Throws "Cannot create file "<path>". <reason>".
     static FileStream create(const std::string& path);
+
+    // Takes ownership of an open file descriptor.
+    static FileStream adopt(int fd, std::string path) { return FileStream(fd, std::move(path)); }
 
     bool isOpen() const { return m_fd >= 0; }
     int fd() const { return m_fd; }

@@ -9,10 +9,17 @@
 #include "player/OggVorbis.h"
 #include "player/WAVfile.h"
 #include "player/WMAfile.h"
+#include "plugins/AppExec.h"
+#include "plugins/PluginConfig.h"
+#include "plugins/PluginHost.h"
+#include "plugins/SharedMemory.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 
+#include <QApplication>
+#include <QTimer>
 #include <cmath>
+#include <thread>
 
 namespace tindrel {
 
@@ -46,7 +53,10 @@ TAudioPlayer::TAudioPlayer(QObject* owner, IDialogs& dialogs, const std::string&
 void TAudioPlayer::construct(const std::string& programFolder, int device) {
     m_messageWindow = new MessageWindow(
         [this](uint32_t msg, uintptr_t wParam, intptr_t lParam) { WndProc(msg, wParam, lParam); }, this);
-    // Here the plug-in channel attaches its player window and spectrum timer.
+    SetPlayerWindow(m_messageWindow);
+    m_fftTimer = std::make_unique<QTimer>();
+    m_fftTimer->setInterval(33);
+    QObject::connect(m_fftTimer.get(), &QTimer::timeout, this, [this] { FFTTimerTick(); });
     m_bass = std::make_unique<BassLibrary>();
     m_bassLoaded = m_bass->Load(programFolder, kBassFile);
     if (!m_bassLoaded)
@@ -79,22 +89,56 @@ void TAudioPlayer::construct(const std::string& programFolder, int device) {
     m_bassDllVer = std::to_string(version & 0xFFFF) + "." + std::to_string(version >> 16);
     m_bassWma = std::make_unique<BassWmaLibrary>();
     m_wmaReady = m_bassWma->Load(programFolder, kBassWmaFile);
-    // Here the plug-in host starts.
+    InitPluginHost(programFolder, *m_bass, m_dialogs);
+    m_pluginHostStarted = true;
+    m_pluginHostWindow = GetEmulatorWindow();
     m_mpegReader = std::make_unique<TMPEGaudio>();
     m_oggReader = std::make_unique<TOggVorbis>();
     m_wmaReader = std::make_unique<TWMAfile>();
     m_wavReader = std::make_unique<TWAVfile>();
-    // Here the plug-in dialog and the visualisation objects are created.
+    createOwnedObjects();
+}
+
+void TAudioPlayer::createOwnedObjects() {
+    // The dialog is a widget; a player inside a command-line tool has none.
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        m_pluginConfigForm = std::make_unique<TPluginConfigForm>(m_dialogs, m_messageWindow);
+    m_visLauncher = std::make_unique<TAppExec>();
+    m_sharedMemory = std::make_unique<TSharedMemory>(m_dialogs);
+    m_sharedMemory->SetShareName("SharedMemory1");
+    m_sharedMemory->SetSize(kVisBlockSize);
+    m_sharedMemory->SetTargetApplication("VisOut");
+    if (m_sharedMemory->OpenMapping())
+        m_sharedView = m_sharedMemory->MapView();
 }
 
 TAudioPlayer::~TAudioPlayer() {
-    if (m_mode == TPlayerMode::Playing)
+    if (m_channelType == TChannelType::Plugin) {
+        if (m_channel != 0 && m_pluginModule)
+            m_pluginModule->Stop();
+    } else if (m_mode == TPlayerMode::Playing) {
         Stop();
+    }
     if (m_bassLoaded)
         m_bass->Unload(); // frees the device first
     if (m_wmaReady)
         m_bassWma->Unload();
+    m_fftTimer.reset();
+    if (m_pluginHostStarted)
+        QuitPluginHost();
+    if (GetPlayerWindow() == m_messageWindow)
+        SetPlayerWindow(nullptr);
     delete m_messageWindow;
+    destroyOwnedObjects();
+}
+
+void TAudioPlayer::destroyOwnedObjects() {
+    m_pluginConfigForm.reset();
+    m_visLauncher.reset();
+    if (m_sharedView)
+        m_sharedMemory->UnmapView(m_sharedView);
+    m_sharedView = nullptr;
+    m_sharedMemory.reset();
 }
 
 void TAudioPlayer::ShowError(const std::string& message) {
@@ -108,9 +152,11 @@ void TAudioPlayer::PlayEndSync(uint32_t, uint32_t, uint32_t, void* user) {
     static_cast<MessageWindow*>(user)->post(WM_STREAM_ENDED, 0, 0);
 }
 
-void TAudioPlayer::WndProc(uint32_t msg, uintptr_t, intptr_t) {
-    if (msg != WM_STREAM_ENDED)
+void TAudioPlayer::WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+    if (msg != WM_STREAM_ENDED) {
+        pluginWndProc(msg, wParam, lParam);
         return;
+    }
     m_mode = TPlayerMode::Stopped;
     if (OnPlayEnd)
         OnPlayEnd(this);
@@ -134,7 +180,23 @@ bool TAudioPlayer::Open(const std::string& fileName) {
         return false;
     }
     freeChannel();
-    // Here a file meant for an input plug-in takes the plug-in channel.
+    if (supported == TSupportedBy::PluginOnly || (supported == TSupportedBy::Both && m_pluginFirst)) {
+        m_channelType = TChannelType::Plugin;
+        m_channel = 0;
+        m_pluginIndex = pluginIndex;
+        m_pluginModule = GetPluginModule(pluginIndex);
+        SelectPlugin(pluginIndex);
+    } else if (!openEngineChannel(fileName)) {
+        return false;
+    }
+    m_streamFileName = fileName;
+    m_streamInfo = info;
+    m_supportedBy = supported;
+    m_mode = TPlayerMode::Ready;
+    return true;
+}
+
+bool TAudioPlayer::openEngineChannel(const std::string& fileName) {
     const char* name = fileName.c_str();
     m_channelType = TChannelType::None;
     if ((m_channel = m_bass->BASS_StreamCreateFile(0, name, 0, 0, 0)) != 0)
@@ -154,14 +216,14 @@ bool TAudioPlayer::Open(const std::string& fileName) {
         ShowError("Sound card does not support 16-bit sources.");
         return false;
     }
-    m_streamFileName = fileName;
-    m_streamInfo = info;
-    m_supportedBy = supported;
-    m_mode = TPlayerMode::Ready;
     return true;
 }
 
 void TAudioPlayer::freeChannel() {
+    if (m_channelType == TChannelType::Plugin) {
+        stopPlugin();
+        return;
+    }
     if (m_channelType == TChannelType::Stream || m_channelType == TChannelType::WMAStream)
         m_bass->BASS_StreamFree(m_channel);
     else if (m_channelType == TChannelType::Music)
@@ -169,6 +231,8 @@ void TAudioPlayer::freeChannel() {
 }
 
 bool TAudioPlayer::startChannel() {
+    if (m_channelType == TChannelType::Plugin)
+        return startPlugin();
     if (m_channelType == TChannelType::Stream || m_channelType == TChannelType::WMAStream)
         return m_bass->BASS_StreamPlay(m_channel, 0, 0) != 0;
     if (m_channelType == TChannelType::Music)
@@ -177,21 +241,36 @@ bool TAudioPlayer::startChannel() {
 }
 
 void TAudioPlayer::Play() {
-    if (m_channelType == TChannelType::None || m_mode == TPlayerMode::Playing)
+    if (m_channelType == TChannelType::None || m_mode == TPlayerMode::Playing || m_pluginBusy)
         return;
     if (m_mode == TPlayerMode::Paused) {
         Resume();
     } else if (m_mode == TPlayerMode::Stopped) {
-        // Restart: the end sync set at the first start stays with the channel.
-        SetPosition(0);
-        if (startChannel())
-            m_mode = TPlayerMode::Playing;
+        // A plug-in starts its file from the beginning by itself.
+        if (m_channelType != TChannelType::Plugin)
+            SetPosition(0);
+        restart();
     } else if (startChannel()) {
-        m_endSync = m_channelType == TChannelType::WMAStream
-                        ? m_bassWma->BASS_WMA_ChannelSetSync(m_channel, kSyncEnd, 0, &PlayEndSync, m_messageWindow)
-                        : m_bass->BASS_ChannelSetSync(m_channel, kSyncEnd, 0, &PlayEndSync, m_messageWindow);
+        // A plug-in reports its end through the emulator instead.
+        if (m_channelType == TChannelType::WMAStream)
+            m_endSync = m_bassWma->BASS_WMA_ChannelSetSync(m_channel, kSyncEnd, 0, &PlayEndSync, m_messageWindow);
+        else if (m_channelType != TChannelType::Plugin)
+            m_endSync = m_bass->BASS_ChannelSetSync(m_channel, kSyncEnd, 0, &PlayEndSync, m_messageWindow);
         m_mode = TPlayerMode::Playing;
+        if (m_channelType != TChannelType::Plugin && OnNewFFTData)
+            setSpectrumTimer(true);
     }
+}
+
+// The end sync set at the first start stays with the channel.
+void TAudioPlayer::restart() {
+    if (m_mode != TPlayerMode::Stopped || m_pluginBusy)
+        return;
+    if (!startChannel())
+        return;
+    m_mode = TPlayerMode::Playing;
+    if (m_channelType != TChannelType::Plugin && OnNewFFTData)
+        setSpectrumTimer(true);
 }
 
 void TAudioPlayer::SetPaused(bool value) {
@@ -204,27 +283,44 @@ void TAudioPlayer::SetPaused(bool value) {
 void TAudioPlayer::Pause() {
     if (m_mode != TPlayerMode::Playing)
         return;
-    m_bass->BASS_ChannelPause(m_channel);
+    if (m_channelType == TChannelType::Plugin)
+        m_pluginModule->Pause();
+    else
+        m_bass->BASS_ChannelPause(m_channel);
     m_mode = TPlayerMode::Paused;
 }
 
 void TAudioPlayer::Resume() {
     if (m_mode != TPlayerMode::Paused)
         return;
-    m_bass->BASS_ChannelResume(m_channel);
+    if (m_channelType == TChannelType::Plugin)
+        m_pluginModule->UnPause();
+    else
+        m_bass->BASS_ChannelResume(m_channel);
     m_mode = TPlayerMode::Playing;
+    if (OnNewFFTData && (m_channelType != TChannelType::Plugin || m_pluginStarted))
+        setSpectrumTimer(true);
 }
 
 void TAudioPlayer::Stop() {
     if (m_mode != TPlayerMode::Playing)
         return;
-    m_bass->BASS_ChannelStop(m_channel);
+    if (m_channelType == TChannelType::Plugin)
+        stopPlugin();
+    else
+        m_bass->BASS_ChannelStop(m_channel);
     m_mode = TPlayerMode::Stopped;
 }
 
 void TAudioPlayer::Close() {
     if (m_channelType != TChannelType::None)
         freeChannel();
+    if (m_channelType == TChannelType::Plugin) {
+        m_pluginIndex = -1;
+        m_pluginModule = nullptr;
+        if (m_pluginHostWindow)
+            m_pluginHostWindow->post(WM_PLUGIN_CLOSED);
+    }
     m_channel = 0;
     m_channelType = TChannelType::None;
     m_mode = TPlayerMode::Closed;
@@ -240,6 +336,8 @@ uint32_t TAudioPlayer::bytesToMs(uint64_t bytes) {
 }
 
 uint32_t TAudioPlayer::GetPlayLength() {
+    if (m_channelType == TChannelType::Plugin)
+        return m_streamInfo.Duration;
     int64_t bytes = 0;
     if (m_channelType == TChannelType::Stream || m_channelType == TChannelType::WMAStream)
         bytes = static_cast<int64_t>(m_bass->BASS_StreamGetLength(m_channel));
@@ -251,6 +349,8 @@ uint32_t TAudioPlayer::GetPlayLength() {
 }
 
 uint32_t TAudioPlayer::GetPosition() {
+    if (m_channelType == TChannelType::Plugin)
+        return m_mode == TPlayerMode::Ready ? 0 : static_cast<uint32_t>(std::max(0, PluginOutputTime(m_pluginStarted)));
     if (m_channelType != TChannelType::Stream && m_channelType != TChannelType::WMAStream)
         return 0;
     const auto bytes = static_cast<int64_t>(m_bass->BASS_ChannelGetPosition(m_channel));
@@ -258,21 +358,30 @@ uint32_t TAudioPlayer::GetPosition() {
 }
 
 void TAudioPlayer::SetPosition(uint32_t ms) {
-    if (m_channelType == TChannelType::None || ms > m_streamInfo.Duration)
+    if (m_pluginBusy || m_channelType == TChannelType::None || ms > m_streamInfo.Duration)
         return;
+    if (m_channelType == TChannelType::Plugin) {
+        setPluginPosition(ms);
+        return;
+    }
     const uint64_t bytes = m_bass->BASS_ChannelSeconds2Bytes(m_channel, static_cast<float>(ms) / 1000.0f);
     if (m_channelType == TChannelType::Stream || m_channelType == TChannelType::WMAStream)
         m_bass->BASS_ChannelSetPosition(m_channel, bytes);
 }
 
 int32_t TAudioPlayer::GetVolume() const {
+    if (m_channelType == TChannelType::Plugin)
+        return m_pluginVolume;
     return m_channelType == TChannelType::Music ? m_musicVolume : m_streamVolume;
 }
 
 void TAudioPlayer::SetVolume(int32_t value) {
     // -1 tells the engine "no change" and passes as it is.
     value = value > 100 ? 100 : (value < -1 ? 0 : value);
-    if (m_channelType == TChannelType::Music) {
+    if (m_channelType == TChannelType::Plugin) {
+        m_pluginModule->SetVolume(static_cast<int>(std::nearbyint(value * 255.0 / 100.0)));
+        m_pluginVolume = value;
+    } else if (m_channelType == TChannelType::Music) {
         m_bass->BASS_SetGlobalVolumes(value, -1, -1);
         m_musicVolume = value;
     } else {

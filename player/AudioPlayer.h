@@ -3,10 +3,13 @@
 #pragma once
 
 #include <QObject>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+
+class QTimer;
 
 namespace tindrel {
 
@@ -14,6 +17,10 @@ class BassLibrary;
 class BassWmaLibrary;
 class IDialogs;
 class MessageWindow;
+class TAppExec;
+class TPluginConfigForm;
+class TSharedMemory;
+struct In_Module;
 class TMPEGaudio;
 class TOggVorbis;
 class TWAVfile;
@@ -40,10 +47,15 @@ enum class TSupportedBy : uint8_t { Both = 0, BASSOnly = 1, PluginOnly = 2, Unsu
 // The end-of-stream notice the engine's callback posts to the player.
 inline constexpr uint32_t WM_STREAM_ENDED = 0x0400 + 107;
 
+// Spectrum levels of 25 bands, lowest band first.
+using TBandOut = std::array<uint16_t, 25>;
+
 // The preview player: one channel of the audio engine, played as a stream,
-// a WMA stream or a tracker module. Every operation runs on the UI thread;
-// the engine's end-of-stream callback only posts a message to the player's
-// hidden window. Failures are shown in message boxes and returned as false.
+// a WMA stream or a tracker module, or a file decoded by a Winamp 2 input
+// plug-in and played through the output emulator. Every operation runs on the
+// UI thread; the engine's end-of-stream callback and the plug-in's threads
+// only post messages to the player's hidden window. Failures are shown in
+// message boxes and returned as false.
 class TAudioPlayer : public QObject {
     Q_OBJECT
 public:
@@ -80,8 +92,32 @@ public:
     const std::string& StreamFileName() const { return m_streamFileName; }
     uint32_t Channel() const { return m_channel; }
 
+    // When a file can be played both by the engine and by a loaded plug-in,
+    // play it through the plug-in.
+    bool PluginFirst() const { return m_pluginFirst; }
+    void SetPluginFirst(bool value) { m_pluginFirst = value; }
+    int32_t PluginIndex() const { return m_pluginIndex; }
+    bool SpectrumTimerActive() const;
+    const TBandOut& BandOut() const { return m_bandOut; }
+    // Hidden until someone shows it; null without a widget application.
+    TPluginConfigForm* PluginConfigForm() const { return m_pluginConfigForm.get(); }
+    TSharedMemory* SharedMemory() const { return m_sharedMemory.get(); }
+    void* SharedView() const { return m_sharedView; }
+    TAppExec* VisLauncher() const { return m_visLauncher.get(); }
+    bool VisOutActive() const { return m_visOutActive; }
+    void SetVisOutActive(bool value) { m_visOutActive = value; }
+
     // Playback reached the end of the file.
     std::function<void(TAudioPlayer*)> OnPlayEnd;
+    // A plug-in started to produce sound in this format.
+    std::function<void(TAudioPlayer*, uint16_t channels, uint32_t sampleRate)> OnPluginStartPlay;
+    // New spectrum levels; assigning it lets playback start the spectrum timer.
+    std::function<void(TAudioPlayer*, TBandOut& bandOut)> OnNewFFTData;
+
+    // The next level of a band: a rise shows at once, a fall goes 2 a tick.
+    static uint16_t NextBandLevel(uint16_t old, uint16_t level);
+    // Folds 256 FFT magnitudes into the 25 bands, falling off from bands.
+    static void ComputeBands(const float* fft, TBandOut& bands);
 
     // The engine's sync callback: posts WM_STREAM_ENDED to the window it is
     // given as user value.
@@ -89,9 +125,21 @@ public:
 
 private:
     void construct(const std::string& programFolder, int device);
+    void createOwnedObjects();
+    void destroyOwnedObjects();
     void WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam);
+    void pluginWndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam);
+    bool startPlugin();
+    void stopPlugin();
+    void restart();
+    void setPluginPosition(uint32_t ms);
+    void FFTTimerTick();
+    void setSpectrumTimer(bool on);
+    void searchPlugins(const std::string& fileName, TStreamInfo& info, int32_t& pluginIndex, TSupportedBy& supportedBy,
+                       bool& found);
     void ShowError(const std::string& message);
     bool startChannel();
+    bool openEngineChannel(const std::string& fileName);
     void freeChannel();
     uint32_t bytesToMs(uint64_t bytes);
     void readWav(const std::string& fileName, TStreamInfo& info, bool& found);
@@ -123,6 +171,22 @@ private:
     std::unique_ptr<TOggVorbis> m_oggReader;
     std::unique_ptr<TWMAfile> m_wmaReader;
     std::unique_ptr<TWAVfile> m_wavReader;
+
+    bool m_pluginFirst = false;
+    bool m_pluginHostStarted = false;
+    std::unique_ptr<QTimer> m_fftTimer;
+    int32_t m_pluginIndex = -1;
+    In_Module* m_pluginModule = nullptr;
+    bool m_pluginBusy = false;
+    bool m_pluginStarted = false;
+    MessageWindow* m_pluginHostWindow = nullptr;
+    int32_t m_pluginVolume = 255;
+    TBandOut m_bandOut{};
+    std::unique_ptr<TPluginConfigForm> m_pluginConfigForm;
+    std::unique_ptr<TSharedMemory> m_sharedMemory;
+    void* m_sharedView = nullptr;
+    bool m_visOutActive = false;
+    std::unique_ptr<TAppExec> m_visLauncher;
 };
 
 } // namespace tindrel

@@ -62,7 +62,7 @@ bool TAudioPlayer::GetStreamInfo(const std::string& fileName, TStreamInfo& info,
         readWma(fileName, info, found);
     if (found && (ext != ".WMA" ? m_playerReady : m_wmaReady))
         supportedBy = TSupportedBy::BASSOnly;
-    // Here the loaded input plug-ins are asked about the file.
+    searchPlugins(fileName, info, pluginIndex, supportedBy, found);
     return found;
 }
 

@@ -81,7 +81,7 @@ bool readLastBlock(int fd, Block& block, off_t& fileSize) {
 }
 
 bool readLastBlock(const std::string& fileName, Block& block) {
-    UniqueFd fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     off_t size = 0;
     return fd.valid() && readLastBlock(fd.get(), block, size);
 }

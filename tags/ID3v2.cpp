@@ -162,7 +162,7 @@ int32_t TagHeader::TagSize() const {
 }
 
 bool ReadTagHeader(const std::string& fileName, TagHeader& header) {
-    UniqueFd fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0)
         return false;
@@ -172,7 +172,7 @@ bool ReadTagHeader(const std::string& fileName, TagHeader& header) {
 
 TextFrames ReadTextFrames(const std::string& fileName, int32_t tagSize) {
     TextFrames texts;
-    UniqueFd fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0)
         return texts;

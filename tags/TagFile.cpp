@@ -52,7 +52,7 @@ bool LockExclusive(int fd) {
 }
 
 UniqueFd OpenExclusive(const std::string& path, int flags) {
-    UniqueFd fd(::open(path.c_str(), flags | O_CLOEXEC));
+    UniqueFd fd(::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC));
     if (fd.valid() && !LockExclusive(fd.get()))
         fd.reset();
     return fd;

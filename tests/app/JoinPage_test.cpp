@@ -6,6 +6,7 @@
 #include "tests/support/TempDir.h"
 
 #include <QAbstractButton>
+#include <QFile>
 #include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -195,7 +196,7 @@ TEST_F(JoinPageTest, ReadAndCreateFailuresAreShownInErrorBoxes) {
     EXPECT_EQ(dialogs.messages()[0].caption, "Error");
     EXPECT_EQ(dialogs.messages()[0].text, "Cannot open file \"" + gone + "\". No such file or directory");
     EXPECT_EQ(column(1), QStringList({"Done", "Ready"}));
-    EXPECT_EQ(ReadFileBytes(dir.file("out.mp3")).size(), 5000u - 2128u);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.file("out.mp3")))) << "a failed join left an output";
 
     dialogs.clear();
     list->topLevelItem(0)->setText(1, "Done");

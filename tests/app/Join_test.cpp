@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <stdexcept>
+#include <filesystem>
 #include <unistd.h>
 
 namespace tindrel {
@@ -107,10 +108,12 @@ TEST(Join, StopIsSeenOncePerRowInEachPass) {
     }
 }
 
-TEST(Join, AMissingInputEndsTheJoinWithTheBodiesBeforeIt) {
+TEST(Join, AMissingInputEndsTheJoinAndLeavesTheOldOutput) {
     TempDir dir;
     const Bytes file = PatternBytes(3'000, 8);
     const std::vector<std::string> inputs = {dir.write("a.mp3", file), dir.file("gone.mp3"), dir.write("c.mp3", file)};
+    const Bytes old = PatternBytes(500, 9);
+    dir.write("out.mp3", old);
     RecordingObserver observer(3);
     try {
         RunJoin(inputs, dir.file("out.mp3"), observer);
@@ -119,8 +122,9 @@ TEST(Join, AMissingInputEndsTheJoinWithTheBodiesBeforeIt) {
         EXPECT_EQ(std::string(error.what()),
                   "Cannot open file \"" + dir.file("gone.mp3") + "\". No such file or directory");
     }
-    EXPECT_EQ(ReadFileBytes(dir.file("out.mp3")), bodyOf(file));
+    EXPECT_EQ(ReadFileBytes(dir.file("out.mp3")), old) << "a failed join replaced the file";
     EXPECT_EQ(observer.statuses, (std::vector<JoinStatus>{JoinStatus::Done, JoinStatus::Ready, JoinStatus::Ready}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3) << "a temporary file was left";
 }
 
 TEST(Join, AnOutputThatCannotBeCreatedChangesNoStatus) {

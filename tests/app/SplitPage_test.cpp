@@ -7,6 +7,7 @@
 #include "player/AudioPlayer.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
+#include "tests/support/Command.h"
 #include "tests/support/TempDir.h"
 
 #include <QAbstractButton>
@@ -148,13 +149,7 @@ TEST_F(SplitPageTest, TimeModeCutsTheRangeAndWritesTheSourcesTags) {
     EXPECT_EQ(form->Player()->Mode(), TPlayerMode::Closed) << "the cut leaves the player closed";
 
     // Both tags as a tagger reads them.
-    FILE* pipe = ::popen(("mid3v2 -l '" + piece + "' 2>&1").c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string listing;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe))
-        listing += buffer;
-    ::pclose(pipe);
+    const std::string listing = test::CommandOutput("mid3v2 -l '" + piece + "'");
     EXPECT_NE(listing.find("TIT2=Ten Seconds"), std::string::npos) << listing;
     EXPECT_NE(listing.find("TPE1=Tindrel Tests"), std::string::npos) << listing;
     EXPECT_NE(listing.find("TRCK=4"), std::string::npos) << listing;
@@ -184,6 +179,28 @@ TEST_F(SplitPageTest, RefusalsAreExplainedAndWriteNothing) {
                                        "Information: Splitting MP3 is failed."}));
     EXPECT_FALSE(fs::exists(dir.file("reversed.mp3")));
     EXPECT_FALSE(fs::exists(dir.file("late.mp3")));
+}
+
+TEST_F(SplitPageTest, ARefusedCutLeavesTheChosenFileUntouched) {
+    open(sample("ten-seconds.mp3"));
+    edit("edtStart")->setText("00:03.000");
+    edit("edtEnd")->setText("00:02.000");
+    const Bytes old = test::PatternBytes(5'000, 3);
+    const std::string existing = dir.write("existing.mp3", old);
+    dialogs.queueSaveFile(QString::fromStdString(existing));
+    click("btnSplit");
+    EXPECT_EQ(messages(), QStringList("Information: Splitting MP3 is failed."));
+    EXPECT_EQ(ReadFileBytes(existing), old) << "tags were written into a file the cut never wrote";
+}
+
+TEST_F(SplitPageTest, PartsThatCouldNotBeCutAreNamedAfterTheCompletion) {
+    // A path typed by hand, without Open: the window still has no length,
+    // so every part is refused.
+    edit("edtFile")->setText(QString::fromStdString(sample("ten-seconds.mp3")));
+    splitInto("2", dir.path());
+    EXPECT_EQ(messages(), QStringList("Information: Splitting MP3 is completed.\nThese parts could not be cut and "
+                                      "were not written: 1, 2."));
+    EXPECT_FALSE(fs::exists(dir.file("ten-seconds_chunk_1.mp3")));
 }
 
 TEST_F(SplitPageTest, TheSourceIsNeverOverwrittenWhateverItsSpelling) {

@@ -5,6 +5,7 @@
 #include "platform/FakeDialogs.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
+#include "tests/support/Command.h"
 #include "tests/support/TempDir.h"
 
 #include <QAbstractButton>
@@ -201,13 +202,7 @@ TEST_F(TagPageTest, UpdateAllWritesBothTagsAndTrackTextsFollowTheIntegerSyntax) 
         EXPECT_EQ(v2.Comment(), "line one");
     }
     // A tagger reads what the page wrote.
-    FILE* pipe = ::popen(("id3v2 -l '" + file.toStdString() + "' 2>&1").c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string listing;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe))
-        listing += buffer;
-    ::pclose(pipe);
+    const std::string listing = test::CommandOutput("id3v2 -l '" + file.toStdString() + "'");
     EXPECT_NE(listing.find("Long Title"), std::string::npos) << listing;
     EXPECT_NE(listing.find("Trip-Hop"), std::string::npos) << listing;
     EXPECT_NE(listing.find(std::string(30, 'x')), std::string::npos) << listing;

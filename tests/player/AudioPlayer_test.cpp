@@ -8,6 +8,7 @@
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WaitFor.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -25,19 +26,6 @@ using test::TempDir;
 const std::string kProgramDir = TINDREL_PROGRAM_DIR;
 
 std::string sample(const std::string& relative) { return test::TestDataDir() + "/" + relative; }
-
-// Runs the event loop until done() holds or the time runs out.
-bool waitFor(const std::function<bool()>& done, int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms)
-            return false;
-        PumpMessages();
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 class PlayerTest : public ::testing::Test {
 protected:
@@ -93,7 +81,7 @@ TEST_F(PlayerTest, ThePositionMovesWhilePlayingAndHoldsWhilePaused) {
     player.SetPosition(4'000);
     EXPECT_NEAR(player.GetPosition(), 4'000, 30);
     player.Play();
-    ASSERT_TRUE(waitFor([&] { return player.GetPosition() >= 4'200; }, 3'000));
+    ASSERT_TRUE(test::WaitFor([&] { return player.GetPosition() >= 4'200; }, 3'000));
     player.Pause();
     const uint32_t paused = player.GetPosition();
     QThread::msleep(200);
@@ -127,10 +115,10 @@ TEST_F(PlayerTest, TheEndOfTheStreamStopsThePlayerOnThisThreadOnce) {
     };
     player.SetPosition(player.StreamInfo().Duration > 300 ? player.StreamInfo().Duration - 300 : 0);
     player.Play();
-    ASSERT_TRUE(waitFor([&] { return player.Mode() == TPlayerMode::Stopped; }, 5'000));
+    ASSERT_TRUE(test::WaitFor([&] { return player.Mode() == TPlayerMode::Stopped; }, 5'000));
     EXPECT_EQ(ends, 1);
     EXPECT_TRUE(onUiThread);
-    waitFor([] { return false; }, 200);
+    test::WaitFor([] { return false; }, 200);
     EXPECT_EQ(ends, 1);
     // Play after the end starts again from the beginning.
     player.Play();

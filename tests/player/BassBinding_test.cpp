@@ -4,8 +4,12 @@
 #include "tests/player/EngineSession.h"
 #include "tests/support/TempDir.h"
 
+#include <cstdio>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <memory>
+#include <set>
+#include <sstream>
 
 namespace tindrel::test {
 namespace {
@@ -29,7 +33,7 @@ TEST(JoinLibraryPath, AddsOneSeparatorOnlyWhenMissing) {
 }
 
 TEST(BassLibrary, LoadsEveryEntryPointFromTheProgramFolder) {
-    for (const std::string folder : {ProgramFolder(), ProgramFolder() + "/"}) {
+    for (const std::string& folder : {ProgramFolder(), ProgramFolder() + "/"}) {
         BassLibrary bass;
         ASSERT_TRUE(bass.Load(folder, "libbass.so")) << folder;
         EXPECT_TRUE(bass.Loaded());
@@ -82,6 +86,31 @@ TEST(BassWmaLibrary, LoadsTheAddOnAndRefusesAnIncompleteOne) {
     EXPECT_FALSE(incomplete.Loaded());
     EXPECT_EQ(incomplete.BASS_WMA_StreamCreateFile, nullptr);
     EXPECT_FALSE(IsMapped(JoinLibraryPath(TINDREL_INCOMPLETE_FOLDER, "libbasswma.so")));
+}
+
+std::set<std::string> DynamicExports(const std::string& library) {
+    std::set<std::string> names;
+    const std::string command = "nm -D --defined-only '" + library + "'";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    char line[512];
+    while (pipe && std::fgets(line, sizeof line, pipe.get())) {
+        std::istringstream fields(line);
+        std::string address, type, name;
+        if (fields >> address >> type >> name)
+            names.insert(name);
+    }
+    return names;
+}
+
+#define TINDREL_NAME(name) #name,
+
+// The libraries export the entry points the binding looks up and nothing
+// else: no C++ internals, nothing of the libraries they link.
+TEST(EngineLibraries, ExportExactlyTheBindingsEntryPoints) {
+    const std::set<std::string> core{TINDREL_BASS_ENTRY_POINTS(TINDREL_NAME)};
+    const std::set<std::string> addOn{TINDREL_BASS_WMA_ENTRY_POINTS(TINDREL_NAME)};
+    EXPECT_EQ(DynamicExports(JoinLibraryPath(ProgramFolder(), "libbass.so")), core);
+    EXPECT_EQ(DynamicExports(JoinLibraryPath(ProgramFolder(), "libbasswma.so")), addOn);
 }
 
 } // namespace

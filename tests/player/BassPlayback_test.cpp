@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "tests/engine/TinyModule.h"
 #include "tests/player/EngineSession.h"
 
 #include <atomic>
@@ -75,8 +76,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, FilePlayback,
                                            // FFmpeg's WMA encoder leaves out the last 2048 frames
                                            // but states the input's length.
                                            FileCase{"tone1k.wma", true, 0.5, 0.02, 0.04}),
-                         [](const auto& info) {
-                             std::string name = info.param.file;
+                         [](const auto& param) {
+                             std::string name = param.param.file;
                              for (char& ch : name)
                                  if (!std::isalnum(static_cast<unsigned char>(ch)))
                                      ch = '_';
@@ -253,6 +254,7 @@ TEST(Playback, SpectrumOfTheToneAndRecentSamples) {
 // A square wave of +-16384 at 1/16 of the rate, given in the stream's format;
 // the right channel of a stereo stream is the inverted left.
 struct SquareSource {
+    explicit SquareSource(DWORD formatFlags) : flags(formatFlags) {}
     DWORD flags;
     std::size_t framesLeft = 2205; // 0.2 s at 11025 Hz
     std::size_t phase = 0;
@@ -283,13 +285,82 @@ struct SquareSource {
     }
 };
 
+// Gives a constant 16-bit stereo value for `frames` frames, then ends.
+struct ConstantSource {
+    int16_t value;
+    std::size_t framesLeft;
+    static DWORD Fill(HSTREAM, void* buffer, DWORD length, void* user) {
+        auto* self = static_cast<ConstantSource*>(user);
+        const std::size_t frames = std::min<std::size_t>(length / 4, self->framesLeft);
+        std::fill_n(static_cast<int16_t*>(buffer), frames * 2, self->value);
+        self->framesLeft -= frames;
+        return static_cast<DWORD>(frames * 4) | (self->framesLeft == 0 ? BASS_STREAMPROC_END : 0);
+    }
+};
+
+// Channels playing together are summed, each with its own volume and pan.
+TEST(Playback, ChannelsMixWithTheirOwnVolumeAndPan) {
+    EngineSession session(Device::DiskCapture);
+    ConstantSource first{4000, kRate / 5};
+    ConstantSource second{1000, kRate / 5};
+    const HSTREAM a = session.bass.BASS_StreamCreate(kRate, 0, &ConstantSource::Fill, &first);
+    const HSTREAM b = session.bass.BASS_StreamCreate(kRate, 0, &ConstantSource::Fill, &second);
+    ASSERT_TRUE(session.bass.BASS_ChannelSetAttributes(a, BASS_ATTRIB_KEEP, 50, BASS_PAN_KEEP));
+    ASSERT_TRUE(session.bass.BASS_ChannelSetAttributes(b, BASS_ATTRIB_KEEP, BASS_ATTRIB_KEEP, -100));
+    DWORD volume = 0;
+    int pan = 0;
+    ASSERT_TRUE(session.bass.BASS_ChannelGetAttributes(a, nullptr, &volume, &pan));
+    EXPECT_EQ(volume, 50u);
+    EXPECT_EQ(pan, 0);
+    // Both start within one mixing block of each other: stop the output's
+    // clock from mattering by starting them paused.
+    ASSERT_TRUE(session.bass.BASS_StreamPlay(a, 0, 0) && session.bass.BASS_ChannelPause(a));
+    ASSERT_TRUE(session.bass.BASS_StreamPlay(b, 0, 0) && session.bass.BASS_ChannelPause(b));
+    ASSERT_TRUE(session.bass.BASS_ChannelResume(a) && session.bass.BASS_ChannelResume(b));
+    ASSERT_TRUE(session.WaitUntilStopped(a) && session.WaitUntilStopped(b));
+
+    const Capture capture = session.FinishCapture();
+    std::size_t both = 0;
+    for (std::size_t i = 0; i < capture.frames(); ++i) {
+        if (capture.left(i) == 3000) {
+            ++both;
+            ASSERT_EQ(capture.right(i), 2000) << "the panned channel is on the left only";
+        }
+    }
+    EXPECT_GT(both, static_cast<std::size_t>(kRate / 5 - 2048)) << "most of the time both are heard together";
+}
+
+// A callback with nothing to give stalls the stream (state 2) without
+// ending it; it plays on as soon as data comes again.
+TEST(Playback, UserStreamStallsWhileItsCallbackHasNoData) {
+    struct Gate {
+        std::atomic<bool> open{false};
+        static DWORD Fill(HSTREAM, void* buffer, DWORD length, void* user) {
+            if (!static_cast<Gate*>(user)->open)
+                return 0;
+            std::memset(buffer, 0, length);
+            return length;
+        }
+    } gate;
+    EngineSession session(Device::NoSound);
+    const HSTREAM stream = session.bass.BASS_StreamCreate(kRate, 0, &Gate::Fill, &gate);
+    ASSERT_TRUE(session.bass.BASS_StreamPlay(stream, 0, 0));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(session.bass.BASS_ChannelIsActive(stream), BASS_ACTIVE_STALLED);
+    EXPECT_EQ(session.bass.BASS_ChannelGetPosition(stream), 0u);
+    gate.open = true;
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(session.bass.BASS_ChannelIsActive(stream), BASS_ACTIVE_PLAYING);
+    EXPECT_GT(session.bass.BASS_ChannelGetPosition(stream), 0u);
+}
+
 class UserStreamFormats : public ::testing::TestWithParam<DWORD> {};
 
 TEST_P(UserStreamFormats, IsPulledThroughItsCallbackInItsOwnFormat) {
     const DWORD flags = GetParam();
     const bool mono = flags & BASS_SAMPLE_MONO;
     EngineSession session(Device::DiskCapture);
-    SquareSource source{flags};
+    SquareSource source(flags);
     HSTREAM stream = session.bass.BASS_StreamCreate(11025, flags, &SquareSource::Fill, &source);
     ASSERT_NE(stream, 0u) << session.bass.BASS_ErrorGetCode();
     EXPECT_EQ(session.bass.BASS_ChannelGetFlags(stream), flags);
@@ -319,30 +390,6 @@ TEST_P(UserStreamFormats, IsPulledThroughItsCallbackInItsOwnFormat) {
 INSTANTIATE_TEST_SUITE_P(Flags, UserStreamFormats,
                          ::testing::Values(DWORD{0}, BASS_SAMPLE_MONO, BASS_SAMPLE_8BITS,
                                            BASS_SAMPLE_8BITS | BASS_SAMPLE_MONO));
-
-// A four-channel ProTracker module: one looped square-wave sample, played
-// on row 0 and cut short by a pattern break on row 3 (4 rows of 120 ms).
-test::Bytes TinyModule() {
-    test::Bytes mod(20 + 31 * 30 + 2 + 128 + 4 + 1024 + 64, 0);
-    std::memcpy(mod.data(), "tindrel test", 12);
-    uint8_t* sample = mod.data() + 20;
-    std::memcpy(sample, "square", 6);
-    sample[23] = 32; // length: 32 words
-    sample[25] = 64; // volume
-    sample[29] = 32; // loop length: 32 words
-    uint8_t* song = mod.data() + 20 + 31 * 30;
-    song[0] = 1;   // one position
-    song[1] = 127; // no restart
-    std::memcpy(song + 2 + 128, "M.K.", 4);
-    uint8_t* pattern = song + 2 + 128 + 4;
-    const uint8_t note[4] = {0x00, 0xD6, 0x10, 0x00}; // sample 1, period 214 (C-3)
-    std::memcpy(pattern, note, 4);
-    pattern[3 * 16 + 2] = 0x0D; // row 3: pattern break
-    uint8_t* data = pattern + 1024;
-    for (int i = 0; i < 64; ++i)
-        data[i] = static_cast<uint8_t>((i / 8) % 2 ? 0x90 : 0x70);
-    return mod;
-}
 
 TEST(Playback, TrackerModulePlaysAsMusic) {
     EngineSession session(Device::DiskCapture);

@@ -46,22 +46,5 @@ ExclusiveLock::~ExclusiveLock() {
     ::close(m_fd);
 }
 
-FileSizeLimit::FileSizeLimit(long long bytes) {
-    struct rlimit limit {};
-    ::getrlimit(RLIMIT_FSIZE, &limit);
-    m_oldSoftLimit = limit.rlim_cur;
-    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    limit.rlim_cur = static_cast<rlim_t>(bytes);
-    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
-        throw std::runtime_error("cannot limit the file size");
-}
-
-FileSizeLimit::~FileSizeLimit() {
-    struct rlimit limit {};
-    ::getrlimit(RLIMIT_FSIZE, &limit);
-    limit.rlim_cur = static_cast<rlim_t>(m_oldSoftLimit);
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    std::signal(SIGXFSZ, m_oldHandler);
-}
 
 } // namespace tindrel::test

@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
+#include "tests/support/FaultInjection.h"
+
 #include "tests/support/TempDir.h"
 
 #include <string>
@@ -34,18 +36,5 @@ private:
     int m_fd;
 };
 
-// Lets no file grow beyond bytes while it exists; writes past the limit fail
-// with an error instead of a signal. Works for every user, root included.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(long long bytes);
-    ~FileSizeLimit();
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    unsigned long long m_oldSoftLimit;
-    void (*m_oldHandler)(int);
-};
 
 } // namespace tindrel::test

@@ -3,6 +3,7 @@
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 
+#include "tests/support/Command.h"
 #include "tests/tags/TagTestFiles.h"
 
 #include <gtest/gtest.h>
@@ -15,18 +16,9 @@
 namespace tindrel {
 namespace {
 
+using test::CommandOutput;
 using test::CopySample;
 using test::TempDir;
-
-// What a command printed on its standard output.
-std::string CommandOutput(const std::string& command) {
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen((command + " 2>&1").c_str(), "r"), ::pclose);
-    std::string output;
-    char buffer[4096];
-    while (pipe && std::fgets(buffer, sizeof buffer, pipe.get()))
-        output += buffer;
-    return output;
-}
 
 // Writes both tags with Tindrel onto a copy of the plain sample.
 std::string TaggedByTindrel(const TempDir& dir) {

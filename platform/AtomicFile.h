@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#pragma once
+
+#include "platform/FileStream.h"
+
+#include <string>
+
+namespace tindrel {
+
+// A new file that takes its name only when it is complete. It is written as
+// a file without a name in the target's folder; Commit() flushes it to disk
+// and puts it in place in one step, replacing any file of that name. A file
+// that is never committed (an error, a crash, a killed process) leaves
+// nothing behind, and a file it would have replaced stays as it was.
+class AtomicFile {
+public:
+    // Throws "Cannot create file "<path>". <reason>" when the file could not
+    // be created there: a missing folder, a folder of that name, a folder the
+    // user may not write, or an existing file the user may not write unless
+    // evenIfReadOnly says to replace it all the same.
+    static AtomicFile Create(const std::string& path, bool evenIfReadOnly = false);
+
+    AtomicFile(AtomicFile&&) noexcept = default;
+    AtomicFile& operator=(AtomicFile&&) noexcept = default;
+    ~AtomicFile();
+
+    FileStream& stream() { return m_stream; }
+    const std::string& path() const { return m_path; }
+    // Throws StreamWriteError when the file cannot be put in place.
+    void Commit();
+
+private:
+    AtomicFile(FileStream stream, std::string path, std::string namedTemp)
+        : m_stream(std::move(stream)), m_path(std::move(path)), m_namedTemp(std::move(namedTemp)) {}
+
+    FileStream m_stream;
+    std::string m_path;
+    // Where the system cannot make files without a name, a visible temporary
+    // name is used instead and removed when the file is abandoned.
+    std::string m_namedTemp;
+    bool m_committed = false;
+};
+
+} // namespace tindrel

@@ -1,0 +1,224 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "plugins/PluginConfig.h"
+
+#include "platform/Dialogs.h"
+#include "platform/MessageWindow.h"
+#include "plugins/PluginHost.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableWidget>
+
+namespace tindrel {
+
+namespace {
+
+constexpr int kGridRows = kPluginSlots + 1; // row 0 is the fixed one
+
+template <typename W> W* make(QWidget* parent, const QString& name, const QRect& geometry) {
+    auto* widget = new W(parent);
+    widget->setObjectName(name);
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+void label(QWidget* parent, const QString& name, const QString& text, const QRect& geometry) {
+    make<QLabel>(parent, name, geometry)->setText(text);
+}
+
+QPushButton* button(QWidget* parent, const QString& name, const QString& text, const QRect& geometry) {
+    auto* b = make<QPushButton>(parent, name, geometry);
+    b->setText(text);
+    return b;
+}
+
+} // namespace
+
+TPluginConfigForm::TPluginConfigForm(IDialogs& dialogs, MessageWindow* playerWindow, QWidget* parent)
+    : QDialog(parent), m_dialogs(dialogs), m_playerWindow(playerWindow) {
+    setObjectName(QStringLiteral("PluginConfigForm"));
+    setWindowTitle(QStringLiteral("Plug-in Configuration"));
+    setFixedSize(582, 338);
+    buildControls();
+}
+
+void TPluginConfigForm::buildControls() {
+    label(this, "Label2", "Note : Plug-ins must reside in <program_directory>/Plugins directory", {8, 8, 420, 16});
+    label(this, "Label4", "Only Winamp 2 version is acceptable", {8, 26, 300, 16});
+    label(this, "Label5", "Maximum 8 plug-ins can be loaded", {8, 44, 300, 16});
+    PluginFirst = make<QCheckBox>(this, "PluginFirst", {8, 66, 100, 18});
+    PluginFirst->setText(QStringLiteral("Plugin First"));
+    label(this, "Label6", "( if checked then Winamp plug-in is applied for the file types which can",
+          {112, 62, 460, 16});
+    label(this, "Label7", "be played by both BASS and Winamp plug-in )", {112, 78, 460, 16});
+    label(this, "Label1", "Plug-ins", {8, 100, 150, 16});
+    label(this, "Label3", "Loaded Plug-ins", {168, 100, 200, 16});
+    PluginList = make<QListWidget>(this, "PluginList", {8, 118, 150, 170});
+    PluginGrid = make<QTableWidget>(this, "PluginGrid", {168, 118, 406, 170});
+    PluginGrid->setColumnCount(3);
+    PluginGrid->setRowCount(kGridRows);
+    PluginGrid->setColumnWidth(0, 84);
+    PluginGrid->setColumnWidth(1, 173);
+    PluginGrid->setColumnWidth(2, 151);
+    PluginGrid->horizontalHeader()->hide();
+    PluginGrid->verticalHeader()->hide();
+    PluginGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    PluginGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+    PluginGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    for (int column = 0; column < 3; ++column) {
+        auto* fixed = new QTableWidgetItem;
+        fixed->setFlags(Qt::NoItemFlags);
+        PluginGrid->setItem(0, column, fixed);
+    }
+    connect(button(this, "btnLoad", "Load", {8, 300, 75, 25}), &QPushButton::clicked, this,
+            &TPluginConfigForm::btnLoadClick);
+    connect(button(this, "btnUnload", "Unload", {168, 300, 75, 25}), &QPushButton::clicked, this,
+            &TPluginConfigForm::btnUnloadClick);
+    connect(button(this, "btnAbout", "About", {250, 300, 75, 25}), &QPushButton::clicked, this,
+            &TPluginConfigForm::btnAboutClick);
+    connect(button(this, "btnConfigure", "Configure", {332, 300, 75, 25}), &QPushButton::clicked, this,
+            &TPluginConfigForm::btnConfigureClick);
+    connect(button(this, "btnClose", "Close", {499, 300, 75, 25}), &QPushButton::clicked, this,
+            &TPluginConfigForm::btnCloseClick);
+    connect(PluginFirst, &QCheckBox::clicked, this, &TPluginConfigForm::PluginFirstClick);
+}
+
+void TPluginConfigForm::showEvent(QShowEvent* event) {
+    FillPluginList();
+    QDialog::showEvent(event);
+}
+
+void TPluginConfigForm::FillPluginList() {
+    PluginList->clear();
+    const QDir folder(QString::fromStdString(PluginsFolder()));
+    for (const QString& name : folder.entryList({QStringLiteral("*.so")}, QDir::Files, QDir::Name))
+        PluginList->addItem(name);
+}
+
+void TPluginConfigForm::confirm(const char* text) {
+    m_dialogs.messageBox(QStringLiteral("Confirm"), QString::fromUtf8(text), MessageIcon::Information);
+}
+
+void TPluginConfigForm::setRow(int row, const std::string& fileName, const std::string& description,
+                               const std::string& extensions) {
+    const std::string texts[] = {fileName, description, extensions};
+    for (int column = 0; column < 3; ++column)
+        PluginGrid->setItem(row, column, new QTableWidgetItem(QString::fromStdString(texts[column])));
+}
+
+void TPluginConfigForm::FillPluginGrid() {
+    m_loadedCount = 0;
+    for (int32_t slot = 0; slot < kPluginSlots; ++slot) {
+        if (!GetPluginModule(slot))
+            continue;
+        const TPluginInfo info = GetPluginInfo(slot);
+        ++m_loadedCount;
+        setRow(m_loadedCount, info.FileName, info.Description, info.FileExtensions);
+    }
+}
+
+void TPluginConfigForm::ClearPluginGrid() {
+    PluginGrid->setUpdatesEnabled(false);
+    for (int row = 1; row < kGridRows; ++row)
+        setRow(row, {}, {}, {});
+    PluginGrid->setUpdatesEnabled(true);
+    PluginGrid->viewport()->update();
+}
+
+std::string TPluginConfigForm::selectedGridName() const {
+    const int row = PluginGrid->currentRow();
+    const QTableWidgetItem* item = row >= 1 ? PluginGrid->item(row, 0) : nullptr;
+    return item && PluginGrid->selectionModel()->isRowSelected(row, {}) ? item->text().toStdString() : std::string();
+}
+
+void TPluginConfigForm::btnLoadClick() {
+    if (PluginList->count() == 0)
+        return confirm("No plug-in to load");
+    const QListWidgetItem* item = PluginList->currentItem();
+    if (!item || !item->isSelected())
+        return confirm("Select plug-in to load first");
+    m_selectedName = item->text().toStdString();
+    static const char* const kRefusals[] = {
+        nullptr,
+        "Load denied : Output plug-in is not ready",
+        "Load denied : Already loaded before",
+        "Load denied : No space to load",
+        "Load denied : Unknown Error",
+        "Load denied : Not valid Winamp 2 input plug-in",
+    };
+    const int32_t code = LoadPlugin(m_selectedName);
+    if (code == kPluginDone) {
+        ++m_loadedCount;
+        const TPluginInfo info = GetPluginInfo(FindPlugin(m_selectedName));
+        setRow(m_loadedCount, info.FileName, info.Description, info.FileExtensions);
+    } else if (code > 0 && code <= kLoadNotAPlugin) {
+        confirm(kRefusals[code]);
+    }
+}
+
+void TPluginConfigForm::btnUnloadClick() {
+    if (m_loadedCount == 0)
+        return confirm("No plug-ins are loaded");
+    m_selectedName = selectedGridName();
+    if (m_selectedName.empty())
+        return confirm("Select plug-in to unload first");
+    const int row = PluginGrid->currentRow();
+    switch (UnloadPlugin(m_selectedName)) {
+    case kPluginDone:
+        if (row == m_loadedCount) {
+            setRow(row, {}, {}, {});
+            --m_loadedCount;
+        } else {
+            ClearPluginGrid();
+            FillPluginGrid();
+        }
+        break;
+    case kUnloadFailed:
+        confirm("Cannot unload : Unknown Error");
+        break;
+    case kUnloadNotLoaded:
+        confirm("Cannot unload : Plug-in is not loaded");
+        break;
+    case kUnloadInUse:
+        confirm("Cannot unload : Plug-in is in use");
+        break;
+    default:
+        break;
+    }
+}
+
+void TPluginConfigForm::callPluginDialog(bool about) {
+    if (m_loadedCount == 0)
+        return confirm(about ? "No plug-ins to query are loaded" : "No plug-ins to configure are loaded");
+    m_selectedName = selectedGridName();
+    if (m_selectedName.empty())
+        return confirm(about ? "Select plug-in to query first" : "Select plug-in to configure first");
+    In_Module* module = GetPluginModule(FindPlugin(m_selectedName));
+    if (!module)
+        return;
+    auto entry = about ? module->About : module->Config;
+    if (entry)
+        entry(reinterpret_cast<HWND>(this));
+}
+
+void TPluginConfigForm::btnAboutClick() {
+    callPluginDialog(true);
+}
+void TPluginConfigForm::btnConfigureClick() {
+    callPluginDialog(false);
+}
+void TPluginConfigForm::btnCloseClick() {
+    close();
+}
+
+void TPluginConfigForm::PluginFirstClick() {
+    if (m_playerWindow)
+        m_playerWindow->post(WM_PLUGIN_FIRST, 0, PluginFirst->isChecked() ? 1 : 0);
+}
+
+} // namespace tindrel

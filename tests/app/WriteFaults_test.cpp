@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+//
+// What a join or a cut leaves behind when the disk fills up, when its input
+// goes away, or when the process is killed while it writes: the sources and
+// every file nobody asked to replace stay byte for byte, a replaced file is
+// wholly old or wholly new, and no temporary file stays.
+#include "app/Join.h"
+#include "app/Split.h"
+#include "platform/AtomicFile.h"
+#include "tests/support/FaultInjection.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <stdexcept>
+
+namespace tindrel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+using test::PatternBytes;
+using test::ReadFileBytes;
+using test::TempDir;
+using Clock = std::chrono::steady_clock;
+
+struct QuietObserver final : JoinObserver {
+    void letEventsRun() override {}
+    bool stopRequested() override { return false; }
+    void setStatus(std::size_t, JoinStatus) override {}
+};
+
+std::size_t filesIn(const std::string& folder) {
+    return std::size_t(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+Bytes joined(const std::vector<Bytes>& inputs) {
+    Bytes out;
+    for (const Bytes& in : inputs)
+        out.insert(out.end(), in.begin() + kJoinHeadBytes, in.end() - kJoinTailBytes);
+    return out;
+}
+
+DescribeSource fixed(int64_t lengthMs, int64_t kbps) {
+    return [=](const std::string&) { return std::optional<SourceFacts>(SourceFacts{lengthMs, kbps}); };
+}
+
+TEST(WriteFaults, AFullDiskLeavesTheOldOutputOfAJoinAndACut) {
+    TempDir dir;
+    const Bytes input = PatternBytes(400'000, 1);
+    const std::string in = dir.write("in.mp3", input);
+    const Bytes old = PatternBytes(1'000, 2);
+    const std::string out = dir.write("out.mp3", old);
+    QuietObserver observer;
+    {
+        test::FileSizeLimit limit(100'000);
+        EXPECT_THROW(RunJoin({in, in}, out, observer), StreamWriteError);
+        // 300,000 bytes at 128 kbit/s is 18.75 s.
+        EXPECT_THROW(CutRange(in, out, "00:00.150", kCutOffsetMs, true, "00:18.900", fixed(25'000, 128)),
+                     StreamWriteError);
+    }
+    EXPECT_EQ(ReadFileBytes(out), old);
+    EXPECT_EQ(ReadFileBytes(in), input);
+    EXPECT_EQ(filesIn(dir.path()), 2u) << "a temporary file was left";
+}
+
+TEST(WriteFaults, AnInputDeletedBeforeTheWriteLeavesEverythingElse) {
+    TempDir dir;
+    const Bytes first = PatternBytes(5'000, 3);
+    const std::string a = dir.write("a.mp3", first);
+    const std::string gone = dir.write("b.mp3", PatternBytes(5'000, 4));
+    fs::remove(gone); // between the dialog and the write
+    QuietObserver observer;
+    EXPECT_THROW(RunJoin({a, gone}, dir.file("out.mp3"), observer), std::runtime_error);
+    EXPECT_FALSE(CutRange(gone, dir.file("piece.mp3"), "00:00.000", 0, true, "00:01.000", fixed(5'000, 128)));
+    EXPECT_EQ(ReadFileBytes(a), first);
+    EXPECT_EQ(filesIn(dir.path()), 1u);
+}
+
+TEST(WriteFaults, AnOutputInAFolderThatWentAwayIsReportedAndNothingIsWritten) {
+    TempDir dir;
+    const std::string in = dir.write("in.mp3", PatternBytes(5'000, 5));
+    QuietObserver observer;
+    const std::string out = dir.file("gone/out.mp3");
+    try {
+        RunJoin({in}, out, observer);
+        ADD_FAILURE() << "a join into a missing folder succeeded";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + out + "\". No such file or directory");
+    }
+    EXPECT_THROW(CutRange(in, out, "00:00.000", 0, true, "00:01.000", fixed(5'000, 128)), std::runtime_error);
+    EXPECT_EQ(filesIn(dir.path()), 1u);
+}
+
+// Kills a child process that replaces out at random moments; afterwards out
+// must hold old or expected, nothing else, and the folder only its files.
+void KillDuringWrites(const std::string& what, const std::function<bool()>& write, const std::string& out,
+                      const Bytes& old, const Bytes& expected, const std::string& folder, std::size_t files) {
+    // How long one write takes, so the kills spread over its whole length.
+    test::WriteFileBytes(out, old);
+    const auto started = Clock::now();
+    ASSERT_TRUE(write());
+    const auto span = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started);
+    std::mt19937 random(20261208);
+    int keptOld = 0, gotNew = 0;
+    const int trials = 50;
+    for (int trial = 0; trial < trials; ++trial) {
+        test::WriteFileBytes(out, old);
+        const auto delay = std::chrono::microseconds(random() % (span.count() * 3 / 2 + 1));
+        test::RunKilledAfter(write, delay);
+        const Bytes now = ReadFileBytes(out);
+        if (now == old)
+            ++keptOld;
+        else if (now == expected)
+            ++gotNew;
+        else
+            ADD_FAILURE() << what << ": trial " << trial << " left " << now.size() << " bytes";
+        ASSERT_EQ(filesIn(folder), files) << what << ": trial " << trial << " left a temporary file";
+    }
+    std::printf("%s: %d kills, old file kept %d times, new file %d times\n", what.c_str(), trials, keptOld, gotNew);
+    EXPECT_EQ(keptOld + gotNew, trials);
+}
+
+TEST(WriteFaults, AKilledJoinOrCutLeavesTheOldFileOrTheNewOne) {
+    TempDir dir;
+    const std::vector<Bytes> inputs = {PatternBytes(6'000'000, 6), PatternBytes(6'000'000, 7)};
+    const std::string a = dir.write("a.mp3", inputs[0]);
+    const std::string b = dir.write("b.mp3", inputs[1]);
+    const std::string out = dir.file("out.mp3");
+    const Bytes old = PatternBytes(3'000, 8);
+    KillDuringWrites(
+        "join", [&] {
+            QuietObserver observer;
+            return RunJoin({a, b}, out, observer) == JoinResult::Completed;
+        },
+        out, old, joined(inputs), dir.path(), 3);
+    // 4,000,000 bytes from byte 160,000 at 128 kbit/s: 10 s to 260 s.
+    KillDuringWrites(
+        "cut", [&] {
+            return CutRange(a, out, "00:10.150", kCutOffsetMs, true, "04:20.150", fixed(375'000, 128));
+        },
+        out, old, Bytes(inputs[0].begin() + 160'000, inputs[0].begin() + 4'160'000), dir.path(), 3);
+    EXPECT_EQ(ReadFileBytes(a), inputs[0]);
+    EXPECT_EQ(ReadFileBytes(b), inputs[1]);
+}
+
+} // namespace
+} // namespace tindrel

@@ -1,0 +1,94 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "engine/BassApi.h"
+#include "engine/EngineError.h"
+#include "engine/FileDecoder.h"
+#include "tests/engine/TinyModule.h"
+#include "tests/support/TempDir.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace tindrel::engine {
+namespace {
+
+std::string Sample(const std::string& name) {
+    return std::string(TINDREL_ENGINE_DATA) + "/" + name;
+}
+
+int OpenError(const std::string& path, FileFamily family) {
+    try {
+        OpenFileDecoder(path, family);
+    } catch (const EngineError& e) {
+        return e.code();
+    }
+    return BASS_OK;
+}
+
+TEST(FileDecoder, EachLibraryOpensOnlyItsOwnFormats) {
+    test::TempDir dir;
+    const std::string text = dir.write("notes.mp3", test::Bytes(4000, 'a'));
+    const std::string module = dir.write("tiny.mod", test::TinyModule());
+    struct Case {
+        std::string path;
+        FileFamily family;
+        int error;
+    };
+    const Case cases[] = {
+        {Sample("tone1k.mp3"), FileFamily::Core, BASS_OK},
+        {Sample("tone1k.ogg"), FileFamily::Core, BASS_OK},
+        {Sample("tone1k_mono22k.wav"), FileFamily::Core, BASS_OK},
+        {Sample("tone1k.wma"), FileFamily::Core, BASS_ERROR_FILEFORM},
+        {Sample("tone1k.wma"), FileFamily::Wma, BASS_OK},
+        {Sample("tone1k.mp3"), FileFamily::Wma, BASS_ERROR_FILEFORM},
+        {text, FileFamily::Core, BASS_ERROR_FILEFORM},
+        {module, FileFamily::Core, BASS_ERROR_FILEFORM},
+        {dir.file("missing.mp3"), FileFamily::Core, BASS_ERROR_FILEOPEN},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(OpenError(c.path, c.family), c.error) << c.path << " family " << static_cast<int>(c.family);
+}
+
+// The sample is a quiet tone up to 1.5 s (peak about 3300) and a loud one
+// after it (about 26000), at 24 kHz.
+TEST(FileDecoder, SeekLandsOnTheFrameAndStartsAtFullLevel) {
+    auto decoder = OpenFileDecoder(Sample("step_at_1500ms.mp3"), FileFamily::Core);
+    const int rate = decoder->rate();
+    ASSERT_EQ(rate, 24000);
+    for (double target : {1.45, 0.5, 1.3, 1.0}) {
+        ASSERT_TRUE(decoder->seek(static_cast<int64_t>(target * rate)));
+        std::vector<int16_t> frames(static_cast<std::size_t>(rate) * 2 * decoder->channels());
+        const std::size_t got = decoder->read(frames.data(), static_cast<std::size_t>(rate));
+        ASSERT_GT(got, 0u);
+        // No fade-in: the first 10 ms already carry the quiet tone's level.
+        int firstPeak = 0;
+        for (int i = 0; i < rate / 100; ++i)
+            firstPeak = std::max(firstPeak, std::abs(static_cast<int>(frames[i * decoder->channels()])));
+        EXPECT_GT(firstPeak, 2800) << target;
+        std::size_t step = 0;
+        while (step < got && std::abs(frames[step * decoder->channels()]) < 15000)
+            ++step;
+        EXPECT_NEAR(static_cast<double>(step) / rate, 1.5 - target, 0.003) << target;
+    }
+}
+
+TEST(FileDecoder, LengthIsExactOnceDecodedThrough) {
+    struct Case {
+        const char* file;
+        int64_t frames;
+    };
+    for (const Case& c : {Case{"tone1k_mono22k.wav", 11025}, Case{"tone1k.mp3", 32000}}) {
+        auto decoder = OpenFileDecoder(Sample(c.file), FileFamily::Core);
+        std::vector<int16_t> buffer(4096 * 2);
+        int64_t total = 0;
+        while (std::size_t got = decoder->read(buffer.data(), 4096))
+            total += static_cast<int64_t>(got);
+        EXPECT_TRUE(decoder->finished());
+        EXPECT_EQ(total, c.frames) << c.file;
+        EXPECT_EQ(decoder->lengthFrames(), total) << c.file;
+    }
+}
+
+} // namespace
+} // namespace tindrel::engine

@@ -1,0 +1,255 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "player/AudioPlayer.h"
+
+#include "platform/MessageWindow.h"
+#include "plugins/PluginConfig.h"
+#include "plugins/PluginHost.h"
+#include "plugins/SharedMemory.h"
+#include "plugins/WindowLink.h"
+#include "tests/plugins/PluginFixture.h"
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <dlfcn.h>
+#include <filesystem>
+#include <memory>
+
+namespace tindrel {
+namespace {
+
+using test::WaitFor;
+
+// A player on device 0 whose Plugins folder holds the tone plug-in, loaded.
+class PlayerPluginTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder.addPlugin("in_tone", "in_tone.so");
+        player = std::make_unique<TAudioPlayer>(nullptr, dialogs, folder.path(), 0);
+        ASSERT_TRUE(player->PlayerReady());
+        ASSERT_EQ(LoadPlugin("in_tone.so"), kPluginDone);
+    }
+    intptr_t probe(const char* what) const {
+        const auto function =
+            reinterpret_cast<intptr_t (*)(const char*)>(dlsym(GetPluginInfo(0).DLLHandle, "tone_probe"));
+        return function ? function(what) : -2;
+    }
+    uint32_t position() const { return player->GetPosition(); }
+
+    test::ProgramFolder folder;
+    FakeDialogs dialogs;
+    std::unique_ptr<TAudioPlayer> player;
+};
+
+TEST_F(PlayerPluginTest, AToneFileIsDescribedByThePlugin) {
+    const std::string tone = folder.writeTone("a.tone", 44100, 2, 16, 2000);
+    TStreamInfo info;
+    int32_t index = -1;
+    TSupportedBy supported = TSupportedBy::Both;
+    ASSERT_TRUE(player->GetStreamInfo(tone, info, index, supported));
+    EXPECT_EQ(index, 0);
+    EXPECT_EQ(supported, TSupportedBy::PluginOnly);
+    EXPECT_EQ(info.Title, "a.tone");
+    EXPECT_EQ(info.Duration, 2000u);
+
+    // The plug-in claims the extension but cannot read this file.
+    const std::string broken = folder.writeTone("b.tone", 44100, 2, 12, 2000);
+    EXPECT_FALSE(player->GetStreamInfo(broken, info, index, supported));
+    EXPECT_EQ(supported, TSupportedBy::Unsupported);
+    // An extension only a later entry of the plug-in's list names is not its.
+    EXPECT_FALSE(player->GetStreamInfo(folder.writeTone("c.pcmx", 44100, 2, 16, 2000), info, index, supported));
+}
+
+TEST_F(PlayerPluginTest, ANameLongerThanThePluginsBufferIsCutNotOverrun) {
+    namespace fs = std::filesystem;
+    fs::path deep = folder.path();
+    for (int i = 0; i < 3; ++i)
+        deep /= std::string(100, char('p' + i));
+    fs::create_directories(deep);
+    const std::string tone = (deep / "long.tone").string();
+    ASSERT_GT(tone.size(), 300u);
+    std::filesystem::copy_file(folder.writeTone("long.tone", 44100, 2, 16, 1000), tone);
+
+    TStreamInfo info;
+    int32_t index = -1;
+    TSupportedBy supported = TSupportedBy::Both;
+    EXPECT_FALSE(player->GetStreamInfo(tone, info, index, supported)); // the cut name opens nothing
+    EXPECT_EQ(probe("infoNameLength"), 255);
+}
+
+// The whole life of a plug-in playback on the silent device.
+TEST_F(PlayerPluginTest, AToneFilePlaysSeeksPausesEndsAndThePluginUnloadsAfterClose) {
+    const std::string tone = folder.writeTone("play.tone", 44100, 2, 16, 2000);
+    bool streamBeforeStart = false;
+    uint16_t startChannels = 0;
+    uint32_t startRate = 0;
+    player->OnPluginStartPlay = [&](TAudioPlayer* sender, uint16_t channels, uint32_t rate) {
+        streamBeforeStart = sender->Channel() != 0 && sender->Channel() != 1;
+        startChannels = channels;
+        startRate = rate;
+    };
+    int ends = 0;
+    player->OnPlayEnd = [&](TAudioPlayer*) { ++ends; };
+
+    ASSERT_TRUE(player->Open(tone));
+    EXPECT_EQ(player->ChannelType(), TChannelType::Plugin);
+    EXPECT_EQ(player->SupportedBy(), TSupportedBy::PluginOnly);
+    EXPECT_EQ(player->GetPlayLength(), 2000u);
+    EXPECT_EQ(position(), 0u);
+    // The plug-in keeps its own volume, clamped as the engine's are.
+    EXPECT_EQ(player->GetVolume(), 255);
+    player->SetVolume(150);
+    EXPECT_EQ(player->GetVolume(), 100);
+
+    player->Play();
+    ASSERT_EQ(player->Mode(), TPlayerMode::Playing);
+    EXPECT_TRUE(streamBeforeStart); // WM_PLUGIN_STREAM came before WM_PLUGIN_STARTPLAY
+    EXPECT_EQ(startChannels, 2);
+    EXPECT_EQ(startRate, 44100u);
+    EXPECT_GT(position(), 200u);
+    const uint32_t early = position();
+    ASSERT_TRUE(WaitFor([&] { return position() >= early + 150; }, 2000));
+
+    player->SetPosition(1200);
+    EXPECT_GE(position(), 1200u);
+    EXPECT_LT(position(), 1500u);
+
+    player->Pause();
+    EXPECT_EQ(player->Mode(), TPlayerMode::Paused);
+    const uint32_t paused = position();
+    QThread::msleep(200);
+    EXPECT_NEAR(position(), paused, 30);
+    player->Play(); // resumes
+    EXPECT_EQ(player->Mode(), TPlayerMode::Playing);
+    ASSERT_TRUE(WaitFor([&] { return position() >= paused + 100; }, 2000));
+
+    uint32_t last = 0; // the output closes with the end, so watch it until then
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            if (ends == 0)
+                last = std::max(last, position());
+            return ends > 0;
+        },
+        4000));
+    EXPECT_GE(last, 1700u);
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(player->Mode(), TPlayerMode::Stopped);
+    EXPECT_EQ(player->Channel(), 0u);
+
+    // Playing again starts the file from its beginning.
+    player->Play();
+    EXPECT_EQ(player->Mode(), TPlayerMode::Playing);
+    EXPECT_LT(position(), 900u);
+    player->Stop();
+    EXPECT_EQ(player->Mode(), TPlayerMode::Stopped);
+
+    EXPECT_EQ(UnloadPlugin("in_tone.so"), kUnloadInUse);
+    player->Close();
+    ASSERT_TRUE(WaitFor([] { return InUsePlugin() == -1; }, 2000));
+    EXPECT_EQ(UnloadPlugin("in_tone.so"), kPluginDone);
+    EXPECT_TRUE(dialogs.messages().empty());
+}
+
+TEST_F(PlayerPluginTest, TheSpectrumFollowsAPlayingPluginAndStopsWithIt) {
+    const std::string tone = folder.writeTone("spectrum.tone", 44100, 2, 16, 1500, 440);
+    int ticks = 0;
+    uint16_t loudest = 0;
+    player->OnNewFFTData = [&](TAudioPlayer*, TBandOut& bands) {
+        ++ticks;
+        // 440 Hz falls into FFT bin 5 of 512 points at 44.1 kHz: band 3.
+        loudest = std::max(loudest, bands[3]);
+        EXPECT_GE(bands[3], bands[12]);
+    };
+    ASSERT_TRUE(player->Open(tone));
+    player->Play();
+    ASSERT_TRUE(WaitFor([&] { return ticks >= 5; }, 2000));
+    EXPECT_TRUE(player->SpectrumTimerActive());
+    EXPECT_GT(loudest, 0);
+    player->Stop();
+    ASSERT_TRUE(WaitFor([&] { return !player->SpectrumTimerActive(); }, 1000));
+}
+
+TEST_F(PlayerPluginTest, WithVisualisationOnEachTickFillsTheBlockAndNotifiesTheViewer) {
+    if (!player->SharedView())
+        GTEST_SKIP() << "another process holds the shared block";
+    EXPECT_EQ(player->SharedMemory()->ShareName(), "SharedMemory1");
+    EXPECT_EQ(player->SharedMemory()->Size(), kVisBlockSize);
+    NamedWindow viewer("TApplication", "VisOut");
+    ASSERT_TRUE(viewer.Listening());
+    int ticks = 0;
+    player->OnNewFFTData = [&](TAudioPlayer*, TBandOut&) { ++ticks; };
+    player->SetVisOutActive(true);
+    ASSERT_TRUE(player->Open(folder.writeTone("vis.tone", 44100, 2, 16, 1000)));
+    player->Play();
+    std::optional<TWindowMessage> notice;
+    ASSERT_TRUE(WaitFor([&] { return ticks > 0 && (notice = viewer.Receive()).has_value(); }, 2000));
+    player->Stop();
+    EXPECT_EQ(notice->msg, player->SharedMemory()->SendingDataMsg());
+    EXPECT_EQ(notice->wParam, 10u);
+    EXPECT_EQ(notice->lParam, kVisBlockSize);
+    int32_t rate = 0;
+    std::memcpy(&rate, player->SharedView(), 4);
+    EXPECT_EQ(rate, 44100);
+}
+
+TEST_F(PlayerPluginTest, DestroyingThePlayerWhilePlayingStopsThePlugin) {
+    ASSERT_TRUE(player->Open(folder.writeTone("d.tone", 22050, 1, 8, 3000)));
+    player->Play();
+    ASSERT_EQ(player->Mode(), TPlayerMode::Playing);
+    QElapsedTimer clock;
+    clock.start();
+    player.reset();
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(GetPluginModule(0), nullptr);
+}
+
+TEST_F(PlayerPluginTest, TheDialogsCheckBoxSetsThePluginFirstSwitch) {
+    EXPECT_FALSE(player->PluginFirst());
+    auto* box = player->PluginConfigForm()->findChild<QCheckBox*>(QStringLiteral("PluginFirst"));
+    ASSERT_NE(box, nullptr);
+    box->click();
+    ASSERT_TRUE(WaitFor([&] { return player->PluginFirst(); }, 2000));
+    box->click();
+    ASSERT_TRUE(WaitFor([&] { return !player->PluginFirst(); }, 2000));
+}
+
+TEST_F(PlayerPluginTest, AFileNoPluginNamesStaysWithTheEngine) {
+    TStreamInfo info;
+    int32_t index = 5;
+    TSupportedBy supported;
+    ASSERT_TRUE(player->GetStreamInfo(test::TestDataDir() + "/app/tone.wav", info, index, supported));
+    EXPECT_EQ(supported, TSupportedBy::BASSOnly);
+    EXPECT_EQ(index, -1); // the slot's list does not name WAV
+}
+
+TEST(SpectrumBands, AFallGoesTwoATickAndARiseShowsAtOnce) {
+    const struct {
+        uint16_t old, level, shown;
+    } cases[] = {{7, 3, 5}, {1, 0, 0}, {4, 9, 9}, {0, 0, 0}, {5, 4, 4}, {2, 0, 0}, {100, 0, 98}};
+    for (const auto& c : cases)
+        EXPECT_EQ(TAudioPlayer::NextBandLevel(c.old, c.level), c.shown) << c.old << "->" << c.level;
+}
+
+TEST(SpectrumBands, EachBandTakesThePeakOfItsBinsWeightedByItsPlace) {
+    std::array<float, 256> fft{};
+    fft[0] = 1.0f;    // bin 0 belongs to no band
+    fft[5] = 0.5f;    // band 3: bins 4..6
+    fft[181] = 1.0f;  // above the last band
+    fft[180] = 0.25f; // band 24: bins 157..180
+    TBandOut bands{};
+    TAudioPlayer::ComputeBands(fft.data(), bands);
+    for (int b = 0; b < 25; ++b) {
+        const uint16_t expected = b == 3 ? 58 : b == 24 ? 92 : 0; // (b * 0.15 + 1) * peak * 80
+        EXPECT_EQ(bands[b], expected) << b;
+    }
+    fft.fill(0);
+    TAudioPlayer::ComputeBands(fft.data(), bands);
+    EXPECT_EQ(bands[3], 56);
+}
+
+} // namespace
+} // namespace tindrel

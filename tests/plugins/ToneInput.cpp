@@ -1,0 +1,231 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+//
+// A test input plug-in: "decodes" .tone files, one line of text
+// "TONE rate channels bits milliseconds hertz", into a sine wave on a thread
+// of its own, through its output module, as a real decoder would: it waits
+// for CanWrite, seeks with Flush and posts the end-of-file message once its
+// output has nearly played out.
+#include "plugins/WinampPlugin.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+using namespace tindrel;
+
+namespace {
+
+struct ToneFile {
+    int rate = 0, channels = 0, bits = 0, ms = 0, hz = 0;
+};
+
+bool readTone(const char* name, ToneFile& tone) {
+    FILE* file = name ? std::fopen(name, "r") : nullptr;
+    if (!file)
+        return false;
+    char magic[5] = {};
+    const int fields =
+        std::fscanf(file, "%4s %d %d %d %d %d", magic, &tone.rate, &tone.channels, &tone.bits, &tone.ms, &tone.hz);
+    std::fclose(file);
+    return fields == 6 && std::strcmp(magic, "TONE") == 0 && tone.rate > 0 && tone.ms > 0 &&
+           (tone.channels == 1 || tone.channels == 2) && (tone.bits == 8 || tone.bits == 16);
+}
+
+// Diagnostics the tests read through tone_probe().
+std::atomic<int> initCount{0}, quitCount{0}, aboutCount{0}, configCount{0};
+std::atomic<int> servicesSetAtInit{-1}, lastInfoNameLength{-1};
+std::atomic<HWND> lastParent{nullptr};
+
+extern In_Module mod;
+std::thread decoder;
+std::atomic<bool> stopping{false}, paused{false};
+std::atomic<int> seekTarget{-1};
+ToneFile current;
+
+// Nearly played out: what is still buffered is under a quarter of a second.
+// (Waiting for IsPlaying() to drop would leave the output waiting for data
+// that will never come; and before the output starts it is not playing
+// either.)
+bool playedOut() {
+    Out_Module* out = mod.outMod;
+    return out->GetWrittenTime() - out->GetOutputTime() < 250;
+}
+
+void fill(std::vector<char>& block, int64_t first, int frames) {
+    const double step = 2.0 * M_PI * current.hz / current.rate;
+    for (int i = 0; i < frames; ++i) {
+        const double value = 0.5 * std::sin(step * double(first + i));
+        for (int c = 0; c < current.channels; ++c) {
+            const int at = i * current.channels + c;
+            if (current.bits == 16) {
+                const auto sample = static_cast<int16_t>(value * 32767);
+                std::memcpy(block.data() + at * 2, &sample, 2);
+            } else {
+                block[at] = static_cast<char>(static_cast<uint8_t>(128 + value * 127));
+            }
+        }
+    }
+}
+
+void decode() {
+    const int frameBytes = current.channels * current.bits / 8;
+    const int64_t total = int64_t(current.rate) * current.ms / 1000;
+    std::vector<char> block(576 * frameBytes);
+    int64_t frame = 0;
+    bool endPosted = false;
+    while (!stopping) {
+        if (const int target = seekTarget.exchange(-1); target >= 0) {
+            frame = std::min(total, int64_t(target) * current.rate / 1000);
+            mod.outMod->Flush(target);
+            endPosted = false;
+        }
+        if (frame >= total) {
+            if (!endPosted && playedOut()) {
+                host_post_message(mod.hMainWindow, kPluginEndOfFileMessage, 0, 0);
+                endPosted = true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            continue;
+        }
+        int frames = static_cast<int>(std::min<int64_t>(576, total - frame));
+        if (mod.outMod->CanWrite() < frames * frameBytes) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            continue;
+        }
+        fill(block, frame, frames);
+        if (current.bits == 16 && mod.dsp_isactive())
+            frames =
+                mod.dsp_dosamples(reinterpret_cast<short*>(block.data()), frames, 16, current.channels, current.rate);
+        if (mod.outMod->Write(block.data(), frames * frameBytes) == 0)
+            frame += frames;
+    }
+}
+
+void Config(HWND parent) {
+    ++configCount;
+    lastParent = parent;
+}
+void About(HWND parent) {
+    ++aboutCount;
+    lastParent = parent;
+}
+void Init() {
+    ++initCount;
+    servicesSetAtInit = mod.dsp_isactive != nullptr;
+}
+void Quit() {
+    ++quitCount;
+}
+
+void GetFileInfo(char* file, char* title, int* length) {
+    ToneFile tone;
+    const bool ours = file && *file ? readTone(file, tone) : (tone = current, current.rate > 0);
+    lastInfoNameLength = file ? static_cast<int>(std::strlen(file)) : -1;
+    if (title) {
+        const char* name = file ? std::strrchr(file, '/') : nullptr;
+        std::snprintf(title, 256, "%s", ours && name ? name + 1 : "");
+    }
+    if (length)
+        *length = ours ? tone.ms : 0;
+}
+
+int InfoBox(char*, HWND) {
+    return 0;
+}
+int IsOurFile(char*) {
+    return 0;
+}
+
+int Play(char* fn) {
+    ToneFile tone;
+    if (!readTone(fn, tone))
+        return -1;
+    if (mod.outMod->Open(tone.rate, tone.channels, tone.bits, -1, -1) < 0)
+        return 1;
+    current = tone;
+    stopping = false;
+    paused = false;
+    seekTarget = -1;
+    mod.outMod->SetVolume(-666);
+    decoder = std::thread(decode);
+    return 0;
+}
+
+void Pause() {
+    paused = true;
+    mod.outMod->Pause(1);
+}
+void UnPause() {
+    paused = false;
+    mod.outMod->Pause(0);
+}
+int IsPaused() {
+    return paused ? 1 : 0;
+}
+
+void Stop() {
+    stopping = true;
+    if (decoder.joinable())
+        decoder.join();
+    mod.outMod->Close();
+}
+
+int GetLength() {
+    return current.ms;
+}
+int GetOutputTime() {
+    return mod.outMod->GetOutputTime();
+}
+void SetOutputTime(int ms) {
+    seekTarget = ms;
+}
+void SetVolume(int volume) {
+    mod.outMod->SetVolume(volume);
+}
+void SetPan(int pan) {
+    mod.outMod->SetPan(pan);
+}
+void EQSet(int, char*, int) {}
+
+char kDescription[] = "Tindrel test tone decoder 1.0";
+char kExtensions[] = "TONE\0Test tones (*.tone)\0PCMX\0Raw PCM (*.pcmx)\0";
+
+In_Module mod = {
+    0x100,   kDescription, nullptr,        nullptr,        kExtensions, 1,       1,       &Config,  &About,
+    &Init,   &Quit,        &GetFileInfo,   &InfoBox,       &IsOurFile,  &Play,   &Pause,  &UnPause, &IsPaused,
+    &Stop,   &GetLength,   &GetOutputTime, &SetOutputTime, &SetVolume,  &SetPan, nullptr, nullptr,  nullptr,
+    nullptr, nullptr,      nullptr,        nullptr,        nullptr,     nullptr, nullptr, nullptr,  &EQSet,
+    nullptr, nullptr,
+};
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) In_Module* winampGetInModule2() {
+    return &mod;
+}
+
+// Counters for the tests, by name; -1 for an unknown name.
+extern "C" __attribute__((visibility("default"))) intptr_t tone_probe(const char* what) {
+    const struct {
+        const char* name;
+        intptr_t value;
+    } probes[] = {
+        {"init", initCount},
+        {"quit", quitCount},
+        {"about", aboutCount},
+        {"config", configCount},
+        {"servicesSetAtInit", servicesSetAtInit},
+        {"infoNameLength", lastInfoNameLength},
+        {"lastParent", reinterpret_cast<intptr_t>(lastParent.load())},
+    };
+    for (const auto& probe : probes)
+        if (std::strcmp(probe.name, what) == 0)
+            return probe.value;
+    return -1;
+}

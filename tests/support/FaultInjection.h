@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#pragma once
+
+#include <chrono>
+#include <functional>
+
+namespace tindrel::test {
+
+// Lets no file grow beyond bytes while it exists; writes past the limit fail
+// with an error instead of a signal. Works for every user, root included.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(long long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    unsigned long long m_oldSoftLimit;
+    void (*m_oldHandler)(int);
+};
+
+// Runs work in a child process and kills it after delay. Returns true when
+// the child finished work (and work returned true) before the kill.
+bool RunKilledAfter(const std::function<bool()>& work, std::chrono::microseconds delay);
+
+} // namespace tindrel::test
