@@ -84,10 +84,10 @@ QWidget* TMainForm::buildJoinPage() {
         {"btnJoint", "  &Join", 196, &TMainForm::btnJointClick},
         {"BitBtn1", "S&top", 230, &TMainForm::BitBtn1Click},
     };
-    for (const ButtonSpec& spec : buttons) {
-        auto* button = make<QPushButton>(page, QString::fromLatin1(spec.name), {538, spec.y, 98, 28});
-        button->setText(QString::fromLatin1(spec.caption));
-        connect(button, &QPushButton::clicked, this, ErrorHandler::guard([this, h = spec.handler] { (this->*h)(); }));
+    for (const ButtonSpec& entry : buttons) {
+        auto* button = make<QPushButton>(page, QString::fromLatin1(entry.name), {538, entry.y, 98, 28});
+        button->setText(QString::fromLatin1(entry.caption));
+        connect(button, &QPushButton::clicked, this, ErrorHandler::guard([this, h = entry.handler] { (this->*h)(); }));
     }
     addHelpAndAbout(page, 2, {538, 266, 98, 28}, {538, 300, 98, 28});
     return page;

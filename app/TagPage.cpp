@@ -135,10 +135,10 @@ QWidget* TMainForm::buildTagPage() {
         {"Button2", "Copy &from ID3v2", {114, 266, 114, 28}, &TMainForm::Button2Click},
         {"Button3", "&Updat All", {232, 266, 78, 28}, &TMainForm::Button3Click},
     };
-    for (const ButtonSpec& spec : buttons) {
-        auto* button = make<QPushButton>(page, QString::fromLatin1(spec.name), spec.geometry);
-        button->setText(QString::fromLatin1(spec.caption));
-        connect(button, &QPushButton::clicked, this, ErrorHandler::guard([this, h = spec.handler] { (this->*h)(); }));
+    for (const ButtonSpec& entry : buttons) {
+        auto* button = make<QPushButton>(page, QString::fromLatin1(entry.name), entry.geometry);
+        button->setText(QString::fromLatin1(entry.caption));
+        connect(button, &QPushButton::clicked, this, ErrorHandler::guard([this, h = entry.handler] { (this->*h)(); }));
     }
     connect(open, &QPushButton::clicked, this, ErrorHandler::guard([this] { btnOpenTagClick(); }));
     // A box's click handler runs whenever its state changes, by the user or
