@@ -8,10 +8,10 @@ namespace tindrel {
 
 namespace {
 
-const OptionSpec* findSpec(std::string_view name, std::span<const OptionSpec> specs) {
-    for (const OptionSpec& spec : specs)
-        if (name == spec.longName || (!spec.shortName.empty() && name == spec.shortName))
-            return &spec;
+const OptionRule* findRule(std::string_view name, std::span<const OptionRule> rules) {
+    for (const OptionRule& rule : rules)
+        if (name == rule.longName || (!rule.shortName.empty() && name == rule.shortName))
+            return &rule;
     return nullptr;
 }
 
@@ -28,7 +28,7 @@ bool CommandLine::has(std::string_view longName) const {
     return std::any_of(options.begin(), options.end(), [&](const ParsedOption& o) { return o.name == longName; });
 }
 
-CommandLine ParseCommandLine(std::span<const std::string> args, std::span<const OptionSpec> specs) {
+CommandLine ParseCommandLine(std::span<const std::string> args, std::span<const OptionRule> rules) {
     CommandLine line;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -48,11 +48,11 @@ CommandLine ParseCommandLine(std::span<const std::string> args, std::span<const 
         }
         const std::size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
         const std::string name = arg.substr(0, equals);
-        const OptionSpec* spec = findSpec(name, specs);
-        if (!spec)
+        const OptionRule* rule = findRule(name, rules);
+        if (!rule)
             throw UsageError("unknown option " + name);
-        ParsedOption option{std::string(spec->longName), {}};
-        if (spec->takesValue) {
+        ParsedOption option{std::string(rule->longName), {}};
+        if (rule->takesValue) {
             if (equals != std::string::npos)
                 option.value = arg.substr(equals + 1);
             else if (i + 1 < args.size())

@@ -26,7 +26,7 @@ public:
 
 // An option a command accepts: its long name ("--output"), an optional
 // short one ("-o"), and whether a value follows it.
-struct OptionSpec {
+struct OptionRule {
     std::string_view longName;
     std::string_view shortName;
     bool takesValue = false;
@@ -51,6 +51,6 @@ struct CommandLine {
 // "--name=value" and "-n value" are accepted; "--" ends the options, so a
 // file name may start with "-". "-h" and "--help" set help. Throws
 // UsageError for an unknown option or a missing value.
-CommandLine ParseCommandLine(std::span<const std::string> args, std::span<const OptionSpec> specs);
+CommandLine ParseCommandLine(std::span<const std::string> args, std::span<const OptionRule> rules);
 
 } // namespace tindrel

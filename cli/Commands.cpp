@@ -102,7 +102,7 @@ Options:
                          text selects the ID3v1 genre of that name, if any
 )";
 
-constexpr std::array kSplitOptions = std::to_array<OptionSpec>({
+constexpr std::array kSplitOptions = std::to_array<OptionRule>({
     {"--start", "", true},
     {"--end", "", true},
     {"--output", "-o", true},
@@ -110,11 +110,11 @@ constexpr std::array kSplitOptions = std::to_array<OptionSpec>({
     {"--parts", "", true},
     {"--directory", "-d", true},
 });
-constexpr std::array kJoinOptions = std::to_array<OptionSpec>({
+constexpr std::array kJoinOptions = std::to_array<OptionRule>({
     {"--output", "-o", true},
     {"--force", "-f", false},
 });
-constexpr std::array kTagOptions = std::to_array<OptionSpec>({
+constexpr std::array kTagOptions = std::to_array<OptionRule>({
     {"--v1-title", "", true},
     {"--v1-artist", "", true},
     {"--v1-album", "", true},
@@ -136,7 +136,7 @@ constexpr std::array kTagOptions = std::to_array<OptionSpec>({
 struct CommandEntry {
     std::string_view name;
     std::string_view help;
-    std::span<const OptionSpec> options;
+    std::span<const OptionRule> options;
     int (*run)(const CommandLine&, CliContext&);
 };
 

@@ -84,6 +84,22 @@ TEST_F(CliProgramTest, JoinShowsProgressOnATerminalOnly) {
     EXPECT_EQ(r.out, "Joining is completed.\n") << "progress never goes to stdout";
 }
 
+TEST_F(CliProgramTest, PartsShowProgressOnATerminalOnly) {
+    const std::string source = dir.file("ten-seconds.mp3");
+    std::filesystem::copy_file(test::TestDataDir() + "/app/ten-seconds.mp3", source);
+    for (const bool terminal : {true, false}) {
+        const ProgramResult r = RunCliProgram({"split", source, "--parts", "3", "-d", dir.path()}, terminal);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, "Splitting MP3 is completed.\n");
+        if (terminal) {
+            EXPECT_NE(r.err.find("Splitting: 50% (part 2 of 3)"), std::string::npos) << r.err;
+            EXPECT_NE(r.err.find("Splitting: 100% (part 3 of 3)"), std::string::npos) << r.err;
+        } else {
+            EXPECT_EQ(r.err, "");
+        }
+    }
+}
+
 TEST_F(CliProgramTest, JoinRefusalsWriteNothing) {
     const std::string a = dir.write("a.mp3", PatternBytes(5'000, 1));
     const std::string existing = dir.write("existing.mp3", PatternBytes(100, 2));

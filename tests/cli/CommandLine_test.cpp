@@ -9,14 +9,14 @@
 namespace tindrel {
 namespace {
 
-constexpr std::array kSpecs = std::to_array<OptionSpec>({
+constexpr std::array kRules = std::to_array<OptionRule>({
     {"--output", "-o", true},
     {"--force", "-f", false},
     {"--start", "", true},
 });
 
 CommandLine parse(std::vector<std::string> args) {
-    return ParseCommandLine(args, kSpecs);
+    return ParseCommandLine(args, kRules);
 }
 
 TEST(CommandLineTest, OptionsAndOperandsInEverySpelling) {

@@ -88,8 +88,8 @@ TEST_F(SplitParityTest, TimeRangesAreThePagesPieces) {
         setText("edtEnd", c.end);
         dialogs.queueSaveFile(QString::fromStdString(dir.file("page/" + piece)));
         click("btnSplit");
-        const test::ProgramResult r = test::RunCliProgram(
-            {"split", source, "--start", c.start, "--end", c.end, "-o", dir.file("tool/" + piece)});
+        const test::ProgramResult r =
+            test::RunCliProgram({"split", source, "--start", c.start, "--end", c.end, "-o", dir.file("tool/" + piece)});
         EXPECT_EQ(r.status, 0) << c.sample << ": " << r.err;
         EXPECT_EQ(r.out, "Splitting MP3 is completed.\n");
         expectSameFolders(std::string(c.sample) + " " + c.start);
