@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/Split.h"
+#include "app/TagFields.h"
 
 #include <QWidget>
 #include <cstdint>
@@ -124,7 +125,11 @@ private:
     void addHelpAndAbout(QWidget* page, int index, const QRect& helpRect, const QRect& aboutRect);
     void connectSplitPage();
     void edtTimeChange(QLineEdit* field, bool& oneShot, bool isStart);
-    void clearGenreSelection();
+    // The tag groups as plain fields, and back.
+    ID3v1Fields v1FromPage() const;
+    ID3v2Fields v2FromPage() const;
+    void showOnPage(const ID3v1Fields& fields);
+    void showOnPage(const ID3v2Fields& fields);
     // Stops the preview and closes its file before a tag is written into it.
     void releaseFileForWriting();
     // The lowest index among the selected rows, or -1.

@@ -2,10 +2,10 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/FormBuilder.h"
 #include "app/Main.h"
+#include "app/TagFields.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FileOps.h"
-#include "platform/PlatformInt.h"
 #include "player/AudioPlayer.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
@@ -32,15 +32,6 @@ const QColor kInactiveCaption(0xbf, 0xcd, 0xdb);
 // Tag texts are bytes; the page shows one byte as one character.
 QString fromTag(const std::string& bytes) { return QString::fromLatin1(bytes.data(), qsizetype(bytes.size())); }
 std::string toTag(const QString& text) { return text.toLatin1().toStdString(); }
-
-// A track typed on the page: a whole number in the platform's syntax, kept
-// in 8 bits; anything else, or a value of 0 or less, means no track.
-uint8_t trackFromText(const QString& text) {
-    int32_t value = 0;
-    if (!TryParsePlatformInt(text.toStdString(), value) || value <= 0)
-        return 0;
-    return static_cast<uint8_t>(value);
-}
 
 // Limits what the user types into a field, but not what the page itself
 // puts there: a longer text copied in stays whole, and the user may still
@@ -172,67 +163,69 @@ void TMainForm::btnOpenTagClick() {
     }
 }
 
-void TMainForm::clearGenreSelection() {
-    // With no entry selected a save would store 254; the empty first entry
-    // stands for "no genre" and saves as 255.
-    m_v1.genreList->setCurrentIndex(m_v1.genreList->count() > 0 ? 0 : -1);
+ID3v1Fields TMainForm::v1FromPage() const {
+    ID3v1Fields fields;
+    fields.exists = m_v1.exists->isChecked();
+    fields.caption = m_v1.group->title().toStdString();
+    fields.track = toTag(m_v1.track->text());
+    fields.title = toTag(m_v1.title->text());
+    fields.artist = toTag(m_v1.artist->text());
+    fields.album = toTag(m_v1.album->text());
+    fields.year = toTag(m_v1.year->text());
+    // No entry selected at all counts as the empty first entry: no genre.
+    fields.genreEntry = std::max(m_v1.genreList->currentIndex(), 0);
+    fields.comment = toTag(m_v1.comment->text());
+    return fields;
+}
+
+ID3v2Fields TMainForm::v2FromPage() const {
+    ID3v2Fields fields;
+    fields.exists = m_v2.exists->isChecked();
+    fields.caption = m_v2.group->title().toStdString();
+    fields.track = toTag(m_v2.track->text());
+    fields.title = toTag(m_v2.title->text());
+    fields.artist = toTag(m_v2.artist->text());
+    fields.album = toTag(m_v2.album->text());
+    fields.year = toTag(m_v2.year->text());
+    fields.genre = toTag(m_v2.genre->text());
+    fields.comment = toTag(m_v2.memo->toPlainText());
+    return fields;
+}
+
+void TMainForm::showOnPage(const ID3v1Fields& fields) {
+    m_v1.group->setTitle(QString::fromStdString(fields.caption));
+    m_v1.exists->setChecked(fields.exists);
+    m_v1.track->setText(fromTag(fields.track));
+    m_v1.title->setText(fromTag(fields.title));
+    m_v1.artist->setText(fromTag(fields.artist));
+    m_v1.album->setText(fromTag(fields.album));
+    m_v1.year->setText(fromTag(fields.year));
+    // The list stays on its empty first entry whenever no genre is shown, so
+    // saving gives "no genre" and never the 254 of an unselected list.
+    m_v1.genreList->setCurrentIndex(fields.genreEntry < m_v1.genreList->count() ? fields.genreEntry : -1);
+    m_v1.comment->setText(fromTag(fields.comment));
+    EnableID3v1Edits(fields.exists);
+}
+
+void TMainForm::showOnPage(const ID3v2Fields& fields) {
+    m_v2.group->setTitle(QString::fromStdString(fields.caption));
+    m_v2.exists->setChecked(fields.exists);
+    m_v2.track->setText(fromTag(fields.track));
+    m_v2.title->setText(fromTag(fields.title));
+    m_v2.artist->setText(fromTag(fields.artist));
+    m_v2.album->setText(fromTag(fields.album));
+    m_v2.year->setText(fromTag(fields.year));
+    m_v2.genre->setText(fromTag(fields.genre));
+    m_v2.memo->setPlainText(fromTag(fields.comment));
+    EnableID3v2Edits(fields.exists);
 }
 
 void TMainForm::ShowID3v1(const QString& fileName) {
-    m_v1.group->setTitle(QStringLiteral("ID3v1"));
-    m_v1.exists->setChecked(false);
-    for (QLineEdit* edit : {m_v1.title, m_v1.artist, m_v1.album, m_v1.track, m_v1.year, m_v1.comment})
-        edit->clear();
-    clearGenreSelection();
-    const std::string path = fileName.toStdString();
-    if (!FileExists(path))
-        return;
-    if (m_id3v1Tag->Load(path)) {
-        if (m_id3v1Tag->Exists()) {
-            m_v1.exists->setChecked(true);
-            m_v1.group->setTitle(m_id3v1Tag->Version() == 1 ? QStringLiteral("ID3v1 - Version 1.0")
-                                                           : QStringLiteral("ID3v1 - Version 1.1"));
-            m_v1.title->setText(fromTag(m_id3v1Tag->Title()));
-            m_v1.artist->setText(fromTag(m_id3v1Tag->Artist()));
-            m_v1.album->setText(fromTag(m_id3v1Tag->Album()));
-            m_v1.year->setText(fromTag(m_id3v1Tag->Year()));
-            m_v1.track->setText(QString::number(m_id3v1Tag->Track()));
-            m_v1.comment->setText(fromTag(m_id3v1Tag->Comment()));
-            if (m_id3v1Tag->GenreIndex() < kGenreCount)
-                m_v1.genreList->setCurrentIndex(m_id3v1Tag->GenreIndex() + 1);
-        } else {
-            m_v1.exists->setChecked(false);
-        }
-    }
-    EnableID3v1Edits(m_v1.exists->isChecked());
+    showOnPage(tindrel::ShowID3v1(fileName.toStdString(), *m_id3v1Tag));
 }
 
 void TMainForm::ShowID3v2(const QString& fileName) {
-    m_v2.group->setTitle(QStringLiteral("ID3v2"));
-    m_v2.exists->setChecked(false);
-    for (QLineEdit* edit : {m_v2.title, m_v2.artist, m_v2.album, m_v2.track, m_v2.year, m_v2.genre})
-        edit->clear();
-    m_v2.memo->clear();
-    const std::string path = fileName.toStdString();
-    if (!FileExists(path))
-        return;
-    if (m_id3v2Tag->Load(path)) {
-        if (m_id3v2Tag->Exists()) {
-            m_v2.exists->setChecked(true);
-            m_v2.group->setTitle(QStringLiteral("ID3v2 - Version 2.") + QString::number(m_id3v2Tag->MajorVersion()));
-            m_v2.title->setText(fromTag(m_id3v2Tag->Title()));
-            m_v2.artist->setText(fromTag(m_id3v2Tag->Artist()));
-            m_v2.album->setText(fromTag(m_id3v2Tag->Album()));
-            m_v2.year->setText(fromTag(m_id3v2Tag->Year()));
-            m_v2.genre->setText(fromTag(m_id3v2Tag->Genre()));
-            m_v2.memo->setPlainText(fromTag(m_id3v2Tag->Comment()));
-            if (m_id3v2Tag->Track() > 0)
-                m_v2.track->setText(QString::number(m_id3v2Tag->Track()));
-        } else {
-            m_v2.exists->setChecked(false);
-        }
-    }
-    EnableID3v2Edits(m_v2.exists->isChecked());
+    showOnPage(tindrel::ShowID3v2(fileName.toStdString(), *m_id3v2Tag));
 }
 
 void TMainForm::EnableID3v1Edits(bool enabled) {
@@ -252,50 +245,15 @@ void TMainForm::chkTagExists1Click() { EnableID3v1Edits(m_v1.exists->isChecked()
 void TMainForm::chkTagExistsClick() { EnableID3v2Edits(m_v2.exists->isChecked()); }
 
 void TMainForm::Button1Click() {
-    if (!m_v1.exists->isChecked())
-        return;
-    m_v2.exists->setChecked(true);
-    EnableID3v2Edits(true);
-    m_v2.track->setText(m_v1.track->text());
-    m_v2.title->setText(m_v1.title->text());
-    m_v2.artist->setText(m_v1.artist->text());
-    m_v2.album->setText(m_v1.album->text());
-    m_v2.year->setText(m_v1.year->text());
-    m_v2.genre->setText(m_v1.genreList->currentText());
-    m_v2.memo->setPlainText(m_v1.comment->text());
+    ID3v2Fields to = v2FromPage();
+    if (CopyToID3v2(v1FromPage(), to))
+        showOnPage(to);
 }
-
-namespace {
-
-// Lower-cases the letters A to Z only, as the genre match does.
-QString asciiLower(const QString& text) {
-    QString lowered = text;
-    for (QChar& c : lowered)
-        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-            c = QChar(c.unicode() + ('a' - 'A'));
-    return lowered;
-}
-
-} // namespace
 
 void TMainForm::Button2Click() {
-    if (!m_v2.exists->isChecked())
-        return;
-    m_v1.exists->setChecked(true);
-    EnableID3v1Edits(true);
-    m_v1.track->setText(m_v2.track->text());
-    m_v1.title->setText(m_v2.title->text());
-    m_v1.artist->setText(m_v2.artist->text());
-    m_v1.album->setText(m_v2.album->text());
-    m_v1.year->setText(m_v2.year->text());
-    const QString wanted = asciiLower(m_v2.genre->text());
-    for (int i = 0; i < m_v1.genreList->count(); ++i) {
-        if (asciiLower(m_v1.genreList->itemText(i)) == wanted) {
-            m_v1.genreList->setCurrentIndex(i);
-            break;
-        }
-    }
-    m_v1.comment->setText(m_v2.memo->toPlainText());
+    ID3v1Fields to = v1FromPage();
+    if (CopyFromID3v2(v2FromPage(), to))
+        showOnPage(to);
 }
 
 void TMainForm::Button3Click() {
@@ -311,34 +269,17 @@ void TMainForm::releaseFileForWriting() {
 }
 
 void TMainForm::SaveID3v1(const QString& fileName) {
-    const std::string path = fileName.toStdString();
-    if (!FileExists(path))
+    if (!FileExists(fileName.toStdString()))
         return;
     releaseFileForWriting();
-    m_id3v1Tag->SetTitle(toTag(m_v1.title->text()));
-    m_id3v1Tag->SetArtist(toTag(m_v1.artist->text()));
-    m_id3v1Tag->SetAlbum(toTag(m_v1.album->text()));
-    m_id3v1Tag->SetYear(toTag(m_v1.year->text()));
-    m_id3v1Tag->SetTrack(trackFromText(m_v1.track->text()));
-    const int entry = m_v1.genreList->currentIndex();
-    m_id3v1Tag->SetGenreIndex(entry <= 0 ? 255 : static_cast<uint8_t>(entry - 1));
-    m_id3v1Tag->SetComment(toTag(m_v1.comment->text()));
-    m_id3v1Tag->Save(path);
+    tindrel::SaveID3v1(fileName.toStdString(), v1FromPage(), *m_id3v1Tag);
 }
 
 void TMainForm::SaveID3v2(const QString& fileName) {
-    const std::string path = fileName.toStdString();
-    if (!FileExists(path))
+    if (!FileExists(fileName.toStdString()))
         return;
     releaseFileForWriting();
-    m_id3v2Tag->SetTitle(toTag(m_v2.title->text()));
-    m_id3v2Tag->SetArtist(toTag(m_v2.artist->text()));
-    m_id3v2Tag->SetAlbum(toTag(m_v2.album->text()));
-    m_id3v2Tag->SetTrack(trackFromText(m_v2.track->text()));
-    m_id3v2Tag->SetYear(toTag(m_v2.year->text()));
-    m_id3v2Tag->SetGenre(toTag(m_v2.genre->text()));
-    m_id3v2Tag->SetComment(toTag(m_v2.memo->toPlainText()));
-    m_id3v2Tag->Save(path);
+    tindrel::SaveID3v2(fileName.toStdString(), v2FromPage(), *m_id3v2Tag);
 }
 
 } // namespace tindrel

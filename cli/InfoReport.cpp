@@ -4,7 +4,7 @@
 
 #include "app/TimeText.h"
 #include "cli/ConsoleText.h"
-#include "cli/TagFields.h"
+#include "app/TagFields.h"
 #include "mpeg/MPEGaudio.h"
 #include "mpeg/Rounding.h"
 #include "player/OggVorbis.h"

@@ -3,7 +3,7 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ConsoleText.h"
-#include "cli/TagFields.h"
+#include "app/TagFields.h"
 #include "platform/FileOps.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
