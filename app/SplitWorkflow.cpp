@@ -4,6 +4,7 @@
 // The split page: opening the source, choosing the kind of split, and the
 // two kinds of split themselves.
 #include "app/Main.h"
+#include "app/PlayerSource.h"
 #include "app/Split.h"
 #include "app/TimeText.h"
 #include "app/TrackBar.h"
@@ -80,20 +81,7 @@ void TMainForm::rdbPartClick() {
 void TMainForm::btnStopClick() { m_splitStopRequested = true; }
 
 DescribeSource TMainForm::describeWithPlayer() {
-    // The cut opens the source in the player only for its length and bit
-    // rate, and leaves the player closed.
-    return [this](const std::string& path) -> std::optional<SourceFacts> {
-        if (!m_player->PlayerReady())
-            return std::nullopt;
-        const bool opened = m_player->Open(path);
-        const SourceFacts facts{m_player->GetPlayLength(), m_player->StreamInfo().BitRate};
-        m_player->Close();
-        // A file the player cannot open must not be cut by another file's
-        // length.
-        if (!opened)
-            return std::nullopt;
-        return facts;
-    };
+    return [this](const std::string& path) { return DescribeWithPlayer(*m_player, path); };
 }
 
 void TMainForm::btnSplitClick() {

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "cli/ConsolePlayer.h"
 
+#include "app/PlayerSource.h"
 #include "player/AudioPlayer.h"
 
 namespace tindrel {
@@ -26,17 +27,7 @@ TAudioPlayer& ConsolePlayer::player() {
 }
 
 std::optional<SourceFacts> ConsolePlayer::describe(const std::string& path) {
-    TAudioPlayer& p = player();
-    if (!p.PlayerReady())
-        return std::nullopt;
-    const bool opened = p.Open(path);
-    const SourceFacts facts{p.GetPlayLength(), p.StreamInfo().BitRate};
-    p.Close();
-    // A file the player cannot open must not be cut by another file's
-    // length.
-    if (!opened)
-        return std::nullopt;
-    return facts;
+    return DescribeWithPlayer(player(), path);
 }
 
 std::optional<PlayerFacts> ConsolePlayer::facts(const std::string& path) {

@@ -7,6 +7,7 @@
 //   splits SOURCE into N parts as the split page does, tags included.
 // The player describes the source on the engine's "no sound" device. Prints
 // "<seconds> <peak resident KiB> <resident KiB before the work>".
+#include "app/PlayerSource.h"
 #include "app/Split.h"
 #include "app/TimeText.h"
 #include "platform/FakeDialogs.h"
@@ -53,13 +54,7 @@ int main(int argc, char** argv) {
     FakeDialogs dialogs;
     TAudioPlayer player(nullptr, dialogs, argv[1], 0);
     const std::string source = argv[2];
-    const DescribeSource describe = [&](const std::string& path) -> std::optional<SourceFacts> {
-        if (!player.Open(path))
-            return std::nullopt;
-        const SourceFacts facts{player.GetPlayLength(), player.StreamInfo().BitRate};
-        player.Close();
-        return facts;
-    };
+    const DescribeSource describe = [&](const std::string& path) { return DescribeWithPlayer(player, path); };
     const long before = currentKiB();
     const auto start = std::chrono::steady_clock::now();
     try {
