@@ -22,10 +22,12 @@ packages=(
   # program
   qt6-base-dev libgl-dev libavformat-dev libavcodec-dev libswresample-dev
   libsdl2-dev libopenmpt-dev libkissfft-dev
-  # tests, fixtures and their cross-checks, fuzzing and benchmarks
+  # tests, fixtures and their cross-checks, fuzzing, packaging checks
   googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev
-  lame sox ffmpeg vorbis-tools id3v2 eyed3 python3-mutagen libtag1-dev
-  xvfb xauth imagemagick
+  lame sox ffmpeg vorbis-tools id3v2 eyed3 python3-mutagen
+  desktop-file-utils appstream
+  # benchmarks and their peers, screenshots
+  libtag1-dev mp3splt mpg123 mediainfo x11-utils xvfb xauth imagemagick
 )
 
 install_missing() {

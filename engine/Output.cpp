@@ -43,6 +43,10 @@ private:
 };
 
 SdlOutput::SdlOutput(int device, int rate, RenderFunction render) : m_render(std::move(render)) {
+    // The program that loads the engine owns its signals: left to itself,
+    // SDL would turn SIGINT and SIGTERM into quit events nobody reads, and
+    // the program could no longer be stopped from outside.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         throw EngineError(BASS_ERROR_DRIVER);
     const char* name = nullptr;
