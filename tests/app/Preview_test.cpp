@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "tests/app/WindowFixture.h"
 #include "app/Main.h"
 #include "app/TrackBar.h"
 #include "platform/ErrorHandler.h"
@@ -16,32 +17,15 @@
 namespace tindrel {
 namespace {
 
-class PreviewTest : public ::testing::Test {
+class PreviewTest : public test::WindowFixture {
 protected:
     void SetUp() override {
-        ErrorHandler::setDialogs(&dialogs);
-        form = std::make_unique<TMainForm>(dialogs, QString::fromStdString(TINDREL_PROGRAM_DIR), 0);
+        WindowFixture::SetUp();
         track = form->findChild<TTrackBar*>("tkbPosition");
         player = form->Player();
-        ASSERT_TRUE(player->PlayerReady());
     }
-    void TearDown() override {
-        form.reset();
-        ErrorHandler::setDialogs(nullptr);
-    }
-    void open(const char* name) {
-        dialogs.queueOpenFile(QString::fromStdString(test::TestDataDir() + "/app/" + name));
-        click("btnOpen");
-    }
-    void click(const char* name) { form->findChild<QAbstractButton*>(name)->click(); }
-    QString text(const char* name) {
-        if (auto* label = form->findChild<QLabel*>(name))
-            return label->text();
-        return form->findChild<QLineEdit*>(name)->text();
-    }
+    void open(const char* name) { WindowFixture::open(test::TestDataDir() + "/app/" + name); }
 
-    FakeDialogs dialogs;
-    std::unique_ptr<TMainForm> form;
     TTrackBar* track = nullptr;
     TAudioPlayer* player = nullptr;
 };

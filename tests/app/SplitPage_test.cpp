@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "tests/app/WindowFixture.h"
 #include "app/Main.h"
 #include "app/TrackBar.h"
 #include "platform/ErrorHandler.h"
@@ -41,67 +42,35 @@ Bytes audioOfPiece(const std::string& piece) {
     return Bytes(bytes.begin() + v2.TagSize(), bytes.end() - 128);
 }
 
-class SplitPageTest : public ::testing::Test {
+class SplitPageTest : public test::WindowFixture {
 protected:
-    void SetUp() override {
-        ErrorHandler::setDialogs(&dialogs);
-        form = std::make_unique<TMainForm>(dialogs, QString::fromStdString(TINDREL_PROGRAM_DIR), 0);
-        ASSERT_TRUE(form->Player()->PlayerReady());
-    }
-    void TearDown() override {
-        form.reset();
-        ErrorHandler::setDialogs(nullptr);
-    }
-
-    std::string sample(const char* name) {
-        const std::string copy = dir.file(name);
-        fs::copy_file(test::TestDataDir() + "/app/" + name, copy, fs::copy_options::overwrite_existing);
-        return copy;
-    }
-    void open(const std::string& path) {
-        dialogs.queueOpenFile(QString::fromStdString(path));
-        click("btnOpen");
-    }
-    void click(const char* name) { form->findChild<QAbstractButton*>(name)->click(); }
-    QLineEdit* edit(const char* name) { return form->findChild<QLineEdit*>(name); }
-    QString label(const char* name) { return form->findChild<QLabel*>(name)->text(); }
-    QStringList messages() const {
-        QStringList texts;
-        for (const auto& m : dialogs.messages())
-            texts << m.caption + ": " + m.text;
-        return texts;
-    }
     void splitInto(const char* parts, const std::string& folder) {
         click("rdbPart");
         edit("edtPart")->setText(parts);
         dialogs.queueFolder(QString::fromStdString(folder));
         click("btnSplit");
     }
-
-    FakeDialogs dialogs;
-    TempDir dir;
-    std::unique_ptr<TMainForm> form;
 };
 
 TEST_F(SplitPageTest, OpeningShowsTheTagsAndTheLength) {
     open(sample("ten-seconds.mp3"));
-    EXPECT_EQ(label("labTitle"), "Ten Seconds");
-    EXPECT_EQ(label("labArtist"), "Tindrel Tests");
-    EXPECT_EQ(label("labAlbum"), "Samples");
-    EXPECT_EQ(label("labYear"), "2026");
-    EXPECT_EQ(label("labComment"), "for cutting");
+    EXPECT_EQ(text("labTitle"), "Ten Seconds");
+    EXPECT_EQ(text("labArtist"), "Tindrel Tests");
+    EXPECT_EQ(text("labAlbum"), "Samples");
+    EXPECT_EQ(text("labYear"), "2026");
+    EXPECT_EQ(text("labComment"), "for cutting");
     // The engine's decoded length: ten seconds, give or take the encoder's
     // padding.
     const int32_t length = form->LengthMs();
     EXPECT_NEAR(length, 10'000, 30);
-    EXPECT_EQ(label("labLength"), QString::asprintf("00:%02d.%03d", length / 1000, length % 1000));
+    EXPECT_EQ(text("labLength"), QString::asprintf("00:%02d.%03d", length / 1000, length % 1000));
     EXPECT_EQ(form->findChild<TTrackBar*>("tkbPosition")->maximum(), length / 1000);
     EXPECT_EQ(form->Player()->Mode(), TPlayerMode::Ready);
 
     open(sample("vbr-untagged.mp3"));
-    EXPECT_EQ(label("labTitle"), "vbr-untagged");
-    EXPECT_EQ(label("labArtist"), "Unknown");
-    EXPECT_EQ(label("labComment"), "Unknown");
+    EXPECT_EQ(text("labTitle"), "vbr-untagged");
+    EXPECT_EQ(text("labArtist"), "Unknown");
+    EXPECT_EQ(text("labComment"), "Unknown");
     EXPECT_TRUE(dialogs.messages().empty()) << messages().join('\n').toStdString();
 }
 

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 // tindrel-cli split and the split page, on the same source with the real
 // player on the "no sound" device, must write the same files.
+#include "tests/app/WindowFixture.h"
 #include "app/Main.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FakeDialogs.h"
@@ -30,30 +31,14 @@ std::set<std::string> namesIn(const std::string& folder) {
     return names;
 }
 
-class SplitParityTest : public ::testing::Test {
+class SplitParityTest : public test::WindowFixture {
 protected:
     void SetUp() override {
-        ErrorHandler::setDialogs(&dialogs);
-        form = std::make_unique<TMainForm>(dialogs, QString::fromStdString(TINDREL_PROGRAM_DIR), 0);
-        ASSERT_TRUE(form->Player()->PlayerReady());
+        WindowFixture::SetUp();
         fs::create_directory(dir.file("page"));
         fs::create_directory(dir.file("tool"));
     }
-    void TearDown() override {
-        form.reset();
-        ErrorHandler::setDialogs(nullptr);
-    }
-    std::string sample(const char* name) {
-        const std::string copy = dir.file(name);
-        fs::copy_file(test::TestDataDir() + "/app/" + name, copy, fs::copy_options::overwrite_existing);
-        return copy;
-    }
-    void open(const std::string& path) {
-        dialogs.queueOpenFile(QString::fromStdString(path));
-        click("btnOpen");
-    }
-    void click(const char* name) { form->findChild<QAbstractButton*>(name)->click(); }
-    void setText(const char* name, const char* text) { form->findChild<QLineEdit*>(name)->setText(text); }
+    void setText(const char* name, const char* text) { edit(name)->setText(text); }
     void expectSameFolders(const std::string& what) {
         const std::set<std::string> names = namesIn(dir.file("page"));
         EXPECT_EQ(namesIn(dir.file("tool")), names) << what;
@@ -62,10 +47,6 @@ protected:
             EXPECT_EQ(ReadFileBytes(dir.file("tool/" + name)), ReadFileBytes(dir.file("page/" + name)))
                 << what << ": " << name;
     }
-
-    FakeDialogs dialogs;
-    TempDir dir;
-    std::unique_ptr<TMainForm> form;
 };
 
 TEST_F(SplitParityTest, TimeRangesAreThePagesPieces) {
