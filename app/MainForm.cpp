@@ -104,13 +104,16 @@ void TMainForm::FormCreate(const QString& programFolder, int audioDevice) {
     m_id3v2Tag = std::make_unique<TID3v2>();
     setWindowTitle(m_productName + QStringLiteral(" V") + m_versionText);
     labVersion->setText(QStringLiteral("V") + m_versionText);
+    TAudioPlayer::SetPluginConfigFactory([](IDialogs& dialogs, MessageWindow* playerWindow) {
+        return std::unique_ptr<QObject>(std::make_unique<TPluginConfigForm>(dialogs, playerWindow));
+    });
     m_player = new TAudioPlayer(this, m_dialogs, m_appDir.toStdString(), audioDevice);
     m_player->setObjectName(QStringLiteral("PermanentPlayer"));
     // The plug-in dialog has no control of its own on the pages.
     auto* pluginShortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+P")), this);
     pluginShortcut->setObjectName(QStringLiteral("scPluginConfig"));
     connect(pluginShortcut, &QShortcut::activated, this, [this] {
-        if (TPluginConfigForm* form = m_player->PluginConfigForm())
+        if (auto* form = qobject_cast<QWidget*>(m_player->PluginConfigForm()))
             form->show();
     });
 }

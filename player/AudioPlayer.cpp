@@ -10,13 +10,11 @@
 #include "player/WAVfile.h"
 #include "player/WMAfile.h"
 #include "plugins/AppExec.h"
-#include "plugins/PluginConfig.h"
 #include "plugins/PluginHost.h"
 #include "plugins/SharedMemory.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 
-#include <QApplication>
 #include <QTimer>
 #include <cmath>
 #include <thread>
@@ -43,7 +41,16 @@ constexpr DWORD kMusicCalcLen = 0x2000;
 constexpr DWORD kSyncEnd = 2;
 constexpr DWORD kSample8Bits = 1;
 
+TAudioPlayer::PluginConfigFactory& pluginConfigFactory() {
+    static TAudioPlayer::PluginConfigFactory factory;
+    return factory;
+}
+
 } // namespace
+
+void TAudioPlayer::SetPluginConfigFactory(PluginConfigFactory factory) {
+    pluginConfigFactory() = std::move(factory);
+}
 
 TAudioPlayer::TAudioPlayer(QObject* owner, IDialogs& dialogs, const std::string& programFolder, int device)
     : QObject(owner), m_dialogs(dialogs) {
@@ -101,8 +108,8 @@ void TAudioPlayer::construct(const std::string& programFolder, int device) {
 
 void TAudioPlayer::createOwnedObjects() {
     // The dialog is a widget; a player inside a command-line tool has none.
-    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
-        m_pluginConfigForm = std::make_unique<TPluginConfigForm>(m_dialogs, m_messageWindow);
+    if (const PluginConfigFactory& makeForm = pluginConfigFactory())
+        m_pluginConfigForm = makeForm(m_dialogs, m_messageWindow);
     m_visLauncher = std::make_unique<TAppExec>();
     m_sharedMemory = std::make_unique<TSharedMemory>(m_dialogs);
     m_sharedMemory->SetShareName("SharedMemory1");

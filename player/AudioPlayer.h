@@ -18,7 +18,6 @@ class BassWmaLibrary;
 class IDialogs;
 class MessageWindow;
 class TAppExec;
-class TPluginConfigForm;
 class TSharedMemory;
 struct In_Module;
 class TMPEGaudio;
@@ -100,7 +99,15 @@ public:
     bool SpectrumTimerActive() const;
     const TBandOut& BandOut() const { return m_bandOut; }
     // Hidden until someone shows it; null without a widget application.
-    TPluginConfigForm* PluginConfigForm() const { return m_pluginConfigForm.get(); }
+    // The plug-in configuration window, or null in a program without
+    // widgets (see SetPluginConfigFactory).
+    QObject* PluginConfigForm() const { return m_pluginConfigForm.get(); }
+
+    // Makes the plug-in configuration window a player owns. A program with
+    // widgets sets it before it creates its player; the player itself, and a
+    // command-line tool built on it, need no widgets.
+    using PluginConfigFactory = std::function<std::unique_ptr<QObject>(IDialogs&, MessageWindow*)>;
+    static void SetPluginConfigFactory(PluginConfigFactory factory);
     TSharedMemory* SharedMemory() const { return m_sharedMemory.get(); }
     void* SharedView() const { return m_sharedView; }
     TAppExec* VisLauncher() const { return m_visLauncher.get(); }
@@ -182,7 +189,7 @@ private:
     MessageWindow* m_pluginHostWindow = nullptr;
     int32_t m_pluginVolume = 255;
     TBandOut m_bandOut{};
-    std::unique_ptr<TPluginConfigForm> m_pluginConfigForm;
+    std::unique_ptr<QObject> m_pluginConfigForm;
     std::unique_ptr<TSharedMemory> m_sharedMemory;
     void* m_sharedView = nullptr;
     bool m_visOutActive = false;

@@ -29,6 +29,10 @@ class PlayerPluginTest : public ::testing::Test {
 protected:
     void SetUp() override {
         folder.addPlugin("in_tone", "in_tone.so");
+        // As the main window does, so the player owns its plug-in dialog.
+        TAudioPlayer::SetPluginConfigFactory([](IDialogs& d, MessageWindow* playerWindow) {
+            return std::unique_ptr<QObject>(std::make_unique<TPluginConfigForm>(d, playerWindow));
+        });
         player = std::make_unique<TAudioPlayer>(nullptr, dialogs, folder.path(), 0);
         ASSERT_TRUE(player->PlayerReady());
         ASSERT_EQ(LoadPlugin("in_tone.so"), kPluginDone);
