@@ -56,6 +56,16 @@ protected:
     TempDir dir;
 };
 
+TEST(CliProgram, NeedsNoWidgets) {
+    // The tool runs where no desktop is installed: it may load Qt's core
+    // library, nothing of its graphical side.
+    const ProgramResult ldd = test::RunProgram("/usr/bin/ldd", {TINDREL_CLI_PATH});
+    ASSERT_EQ(ldd.status, 0) << ldd.err;
+    EXPECT_NE(ldd.out.find("libQt6Core"), std::string::npos) << ldd.out;
+    EXPECT_EQ(ldd.out.find("libQt6Widgets"), std::string::npos) << ldd.out;
+    EXPECT_EQ(ldd.out.find("libQt6Gui"), std::string::npos) << ldd.out;
+}
+
 TEST_F(CliProgramTest, JoinWritesWhatTheJoinPageWrites) {
     const std::vector<std::string> files = inputs();
     SilentJoin observer;
