@@ -110,6 +110,50 @@ private:
     int m_errors = 0;
 };
 
+// The encoder's padding at the end of an MP3 file, in samples, from the
+// encoder's note in the file's first frame; -1 when there is none. The
+// demuxer reads it too and the decoder drops those samples at the end, but
+// the stated length still counts them, so the length before playing would
+// be a few milliseconds long without it.
+int64_t Mp3EndPadding(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    unsigned char head[10] = {};
+    if (!in.read(reinterpret_cast<char*>(head), sizeof head))
+        return -1;
+    std::streamoff start = 0;
+    if (head[0] == 'I' && head[1] == 'D' && head[2] == '3') {
+        start = 10 + ((head[6] & 0x7F) << 21 | (head[7] & 0x7F) << 14 | (head[8] & 0x7F) << 7 | (head[9] & 0x7F));
+        if (head[5] & 0x10)
+            start += 10; // a footer follows the tag
+    }
+    std::array<unsigned char, 512> frame{};
+    in.clear();
+    in.seekg(start);
+    in.read(reinterpret_cast<char*>(frame.data()), frame.size());
+    const std::size_t got = static_cast<std::size_t>(in.gcount());
+    if (got < 200 || frame[0] != 0xFF || (frame[1] & 0xE0) != 0xE0)
+        return -1;
+    // The note sits behind the frame's side information, whose size depends
+    // on the version and the channel mode; look where either may put it.
+    for (std::size_t tag = 4; tag + 8 <= 64; ++tag) {
+        if (std::memcmp(&frame[tag], "Xing", 4) != 0 && std::memcmp(&frame[tag], "Info", 4) != 0)
+            continue;
+        const unsigned flags = frame[tag + 7];
+        std::size_t at = tag + 8;
+        at += (flags & 1) ? 4 : 0;   // frame count
+        at += (flags & 2) ? 4 : 0;   // byte count
+        at += (flags & 4) ? 100 : 0; // seek table
+        at += (flags & 8) ? 4 : 0;   // quality
+        // The encoder's name (9 bytes), then 12 bytes of its settings, then
+        // 12 bits of delay and 12 bits of end padding.
+        if (at + 24 > got || !(std::memcmp(&frame[at], "LAME", 4) == 0 || std::memcmp(&frame[at], "Lavf", 4) == 0 ||
+                               std::memcmp(&frame[at], "Lavc", 4) == 0))
+            return -1;
+        return (frame[at + 22] & 0x0F) << 8 | frame[at + 23];
+    }
+    return -1;
+}
+
 FfmpegDecoder::FfmpegDecoder(const std::string& path, FileFamily family) {
     if (!m_packet || !m_frame)
         throw EngineError(BASS_ERROR_MEM);
@@ -124,6 +168,13 @@ FfmpegDecoder::FfmpegDecoder(const std::string& path, FileFamily family) {
     openCodec(family);
     openResampler();
     m_length = estimateLength();
+    // The decoder drops what lies past the encoder's padding less the 529
+    // samples of its own delay; the length before playing does the same.
+    if (m_length > 0 && std::strcmp(m_format->iformat->name, "mp3") == 0) {
+        const int64_t padding = Mp3EndPadding(path);
+        if (padding > 529 && m_length > padding - 529)
+            m_length -= padding - 529;
+    }
 }
 
 void FfmpegDecoder::openCodec(FileFamily family) {
