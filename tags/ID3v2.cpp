@@ -3,6 +3,7 @@
 #include "tags/ID3v2.h"
 
 #include "platform/FileStream.h"
+#include "platform/PlatformInt.h"
 #include "tags/TagFile.h"
 
 #include <algorithm>
@@ -51,50 +52,6 @@ void appendBigEndian32(std::string& out, uint32_t value) {
 void appendSynchsafe(std::string& out, uint32_t value) {
     for (int shift = 21; shift >= 0; shift -= 7)
         out.push_back(static_cast<char>((value >> shift) & 0x7F));
-}
-
-int digitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return 99;
-}
-
-// The platform's whole-number syntax: leading blanks, a sign, then decimal
-// digits or hexadecimal ones after "$" or "0x". Decimal numbers must fit a
-// signed 32-bit integer; hexadecimal ones may use all 32 bits.
-bool parseInteger(std::string_view text, int64_t& value) {
-    std::size_t at = 0;
-    while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
-        ++at;
-    bool negative = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
-        negative = text[at++] == '-';
-    int base = 10;
-    if (at < text.size() && text[at] == '$') {
-        base = 16;
-        ++at;
-    } else if (text.substr(at, 2) == "0x" || text.substr(at, 2) == "0X") {
-        base = 16;
-        at += 2;
-    }
-    if (at == text.size())
-        return false;
-    const int64_t limit = base == 16 ? int64_t(UINT32_MAX) : int64_t(INT32_MAX) + (negative ? 1 : 0);
-    int64_t magnitude = 0;
-    for (; at < text.size(); ++at) {
-        const int digit = digitValue(text[at]);
-        if (digit >= base)
-            return false;
-        magnitude = magnitude * base + digit;
-        if (magnitude > limit)
-            return false;
-    }
-    value = negative ? -magnitude : magnitude;
-    return true;
 }
 
 void appendFrame(std::string& tag, std::string_view id, const std::string& text) {
@@ -161,25 +118,29 @@ int32_t TagHeader::TagSize() const {
     return size > fileSize ? 0 : static_cast<int32_t>(size);
 }
 
-bool ReadTagHeader(const std::string& fileName, TagHeader& header) {
+namespace {
+
+// Not blocking: a named pipe given as a file answers at once.
+UniqueFd openForReading(const std::string& fileName, int64_t& fileSize) {
     UniqueFd fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
-    if (!fd.valid() || ::fstat(fd.get(), &st) != 0)
-        return false;
-    header.fileSize = st.st_size;
-    return ReadAt(fd.get(), header.bytes.data(), header.bytes.size(), 0);
+    if (fd.valid() && ::fstat(fd.get(), &st) != 0)
+        fd.reset();
+    fileSize = st.st_size;
+    return fd;
 }
 
-TextFrames ReadTextFrames(const std::string& fileName, int32_t tagSize) {
+bool readTagHeader(int fd, int64_t fileSize, TagHeader& header) {
+    header.fileSize = fileSize;
+    return ReadAt(fd, header.bytes.data(), header.bytes.size(), 0);
+}
+
+TextFrames readTextFrames(int fd, int64_t fileSize, int32_t tagSize) {
     TextFrames texts;
-    UniqueFd fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    struct stat st {};
-    if (!fd.valid() || ::fstat(fd.get(), &st) != 0)
-        return texts;
     int64_t position = TID3v2::kHeaderSize;
-    while (position < tagSize && position < st.st_size) {
+    while (position < tagSize && position < fileSize) {
         uint8_t header[kFrameHeaderSize];
-        if (!ReadAt(fd.get(), header, sizeof header, off_t(position)))
+        if (!ReadAt(fd, header, sizeof header, off_t(position)))
             break;
         if (header[0] < 'A' || header[0] > 'Z') // padding
             break;
@@ -187,7 +148,7 @@ TextFrames ReadTextFrames(const std::string& fileName, int32_t tagSize) {
         const uint32_t frameSize = bigEndian32(header + 4);
         std::string raw(kFrameTextLimit, '\0');
         const std::size_t count = std::min<std::size_t>(frameSize, kFrameTextLimit);
-        if (!ReadAt(fd.get(), raw.data(), count, off_t(contentAt)))
+        if (!ReadAt(fd, raw.data(), count, off_t(contentAt)))
             break;
         const std::size_t index = frameIndex(std::string_view(reinterpret_cast<const char*>(header), 4));
         if (index < texts.size())
@@ -197,13 +158,27 @@ TextFrames ReadTextFrames(const std::string& fileName, int32_t tagSize) {
     return texts;
 }
 
+} // namespace
+
+bool ReadTagHeader(const std::string& fileName, TagHeader& header) {
+    int64_t fileSize = 0;
+    const UniqueFd fd = openForReading(fileName, fileSize);
+    return fd.valid() && readTagHeader(fd.get(), fileSize, header);
+}
+
+TextFrames ReadTextFrames(const std::string& fileName, int32_t tagSize) {
+    int64_t fileSize = 0;
+    const UniqueFd fd = openForReading(fileName, fileSize);
+    return fd.valid() ? readTextFrames(fd.get(), fileSize, tagSize) : TextFrames{};
+}
+
 uint8_t ParseTrackNumber(const std::string& text) {
     const std::string trimmed = Trim(text);
     const std::string_view number = std::string_view(trimmed).substr(0, trimmed.find('/'));
-    int64_t value = 0;
-    if (!parseInteger(number, value))
+    int32_t value = 0;
+    if (!TryParsePlatformInt(std::string(number), value))
         return 0;
-    return static_cast<uint8_t>(static_cast<uint64_t>(value) & 0xFF);
+    return static_cast<uint8_t>(static_cast<uint32_t>(value) & 0xFF);
 }
 
 std::string StripGenrePrefix(const std::string& text) {
@@ -227,8 +202,11 @@ void TID3v2::Clear() {
 
 bool TID3v2::Load(const std::string& fileName) {
     Clear();
+    // One open serves the header and the frames.
+    int64_t fileSize = 0;
+    const UniqueFd fd = openForReading(fileName, fileSize);
     TagHeader header;
-    if (!ReadTagHeader(fileName, header))
+    if (!fd.valid() || !readTagHeader(fd.get(), fileSize, header))
         return false;
     if (!header.StartsWithTag())
         return true;
@@ -239,7 +217,7 @@ bool TID3v2::Load(const std::string& fileName) {
     // known, which is all the audio analysis needs.
     if (m_majorVersion != 3 || m_tagSize == 0)
         return true;
-    const TextFrames texts = ReadTextFrames(fileName, m_tagSize);
+    const TextFrames texts = readTextFrames(fd.get(), fileSize, m_tagSize);
     // Trimming the front also drops the text-encoding byte and the NUL that
     // ends an empty comment description.
     m_title = Trim(texts[kTitle]);
