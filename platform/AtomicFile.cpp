@@ -5,12 +5,15 @@
 #include "platform/FileOps.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace tindrel {
 
@@ -27,6 +30,28 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? std::string(1, kPathSeparator) : path.substr(0, slash);
 }
 
+std::string nameOf(const std::string& path) {
+    const auto slash = path.find_last_of(kPathSeparator);
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Temporary names carry the writer's process number, so a name left by a
+// writer that was killed can be told from one still being written.
+std::string tempPrefix(const std::string& path) {
+    return path + ".tindrel-" + std::to_string(::getpid()) + "-";
+}
+
+// The process number in "<name>.tindrel-<pid>-<anything>", or 0.
+pid_t writerOf(const std::string& entry, const std::string& prefix) {
+    if (entry.compare(0, prefix.size(), prefix) != 0)
+        return 0;
+    pid_t pid = 0;
+    std::size_t i = prefix.size();
+    for (; i < entry.size() && entry[i] >= '0' && entry[i] <= '9' && pid < 4'000'000; ++i)
+        pid = pid * 10 + (entry[i] - '0');
+    return i < entry.size() && entry[i] == '-' ? pid : 0;
+}
+
 // The mode a plainly created file would get: the existing file's when one
 // is replaced, else what the user's umask leaves of 0666.
 mode_t modeFor(const std::string& path) {
@@ -40,7 +65,30 @@ mode_t modeFor(const std::string& path) {
 
 } // namespace
 
+void AtomicFile::SweepLeftovers(const std::string& path) {
+    const std::string folder = folderOf(path);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    const std::string prefix = nameOf(path) + ".tindrel-";
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(dir)) {
+        const pid_t writer = writerOf(entry->d_name, prefix);
+        if (writer <= 0 || writer == ::getpid())
+            continue;
+        if (::kill(writer, 0) != 0 && errno == ESRCH)
+            stale.push_back(folder + kPathSeparator + entry->d_name);
+    }
+    ::closedir(dir);
+    for (const std::string& name : stale) {
+        struct stat st {};
+        if (::lstat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            ::unlink(name.c_str());
+    }
+}
+
 AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
+    SweepLeftovers(path);
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
@@ -55,7 +103,7 @@ AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
     int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     std::string namedTemp;
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-        namedTemp = path + ".tindrel-XXXXXX";
+        namedTemp = tempPrefix(path) + "XXXXXX";
         fd = ::mkostemp(namedTemp.data(), O_CLOEXEC);
     }
     if (fd < 0)
@@ -82,7 +130,7 @@ void AtomicFile::Commit() {
         if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, m_path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             m_committed = true;
         } else if (errno == EEXIST) {
-            m_namedTemp = m_path + ".tindrel-" + std::to_string(::getpid()) + "-" + std::to_string(fd);
+            m_namedTemp = tempPrefix(m_path) + std::to_string(fd);
             ::unlink(m_namedTemp.c_str());
             if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, m_namedTemp.c_str(), AT_SYMLINK_FOLLOW) != 0) {
                 m_namedTemp.clear();

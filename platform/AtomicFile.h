@@ -13,6 +13,12 @@ namespace tindrel {
 // and puts it in place in one step, replacing any file of that name. A file
 // that is never committed (an error, a crash, a killed process) leaves
 // nothing behind, and a file it would have replaced stays as it was.
+//
+// The system cannot put a nameless file over an existing one directly: it
+// is linked beside the target under a temporary name and renamed over it. A
+// process killed in the few instructions between the two leaves that name,
+// holding the complete new file while the target is still the old one; the
+// next write to the same target removes it.
 class AtomicFile {
 public:
     // Throws "Cannot create file "<path>". <reason>" when the file could not
@@ -20,6 +26,10 @@ public:
     // user may not write, or an existing file the user may not write unless
     // evenIfReadOnly says to replace it all the same.
     static AtomicFile Create(const std::string& path, bool evenIfReadOnly = false);
+
+    // Removes the temporary names beside path that writers which no longer
+    // run have left. Create() does it first; names of running writers stay.
+    static void SweepLeftovers(const std::string& path);
 
     AtomicFile(AtomicFile&&) noexcept = default;
     AtomicFile& operator=(AtomicFile&&) noexcept = default;

@@ -4,7 +4,7 @@
 // What a join or a cut leaves behind when the disk fills up, when its input
 // goes away, or when the process is killed while it writes: the sources and
 // every file nobody asked to replace stay byte for byte, a replaced file is
-// wholly old or wholly new, and no temporary file stays.
+// wholly old or wholly new, and no temporary file outlives the next write.
 #include "app/Join.h"
 #include "app/Split.h"
 #include "platform/AtomicFile.h"
@@ -97,8 +97,22 @@ TEST(WriteFaults, AnOutputInAFolderThatWentAwayIsReportedAndNothingIsWritten) {
     EXPECT_EQ(filesIn(dir.path()), 1u);
 }
 
+// The names in folder that are not among the files it held before a trial.
+std::vector<std::string> extraNames(const std::string& folder, const std::string& out) {
+    std::vector<std::string> extra;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string path = entry.path().string();
+        if (path != out && entry.path().extension() != ".mp3")
+            extra.push_back(path);
+    }
+    return extra;
+}
+
 // Kills a child process that replaces out at random moments; afterwards out
-// must hold old or expected, nothing else, and the folder only its files.
+// must hold old or expected, nothing else. The folder must hold only its
+// files, except when the kill fell between linking the finished file beside
+// out and renaming it over out: then out is still old, the one extra name
+// holds the whole new file, and the next write removes it.
 void KillDuringWrites(const std::string& what, const std::function<bool()>& write, const std::string& out,
                       const Bytes& old, const Bytes& expected, const std::string& folder, std::size_t files) {
     // How long one write takes, so the kills spread over its whole length.
@@ -107,7 +121,7 @@ void KillDuringWrites(const std::string& what, const std::function<bool()>& writ
     ASSERT_TRUE(write());
     const auto span = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started);
     std::mt19937 random(20261208);
-    int keptOld = 0, gotNew = 0;
+    int keptOld = 0, gotNew = 0, leftBeside = 0;
     const int trials = 50;
     for (int trial = 0; trial < trials; ++trial) {
         test::WriteFileBytes(out, old);
@@ -120,9 +134,19 @@ void KillDuringWrites(const std::string& what, const std::function<bool()>& writ
             ++gotNew;
         else
             ADD_FAILURE() << what << ": trial " << trial << " left " << now.size() << " bytes";
+        if (filesIn(folder) == files + 1) {
+            const std::vector<std::string> extra = extraNames(folder, out);
+            ASSERT_EQ(extra.size(), 1u) << what << ": trial " << trial;
+            EXPECT_EQ(extra[0].rfind(out + ".tindrel-", 0), 0u) << extra[0];
+            EXPECT_EQ(now, old) << what << ": trial " << trial << " renamed and left a name";
+            EXPECT_EQ(ReadFileBytes(extra[0]), expected) << what << ": trial " << trial;
+            AtomicFile::SweepLeftovers(out);
+            ++leftBeside;
+        }
         ASSERT_EQ(filesIn(folder), files) << what << ": trial " << trial << " left a temporary file";
     }
-    std::printf("%s: %d kills, old file kept %d times, new file %d times\n", what.c_str(), trials, keptOld, gotNew);
+    std::printf("%s: %d kills, old file kept %d times, new file %d times, finished file left beside %d times\n",
+                what.c_str(), trials, keptOld, gotNew, leftBeside);
     EXPECT_EQ(keptOld + gotNew, trials);
 }
 

@@ -81,7 +81,7 @@ TEST_F(PlayerTest, ThePositionMovesWhilePlayingAndHoldsWhilePaused) {
     player.SetPosition(4'000);
     EXPECT_NEAR(player.GetPosition(), 4'000, 30);
     player.Play();
-    ASSERT_TRUE(test::WaitFor([&] { return player.GetPosition() >= 4'200; }, 3'000));
+    ASSERT_TRUE(test::WaitFor([&] { return player.GetPosition() >= 4'200; }, 10'000));
     player.Pause();
     const uint32_t paused = player.GetPosition();
     QThread::msleep(200);
@@ -115,7 +115,7 @@ TEST_F(PlayerTest, TheEndOfTheStreamStopsThePlayerOnThisThreadOnce) {
     };
     player.SetPosition(player.StreamInfo().Duration > 300 ? player.StreamInfo().Duration - 300 : 0);
     player.Play();
-    ASSERT_TRUE(test::WaitFor([&] { return player.Mode() == TPlayerMode::Stopped; }, 5'000));
+    ASSERT_TRUE(test::WaitFor([&] { return player.Mode() == TPlayerMode::Stopped; }, 15'000));
     EXPECT_EQ(ends, 1);
     EXPECT_TRUE(onUiThread);
     test::WaitFor([] { return false; }, 200);

@@ -122,7 +122,7 @@ TEST_F(EmulatorTest, TheStreamStartsOnce400msAreBufferedOrTheRingIsNearlyFull) {
         EXPECT_TRUE(EmulatorState().StartPending);
         writeBytes(1);
         EXPECT_FALSE(EmulatorState().StartPending);
-        ASSERT_TRUE(test::WaitFor([&] { return received(WM_PLUGIN_STARTPLAY); }, 2000));
+        ASSERT_TRUE(test::WaitFor([&] { return received(WM_PLUGIN_STARTPLAY); }, 10'000));
         // The stream's handle reaches the player before the start notice.
         ASSERT_GE(messages.size(), 2u);
         EXPECT_EQ(messages[0].msg, WM_PLUGIN_STREAM);
@@ -145,7 +145,7 @@ TEST_F(EmulatorTest, AWriteThatDoesNotFitIsRefusedWithABoxOnTheUiThread) {
     writer.join();
     EXPECT_EQ(refused, 1);
     EXPECT_EQ(EmulatorState().UsedSpace, 0u);
-    ASSERT_TRUE(test::WaitFor([&] { return !dialogs.messages().empty(); }, 2000));
+    ASSERT_TRUE(test::WaitFor([&] { return !dialogs.messages().empty(); }, 10'000));
     EXPECT_EQ(dialogs.messages()[0].caption, "Error");
     EXPECT_EQ(dialogs.messages()[0].text, "Write error : No Space");
     EXPECT_EQ(dialogs.threads[0], QThread::currentThread());
@@ -179,7 +179,7 @@ TEST_F(EmulatorTest, AfterTheEndOfFileTheRestIsDeliveredAtOnceThenNothing) {
         tail[i] = char(i * 7);
     ASSERT_EQ(write(tail), 0);
     host_post_message(EmulatorHandle(), kPluginEndOfFileMessage, 0, 0);
-    ASSERT_TRUE(test::WaitFor([&] { return received(WM_PLUGIN_EOF); }, 2000));
+    ASSERT_TRUE(test::WaitFor([&] { return received(WM_PLUGIN_EOF); }, 10'000));
     EXPECT_TRUE(EmulatorState().InputEnded);
 
     QElapsedTimer clock;
@@ -219,7 +219,7 @@ TEST_F(EmulatorTest, AFlushActsOnAPausedStreamOnlyAfterASeekWasMarked) {
     ASSERT_EQ(out->Open(44100, 2, 16, -1, -1), 0);
     const HSTREAM stream = EmulatorState().OutStream;
     writeBytes(80'000);
-    ASSERT_TRUE(test::WaitFor([&] { return received(WM_PLUGIN_STARTPLAY); }, 2000));
+    ASSERT_TRUE(test::WaitFor([&] { return received(WM_PLUGIN_STARTPLAY); }, 10'000));
     EXPECT_EQ(out->Pause(1), 0);
     EXPECT_EQ(out->Pause(1), 1);
     EXPECT_EQ(engine.bass.BASS_ChannelIsActive(stream), BASS_ACTIVE_PAUSED);

@@ -116,7 +116,7 @@ TEST_F(PlayerPluginTest, AToneFilePlaysSeeksPausesEndsAndThePluginUnloadsAfterCl
     EXPECT_EQ(startRate, 44100u);
     EXPECT_GT(position(), 200u);
     const uint32_t early = position();
-    ASSERT_TRUE(WaitFor([&] { return position() >= early + 150; }, 2000));
+    ASSERT_TRUE(WaitFor([&] { return position() >= early + 150; }, 10'000));
 
     player->SetPosition(1200);
     EXPECT_GE(position(), 1200u);
@@ -129,7 +129,7 @@ TEST_F(PlayerPluginTest, AToneFilePlaysSeeksPausesEndsAndThePluginUnloadsAfterCl
     EXPECT_NEAR(position(), paused, 30);
     player->Play(); // resumes
     EXPECT_EQ(player->Mode(), TPlayerMode::Playing);
-    ASSERT_TRUE(WaitFor([&] { return position() >= paused + 100; }, 2000));
+    ASSERT_TRUE(WaitFor([&] { return position() >= paused + 100; }, 10'000));
 
     uint32_t last = 0; // the output closes with the end, so watch it until then
     ASSERT_TRUE(WaitFor(
@@ -153,7 +153,7 @@ TEST_F(PlayerPluginTest, AToneFilePlaysSeeksPausesEndsAndThePluginUnloadsAfterCl
 
     EXPECT_EQ(UnloadPlugin("in_tone.so"), kUnloadInUse);
     player->Close();
-    ASSERT_TRUE(WaitFor([] { return InUsePlugin() == -1; }, 2000));
+    ASSERT_TRUE(WaitFor([] { return InUsePlugin() == -1; }, 10'000));
     EXPECT_EQ(UnloadPlugin("in_tone.so"), kPluginDone);
     EXPECT_TRUE(dialogs.messages().empty());
 }
@@ -170,11 +170,11 @@ TEST_F(PlayerPluginTest, TheSpectrumFollowsAPlayingPluginAndStopsWithIt) {
     };
     ASSERT_TRUE(player->Open(tone));
     player->Play();
-    ASSERT_TRUE(WaitFor([&] { return ticks >= 5; }, 2000));
+    ASSERT_TRUE(WaitFor([&] { return ticks >= 5; }, 10'000));
     EXPECT_TRUE(player->SpectrumTimerActive());
     EXPECT_GT(loudest, 0);
     player->Stop();
-    ASSERT_TRUE(WaitFor([&] { return !player->SpectrumTimerActive(); }, 1000));
+    ASSERT_TRUE(WaitFor([&] { return !player->SpectrumTimerActive(); }, 10'000));
 }
 
 TEST_F(PlayerPluginTest, WithVisualisationOnEachTickFillsTheBlockAndNotifiesTheViewer) {
@@ -190,7 +190,7 @@ TEST_F(PlayerPluginTest, WithVisualisationOnEachTickFillsTheBlockAndNotifiesTheV
     ASSERT_TRUE(player->Open(folder.writeTone("vis.tone", 44100, 2, 16, 1000)));
     player->Play();
     std::optional<TWindowMessage> notice;
-    ASSERT_TRUE(WaitFor([&] { return ticks > 0 && (notice = viewer.Receive()).has_value(); }, 2000));
+    ASSERT_TRUE(WaitFor([&] { return ticks > 0 && (notice = viewer.Receive()).has_value(); }, 10'000));
     player->Stop();
     EXPECT_EQ(notice->msg, player->SharedMemory()->SendingDataMsg());
     EXPECT_EQ(notice->wParam, 10u);
@@ -216,9 +216,9 @@ TEST_F(PlayerPluginTest, TheDialogsCheckBoxSetsThePluginFirstSwitch) {
     auto* box = player->PluginConfigForm()->findChild<QCheckBox*>(QStringLiteral("PluginFirst"));
     ASSERT_NE(box, nullptr);
     box->click();
-    ASSERT_TRUE(WaitFor([&] { return player->PluginFirst(); }, 2000));
+    ASSERT_TRUE(WaitFor([&] { return player->PluginFirst(); }, 10'000));
     box->click();
-    ASSERT_TRUE(WaitFor([&] { return !player->PluginFirst(); }, 2000));
+    ASSERT_TRUE(WaitFor([&] { return !player->PluginFirst(); }, 10'000));
 }
 
 TEST_F(PlayerPluginTest, AFileNoPluginNamesStaysWithTheEngine) {

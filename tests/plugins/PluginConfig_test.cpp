@@ -170,7 +170,7 @@ TEST_F(PluginConfigTest, TheCheckBoxTellsThePlayerWindow) {
     EXPECT_FALSE(box->isChecked());
     box->click();
     box->click();
-    ASSERT_TRUE(test::WaitFor([&] { return posted.size() == 2; }, 2000));
+    ASSERT_TRUE(test::WaitFor([&] { return posted.size() == 2; }, 10'000));
     EXPECT_EQ(posted[0], std::make_pair(WM_PLUGIN_FIRST, intptr_t{1}));
     EXPECT_EQ(posted[1], std::make_pair(WM_PLUGIN_FIRST, intptr_t{0}));
 }

@@ -113,7 +113,7 @@ TEST_F(PluginHostTest, ThePlayingPluginCannotBeUnloadedUntilThePlayerClosesIt) {
     EXPECT_EQ(probe("quit"), 0);
 
     GetEmulatorWindow()->post(WM_PLUGIN_CLOSED);
-    ASSERT_TRUE(test::WaitFor([] { return InUsePlugin() == -1; }, 2000));
+    ASSERT_TRUE(test::WaitFor([] { return InUsePlugin() == -1; }, 10'000));
     EXPECT_EQ(UnloadPlugin("in_b.so"), kPluginDone);
     EXPECT_EQ(probe("quit"), 1);
     EXPECT_EQ(FindPlugin("in_b.so"), -1);

@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+//
+// The names an atomic replace leaves beside its target: none when it ends,
+// and when its writer was killed between linking and renaming, a name the
+// next write to that target removes, without touching names of writers that
+// still run or files that only look alike.
+#include "platform/AtomicFile.h"
+
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tindrel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+using test::PatternBytes;
+using test::ReadFileBytes;
+using test::TempDir;
+
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void Replace(const std::string& path, const Bytes& bytes) {
+    AtomicFile file = AtomicFile::Create(path);
+    file.stream().writeAll(bytes.data(), bytes.size());
+    file.Commit();
+}
+
+// A process number that no process has: a child that has ended and been
+// reaped.
+pid_t EndedProcess() {
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return child;
+}
+
+TEST(AtomicFile, ReplacesInPlaceKeepingTheModeAndLeavesNoOtherName) {
+    TempDir dir;
+    const std::string out = dir.write("out.mp3", PatternBytes(100, 1));
+    ::chmod(out.c_str(), 0640);
+    const Bytes fresh = PatternBytes(5'000, 2);
+    Replace(out, fresh);
+    EXPECT_EQ(ReadFileBytes(out), fresh);
+    struct stat st {};
+    ASSERT_EQ(::stat(out.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"out.mp3"});
+    {
+        AtomicFile abandoned = AtomicFile::Create(out);
+        abandoned.stream().writeAll(fresh.data(), 10);
+    }
+    EXPECT_EQ(ReadFileBytes(out), fresh);
+    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"out.mp3"});
+}
+
+TEST(AtomicFile, TheNextWriteRemovesOnlyNamesLeftByEndedWriters) {
+    TempDir dir;
+    const std::string out = dir.write("out.mp3", PatternBytes(100, 3));
+    const std::string dead = "out.mp3.tindrel-" + std::to_string(EndedProcess()) + "-7";
+    const std::string running = "out.mp3.tindrel-" + std::to_string(::getppid()) + "-7";
+    const std::vector<std::string> lookAlikes = {
+        "out.mp3.tindrel-12x-7", // not a process number
+        "out.mp3.tindrel-",      // nothing after the mark
+        "other.mp3.tindrel-" + std::to_string(EndedProcess()) + "-7", // another target's
+        "out.mp3~",
+    };
+    for (const std::string& name : lookAlikes)
+        dir.write(name, PatternBytes(10, 4));
+    dir.write(dead, PatternBytes(10, 5));
+    dir.write(running, PatternBytes(10, 6));
+    fs::create_directory(dir.file("out.mp3.tindrel-" + std::to_string(EndedProcess()) + "-8"));
+
+    const std::size_t before = namesIn(dir.path()).size();
+    Replace(out, PatternBytes(200, 7));
+    const std::vector<std::string> after = namesIn(dir.path());
+    EXPECT_EQ(after.size(), before - 1);
+    EXPECT_EQ(std::count(after.begin(), after.end(), dead), 0);
+    EXPECT_EQ(std::count(after.begin(), after.end(), running), 1);
+    for (const std::string& name : lookAlikes)
+        EXPECT_EQ(std::count(after.begin(), after.end(), name), 1) << name;
+}
+
+} // namespace
+} // namespace tindrel
