@@ -11,6 +11,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdexcept>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -98,6 +99,23 @@ AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
         if (!evenIfReadOnly && ::access(path.c_str(), W_OK) != 0)
             throwCreateError(path, errno);
     }
+    // Another program holding the old file under an exclusive lock (our own
+    // tag editor while it rewrites a tag, for one) is in the middle of
+    // changing it; replacing it under its feet would lose its work or ours.
+    // The lock is held until the new file is in place.
+    FileStream targetLock;
+    if (S_ISREG(st.st_mode)) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) {
+            targetLock = FileStream::adopt(fd, path);
+            int rc;
+            do {
+                rc = ::flock(fd, LOCK_EX | LOCK_NB);
+            } while (rc != 0 && errno == EINTR);
+            if (rc != 0 && errno == EWOULDBLOCK)
+                throw std::runtime_error("Cannot create file \"" + path + "\". " + kFileInUseReason);
+        }
+    }
     const std::string folder = folderOf(path);
     const mode_t mode = modeFor(path);
     int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
@@ -111,7 +129,9 @@ AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
     // A replaced read-only file is replaced by a writable one, as deleting
     // and creating it would.
     ::fchmod(fd, evenIfReadOnly ? (mode | S_IWUSR) : mode);
-    return AtomicFile(FileStream::adopt(fd, path), path, namedTemp);
+    AtomicFile file(FileStream::adopt(fd, path), path, namedTemp);
+    file.m_targetLock = std::move(targetLock);
+    return file;
 }
 
 AtomicFile::~AtomicFile() {
@@ -152,6 +172,7 @@ void AtomicFile::Commit() {
         ::close(dir);
     }
     m_stream.close();
+    m_targetLock.close();
 }
 
 } // namespace tindrel

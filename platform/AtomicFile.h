@@ -19,12 +19,15 @@ namespace tindrel {
 // process killed in the few instructions between the two leaves that name,
 // holding the complete new file while the target is still the old one; the
 // next write to the same target removes it.
+inline constexpr const char* kFileInUseReason = "The file is in use by another program";
+
 class AtomicFile {
 public:
     // Throws "Cannot create file "<path>". <reason>" when the file could not
     // be created there: a missing folder, a folder of that name, a folder the
     // user may not write, or an existing file the user may not write unless
-    // evenIfReadOnly says to replace it all the same.
+    // evenIfReadOnly says to replace it all the same, or an existing file
+    // another program holds under an exclusive lock (kFileInUseReason).
     static AtomicFile Create(const std::string& path, bool evenIfReadOnly = false);
 
     // Removes the temporary names beside path that writers which no longer
@@ -50,6 +53,8 @@ private:
     // name is used instead and removed when the file is abandoned.
     std::string m_namedTemp;
     bool m_committed = false;
+    // The replaced file, locked until the new one has taken its name.
+    FileStream m_targetLock;
 };
 
 } // namespace tindrel

@@ -18,6 +18,9 @@
 #include <filesystem>
 #include <random>
 #include <stdexcept>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace tindrel {
 namespace {
@@ -95,6 +98,35 @@ TEST(WriteFaults, AnOutputInAFolderThatWentAwayIsReportedAndNothingIsWritten) {
     }
     EXPECT_THROW(CutRange(in, out, "00:00.000", 0, true, "00:01.000", fixed(5'000, 128)), std::runtime_error);
     EXPECT_EQ(filesIn(dir.path()), 1u);
+}
+
+TEST(WriteFaults, AnOutputLockedByAnotherProgramIsRefusedAndKept) {
+    TempDir dir;
+    const std::string in = dir.write("in.mp3", PatternBytes(400'000, 9));
+    const Bytes old = PatternBytes(1'000, 10);
+    const std::string out = dir.write("out.mp3", old);
+    // An open file description of its own, as another program would have.
+    const int holder = ::open(out.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    const std::string refusal = "Cannot create file \"" + out + "\". The file is in use by another program";
+    QuietObserver observer;
+    for (const std::function<void()>& write : std::vector<std::function<void()>>{
+             [&] { RunJoin({in, in}, out, observer); },
+             [&] { CutRange(in, out, "00:00.150", kCutOffsetMs, true, "00:10.000", fixed(25'000, 128)); }}) {
+        try {
+            write();
+            ADD_FAILURE() << "a locked output was replaced";
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(std::string(e.what()), refusal);
+        }
+    }
+    EXPECT_EQ(ReadFileBytes(out), old);
+    EXPECT_EQ(filesIn(dir.path()), 2u);
+    // Once the other program lets go, the write goes through.
+    ::close(holder);
+    EXPECT_TRUE(CutRange(in, out, "00:00.150", kCutOffsetMs, true, "00:10.000", fixed(25'000, 128)));
+    EXPECT_EQ(ReadFileBytes(out).size(), 157'600u); // 0 to 9.85 s at 128 kbit/s
 }
 
 // The names in folder that are not among the files it held before a trial.
