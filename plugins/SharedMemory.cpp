@@ -7,9 +7,11 @@
 #include "plugins/WindowLink.h"
 
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <semaphore.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -39,11 +41,53 @@ TSharedMemory::~TSharedMemory() {
     CloseHandles();
 }
 
+namespace {
+
+int createExclusive(const std::string& name) {
+    return ::shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+}
+
+bool lockWithoutWaiting(int fd, int how) {
+    int rc;
+    do {
+        rc = ::flock(fd, how | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
+}
+
+// A name with nobody holding its block is what a creator that was killed
+// left (a mapping would have gone with its last handle). Creators hold a
+// shared lock on their block for as long as they live, so an exclusive lock
+// that can be had means the name is stale: it and its mutex are removed.
+bool removeIfStale(const std::string& shareName) {
+    const int fd = ::shm_open(systemName(shareName).c_str(), O_RDWR, 0);
+    if (fd < 0)
+        return errno == ENOENT; // gone meanwhile: worth trying again
+    const bool stale = lockWithoutWaiting(fd, LOCK_EX);
+    if (stale) {
+        ::shm_unlink(systemName(shareName).c_str());
+        ::sem_unlink(mutexName(shareName).c_str());
+    }
+    ::close(fd);
+    return stale;
+}
+
+} // namespace
+
 bool TSharedMemory::OpenMapping() {
     bool result = m_mapping < 0;
     // Exclusive creation: a block that exists already belongs to another.
-    m_mapping = ::shm_open(systemName(m_shareName).c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    m_mapping = createExclusive(systemName(m_shareName));
+    if (m_mapping < 0 && errno == EEXIST && removeIfStale(m_shareName))
+        m_mapping = createExclusive(systemName(m_shareName));
     m_createdMapping = m_mapping >= 0;
+    if (m_mapping >= 0 && !lockWithoutWaiting(m_mapping, LOCK_SH)) {
+        // Another process found the new block unlocked and took it for a
+        // stale one; it removes the name and creates its own.
+        ::close(m_mapping);
+        m_mapping = -1;
+        m_createdMapping = false;
+    }
     if (m_mapping >= 0 && ::ftruncate(m_mapping, m_size) != 0) {
         CloseHandles();
         result = false;

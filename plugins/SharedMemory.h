@@ -44,7 +44,8 @@ public:
     bool HasMutex() const { return m_mutex != nullptr; }
 
     // Creates the block; false when it already exists (another process
-    // made it first) or cannot be made. The mutex is opened in any case.
+    // made it first and still runs) or cannot be made. A block left by a
+    // creator that was killed is replaced. The mutex is opened in any case.
     bool OpenMapping();
     // A view of Size bytes, read-only when ReadOnly; nullptr without a mapping.
     void* MapView();

@@ -69,6 +69,34 @@ TEST(SharedMemory, OnlyTheFirstCreatorGetsTheBlock) {
     EXPECT_EQ(probeProcess(memory.ShareName(), kVisBlockSize), 0); // the name went with its creator
 }
 
+TEST(SharedMemory, ABlockLeftByAKilledCreatorIsTakenOver) {
+    const std::string name = uniqueName("Stale");
+    // A creator that ends without closing anything, as a killed one does.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        FakeDialogs dialogs;
+        TSharedMemory memory(dialogs);
+        memory.SetShareName(name);
+        memory.SetSize(kVisBlockSize);
+        ::_exit(memory.OpenMapping() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_EQ(::access(("/dev/shm/" + name).c_str(), F_OK), 0) << "the killed creator left no name";
+
+    FakeDialogs dialogs;
+    TSharedMemory memory(dialogs);
+    memory.SetShareName(name);
+    memory.SetSize(kVisBlockSize);
+    EXPECT_TRUE(memory.OpenMapping());
+    EXPECT_TRUE(memory.HasMutex());
+    // Now held by a live creator, the block is refused to the next one.
+    EXPECT_EQ(probeProcess(name, kVisBlockSize), 1);
+    memory.CloseHandles();
+    EXPECT_NE(::access(("/dev/shm/" + name).c_str(), F_OK), 0);
+}
+
 TEST(SharedMemory, AReadOnlyViewCannotBeWritten) {
     FakeDialogs dialogs;
     TSharedMemory memory(dialogs);
