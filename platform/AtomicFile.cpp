@@ -11,7 +11,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdexcept>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -108,11 +107,7 @@ AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
         const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd >= 0) {
             targetLock = FileStream::adopt(fd, path);
-            int rc;
-            do {
-                rc = ::flock(fd, LOCK_EX | LOCK_NB);
-            } while (rc != 0 && errno == EINTR);
-            if (rc != 0 && errno == EWOULDBLOCK)
+            if (!TryLock(fd, true) && errno == EWOULDBLOCK)
                 throw std::runtime_error("Cannot create file \"" + path + "\". " + kFileInUseReason);
         }
     }

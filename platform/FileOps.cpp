@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "platform/FileOps.h"
 
+#include <cerrno>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 namespace tindrel {
@@ -35,6 +37,14 @@ std::string IncludeTrailingSeparator(const std::string& folder) {
     if (!folder.empty() && folder.back() == kPathSeparator)
         return folder;
     return folder + kPathSeparator;
+}
+
+bool TryLock(int fd, bool exclusive) {
+    int rc;
+    do {
+        rc = ::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
 }
 
 } // namespace tindrel

@@ -18,6 +18,11 @@ std::string ExtractFileName(const std::string& path);
 // The folder of path, always ending in exactly one separator.
 std::string IncludeTrailingSeparator(const std::string& folder);
 
+// Takes an advisory lock on an open file without waiting, exclusive or
+// shared; false while another holder's lock stands in the way (or the file
+// system cannot lock).
+bool TryLock(int fd, bool exclusive);
+
 inline constexpr char kPathSeparator = '/';
 
 } // namespace tindrel

@@ -3,6 +3,7 @@
 #include "plugins/SharedMemory.h"
 
 #include "platform/Dialogs.h"
+#include "platform/FileOps.h"
 #include "player/BassBinding.h"
 #include "plugins/WindowLink.h"
 
@@ -11,7 +12,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <semaphore.h>
-#include <sys/file.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -47,14 +47,6 @@ int createExclusive(const std::string& name) {
     return ::shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
 }
 
-bool lockWithoutWaiting(int fd, int how) {
-    int rc;
-    do {
-        rc = ::flock(fd, how | LOCK_NB);
-    } while (rc != 0 && errno == EINTR);
-    return rc == 0;
-}
-
 // A name with nobody holding its block is what a creator that was killed
 // left (a mapping would have gone with its last handle). Creators hold a
 // shared lock on their block for as long as they live, so an exclusive lock
@@ -63,7 +55,7 @@ bool removeIfStale(const std::string& shareName) {
     const int fd = ::shm_open(systemName(shareName).c_str(), O_RDWR, 0);
     if (fd < 0)
         return errno == ENOENT; // gone meanwhile: worth trying again
-    const bool stale = lockWithoutWaiting(fd, LOCK_EX);
+    const bool stale = TryLock(fd, true);
     if (stale) {
         ::shm_unlink(systemName(shareName).c_str());
         ::sem_unlink(mutexName(shareName).c_str());
@@ -81,7 +73,7 @@ bool TSharedMemory::OpenMapping() {
     if (m_mapping < 0 && errno == EEXIST && removeIfStale(m_shareName))
         m_mapping = createExclusive(systemName(m_shareName));
     m_createdMapping = m_mapping >= 0;
-    if (m_mapping >= 0 && !lockWithoutWaiting(m_mapping, LOCK_SH)) {
+    if (m_mapping >= 0 && !TryLock(m_mapping, false)) {
         // Another process found the new block unlocked and took it for a
         // stale one; it removes the name and creates its own.
         ::close(m_mapping);

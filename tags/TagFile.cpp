@@ -2,9 +2,10 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "tags/TagFile.h"
 
+#include "platform/FileOps.h"
+
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,13 +44,7 @@ bool OwnerWritable::acquire(const std::string& path) {
     return true;
 }
 
-bool LockExclusive(int fd) {
-    int rc;
-    do {
-        rc = ::flock(fd, LOCK_EX | LOCK_NB);
-    } while (rc != 0 && errno == EINTR);
-    return rc == 0;
-}
+bool LockExclusive(int fd) { return TryLock(fd, true); }
 
 UniqueFd OpenExclusive(const std::string& path, int flags) {
     UniqueFd fd(::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC));
