@@ -6,7 +6,8 @@
 
 namespace tindrel::test {
 
-// What a shell command printed, standard output and errors together.
+// What a shell command printed, standard output and errors together, run
+// in a UTF-8 locale whatever the caller's.
 std::string CommandOutput(const std::string& command);
 
 } // namespace tindrel::test
