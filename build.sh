@@ -65,7 +65,12 @@ case "$mode" in
     build "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
     run_suite "$build_dir"
     build "$build_dir-sanitize" -DCMAKE_BUILD_TYPE=Debug -DTINDREL_SANITIZE=ON
-    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_suite "$build_dir-sanitize"
+    # The leak checker of Debian 12's compilers misreads the dynamic thread
+    # storage table of this glibc when a process runs in the plain C locale
+    # (as a bare root shell does) and crashes at exit instead of reporting;
+    # not following that table keeps every other root of the leak search.
+    ASAN_OPTIONS=detect_leaks=1:intercept_tls_get_addr=0 UBSAN_OPTIONS=print_stacktrace=1 \
+      run_suite "$build_dir-sanitize"
     FUZZ_BUILD_DIR="$build_dir-fuzz" FUZZ_RUNS=${FUZZ_RUNS:-100000} ./fuzz/run.sh
     ;;
   *)
