@@ -100,6 +100,54 @@ TEST(WriteFaults, AnOutputInAFolderThatWentAwayIsReportedAndNothingIsWritten) {
     EXPECT_EQ(filesIn(dir.path()), 1u);
 }
 
+// True when write throws the create failure for path that a folder or file
+// the user may not write gives.
+bool RefusedForPermission(const std::function<void()>& write, const std::string& path) {
+    try {
+        write();
+        return false;
+    } catch (const std::runtime_error& e) {
+        return std::string(e.what()) == "Cannot create file \"" + path + "\". Permission denied";
+    }
+}
+
+TEST(WriteFaults, AFolderOrAnOutputTheUserMayNotWriteIsReportedAndKept) {
+    TempDir dir;
+    const Bytes input = PatternBytes(400'000, 11);
+    const std::string in = dir.write("in.mp3", input);
+    const Bytes old = PatternBytes(1'000, 12);
+    const std::string out = dir.write("out.mp3", old);
+    const std::string fresh = dir.file("new.mp3");
+    const std::vector<std::string> owned = {dir.path(), in, out};
+    auto cut = [&] { return CutRange(in, out, "00:00.150", kCutOffsetMs, true, "00:10.000", fixed(25'000, 128)); };
+
+    // No file can be made in a read-only folder, so none can be replaced
+    // there either: the new file is always made beside the old one.
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
+    const std::optional<bool> inReadOnlyFolder = test::RunAsOrdinaryUser(owned, [&] {
+        QuietObserver observer;
+        return RefusedForPermission([&] { RunJoin({in, in}, out, observer); }, out) &&
+               RefusedForPermission([&] { RunJoin({in}, fresh, observer); }, fresh) &&
+               RefusedForPermission([&] { cut(); }, out);
+    });
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    if (!inReadOnlyFolder)
+        GTEST_SKIP() << "this root may not become an ordinary user";
+    EXPECT_TRUE(*inReadOnlyFolder);
+    EXPECT_EQ(ReadFileBytes(out), old);
+
+    // A read-only output: the join refuses it, a cut piece replaces it.
+    ASSERT_EQ(::chmod(out.c_str(), 0444), 0);
+    EXPECT_EQ(test::RunAsOrdinaryUser(owned, [&] {
+                  QuietObserver observer;
+                  return RefusedForPermission([&] { RunJoin({in, in}, out, observer); }, out) && cut();
+              }),
+              std::optional<bool>(true));
+    EXPECT_EQ(ReadFileBytes(out).size(), 157'600u);
+    EXPECT_EQ(ReadFileBytes(in), input);
+    EXPECT_EQ(filesIn(dir.path()), 2u);
+}
+
 TEST(WriteFaults, AnOutputLockedByAnotherProgramIsRefusedAndKept) {
     TempDir dir;
     const std::string in = dir.write("in.mp3", PatternBytes(400'000, 9));

@@ -46,4 +46,40 @@ bool RunKilledAfter(const std::function<bool()>& work, std::chrono::microseconds
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+std::optional<bool> RunAsOrdinaryUser(const std::vector<std::string>& owned, const std::function<bool()>& work) {
+    if (::geteuid() != 0) {
+        try {
+            return work();
+        } catch (...) {
+            return false;
+        }
+    }
+    constexpr uid_t kNobody = 65534;
+    auto giveTo = [&](uid_t user) {
+        bool all = true;
+        for (const std::string& path : owned)
+            all = ::chown(path.c_str(), user, user) == 0 && all;
+        return all;
+    };
+    std::optional<bool> result;
+    if (giveTo(kNobody)) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+                ::_exit(2);
+            bool done = false;
+            try {
+                done = work();
+            } catch (...) {
+            }
+            ::_exit(done ? 0 : 1);
+        }
+        int status = 0;
+        if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) != 2)
+            result = WEXITSTATUS(status) == 0;
+    }
+    giveTo(0);
+    return result;
+}
+
 } // namespace tindrel::test

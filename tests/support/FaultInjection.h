@@ -4,6 +4,9 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace tindrel::test {
 
@@ -24,5 +27,12 @@ private:
 // Runs work in a child process and kills it after delay. Returns true when
 // the child finished work (and work returned true) before the kill.
 bool RunKilledAfter(const std::function<bool()>& work, std::chrono::microseconds delay);
+
+// Runs work as an ordinary user, since root may write into any folder. For a
+// root caller work runs in a child process that has become the user
+// "nobody", who owns the paths in owned for that time (they are given back
+// to root afterwards). Returns what work returned, or nothing when the
+// process may not become that user.
+std::optional<bool> RunAsOrdinaryUser(const std::vector<std::string>& owned, const std::function<bool()>& work);
 
 } // namespace tindrel::test
