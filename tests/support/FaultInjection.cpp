@@ -67,6 +67,11 @@ std::optional<bool> RunAsOrdinaryUser(const std::vector<std::string>& owned, con
         if (child == 0) {
             if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
                 ::_exit(2);
+            // A temporary folder inside one only root may enter (a TMPDIR
+            // under /root) hides the paths from that user altogether.
+            for (const std::string& path : owned)
+                if (::access(path.c_str(), F_OK) != 0)
+                    ::_exit(2);
             bool done = false;
             try {
                 done = work();

@@ -32,7 +32,7 @@ bool RunKilledAfter(const std::function<bool()>& work, std::chrono::microseconds
 // root caller work runs in a child process that has become the user
 // "nobody", who owns the paths in owned for that time (they are given back
 // to root afterwards). Returns what work returned, or nothing when the
-// process may not become that user.
+// process may not become that user or that user cannot reach the paths.
 std::optional<bool> RunAsOrdinaryUser(const std::vector<std::string>& owned, const std::function<bool()>& work);
 
 } // namespace tindrel::test
