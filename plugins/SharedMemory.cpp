@@ -13,6 +13,8 @@
 #include <fcntl.h>
 #include <semaphore.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
+#include <ctime>
 #include <unistd.h>
 
 namespace tindrel {
@@ -50,18 +52,38 @@ int createExclusive(const std::string& name) {
 // A name with nobody holding its block is what a creator that was killed
 // left (a mapping would have gone with its last handle). Creators hold a
 // shared lock on their block for as long as they live, so an exclusive lock
-// that can be had means the name is stale: it and its mutex are removed.
+// that can be had means the name is stale: it and its mutex are removed. A
+// block made in the last seconds is left alone, since its creator may not
+// have taken its lock yet.
 bool removeIfStale(const std::string& shareName) {
+    constexpr time_t kSettleSeconds = 2;
     const int fd = ::shm_open(systemName(shareName).c_str(), O_RDWR, 0);
     if (fd < 0)
         return errno == ENOENT; // gone meanwhile: worth trying again
-    const bool stale = TryLock(fd, true);
+    struct stat st {};
+    timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const bool settled = ::fstat(fd, &st) == 0 && now.tv_sec - st.st_mtim.tv_sec >= kSettleSeconds;
+    const bool stale = settled && TryLock(fd, true);
     if (stale) {
         ::shm_unlink(systemName(shareName).c_str());
         ::sem_unlink(mutexName(shareName).c_str());
     }
     ::close(fd);
     return stale;
+}
+
+// Whether the name still stands for the block open as fd: after another
+// process took a block for stale, the name may stand for its new one.
+bool nameIsStill(const std::string& shareName, int fd) {
+    struct stat mine {}, named {};
+    const int other = ::shm_open(systemName(shareName).c_str(), O_RDONLY, 0);
+    if (other < 0)
+        return false;
+    const bool same = ::fstat(fd, &mine) == 0 && ::fstat(other, &named) == 0 && mine.st_dev == named.st_dev &&
+                      mine.st_ino == named.st_ino;
+    ::close(other);
+    return same;
 }
 
 } // namespace
@@ -113,16 +135,18 @@ bool TSharedMemory::UnmapView(void* address) {
 
 bool TSharedMemory::CloseHandles() {
     if (m_mapping >= 0) {
-        ::close(m_mapping);
         // The name goes with its creator, as a mapping does when its last
         // handle closes.
-        if (m_createdMapping)
+        if (m_createdMapping && nameIsStill(m_shareName, m_mapping))
             ::shm_unlink(systemName(m_shareName).c_str());
+        else
+            m_createdMapping = false; // the mutex is no longer ours either
+        ::close(m_mapping);
         m_mapping = -1;
     }
     if (m_mutex) {
         ::sem_close(static_cast<sem_t*>(m_mutex));
-        if (m_createdMapping)
+        if (m_createdMapping && nameIsStill(m_shareName, m_mapping))
             ::sem_unlink(mutexName(m_shareName).c_str());
         m_mutex = nullptr;
     }

@@ -12,6 +12,9 @@
 
 #include <cstring>
 #include <fstream>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -83,7 +86,20 @@ TEST(SharedMemory, ABlockLeftByAKilledCreatorIsTakenOver) {
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    ASSERT_EQ(::access(("/dev/shm/" + name).c_str(), F_OK), 0) << "the killed creator left no name";
+    const std::string left = "/dev/shm/" + name;
+    ASSERT_EQ(::access(left.c_str(), F_OK), 0) << "the killed creator left no name";
+    {
+        // Only a block a few seconds old is taken for stale: its creator
+        // might still be about to lock a newer one.
+        FakeDialogs dialogs;
+        TSharedMemory early(dialogs);
+        early.SetShareName(name);
+        early.SetSize(kVisBlockSize);
+        EXPECT_FALSE(early.OpenMapping());
+        EXPECT_EQ(::access(left.c_str(), F_OK), 0);
+    }
+    const timespec aMinuteAgo[2] = {{::time(nullptr) - 60, 0}, {::time(nullptr) - 60, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, left.c_str(), aMinuteAgo, 0), 0);
 
     FakeDialogs dialogs;
     TSharedMemory memory(dialogs);
@@ -94,7 +110,26 @@ TEST(SharedMemory, ABlockLeftByAKilledCreatorIsTakenOver) {
     // Now held by a live creator, the block is refused to the next one.
     EXPECT_EQ(probeProcess(name, kVisBlockSize), 1);
     memory.CloseHandles();
-    EXPECT_NE(::access(("/dev/shm/" + name).c_str(), F_OK), 0);
+    EXPECT_NE(::access(left.c_str(), F_OK), 0);
+}
+
+TEST(SharedMemory, ACreatorRemovesOnlyItsOwnName) {
+    const std::string name = uniqueName("Own");
+    const std::string path = "/dev/shm/" + name;
+    FakeDialogs dialogs;
+    TSharedMemory first(dialogs), second(dialogs);
+    for (TSharedMemory* memory : {&first, &second}) {
+        memory->SetShareName(name);
+        memory->SetSize(kVisBlockSize);
+    }
+    ASSERT_TRUE(first.OpenMapping());
+    // As when another process has taken the first block for a stale one.
+    ASSERT_EQ(::shm_unlink(("/" + name).c_str()), 0);
+    ASSERT_TRUE(second.OpenMapping());
+    first.CloseHandles();
+    EXPECT_EQ(::access(path.c_str(), F_OK), 0) << "the first creator removed the second one's name";
+    second.CloseHandles();
+    EXPECT_NE(::access(path.c_str(), F_OK), 0);
 }
 
 TEST(SharedMemory, AReadOnlyViewCannotBeWritten) {
