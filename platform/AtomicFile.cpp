@@ -30,15 +30,12 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? std::string(1, kPathSeparator) : path.substr(0, slash);
 }
 
-std::string nameOf(const std::string& path) {
-    const auto slash = path.find_last_of(kPathSeparator);
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Temporary names carry the writer's process number, so a name left by a
 // writer that was killed can be told from one still being written.
+constexpr const char* kTempMark = ".tindrel-";
+
 std::string tempPrefix(const std::string& path) {
-    return path + ".tindrel-" + std::to_string(::getpid()) + "-";
+    return path + kTempMark + std::to_string(::getpid()) + "-";
 }
 
 // The process number in "<name>.tindrel-<pid>-<anything>", or 0.
@@ -52,12 +49,8 @@ pid_t writerOf(const std::string& entry, const std::string& prefix) {
     return i < entry.size() && entry[i] == '-' ? pid : 0;
 }
 
-// The mode a plainly created file would get: the existing file's when one
-// is replaced, else what the user's umask leaves of 0666.
-mode_t modeFor(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0)
-        return st.st_mode & 07777;
+// The mode a plainly created file gets: what the user's umask leaves of 0666.
+mode_t newFileMode() {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return 0666 & ~mask;
@@ -70,7 +63,7 @@ void AtomicFile::SweepLeftovers(const std::string& path) {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
         return;
-    const std::string prefix = nameOf(path) + ".tindrel-";
+    const std::string prefix = ExtractFileName(path) + kTempMark;
     std::vector<std::string> stale;
     while (const dirent* entry = ::readdir(dir)) {
         const pid_t writer = writerOf(entry->d_name, prefix);
@@ -90,7 +83,8 @@ void AtomicFile::SweepLeftovers(const std::string& path) {
 AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
     SweepLeftovers(path);
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
+    const bool replacing = ::stat(path.c_str(), &st) == 0;
+    if (replacing) {
         if (S_ISDIR(st.st_mode))
             throwCreateError(path, EISDIR);
         // Replacing a file the user may not write would get round its
@@ -111,9 +105,9 @@ AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
                 throw std::runtime_error("Cannot create file \"" + path + "\". " + kFileInUseReason);
         }
     }
-    const std::string folder = folderOf(path);
-    const mode_t mode = modeFor(path);
-    int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    // The replacing file keeps the mode of the file it replaces.
+    const mode_t mode = replacing ? (st.st_mode & 07777) : newFileMode();
+    int fd = ::open(folderOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     std::string namedTemp;
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
         namedTemp = tempPrefix(path) + "XXXXXX";

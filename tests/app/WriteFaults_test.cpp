@@ -53,6 +53,21 @@ DescribeSource fixed(int64_t lengthMs, int64_t kbps) {
     return [=](const std::string&) { return std::optional<SourceFacts>(SourceFacts{lengthMs, kbps}); };
 }
 
+// The piece of the first 9.85 s (157,600 bytes at 128 kbit/s) of in.
+bool CutFirstTenSeconds(const std::string& in, const std::string& out) {
+    return CutRange(in, out, "00:00.150", kCutOffsetMs, true, "00:10.000", fixed(25'000, 128));
+}
+
+// The message write failed with; empty when it did not fail.
+std::string ErrorOf(const std::function<void()>& write) {
+    try {
+        write();
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+    return {};
+}
+
 TEST(WriteFaults, AFullDiskLeavesTheOldOutputOfAJoinAndACut) {
     TempDir dir;
     const Bytes input = PatternBytes(400'000, 1);
@@ -90,12 +105,8 @@ TEST(WriteFaults, AnOutputInAFolderThatWentAwayIsReportedAndNothingIsWritten) {
     const std::string in = dir.write("in.mp3", PatternBytes(5'000, 5));
     QuietObserver observer;
     const std::string out = dir.file("gone/out.mp3");
-    try {
-        RunJoin({in}, out, observer);
-        ADD_FAILURE() << "a join into a missing folder succeeded";
-    } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + out + "\". No such file or directory");
-    }
+    EXPECT_EQ(ErrorOf([&] { RunJoin({in}, out, observer); }),
+              "Cannot create file \"" + out + "\". No such file or directory");
     EXPECT_THROW(CutRange(in, out, "00:00.000", 0, true, "00:01.000", fixed(5'000, 128)), std::runtime_error);
     EXPECT_EQ(filesIn(dir.path()), 1u);
 }
@@ -103,12 +114,7 @@ TEST(WriteFaults, AnOutputInAFolderThatWentAwayIsReportedAndNothingIsWritten) {
 // True when write throws the create failure for path that a folder or file
 // the user may not write gives.
 bool RefusedForPermission(const std::function<void()>& write, const std::string& path) {
-    try {
-        write();
-        return false;
-    } catch (const std::runtime_error& e) {
-        return std::string(e.what()) == "Cannot create file \"" + path + "\". Permission denied";
-    }
+    return ErrorOf(write) == "Cannot create file \"" + path + "\". Permission denied";
 }
 
 TEST(WriteFaults, AFolderOrAnOutputTheUserMayNotWriteIsReportedAndKept) {
@@ -119,7 +125,7 @@ TEST(WriteFaults, AFolderOrAnOutputTheUserMayNotWriteIsReportedAndKept) {
     const std::string out = dir.write("out.mp3", old);
     const std::string fresh = dir.file("new.mp3");
     const std::vector<std::string> owned = {dir.path(), in, out};
-    auto cut = [&] { return CutRange(in, out, "00:00.150", kCutOffsetMs, true, "00:10.000", fixed(25'000, 128)); };
+    auto cut = [&] { return CutFirstTenSeconds(in, out); };
 
     // No file can be made in a read-only folder, so none can be replaced
     // there either: the new file is always made beside the old one.
@@ -161,20 +167,14 @@ TEST(WriteFaults, AnOutputLockedByAnotherProgramIsRefusedAndKept) {
     QuietObserver observer;
     for (const std::function<void()>& write : std::vector<std::function<void()>>{
              [&] { RunJoin({in, in}, out, observer); },
-             [&] { CutRange(in, out, "00:00.150", kCutOffsetMs, true, "00:10.000", fixed(25'000, 128)); }}) {
-        try {
-            write();
-            ADD_FAILURE() << "a locked output was replaced";
-        } catch (const std::runtime_error& e) {
-            EXPECT_EQ(std::string(e.what()), refusal);
-        }
-    }
+             [&] { CutFirstTenSeconds(in, out); }})
+        EXPECT_EQ(ErrorOf(write), refusal);
     EXPECT_EQ(ReadFileBytes(out), old);
     EXPECT_EQ(filesIn(dir.path()), 2u);
     // Once the other program lets go, the write goes through.
     ::close(holder);
-    EXPECT_TRUE(CutRange(in, out, "00:00.150", kCutOffsetMs, true, "00:10.000", fixed(25'000, 128)));
-    EXPECT_EQ(ReadFileBytes(out).size(), 157'600u); // 0 to 9.85 s at 128 kbit/s
+    EXPECT_TRUE(CutFirstTenSeconds(in, out));
+    EXPECT_EQ(ReadFileBytes(out).size(), 157'600u);
 }
 
 // The names in folder that are not among the files it held before a trial.

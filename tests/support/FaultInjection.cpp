@@ -11,6 +11,21 @@
 
 namespace tindrel::test {
 
+namespace {
+
+// What a child process does with work: exit 0 when it returned true, 1 when
+// it returned false or threw.
+[[noreturn]] void ExitWithResultOf(const std::function<bool()>& work) {
+    bool done = false;
+    try {
+        done = work();
+    } catch (...) {
+    }
+    ::_exit(done ? 0 : 1);
+}
+
+} // namespace
+
 FileSizeLimit::FileSizeLimit(long long bytes) {
     struct rlimit limit {};
     ::getrlimit(RLIMIT_FSIZE, &limit);
@@ -31,14 +46,8 @@ FileSizeLimit::~FileSizeLimit() {
 
 bool RunKilledAfter(const std::function<bool()>& work, std::chrono::microseconds delay) {
     const pid_t child = ::fork();
-    if (child == 0) {
-        bool done = false;
-        try {
-            done = work();
-        } catch (...) {
-        }
-        ::_exit(done ? 0 : 1);
-    }
+    if (child == 0)
+        ExitWithResultOf(work);
     std::this_thread::sleep_for(delay);
     ::kill(child, SIGKILL);
     int status = 0;
@@ -72,12 +81,7 @@ std::optional<bool> RunAsOrdinaryUser(const std::vector<std::string>& owned, con
             for (const std::string& path : owned)
                 if (::access(path.c_str(), F_OK) != 0)
                     ::_exit(2);
-            bool done = false;
-            try {
-                done = work();
-            } catch (...) {
-            }
-            ::_exit(done ? 0 : 1);
+            ExitWithResultOf(work);
         }
         int status = 0;
         if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) != 2)
