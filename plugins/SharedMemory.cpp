@@ -102,10 +102,7 @@ bool TSharedMemory::OpenMapping() {
         m_mapping = -1;
         m_createdMapping = false;
     }
-    if (m_mapping >= 0 && ::ftruncate(m_mapping, m_size) != 0) {
-        CloseHandles();
-        result = false;
-    } else if (m_mapping < 0) {
+    if (m_mapping < 0 || ::ftruncate(m_mapping, m_size) != 0) {
         CloseHandles();
         result = false;
     }
@@ -146,7 +143,7 @@ bool TSharedMemory::CloseHandles() {
     }
     if (m_mutex) {
         ::sem_close(static_cast<sem_t*>(m_mutex));
-        if (m_createdMapping && nameIsStill(m_shareName, m_mapping))
+        if (m_createdMapping)
             ::sem_unlink(mutexName(m_shareName).c_str());
         m_mutex = nullptr;
     }

@@ -130,6 +130,7 @@ TEST(SharedMemory, ACreatorRemovesOnlyItsOwnName) {
     EXPECT_EQ(::access(path.c_str(), F_OK), 0) << "the first creator removed the second one's name";
     second.CloseHandles();
     EXPECT_NE(::access(path.c_str(), F_OK), 0);
+    EXPECT_NE(::access(("/dev/shm/sem." + name + "_SMMutex").c_str(), F_OK), 0) << "the mutex name stayed";
 }
 
 TEST(SharedMemory, AReadOnlyViewCannotBeWritten) {
