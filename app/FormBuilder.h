@@ -6,6 +6,8 @@
 #include <QRect>
 #include <QString>
 
+#include <string>
+
 namespace tindrel {
 
 // Creates a control owned by parent, with its design name and position.
@@ -23,5 +25,15 @@ inline QLabel* makeLabel(QWidget* parent, const QString& name, const QString& te
     label->setText(text);
     return label;
 }
+
+// The file dialogs' filters for MP3 files.
+inline const QString kMp3Filter = QStringLiteral("MP3 files (*.mp3)|*.mp3");
+inline const QString kMp3SaveFilter = QStringLiteral("MP3 Files (*.mp3)|*.mp3");
+
+// Tag texts are bytes; the fields show and take them one byte a character.
+inline QString fromTag(const std::string& bytes) {
+    return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+}
+inline std::string toTag(const QString& text) { return text.toLatin1().toStdString(); }
 
 } // namespace tindrel

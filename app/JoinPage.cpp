@@ -17,8 +17,6 @@ namespace tindrel {
 
 namespace {
 
-const QString kMp3Filter = QStringLiteral("MP3 files (*.mp3)|*.mp3");
-const QString kMp3SaveFilter = QStringLiteral("MP3 Files (*.mp3)|*.mp3");
 
 // Sees the mouse being released over the list, which is when a click marks
 // the row that Up and Down move.

@@ -141,13 +141,9 @@ private:
 
     // Values of the window itself.
     QString m_appDir;
-    QString m_productName;
     QString m_versionText;
     QString m_helpFilePath;
     int32_t m_lengthMs = 0;
-    int32_t m_lengthRemainderMs = 0;
-    QString m_inputPath;
-    QString m_outputPath;
     bool m_splitStopRequested = false;
     bool m_joinStopRequested = false;
     bool m_joinRunning = false;
@@ -161,7 +157,6 @@ private:
     bool m_timerMoving = false; // the preview timer is moving the thumb
     std::unique_ptr<TID3v1> m_id3v1Tag;
     std::unique_ptr<TID3v2> m_id3v2Tag;
-    bool m_genreListFilled = false;
 
     QLabel* labVersion = nullptr;
     QTabWidget* pgcMain = nullptr;

@@ -95,14 +95,13 @@ TMainForm::~TMainForm() = default;
 
 void TMainForm::FormCreate(const QString& programFolder, int audioDevice) {
     m_appDir = QString::fromStdString(IncludeTrailingSeparator(programFolder.toStdString()));
-    m_productName = QStringLiteral("Tindrel");
     m_helpFilePath = m_appDir + QStringLiteral("Tindrel.hlp");
     const std::string ini = (m_appDir + QStringLiteral("Option.ini")).toStdString();
     m_versionText = QString::fromStdString(ReadIniString(ini, "General", "Version", "3.1"));
     pgcMain->setCurrentIndex(0);
     m_id3v1Tag = std::make_unique<TID3v1>();
     m_id3v2Tag = std::make_unique<TID3v2>();
-    setWindowTitle(m_productName + QStringLiteral(" V") + m_versionText);
+    setWindowTitle(QStringLiteral("Tindrel V") + m_versionText);
     labVersion->setText(QStringLiteral("V") + m_versionText);
     TAudioPlayer::SetPluginConfigFactory([](IDialogs& dialogs, MessageWindow* playerWindow) {
         return std::unique_ptr<QObject>(std::make_unique<TPluginConfigForm>(dialogs, playerWindow));

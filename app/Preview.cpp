@@ -59,7 +59,7 @@ void TMainForm::tkbPositionChange() {
     const int p = tkbPosition->value();
     const int m = p / 60;
     const int s = p - 60 * m;
-    const int f = p == tkbPosition->maximum() ? m_lengthRemainderMs : 0;
+    const int f = p == tkbPosition->maximum() ? m_lengthMs % 1000 : 0;
     // This label shows ":" before the milliseconds.
     char text[48];
     std::snprintf(text, sizeof text, "%02d:%02d:%03d", m, s, f);
@@ -85,7 +85,7 @@ void TMainForm::setFieldByButton(QLineEdit* field, bool& oneShot, bool isStart) 
         tkbPosition->SetSelStart(p);
     else
         tkbPosition->SetSelEnd(p);
-    const double seconds = p == tkbPosition->maximum() ? p + m_lengthRemainderMs / 1000.0 : p;
+    const double seconds = p == tkbPosition->maximum() ? p + (m_lengthMs % 1000) / 1000.0 : p;
     const QString text = QString::fromStdString(FormatTimeText(seconds));
     // Only a change of the text reaches the field's handler, which clears
     // the flag; an unchanged text must not leave it set.

@@ -3,6 +3,7 @@
 //
 // The split page: opening the source, choosing the kind of split, and the
 // two kinds of split themselves.
+#include "app/FormBuilder.h"
 #include "app/Main.h"
 #include "app/PlayerSource.h"
 #include "app/Split.h"
@@ -25,15 +26,6 @@
 
 namespace tindrel {
 
-namespace {
-
-const QString kMp3Filter = QStringLiteral("MP3 files (*.mp3)|*.mp3");
-const QString kMp3SaveFilter = QStringLiteral("MP3 Files (*.mp3)|*.mp3");
-
-QString fromTag(const std::string& bytes) { return QString::fromLatin1(bytes.data(), qsizetype(bytes.size())); }
-
-} // namespace
-
 void TMainForm::btnOpenClick() {
     const auto chosen = m_dialogs.openFile(kMp3Filter);
     if (!chosen)
@@ -55,7 +47,6 @@ void TMainForm::btnOpenClick() {
     if (m_player->PlayerReady()) {
         m_player->Open(path);
         m_lengthMs = static_cast<int32_t>(m_player->GetPlayLength());
-        m_lengthRemainderMs = m_lengthMs % 1000;
         tkbPosition->setMaximum(m_lengthMs / 1000);
         m_infoLabels[5]->setText(QString::fromStdString(FormatTimeText(m_lengthMs / 1000.0)));
     }
@@ -116,10 +107,8 @@ void TMainForm::splitTimeMode() {
         m_dialogs.information(QStringLiteral("Output file can not be the same as the input file."));
         return;
     }
-    m_inputPath = edtFile->text();
     m_id3v1Tag->Load(source);
     m_id3v2Tag->Load(source);
-    m_outputPath = *chosen;
     const std::string output = chosen->toStdString();
     const bool written = CutRange(source, output, edtStart->text().toStdString(), kCutOffsetMs, true,
                                   edtEnd->text().toStdString(), describeWithPlayer());
@@ -158,7 +147,6 @@ void TMainForm::splitPartsMode() {
     const std::string source = edtFile->text().toStdString();
     const std::string stem = SourceStem(source);
     const int64_t lengthMs = m_lengthMs;
-    m_inputPath = edtFile->text();
     m_id3v1Tag->Load(source);
     m_id3v2Tag->Load(source);
     const TID3v1 v1 = *m_id3v1Tag;
@@ -169,7 +157,6 @@ void TMainForm::splitPartsMode() {
         PumpMessages();
         const PartTimes t = PartRange(i, n, lengthMs);
         const std::string output = PartOutputPath(folder, stem, i + 1);
-        m_outputPath = QString::fromStdString(output);
         if (m_splitStopRequested)
             return;
         if (CutRange(source, output, FormatTimeText(t.startMs / 1000.0), kCutOffsetMs, true,

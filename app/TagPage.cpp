@@ -29,10 +29,6 @@ const char* const kFieldCaptions[] = {"Title:", "Artist:", "Album:", "Year:", "G
 // The background of a disabled tag field: the colour of an inactive title bar.
 const QColor kInactiveCaption(0xbf, 0xcd, 0xdb);
 
-// Tag texts are bytes; the page shows one byte as one character.
-QString fromTag(const std::string& bytes) { return QString::fromLatin1(bytes.data(), qsizetype(bytes.size())); }
-std::string toTag(const QString& text) { return text.toLatin1().toStdString(); }
-
 // Limits what the user types into a field, but not what the page itself
 // puts there: a longer text copied in stays whole, and the user may still
 // shorten it.
@@ -141,8 +137,7 @@ QWidget* TMainForm::buildTagPage() {
 }
 
 void TMainForm::tabTagShow() {
-    if (!m_genreListFilled) {
-        m_genreListFilled = true;
+    if (m_v1.genreList->count() == 0) { // filled once, with its empty entry first
         m_v1.genreList->addItem(QString());
         for (std::string_view name : GenreNames)
             m_v1.genreList->addItem(QString::fromLatin1(name.data(), qsizetype(name.size())));
@@ -155,7 +150,7 @@ void TMainForm::tabTagShow() {
 }
 
 void TMainForm::btnOpenTagClick() {
-    if (const auto chosen = m_dialogs.openFile(QStringLiteral("MP3 files (*.mp3)|*.mp3")))
+    if (const auto chosen = m_dialogs.openFile(kMp3Filter))
         edtFileTag->setText(*chosen);
     if (!edtFileTag->text().isEmpty()) {
         ShowID3v1(edtFileTag->text());
