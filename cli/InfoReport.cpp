@@ -7,28 +7,17 @@
 #include "app/TagFields.h"
 #include "mpeg/MPEGaudio.h"
 #include "mpeg/Rounding.h"
+#include "platform/FileOps.h"
 #include "player/OggVorbis.h"
 #include "player/ReaderText.h"
 #include "player/WAVfile.h"
 #include "player/WMAfile.h"
 
-#include <cctype>
 #include <exception>
 
 namespace tindrel {
 
 namespace {
-
-std::string upperExtension(const std::string& fileName) {
-    const std::size_t dot = fileName.rfind('.');
-    const std::size_t slash = fileName.rfind('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    std::string ext = fileName.substr(dot);
-    for (char& c : ext)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return ext;
-}
 
 int64_t secondsToMs(double seconds) {
     return RoundHalfEven(seconds * 1000.0);
@@ -151,7 +140,7 @@ std::string LengthText(int64_t ms) {
 }
 
 ReportLines AnalysisReport(const std::string& fileName) {
-    const std::string ext = upperExtension(fileName);
+    const std::string ext = UpperFileExt(fileName);
     try {
         if (ext == ".OGG")
             return oggReport(fileName);

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -70,7 +71,12 @@ DWORD fetchSpectrum(const Channel& channel, float* out, std::size_t points) {
             sum += frames[i * n + c];
         mono[i] = sum / (32768.0f * n);
     }
-    Spectrum(points).compute(mono.data(), out);
+    // The transform's tables and window are the same for every call, and
+    // the preview asks for a spectrum 30 times a second: build each once.
+    static std::mutex lock;
+    static Spectrum small(512), large(2048);
+    std::lock_guard guard(lock);
+    (points == small.points() ? small : large).compute(mono.data(), out);
     return static_cast<DWORD>(points / 2 * sizeof(float));
 }
 

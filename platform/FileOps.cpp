@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "platform/FileOps.h"
 
+#include <cctype>
 #include <cerrno>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -37,6 +38,17 @@ std::string IncludeTrailingSeparator(const std::string& folder) {
     if (!folder.empty() && folder.back() == kPathSeparator)
         return folder;
     return folder + kPathSeparator;
+}
+
+std::string UpperFileExt(const std::string& path) {
+    const std::string name = ExtractFileName(path);
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos)
+        return {};
+    std::string ext = name.substr(dot);
+    for (char& c : ext)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return ext;
 }
 
 bool TryLock(int fd, bool exclusive) {

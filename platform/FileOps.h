@@ -15,6 +15,9 @@ bool DirectoryExists(const std::string& path);
 bool SameFile(const std::string& a, const std::string& b);
 // The part of path after its last separator.
 std::string ExtractFileName(const std::string& path);
+// The extension of the file name in path, dot included, in upper case;
+// empty when the name has none.
+std::string UpperFileExt(const std::string& path);
 // The folder of path, always ending in exactly one separator.
 std::string IncludeTrailingSeparator(const std::string& folder);
 

@@ -196,7 +196,6 @@ bool TAudioPlayer::Open(const std::string& fileName) {
     } else if (!openEngineChannel(fileName)) {
         return false;
     }
-    m_streamFileName = fileName;
     m_streamInfo = info;
     m_supportedBy = supported;
     m_mode = TPlayerMode::Ready;
@@ -331,7 +330,6 @@ void TAudioPlayer::Close() {
     m_channel = 0;
     m_channelType = TChannelType::None;
     m_mode = TPlayerMode::Closed;
-    m_streamFileName.clear();
     m_supportedBy = TSupportedBy::Unsupported;
     m_streamInfo.FileName.clear();
     m_streamInfo.SampleRate = 0;

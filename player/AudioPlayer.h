@@ -88,7 +88,7 @@ public:
     TChannelType ChannelType() const { return m_channelType; }
     TSupportedBy SupportedBy() const { return m_supportedBy; }
     const TStreamInfo& StreamInfo() const { return m_streamInfo; }
-    const std::string& StreamFileName() const { return m_streamFileName; }
+    const std::string& StreamFileName() const { return m_streamInfo.FileName; }
     uint32_t Channel() const { return m_channel; }
 
     // When a file can be played both by the engine and by a loaded plug-in,
@@ -165,7 +165,6 @@ private:
     TChannelType m_channelType = TChannelType::None;
     uint32_t m_channel = 0;
     uint32_t m_endSync = 0;
-    std::string m_streamFileName;
     TSupportedBy m_supportedBy = TSupportedBy::Unsupported;
     TStreamInfo m_streamInfo;
     int32_t m_musicVolume = 0;

@@ -6,15 +6,13 @@
 #include "mpeg/MPEGaudio.h"
 #include "platform/FileOps.h"
 #include "player/AudioPlayer.h"
+#include "player/ReaderText.h"
 #include "player/OggVorbis.h"
 #include "player/WAVfile.h"
 #include "player/WMAfile.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 
-#include <QString>
-#include <algorithm>
-#include <cctype>
 #include <cmath>
 
 namespace tindrel {
@@ -23,21 +21,6 @@ namespace {
 
 // Seconds to whole milliseconds, halves to even.
 uint32_t roundedMs(double seconds) { return static_cast<uint32_t>(std::nearbyint(seconds * 1000.0)); }
-
-std::string upperExtension(const std::string& fileName) {
-    const std::string name = ExtractFileName(fileName);
-    const auto dot = name.rfind('.');
-    if (dot == std::string::npos)
-        return {};
-    std::string ext = name.substr(dot);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::toupper(c)); });
-    return ext;
-}
-
-// The file's wide texts, as the platform's own narrow text.
-std::string fromWide(const std::u16string& text) {
-    return QString::fromUtf16(text.data(), qsizetype(text.size())).toStdString();
-}
 
 } // namespace
 
@@ -51,7 +34,7 @@ bool TAudioPlayer::GetStreamInfo(const std::string& fileName, TStreamInfo& info,
     // Without a working device the readers were never made.
     if (!m_mpegReader)
         return false;
-    const std::string ext = upperExtension(fileName);
+    const std::string ext = UpperFileExt(fileName);
     if (ext == ".WAV")
         readWav(fileName, info, found);
     else if (ext == ".MP3")
@@ -104,7 +87,7 @@ void TAudioPlayer::readMp3(const std::string& fileName, TStreamInfo& info, bool&
         info.Track = v2.Track();
         info.Comment = v2.Comment();
     }
-    info.Channels = std::string(mpeg.ChannelModeName()) == "Mono" ? 1 : 2;
+    info.Channels = mpeg.FirstFrame().ModeCode == kModeMono ? 1 : 2;
     found = true;
 }
 
@@ -139,12 +122,12 @@ void TAudioPlayer::readWma(const std::string& fileName, TStreamInfo& info, bool&
     info.Duration = roundedMs(wma.Duration());
     info.Channels = wma.Channels();
     info.Track = static_cast<uint8_t>(wma.Track());
-    info.Title = fromWide(wma.Title());
-    info.Artist = fromWide(wma.Artist());
-    info.Album = fromWide(wma.Album());
-    info.Year = fromWide(wma.Year());
-    info.Genre = fromWide(wma.Genre());
-    info.Comment = fromWide(wma.Comment());
+    info.Title = WideToUtf8(wma.Title());
+    info.Artist = WideToUtf8(wma.Artist());
+    info.Album = WideToUtf8(wma.Album());
+    info.Year = WideToUtf8(wma.Year());
+    info.Genre = WideToUtf8(wma.Genre());
+    info.Comment = WideToUtf8(wma.Comment());
     found = true;
 }
 

@@ -38,7 +38,7 @@ bool TAudioPlayer::startPlugin() {
     m_pluginBusy = true;
     m_pluginStarted = false;
     m_channel = 1;
-    std::string name = m_streamFileName;
+    std::string name = m_streamInfo.FileName;
     m_pluginModule->Play(name.data());
     SetVolume(m_pluginVolume);
     bool started = false;
