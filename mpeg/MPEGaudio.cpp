@@ -15,7 +15,7 @@ namespace tindrel {
 
 namespace {
 
-constexpr int64_t kID3v1Size = 128;
+constexpr auto kID3v1Size = static_cast<int64_t>(TID3v1::kBlockSize);
 using Window = std::array<uint8_t, kMPEGWindowSize>;
 
 } // namespace

@@ -23,13 +23,6 @@ namespace {
     throw std::runtime_error("Cannot create file \"" + path + "\". " + std::strerror(error));
 }
 
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of(kPathSeparator);
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? std::string(1, kPathSeparator) : path.substr(0, slash);
-}
-
 // Temporary names carry the writer's process number, so a name left by a
 // writer that was killed can be told from one still being written.
 constexpr const char* kTempMark = ".tindrel-";
@@ -59,7 +52,7 @@ mode_t newFileMode() {
 } // namespace
 
 void AtomicFile::SweepLeftovers(const std::string& path) {
-    const std::string folder = folderOf(path);
+    const std::string folder = ExtractFileDir(path);
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
         return;
@@ -107,7 +100,7 @@ AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
     }
     // The replacing file keeps the mode of the file it replaces.
     const mode_t mode = replacing ? (st.st_mode & 07777) : newFileMode();
-    int fd = ::open(folderOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    int fd = ::open(ExtractFileDir(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     std::string namedTemp;
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
         namedTemp = tempPrefix(path) + "XXXXXX";
@@ -154,12 +147,7 @@ void AtomicFile::Commit() {
             throw StreamWriteError(); // the destructor removes the temporary name
         m_committed = true;
     }
-    // The new name must survive a power cut as well as the data.
-    const int dir = ::open(folderOf(m_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    SyncFolderOf(m_path);
     m_stream.close();
     m_targetLock.close();
 }

@@ -4,8 +4,10 @@
 
 #include <cctype>
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tindrel {
 
@@ -38,6 +40,21 @@ std::string IncludeTrailingSeparator(const std::string& folder) {
     if (!folder.empty() && folder.back() == kPathSeparator)
         return folder;
     return folder + kPathSeparator;
+}
+
+std::string ExtractFileDir(const std::string& path) {
+    const auto slash = path.find_last_of(kPathSeparator);
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? std::string(1, kPathSeparator) : path.substr(0, slash);
+}
+
+void SyncFolderOf(const std::string& path) {
+    const int folder = ::open(ExtractFileDir(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
 }
 
 std::string UpperFileExt(const std::string& path) {

@@ -15,6 +15,12 @@ bool DirectoryExists(const std::string& path);
 bool SameFile(const std::string& a, const std::string& b);
 // The part of path after its last separator.
 std::string ExtractFileName(const std::string& path);
+// The folder part of path, without a final separator: "." for a bare name,
+// the root for a file in the root.
+std::string ExtractFileDir(const std::string& path);
+// Flushes the folder of path to disk, so that a name just given to a file
+// there survives a power cut as well as the file's data.
+void SyncFolderOf(const std::string& path);
 // The extension of the file name in path, dot included, in upper case;
 // empty when the name has none.
 std::string UpperFileExt(const std::string& path);

@@ -31,8 +31,8 @@ struct Emulator {
     std::atomic<MessageWindow*> playerWindow{nullptr};
     std::atomic<bool> ready{false};
 
-    // The busy flags alone leave a gap between testing the other side's flag
-    // and raising one's own; the lock closes it. Everything below it is
+    // The reader's busy flag alone leaves a gap between testing it and
+    // writing; the lock closes it. Everything below it is
     // read and written with the lock held.
     std::mutex lock;
     PcmRing ring;
@@ -47,7 +47,7 @@ struct Emulator {
     TStartPlayInfo forwardedInfo;
 
     std::atomic<HSTREAM> outStream{0};
-    std::atomic<bool> readerBusy{false}, writerBusy{false};
+    std::atomic<bool> readerBusy{false};
     std::atomic<bool> startPending{false}, inputEnded{false}, refillWait{false}, seekPending{false};
     // Counts Write calls, so a reader can tell that the plug-in wrote again.
     std::atomic<uint64_t> writes{0};
@@ -168,7 +168,6 @@ int Open(int rate, int channels, int bits, int, int) {
         g.ring.Reset();
         g.writtenBytes = 0;
         g.readerBusy = false;
-        g.writerBusy = false;
         g.seekPending = false;
         g.startPending = true;
         g.inputEnded = false;
@@ -195,7 +194,6 @@ void Close() {
 int Write(char* buf, int len) {
     ++g.writes;
     std::lock_guard guard(g.lock);
-    g.writerBusy = true;
     int result = 0;
     if (len < 0 || !g.ring.Write(buf, static_cast<uint32_t>(len))) {
         if (len >= 0 && g.window)
@@ -204,7 +202,6 @@ int Write(char* buf, int len) {
     } else {
         g.writtenBytes += static_cast<uint32_t>(len);
     }
-    g.writerBusy = false;
     if (g.startPending && (g.ring.FreeSpace() <= kStartWhenFreeAtMost ||
                            g.ring.UsedSpace() >= 2 * static_cast<uint32_t>(g.bytesPer200ms))) {
         g.startPending = false;
@@ -271,7 +268,6 @@ void Flush(int t) {
     g.positionBase = position == QWORD(-1) ? 0 : position;
     g.ring.Reset();
     g.writtenBytes = 0;
-    g.writerBusy = false;
     g.seekPending = false;
 }
 

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "tags/ID3v2.h"
 
+#include "platform/FileOps.h"
 #include "platform/FileStream.h"
 #include "platform/PlatformInt.h"
 #include "tags/TagFile.h"
@@ -67,15 +68,6 @@ void appendFrame(std::string& tag, std::string_view id, const std::string& text)
 // The kernel copies in blocks of this size; only a fallback copy between
 // file systems that cannot copy in the kernel holds one block in memory.
 constexpr std::size_t kCopyBlock = std::size_t(1) << 20;
-
-// Makes the rename itself durable, not only the renamed file's data.
-void syncFolderOf(const std::string& fileName) {
-    const std::size_t slash = fileName.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : fileName.substr(0, slash);
-    UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.valid())
-        ::fsync(dir.get());
-}
 
 // Writes tag and then source from audioStart to its end into a new file at
 // tempName, with the original's owner and permission bits, and flushes it to
@@ -296,7 +288,7 @@ bool ReplaceLeadingTag(const std::string& linkOrFile, std::string_view tag) {
             ::unlink(tempName.c_str());
         return false;
     }
-    syncFolderOf(fileName);
+    SyncFolderOf(fileName); // the rename itself must last, not only the data
     writable.commit();
     return true;
 }
