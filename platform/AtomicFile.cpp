@@ -89,14 +89,11 @@ AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
     // tag editor while it rewrites a tag, for one) is in the middle of
     // changing it; replacing it under its feet would lose its work or ours.
     // The lock is held until the new file is in place.
-    FileStream targetLock;
+    UniqueFd targetLock;
     if (S_ISREG(st.st_mode)) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd >= 0) {
-            targetLock = FileStream::adopt(fd, path);
-            if (!TryLock(fd, true) && errno == EWOULDBLOCK)
-                throw std::runtime_error("Cannot create file \"" + path + "\". " + kFileInUseReason);
-        }
+        targetLock = UniqueFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        if (targetLock.valid() && !TryLock(targetLock.get(), true) && errno == EWOULDBLOCK)
+            throw std::runtime_error("Cannot create file \"" + path + "\". " + kFileInUseReason);
     }
     // The replacing file keeps the mode of the file it replaces.
     const mode_t mode = replacing ? (st.st_mode & 07777) : newFileMode();
@@ -149,7 +146,7 @@ void AtomicFile::Commit() {
     }
     SyncFolderOf(m_path);
     m_stream.close();
-    m_targetLock.close();
+    m_targetLock.reset();
 }
 
 } // namespace tindrel

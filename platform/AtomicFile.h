@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/FileStream.h"
+#include "platform/UniqueFd.h"
 
 #include <string>
 
@@ -54,7 +55,7 @@ private:
     std::string m_namedTemp;
     bool m_committed = false;
     // The replaced file, locked until the new one has taken its name.
-    FileStream m_targetLock;
+    UniqueFd m_targetLock;
 };
 
 } // namespace tindrel

@@ -19,14 +19,6 @@ bool isBlank(char c) {
 
 } // namespace
 
-bool UniqueFd::reset() {
-    if (m_fd < 0)
-        return true;
-    const bool ok = ::close(m_fd) == 0;
-    m_fd = -1;
-    return ok;
-}
-
 OwnerWritable::~OwnerWritable() {
     if (!m_path.empty() && m_oldMode != m_newMode)
         ::chmod(m_path.c_str(), m_oldMode);

@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
+#include "platform/UniqueFd.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -10,25 +12,7 @@
 // Small helpers shared by the two tag classes; not part of their interface.
 namespace tindrel::tagfile {
 
-// A POSIX file descriptor closed when it goes out of scope.
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd = -1) : m_fd(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    UniqueFd(UniqueFd&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
-    UniqueFd& operator=(UniqueFd&&) = delete;
-
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    // Closes the descriptor; false when the close itself reported an error
-    // (a delayed write failure shows up here).
-    bool reset();
-
-private:
-    int m_fd;
-};
+using ::tindrel::UniqueFd;
 
 // Gives the owner write permission back, the platform's "reset the attributes
 // to none", and puts the old permission bits back when the operation that
