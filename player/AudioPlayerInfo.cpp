@@ -22,6 +22,19 @@ namespace {
 // Seconds to whole milliseconds, halves to even.
 uint32_t roundedMs(double seconds) { return static_cast<uint32_t>(std::nearbyint(seconds * 1000.0)); }
 
+// Reads fileName with one of the WAV, Ogg and WMA readers and takes what
+// they all tell; false when the reader finds the file invalid.
+template <typename Reader> bool readFormat(Reader& reader, const std::string& fileName, TStreamInfo& info) {
+    reader.ReadFromFile(fileName);
+    if (!reader.Valid())
+        return false;
+    info.FileSize = static_cast<uint32_t>(reader.FileSize());
+    info.SampleRate = reader.SampleRate();
+    info.Channels = reader.Channels();
+    info.Duration = roundedMs(reader.Duration());
+    return true;
+}
+
 } // namespace
 
 bool TAudioPlayer::GetStreamInfo(const std::string& fileName, TStreamInfo& info, int32_t& pluginIndex,
@@ -50,14 +63,7 @@ bool TAudioPlayer::GetStreamInfo(const std::string& fileName, TStreamInfo& info,
 }
 
 void TAudioPlayer::readWav(const std::string& fileName, TStreamInfo& info, bool& found) {
-    m_wavReader->ReadFromFile(fileName);
-    if (!m_wavReader->Valid())
-        return;
-    info.FileSize = static_cast<uint32_t>(m_wavReader->FileSize());
-    info.SampleRate = m_wavReader->SampleRate();
-    info.Channels = m_wavReader->Channels();
-    info.Duration = roundedMs(m_wavReader->Duration());
-    found = true;
+    found = readFormat(*m_wavReader, fileName, info);
 }
 
 void TAudioPlayer::readMp3(const std::string& fileName, TStreamInfo& info, bool& found) {
@@ -93,19 +99,14 @@ void TAudioPlayer::readMp3(const std::string& fileName, TStreamInfo& info, bool&
 
 void TAudioPlayer::readOgg(const std::string& fileName, TStreamInfo& info, bool& found) {
     TOggVorbis& ogg = *m_oggReader;
-    ogg.ReadFromFile(fileName);
-    if (!ogg.Valid())
+    if (!readFormat(ogg, fileName, info))
         return;
-    info.FileSize = static_cast<uint32_t>(ogg.FileSize());
-    info.SampleRate = ogg.SampleRate();
     info.BitRate = ogg.BitRate();
-    info.Duration = roundedMs(ogg.Duration());
     info.Title = ogg.Title();
     info.Artist = ogg.Artist();
     info.Album = ogg.Album();
     info.Year = ogg.Date();
     info.Genre = ogg.Genre();
-    info.Channels = ogg.Channels();
     info.Track = static_cast<uint8_t>(ogg.Track());
     info.Comment = ogg.Comment();
     found = true;
@@ -113,14 +114,9 @@ void TAudioPlayer::readOgg(const std::string& fileName, TStreamInfo& info, bool&
 
 void TAudioPlayer::readWma(const std::string& fileName, TStreamInfo& info, bool& found) {
     TWMAfile& wma = *m_wmaReader;
-    wma.ReadFromFile(fileName);
-    if (!wma.Valid())
+    if (!readFormat(wma, fileName, info))
         return;
-    info.FileSize = static_cast<uint32_t>(wma.FileSize());
-    info.SampleRate = wma.SampleRate();
     info.BitRate = wma.BitRate();
-    info.Duration = roundedMs(wma.Duration());
-    info.Channels = wma.Channels();
     info.Track = static_cast<uint8_t>(wma.Track());
     info.Title = WideToUtf8(wma.Title());
     info.Artist = WideToUtf8(wma.Artist());
