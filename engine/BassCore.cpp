@@ -31,16 +31,6 @@ Engine& engine() {
     return Engine::instance();
 }
 
-// Only plain files are opened; memory blocks and file sections are not
-// needed by Tindrel and are refused rather than misread.
-std::string fileArgument(BOOL mem, const void* file, QWORD offset, QWORD length) {
-    if (mem || offset != 0 || length != 0)
-        throw EngineError(BASS_ERROR_NOTAVAIL);
-    if (!file)
-        throw EngineError(BASS_ERROR_FILEOPEN);
-    return static_cast<const char*>(file);
-}
-
 HSTREAM addStream(std::unique_ptr<Decoder> decoder, DWORD flags, int bytesPerSample, ChannelKind kind) {
     if (decoder->channels() == 1)
         flags |= BASS_SAMPLE_MONO;
@@ -170,7 +160,7 @@ int BASS_ErrorGetCode() {
 
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD /*flags*/) {
     return Guarded(HSTREAM{0}, [&] {
-        const std::string path = fileArgument(mem, file, offset, length);
+        const std::string path = FileArgument(mem, file, offset, length);
         engine().outputRate(); // refuse before init, without touching the file
         return addStream(OpenFileDecoder(path, FileFamily::Core), 0, 2, ChannelKind::Stream);
     });
@@ -218,7 +208,7 @@ QWORD BASS_StreamGetLength(HSTREAM handle) {
 
 HMUSIC BASS_MusicLoad(BOOL mem, const void* file, QWORD offset, DWORD length, DWORD flags) {
     return Guarded(HMUSIC{0}, [&] {
-        const std::string path = fileArgument(mem, file, offset, length);
+        const std::string path = FileArgument(mem, file, offset, length);
         const int rate = engine().outputRate();
         return addStream(OpenModuleDecoder(path, rate), flags & BASS_MUSIC_CALCLEN, 2, ChannelKind::Music);
     });

@@ -7,11 +7,9 @@
 
 #include "engine/BassApi.h"
 #include "engine/DecoderHandoff.h"
-#include "engine/EngineError.h"
+#include "engine/ErrorState.h"
 #include "engine/FileDecoder.h"
 
-#include <new>
-#include <string>
 
 using namespace tindrel::engine;
 
@@ -19,19 +17,9 @@ extern "C" {
 
 HSTREAM BASS_WMA_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD /*flags*/) {
     DecoderHandoff handoff;
-    try {
-        if (mem || offset != 0 || length != 0)
-            throw EngineError(BASS_ERROR_NOTAVAIL);
-        if (!file)
-            throw EngineError(BASS_ERROR_FILEOPEN);
-        handoff.decoder = OpenFileDecoder(static_cast<const char*>(file), FileFamily::Wma).release();
-    } catch (const EngineError& e) {
-        handoff.error = e.code();
-    } catch (const std::bad_alloc&) {
-        handoff.error = BASS_ERROR_MEM;
-    } catch (...) {
-        handoff.error = BASS_ERROR_UNKNOWN;
-    }
+    handoff.error = ErrorOf([&] {
+        handoff.decoder = OpenFileDecoder(FileArgument(mem, file, offset, length), FileFamily::Wma).release();
+    });
     return BASS_StreamCreate(0, kDecoderHandoffFlag, nullptr, &handoff);
 }
 

@@ -13,21 +13,26 @@ namespace tindrel::engine {
 void SetLastError(int code);
 int LastError();
 
+// Runs body; the error code of whatever it threw, or BASS_OK.
+template <typename Body> int ErrorOf(Body&& body) noexcept {
+    try {
+        body();
+        return BASS_OK;
+    } catch (const EngineError& e) {
+        return e.code();
+    } catch (const std::bad_alloc&) {
+        return BASS_ERROR_MEM;
+    } catch (...) {
+        return BASS_ERROR_UNKNOWN;
+    }
+}
+
 // Runs body at the C boundary: its result on success (error code OK), or
 // failure with the error code of whatever it threw. Nothing escapes.
 template <typename R, typename Body> R Guarded(R failure, Body&& body) noexcept {
-    try {
-        R result = body();
-        SetLastError(BASS_OK);
-        return result;
-    } catch (const EngineError& e) {
-        SetLastError(e.code());
-    } catch (const std::bad_alloc&) {
-        SetLastError(BASS_ERROR_MEM);
-    } catch (...) {
-        SetLastError(BASS_ERROR_UNKNOWN);
-    }
-    return failure;
+    R result = failure;
+    SetLastError(ErrorOf([&] { result = body(); }));
+    return result;
 }
 
 } // namespace tindrel::engine

@@ -342,6 +342,14 @@ bool FfmpegDecoder::seek(int64_t frame) {
 
 } // namespace
 
+std::string FileArgument(BOOL mem, const void* file, QWORD offset, QWORD length) {
+    if (mem || offset != 0 || length != 0)
+        throw EngineError(BASS_ERROR_NOTAVAIL);
+    if (!file)
+        throw EngineError(BASS_ERROR_FILEOPEN);
+    return static_cast<const char*>(file);
+}
+
 std::unique_ptr<Decoder> OpenFileDecoder(const std::string& path, FileFamily family) {
     // The decoders' remarks ("estimating duration from bitrate") are for
     // their developers; a failure reaches the caller as an error code.

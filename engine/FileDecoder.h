@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
+#include "engine/BassApi.h"
 #include "engine/Decoder.h"
 
 #include <memory>
@@ -18,5 +19,10 @@ enum class FileFamily { Core, Wma };
 // Throws EngineError: BASS_ERROR_FILEOPEN when the file cannot be read,
 // BASS_ERROR_FILEFORM when it is not one of the family's formats.
 std::unique_ptr<Decoder> OpenFileDecoder(const std::string& path, FileFamily family);
+
+// The path a stream-creating call names. Only plain files are opened;
+// memory blocks and file sections are not needed by Tindrel and are refused
+// (BASS_ERROR_NOTAVAIL) rather than misread; no name is BASS_ERROR_FILEOPEN.
+std::string FileArgument(BOOL mem, const void* file, QWORD offset, QWORD length);
 
 } // namespace tindrel::engine
