@@ -158,15 +158,34 @@ void TMainForm::btnOpenTagClick() {
     }
 }
 
+namespace {
+
+// The fields both tag groups have, from the page and onto it.
+template <typename Group, typename Fields> void readSharedFields(const Group& g, Fields& fields) {
+    fields.exists = g.exists->isChecked();
+    fields.caption = g.group->title().toStdString();
+    fields.track = toTag(g.track->text());
+    fields.title = toTag(g.title->text());
+    fields.artist = toTag(g.artist->text());
+    fields.album = toTag(g.album->text());
+    fields.year = toTag(g.year->text());
+}
+
+template <typename Group, typename Fields> void showSharedFields(const Group& g, const Fields& fields) {
+    g.group->setTitle(QString::fromStdString(fields.caption));
+    g.exists->setChecked(fields.exists);
+    g.track->setText(fromTag(fields.track));
+    g.title->setText(fromTag(fields.title));
+    g.artist->setText(fromTag(fields.artist));
+    g.album->setText(fromTag(fields.album));
+    g.year->setText(fromTag(fields.year));
+}
+
+} // namespace
+
 ID3v1Fields TMainForm::v1FromPage() const {
     ID3v1Fields fields;
-    fields.exists = m_v1.exists->isChecked();
-    fields.caption = m_v1.group->title().toStdString();
-    fields.track = toTag(m_v1.track->text());
-    fields.title = toTag(m_v1.title->text());
-    fields.artist = toTag(m_v1.artist->text());
-    fields.album = toTag(m_v1.album->text());
-    fields.year = toTag(m_v1.year->text());
+    readSharedFields(m_v1, fields);
     // No entry selected at all counts as the empty first entry: no genre.
     fields.genreEntry = std::max(m_v1.genreList->currentIndex(), 0);
     fields.comment = toTag(m_v1.comment->text());
@@ -175,26 +194,14 @@ ID3v1Fields TMainForm::v1FromPage() const {
 
 ID3v2Fields TMainForm::v2FromPage() const {
     ID3v2Fields fields;
-    fields.exists = m_v2.exists->isChecked();
-    fields.caption = m_v2.group->title().toStdString();
-    fields.track = toTag(m_v2.track->text());
-    fields.title = toTag(m_v2.title->text());
-    fields.artist = toTag(m_v2.artist->text());
-    fields.album = toTag(m_v2.album->text());
-    fields.year = toTag(m_v2.year->text());
+    readSharedFields(m_v2, fields);
     fields.genre = toTag(m_v2.genre->text());
     fields.comment = toTag(m_v2.memo->toPlainText());
     return fields;
 }
 
 void TMainForm::showOnPage(const ID3v1Fields& fields) {
-    m_v1.group->setTitle(QString::fromStdString(fields.caption));
-    m_v1.exists->setChecked(fields.exists);
-    m_v1.track->setText(fromTag(fields.track));
-    m_v1.title->setText(fromTag(fields.title));
-    m_v1.artist->setText(fromTag(fields.artist));
-    m_v1.album->setText(fromTag(fields.album));
-    m_v1.year->setText(fromTag(fields.year));
+    showSharedFields(m_v1, fields);
     // The list stays on its empty first entry whenever no genre is shown, so
     // saving gives "no genre" and never the 254 of an unselected list.
     m_v1.genreList->setCurrentIndex(fields.genreEntry < m_v1.genreList->count() ? fields.genreEntry : -1);
@@ -203,13 +210,7 @@ void TMainForm::showOnPage(const ID3v1Fields& fields) {
 }
 
 void TMainForm::showOnPage(const ID3v2Fields& fields) {
-    m_v2.group->setTitle(QString::fromStdString(fields.caption));
-    m_v2.exists->setChecked(fields.exists);
-    m_v2.track->setText(fromTag(fields.track));
-    m_v2.title->setText(fromTag(fields.title));
-    m_v2.artist->setText(fromTag(fields.artist));
-    m_v2.album->setText(fromTag(fields.album));
-    m_v2.year->setText(fromTag(fields.year));
+    showSharedFields(m_v2, fields);
     m_v2.genre->setText(fromTag(fields.genre));
     m_v2.memo->setPlainText(fromTag(fields.comment));
     EnableID3v2Edits(fields.exists);
