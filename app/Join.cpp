@@ -65,7 +65,7 @@ JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& ou
 std::optional<std::size_t> FindInputSameAs(const std::vector<std::string>& inputs,
                                            const std::string& output) {
     for (std::size_t i = 0; i < inputs.size(); ++i) {
-        if (inputs[i] == output || SameFile(inputs[i], output))
+        if (SameFile(inputs[i], output))
             return i;
     }
     return std::nullopt;

@@ -103,7 +103,7 @@ void TMainForm::splitTimeMode() {
         return;
     // Another spelling of the source (a link, "..", a relative path) is the
     // source all the same.
-    if (*chosen == edtFile->text() || SameFile(chosen->toStdString(), source)) {
+    if (SameFile(chosen->toStdString(), source)) {
         m_dialogs.information(QStringLiteral("Output file can not be the same as the input file."));
         return;
     }

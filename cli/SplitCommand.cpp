@@ -49,7 +49,7 @@ int splitTime(const std::string& source, const CommandLine& line, CliContext& co
         throw std::runtime_error("Start Time and End Time can not be the same");
     // Another spelling of the source (a link, "..", a relative path) is the
     // source all the same.
-    if (*output == source || SameFile(*output, source))
+    if (SameFile(*output, source))
         throw std::runtime_error("Output file can not be the same as the input file.");
     // The page's save dialog asks before it replaces a file; here --force
     // is the answer.

@@ -10,8 +10,8 @@ namespace tindrel {
 bool FileExists(const std::string& path);
 // True when path names an existing folder.
 bool DirectoryExists(const std::string& path);
-// True when both paths name the same existing file (same device and inode),
-// however differently they are spelt.
+// True when two non-empty paths are spelt alike, or name the same existing
+// file (same device and inode) however differently they are spelt.
 bool SameFile(const std::string& a, const std::string& b);
 // The part of path after its last separator.
 std::string ExtractFileName(const std::string& path);
