@@ -30,10 +30,9 @@ inline QLabel* makeLabel(QWidget* parent, const QString& name, const QString& te
 inline const QString kMp3Filter = QStringLiteral("MP3 files (*.mp3)|*.mp3");
 inline const QString kMp3SaveFilter = QStringLiteral("MP3 Files (*.mp3)|*.mp3");
 
-// Tag texts are bytes; the fields show and take them one byte a character.
-inline QString fromTag(const std::string& bytes) {
+// ID3v1 texts are ISO-8859-1 bytes: one byte a character.
+inline QString fromLatin1Tag(const std::string& bytes) {
     return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
 }
-inline std::string toTag(const QString& text) { return text.toLatin1().toStdString(); }
 
 } // namespace tindrel

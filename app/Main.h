@@ -128,6 +128,7 @@ private:
     // The tag groups as plain fields, and back.
     ID3v1Fields v1FromPage() const;
     ID3v2Fields v2FromPage() const;
+    void showSaveFailure(const std::string& tagName, const QString& fileName, const std::string& reason);
     void showOnPage(const ID3v1Fields& fields);
     void showOnPage(const ID3v2Fields& fields);
     // Stops the preview and closes its file before a tag is written into it.

@@ -38,7 +38,7 @@ void TMainForm::btnOpenClick() {
         const std::string* texts[] = {&m_id3v1Tag->Title(), &m_id3v1Tag->Artist(), &m_id3v1Tag->Album(),
                                       &m_id3v1Tag->Year(), &m_id3v1Tag->Comment()};
         for (int i = 0; i < 5; ++i)
-            m_infoLabels[i]->setText(fromTag(*texts[i]));
+            m_infoLabels[i]->setText(fromLatin1Tag(*texts[i]));
     } else {
         m_infoLabels[0]->setText(QString::fromStdString(SourceStem(path)));
         for (int i = 1; i < 5; ++i)

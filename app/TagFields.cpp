@@ -6,6 +6,7 @@
 #include "platform/PlatformInt.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
+#include "tags/TagText.h"
 
 namespace tindrel {
 
@@ -39,13 +40,13 @@ ID3v1Fields ShowID3v1(const std::string& fileName, TID3v1& tag) {
         return fields;
     fields.exists = true;
     fields.caption = tag.Version() == TID3v1::kVersion10 ? "ID3v1 - Version 1.0" : "ID3v1 - Version 1.1";
-    fields.title = tag.Title();
-    fields.artist = tag.Artist();
-    fields.album = tag.Album();
-    fields.year = tag.Year();
+    fields.title = Latin1ToUtf8(tag.Title());
+    fields.artist = Latin1ToUtf8(tag.Artist());
+    fields.album = Latin1ToUtf8(tag.Album());
+    fields.year = Latin1ToUtf8(tag.Year());
     // Unlike the ID3v2 group, a track of 0 is shown as "0".
     fields.track = std::to_string(tag.Track());
-    fields.comment = tag.Comment();
+    fields.comment = Latin1ToUtf8(tag.Comment());
     if (tag.GenreIndex() < kGenreCount)
         fields.genreEntry = tag.GenreIndex() + 1;
     return fields;
@@ -90,14 +91,14 @@ bool CopyFromID3v2(const ID3v2Fields& from, ID3v1Fields& to) {
 bool SaveID3v1(const std::string& fileName, const ID3v1Fields& fields, TID3v1& tag) {
     if (!FileExists(fileName))
         return false;
-    tag.SetTitle(fields.title);
-    tag.SetArtist(fields.artist);
-    tag.SetAlbum(fields.album);
-    tag.SetYear(fields.year);
+    tag.SetTitle(Utf8ToLatin1(fields.title));
+    tag.SetArtist(Utf8ToLatin1(fields.artist));
+    tag.SetAlbum(Utf8ToLatin1(fields.album));
+    tag.SetYear(Utf8ToLatin1(fields.year));
     tag.SetTrack(TrackFromText(fields.track));
     // The empty first entry stands for "no genre".
     tag.SetGenreIndex(fields.genreEntry <= 0 ? TID3v1::kNoGenre : static_cast<uint8_t>(fields.genreEntry - 1));
-    tag.SetComment(fields.comment);
+    tag.SetComment(Utf8ToLatin1(fields.comment));
     return tag.Save(fileName);
 }
 
@@ -112,6 +113,31 @@ bool SaveID3v2(const std::string& fileName, const ID3v2Fields& fields, TID3v2& t
     tag.SetGenre(fields.genre);
     tag.SetComment(fields.comment);
     return tag.Save(fileName);
+}
+
+std::vector<std::string> FieldsOutsideLatin1(const ID3v1Fields& fields) {
+    const std::pair<const char*, const std::string*> texts[] = {{"Title", &fields.title},
+                                                                {"Artist", &fields.artist},
+                                                                {"Album", &fields.album},
+                                                                {"Year", &fields.year},
+                                                                {"Comment", &fields.comment}};
+    std::vector<std::string> captions;
+    for (const auto& [caption, text] : texts)
+        if (!FitsLatin1(*text))
+            captions.emplace_back(caption);
+    return captions;
+}
+
+std::string Latin1LossText(const std::vector<std::string>& captions) {
+    std::string names;
+    for (std::size_t i = 0; i < captions.size(); ++i)
+        names += (i == 0 ? "" : i + 1 == captions.size() ? " and " : ", ") + captions[i];
+    return "The ID3v1 tag holds Latin-1 characters only: " + names +
+           " was saved with \"?\" for the characters it cannot hold. The ID3v2 tag keeps every character.";
+}
+
+std::string SaveFailureText(const std::string& tagName, const std::string& fileName, const std::string& reason) {
+    return "Cannot write the " + tagName + " tag of \"" + fileName + "\"." + (reason.empty() ? "" : " " + reason);
 }
 
 uint8_t TrackFromText(const std::string& text) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tindrel {
 
@@ -12,7 +13,9 @@ class TID3v2;
 
 // The Edit Tag page's two groups as plain data, so that a tool without
 // widgets reads, copies and writes tags by the very rules of the page.
-// Texts are tag bytes (ISO-8859-1), one byte per character as on the page.
+// Texts are UTF-8, as the page and the console show them; the ID3v1 tag
+// holds ISO-8859-1 by its format, so its texts are converted on the way in
+// and out.
 
 // The ID3v1 group. The genre is an entry of the page's pick-only list: 0 is
 // the empty first entry ("no genre"), entry i + 1 shows genre number i.
@@ -58,6 +61,15 @@ bool CopyFromID3v2(const ID3v2Fields& from, ID3v1Fields& to);
 // file is missing or the save fails. The setters cut what the tag cannot hold.
 bool SaveID3v1(const std::string& fileName, const ID3v1Fields& fields, TID3v1& tag);
 bool SaveID3v2(const std::string& fileName, const ID3v2Fields& fields, TID3v2& tag);
+
+// The captions of the ID3v1 fields ("Title", "Artist", ...) whose text holds
+// characters outside ISO-8859-1, which the ID3v1 tag writes as "?".
+std::vector<std::string> FieldsOutsideLatin1(const ID3v1Fields& fields);
+// What the user is told once when such fields are saved.
+std::string Latin1LossText(const std::vector<std::string>& captions);
+// What the user is told when a tag cannot be written: the tag ("ID3v1" or
+// "ID3v2"), the file and the reason.
+std::string SaveFailureText(const std::string& tagName, const std::string& fileName, const std::string& reason);
 
 // A typed track: a whole number in the platform's syntax kept in 8 bits;
 // anything else, or a value of 0 or less, means no track.

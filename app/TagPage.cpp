@@ -10,6 +10,9 @@
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -49,7 +52,9 @@ private:
     qsizetype m_lengthBefore = 0;
 };
 
-void limitTyping(QLineEdit* field, int limit) { field->setValidator(new TypingLimit(field, limit)); }
+void limitTyping(QLineEdit* field, int limit) {
+    field->setValidator(new TypingLimit(field, limit));
+}
 
 void setFieldEnabled(QWidget* field, bool enabled) {
     QPalette palette = field->palette();
@@ -164,21 +169,21 @@ namespace {
 template <typename Group, typename Fields> void readSharedFields(const Group& g, Fields& fields) {
     fields.exists = g.exists->isChecked();
     fields.caption = g.group->title().toStdString();
-    fields.track = toTag(g.track->text());
-    fields.title = toTag(g.title->text());
-    fields.artist = toTag(g.artist->text());
-    fields.album = toTag(g.album->text());
-    fields.year = toTag(g.year->text());
+    fields.track = g.track->text().toStdString();
+    fields.title = g.title->text().toStdString();
+    fields.artist = g.artist->text().toStdString();
+    fields.album = g.album->text().toStdString();
+    fields.year = g.year->text().toStdString();
 }
 
 template <typename Group, typename Fields> void showSharedFields(const Group& g, const Fields& fields) {
     g.group->setTitle(QString::fromStdString(fields.caption));
     g.exists->setChecked(fields.exists);
-    g.track->setText(fromTag(fields.track));
-    g.title->setText(fromTag(fields.title));
-    g.artist->setText(fromTag(fields.artist));
-    g.album->setText(fromTag(fields.album));
-    g.year->setText(fromTag(fields.year));
+    g.track->setText(QString::fromStdString(fields.track));
+    g.title->setText(QString::fromStdString(fields.title));
+    g.artist->setText(QString::fromStdString(fields.artist));
+    g.album->setText(QString::fromStdString(fields.album));
+    g.year->setText(QString::fromStdString(fields.year));
 }
 
 } // namespace
@@ -188,15 +193,15 @@ ID3v1Fields TMainForm::v1FromPage() const {
     readSharedFields(m_v1, fields);
     // No entry selected at all counts as the empty first entry: no genre.
     fields.genreEntry = std::max(m_v1.genreList->currentIndex(), 0);
-    fields.comment = toTag(m_v1.comment->text());
+    fields.comment = m_v1.comment->text().toStdString();
     return fields;
 }
 
 ID3v2Fields TMainForm::v2FromPage() const {
     ID3v2Fields fields;
     readSharedFields(m_v2, fields);
-    fields.genre = toTag(m_v2.genre->text());
-    fields.comment = toTag(m_v2.memo->toPlainText());
+    fields.genre = m_v2.genre->text().toStdString();
+    fields.comment = m_v2.memo->toPlainText().toStdString();
     return fields;
 }
 
@@ -205,14 +210,14 @@ void TMainForm::showOnPage(const ID3v1Fields& fields) {
     // The list stays on its empty first entry whenever no genre is shown, so
     // saving gives "no genre" and never the 254 of an unselected list.
     m_v1.genreList->setCurrentIndex(fields.genreEntry < m_v1.genreList->count() ? fields.genreEntry : -1);
-    m_v1.comment->setText(fromTag(fields.comment));
+    m_v1.comment->setText(QString::fromStdString(fields.comment));
     EnableID3v1Edits(fields.exists);
 }
 
 void TMainForm::showOnPage(const ID3v2Fields& fields) {
     showSharedFields(m_v2, fields);
-    m_v2.genre->setText(fromTag(fields.genre));
-    m_v2.memo->setPlainText(fromTag(fields.comment));
+    m_v2.genre->setText(QString::fromStdString(fields.genre));
+    m_v2.memo->setPlainText(QString::fromStdString(fields.comment));
     EnableID3v2Edits(fields.exists);
 }
 
@@ -236,9 +241,13 @@ void TMainForm::EnableID3v2Edits(bool enabled) {
         setFieldEnabled(field, enabled);
 }
 
-void TMainForm::chkTagExists1Click() { EnableID3v1Edits(m_v1.exists->isChecked()); }
+void TMainForm::chkTagExists1Click() {
+    EnableID3v1Edits(m_v1.exists->isChecked());
+}
 
-void TMainForm::chkTagExistsClick() { EnableID3v2Edits(m_v2.exists->isChecked()); }
+void TMainForm::chkTagExistsClick() {
+    EnableID3v2Edits(m_v2.exists->isChecked());
+}
 
 void TMainForm::Button1Click() {
     ID3v2Fields to = v2FromPage();
@@ -268,14 +277,28 @@ void TMainForm::SaveID3v1(const QString& fileName) {
     if (!FileExists(fileName.toStdString()))
         return;
     releaseFileForWriting();
-    tindrel::SaveID3v1(fileName.toStdString(), v1FromPage(), *m_id3v1Tag);
+    const ID3v1Fields fields = v1FromPage();
+    errno = 0;
+    if (!tindrel::SaveID3v1(fileName.toStdString(), fields, *m_id3v1Tag)) {
+        showSaveFailure("ID3v1", fileName, errno != 0 ? std::strerror(errno) : "");
+        return;
+    }
+    if (const std::vector<std::string> lost = FieldsOutsideLatin1(fields); !lost.empty())
+        m_dialogs.information(QString::fromStdString(Latin1LossText(lost)));
 }
 
 void TMainForm::SaveID3v2(const QString& fileName) {
     if (!FileExists(fileName.toStdString()))
         return;
     releaseFileForWriting();
-    tindrel::SaveID3v2(fileName.toStdString(), v2FromPage(), *m_id3v2Tag);
+    if (!tindrel::SaveID3v2(fileName.toStdString(), v2FromPage(), *m_id3v2Tag))
+        showSaveFailure("ID3v2", fileName, m_id3v2Tag->LastError());
+}
+
+void TMainForm::showSaveFailure(const std::string& tagName, const QString& fileName, const std::string& reason) {
+    m_dialogs.messageBox(QStringLiteral("Error"),
+                         QString::fromStdString(SaveFailureText(tagName, fileName.toStdString(), reason)),
+                         MessageIcon::Error);
 }
 
 } // namespace tindrel

@@ -2,9 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "cli/InfoReport.h"
 
-#include "app/TimeText.h"
-#include "cli/ConsoleText.h"
 #include "app/TagFields.h"
+#include "app/TimeText.h"
 #include "mpeg/MPEGaudio.h"
 #include "mpeg/Rounding.h"
 #include "platform/FileOps.h"
@@ -178,22 +177,22 @@ ReportLines TagReport(const ID3v1Fields& v1, const ID3v2Fields& v2) {
     lines.emplace_back("ID3v1", v1.exists ? versionOf(v1.caption) : "none");
     if (v1.exists) {
         lines.emplace_back("ID3v1 track", v1.track);
-        lines.emplace_back("ID3v1 title", TagBytesForConsole(v1.title));
-        lines.emplace_back("ID3v1 artist", TagBytesForConsole(v1.artist));
-        lines.emplace_back("ID3v1 album", TagBytesForConsole(v1.album));
-        lines.emplace_back("ID3v1 year", TagBytesForConsole(v1.year));
+        lines.emplace_back("ID3v1 title", v1.title);
+        lines.emplace_back("ID3v1 artist", v1.artist);
+        lines.emplace_back("ID3v1 album", v1.album);
+        lines.emplace_back("ID3v1 year", v1.year);
         lines.emplace_back("ID3v1 genre", GenreEntryText(v1.genreEntry));
-        lines.emplace_back("ID3v1 comment", TagBytesForConsole(v1.comment));
+        lines.emplace_back("ID3v1 comment", v1.comment);
     }
     lines.emplace_back("ID3v2", v2.exists ? versionOf(v2.caption) : "none");
     if (v2.exists) {
         lines.emplace_back("ID3v2 track", v2.track);
-        lines.emplace_back("ID3v2 title", TagBytesForConsole(v2.title));
-        lines.emplace_back("ID3v2 artist", TagBytesForConsole(v2.artist));
-        lines.emplace_back("ID3v2 album", TagBytesForConsole(v2.album));
-        lines.emplace_back("ID3v2 year", TagBytesForConsole(v2.year));
-        lines.emplace_back("ID3v2 genre", TagBytesForConsole(v2.genre));
-        lines.emplace_back("ID3v2 comment", TagBytesForConsole(v2.comment));
+        lines.emplace_back("ID3v2 title", v2.title);
+        lines.emplace_back("ID3v2 artist", v2.artist);
+        lines.emplace_back("ID3v2 album", v2.album);
+        lines.emplace_back("ID3v2 year", v2.year);
+        lines.emplace_back("ID3v2 genre", v2.genre);
+        lines.emplace_back("ID3v2 comment", v2.comment);
     }
     return lines;
 }

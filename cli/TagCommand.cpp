@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "app/TagFields.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
-#include "cli/ConsoleText.h"
-#include "app/TagFields.h"
 #include "platform/FileOps.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
 namespace tindrel {
@@ -40,16 +41,16 @@ void setV1(ID3v1Fields& fields, std::string_view field, const std::string& value
             throw UsageError("\"" + value + "\" is not an ID3v1 genre");
         fields.genreEntry = entry;
     } else {
-        *textField(fields, field) = TagBytesFromArgument(value);
+        *textField(fields, field) = value;
     }
     fields.exists = true;
 }
 
 void setV2(ID3v2Fields& fields, std::string_view field, const std::string& value) {
     if (field == "genre")
-        fields.genre = TagBytesFromArgument(value);
+        fields.genre = value;
     else
-        *textField(fields, field) = TagBytesFromArgument(value);
+        *textField(fields, field) = value;
     fields.exists = true;
 }
 
@@ -87,10 +88,14 @@ int TagCommand(const CommandLine& line, CliContext& context) {
             writeV1 = true;
         }
     }
+    errno = 0;
     if (writeV1 && !SaveID3v1(file, v1, v1Tag))
-        throw std::runtime_error("Cannot write the ID3v1 tag of \"" + file + "\".");
+        throw std::runtime_error(SaveFailureText("ID3v1", file, errno != 0 ? std::strerror(errno) : ""));
+    if (writeV1)
+        if (const std::vector<std::string> lost = FieldsOutsideLatin1(v1); !lost.empty())
+            context.err << "tindrel-cli: " << Latin1LossText(lost) << '\n';
     if (writeV2 && !SaveID3v2(file, v2, v2Tag))
-        throw std::runtime_error("Cannot write the ID3v2 tag of \"" + file + "\".");
+        throw std::runtime_error(SaveFailureText("ID3v2", file, v2Tag.LastError()));
     // What the file holds now, read back.
     if (writeV1 || writeV2) {
         v1 = ShowID3v1(file, v1Tag);

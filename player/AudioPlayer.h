@@ -25,7 +25,8 @@ class TOggVorbis;
 class TWAVfile;
 class TWMAfile;
 
-// What the player knows of a file.
+// What the player knows of a file. Texts are UTF-8, whatever the tag or
+// header they come from.
 struct TStreamInfo {
     std::string FileName;
     uint32_t FileSize = 0;

@@ -6,12 +6,13 @@
 #include "mpeg/MPEGaudio.h"
 #include "platform/FileOps.h"
 #include "player/AudioPlayer.h"
-#include "player/ReaderText.h"
 #include "player/OggVorbis.h"
+#include "player/ReaderText.h"
 #include "player/WAVfile.h"
 #include "player/WMAfile.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
+#include "tags/TagText.h"
 
 #include <cmath>
 
@@ -20,7 +21,9 @@ namespace tindrel {
 namespace {
 
 // Seconds to whole milliseconds, halves to even.
-uint32_t roundedMs(double seconds) { return static_cast<uint32_t>(std::nearbyint(seconds * 1000.0)); }
+uint32_t roundedMs(double seconds) {
+    return static_cast<uint32_t>(std::nearbyint(seconds * 1000.0));
+}
 
 // Reads fileName with one of the WAV, Ogg and WMA readers and takes what
 // they all tell; false when the reader finds the file invalid.
@@ -76,11 +79,11 @@ void TAudioPlayer::readMp3(const std::string& fileName, TStreamInfo& info, bool&
     info.BitRate = mpeg.BitRate();
     info.Duration = roundedMs(mpeg.Duration());
     if (const TID3v1& v1 = mpeg.V1Tag(); v1.Exists()) {
-        info.Title = v1.Title();
-        info.Artist = v1.Artist();
-        info.Album = v1.Album();
-        info.Year = v1.Year();
-        info.Comment = v1.Comment();
+        info.Title = Latin1ToUtf8(v1.Title());
+        info.Artist = Latin1ToUtf8(v1.Artist());
+        info.Album = Latin1ToUtf8(v1.Album());
+        info.Year = Latin1ToUtf8(v1.Year());
+        info.Comment = Latin1ToUtf8(v1.Comment());
         info.Genre = v1.GenreName();
         info.GenreID = v1.GenreIndex();
         info.Track = v1.Track();

@@ -6,12 +6,14 @@
 #include "platform/FileStream.h"
 #include "platform/PlatformInt.h"
 #include "tags/TagFile.h"
+#include "tags/TagText.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <fcntl.h>
 #include <memory>
@@ -29,9 +31,11 @@ using tagfile::UniqueFd;
 
 namespace {
 
-constexpr std::size_t kFrameHeaderSize = 10;
-constexpr std::size_t kFrameTextLimit = 250;
 constexpr uint8_t kWrittenMajorVersion = 3;
+constexpr uint8_t kFooterFlag = 0x10;
+// The language of a comment that was not loaded with one.
+constexpr std::string_view kCommentLanguage = "eng";
+constexpr int64_t kFooterSize = 10;
 // A synchsafe size has 28 bits.
 constexpr std::size_t kLargestTagBody = (std::size_t(1) << 28) - 1;
 
@@ -41,28 +45,15 @@ std::size_t frameIndex(std::string_view id) {
     return static_cast<std::size_t>(std::find(FrameIDs.begin(), FrameIDs.end(), id) - FrameIDs.begin());
 }
 
-uint32_t bigEndian32(const uint8_t* bytes) {
-    return uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | uint32_t(bytes[3]);
-}
-
-void appendBigEndian32(std::string& out, uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(static_cast<char>((value >> shift) & 0xFF));
-}
-
 void appendSynchsafe(std::string& out, uint32_t value) {
     for (int shift = 21; shift >= 0; shift -= 7)
         out.push_back(static_cast<char>((value >> shift) & 0x7F));
 }
 
-void appendFrame(std::string& tag, std::string_view id, const std::string& text) {
-    if (text.empty())
+void appendFrame(std::string& tag, std::string_view id, const std::string& data) {
+    if (data.empty())
         return;
-    tag.append(id);
-    appendBigEndian32(tag, static_cast<uint32_t>(text.size() + 1));
-    tag.append(2, '\0'); // flags
-    tag.push_back('\0'); // text encoding ISO-8859-1
-    tag.append(text);
+    tag.append(ID3v2FrameBytes({std::string(id), 0, data}));
 }
 
 // The kernel copies in blocks of this size; only a fallback copy between
@@ -104,9 +95,11 @@ std::string resolveLink(const std::string& fileName) {
 
 int32_t TagHeader::TagSize() const {
     // The size bytes are taken as they stand: a set top bit is not masked, so
-    // a malformed size grows rather than wraps.
+    // a malformed size grows rather than wraps. A version 2.4 footer repeats
+    // the header behind the tag and is not counted in its size.
+    const bool hasFooter = bytes[3] == 4 && (bytes[5] & kFooterFlag) != 0;
     const int64_t size = int64_t(bytes[6]) * (1 << 21) + int64_t(bytes[7]) * (1 << 14) + int64_t(bytes[8]) * (1 << 7) +
-                         int64_t(bytes[9]) + int64_t(TID3v2::kHeaderSize);
+                         int64_t(bytes[9]) + int64_t(TID3v2::kHeaderSize) + (hasFooter ? kFooterSize : 0);
     return size > fileSize ? 0 : static_cast<int32_t>(size);
 }
 
@@ -127,27 +120,10 @@ bool readTagHeader(int fd, int64_t fileSize, TagHeader& header) {
     return ReadAt(fd, header.bytes.data(), header.bytes.size(), 0);
 }
 
-TextFrames readTextFrames(int fd, int64_t fileSize, int32_t tagSize) {
-    TextFrames texts;
-    int64_t position = TID3v2::kHeaderSize;
-    while (position < tagSize && position < fileSize) {
-        uint8_t header[kFrameHeaderSize];
-        if (!ReadAt(fd, header, sizeof header, off_t(position)))
-            break;
-        if (header[0] < 'A' || header[0] > 'Z') // padding
-            break;
-        const int64_t contentAt = position + int64_t(kFrameHeaderSize);
-        const uint32_t frameSize = bigEndian32(header + 4);
-        std::string raw(kFrameTextLimit, '\0');
-        const std::size_t count = std::min<std::size_t>(frameSize, kFrameTextLimit);
-        if (!ReadAt(fd, raw.data(), count, off_t(contentAt)))
-            break;
-        const std::size_t index = frameIndex(std::string_view(reinterpret_cast<const char*>(header), 4));
-        if (index < texts.size())
-            texts[index] = std::move(raw);
-        position = contentAt + frameSize;
-    }
-    return texts;
+// The whole tag, header included.
+bool readTag(int fd, int32_t tagSize, std::string& tag) {
+    tag.resize(std::size_t(tagSize));
+    return ReadAt(fd, tag.data(), tag.size(), 0);
 }
 
 } // namespace
@@ -156,12 +132,6 @@ bool ReadTagHeader(const std::string& fileName, TagHeader& header) {
     int64_t fileSize = 0;
     const UniqueFd fd = openForReading(fileName, fileSize);
     return fd.valid() && readTagHeader(fd.get(), fileSize, header);
-}
-
-TextFrames ReadTextFrames(const std::string& fileName, int32_t tagSize) {
-    int64_t fileSize = 0;
-    const UniqueFd fd = openForReading(fileName, fileSize);
-    return fd.valid() ? readTextFrames(fd.get(), fileSize, tagSize) : TextFrames{};
 }
 
 uint8_t ParseTrackNumber(const std::string& text) {
@@ -187,9 +157,14 @@ void TID3v2::Clear() {
     m_artist.clear();
     m_album.clear();
     m_track = 0;
+    m_trackText.clear();
     m_year.clear();
     m_genre.clear();
+    m_genreText.clear();
     m_comment.clear();
+    m_commentLanguage = kCommentLanguage;
+    m_otherFrames.clear();
+    m_droppedFrames.clear();
 }
 
 bool TID3v2::Load(const std::string& fileName) {
@@ -205,74 +180,121 @@ bool TID3v2::Load(const std::string& fileName) {
     m_exists = true;
     m_majorVersion = header.bytes[3];
     m_tagSize = header.TagSize();
-    // Other versions lay their frames out differently; their size is still
-    // known, which is all the audio analysis needs.
-    if (m_majorVersion != 3 || m_tagSize == 0)
-        return true;
-    const TextFrames texts = readTextFrames(fd.get(), fileSize, m_tagSize);
-    // Trimming the front also drops the text-encoding byte and the NUL that
-    // ends an empty comment description.
-    m_title = Trim(texts[kTitle]);
-    m_artist = Trim(texts[kArtist]);
-    m_album = Trim(texts[kAlbum]);
-    m_year = Trim(texts[kYear]);
-    m_track = ParseTrackNumber(texts[kTrack]);
-    m_genre = StripGenrePrefix(texts[kGenre]);
-    // The comment's encoding byte and language code come first.
-    m_comment = texts[kComment].size() > 4 ? Trim(std::string_view(texts[kComment]).substr(4)) : std::string();
+    std::string tag;
+    try {
+        if (m_tagSize == 0 || !readTag(fd.get(), m_tagSize, tag))
+            return true;
+        takeFields(ParseID3v2Frames(tag, &m_droppedFrames));
+    } catch (const std::bad_alloc&) {
+        // A tag too large to hold leaves the fields empty, as an unreadable
+        // one does.
+    }
     return true;
 }
 
-std::string TID3v2::BuildTag() const {
-    TextFrames texts;
-    texts[kTitle] = m_title;
-    texts[kArtist] = m_artist;
-    texts[kAlbum] = m_album;
-    if (m_track > 0)
-        texts[kTrack] = std::to_string(m_track);
-    texts[kYear] = m_year;
-    texts[kGenre] = m_genre;
-    if (!m_comment.empty())
-        texts[kComment] = std::string("eng") + '\0' + m_comment;
+// The last frame of each field's ID gives the field. The comment is the last
+// COMM frame without a description; it keeps its language, and the other
+// comments (a player's normalisation data, a comment in another language)
+// are kept as frames. Compressed or encrypted frames cannot be read and are
+// kept as they are.
+void TID3v2::takeFields(std::vector<ID3v2Frame> frames) {
+    const auto isComment = [](const ID3v2Frame& frame) {
+        std::string description, text;
+        CommentParts(frame.data, description, text);
+        return frame.id == "COMM" && !frame.Opaque() && frame.data.size() >= 4 && description.empty();
+    };
+    const auto chosen = std::find_if(frames.rbegin(), frames.rend(), isComment);
+    if (chosen != frames.rend())
+        m_commentLanguage = chosen->data.substr(1, 3);
+    std::string* const texts[] = {&m_title, &m_artist, &m_album, &m_trackText, &m_year, &m_genreText};
+    for (ID3v2Frame& frame : frames) {
+        const std::size_t index = frameIndex(frame.id);
+        if (!frame.Opaque() && index < kComment) {
+            *texts[index] = Trim(TextFrameValue(frame.data));
+        } else if (isComment(frame) && frame.data.substr(1, 3) == m_commentLanguage) {
+            std::string description;
+            CommentParts(frame.data, description, m_comment);
+        } else {
+            m_otherFrames.push_back(std::move(frame));
+        }
+    }
+    m_track = ParseTrackNumber(m_trackText);
+    m_genre = StripGenrePrefix(m_genreText);
+    m_comment = Trim(m_comment);
+}
 
-    std::size_t bodySize = 0;
-    for (const std::string& text : texts)
-        bodySize += text.empty() ? 0 : text.size() + kFrameHeaderSize + 1;
+std::string TID3v2::BuildTag() const {
+    std::array<std::string, FrameIDs.size()> data;
+    // A genre given by number, "(17)", shows no name; the number stays while
+    // the field is left as it was shown.
+    const bool genreAsLoaded = !m_genreText.empty() && StripGenrePrefix(m_genreText) == m_genre;
+    std::string_view texts[] = {m_title, m_artist, m_album, {}, m_year, genreAsLoaded ? m_genreText : m_genre};
+    for (std::size_t i = 0; i < kComment; ++i)
+        if (!texts[i].empty())
+            data[i] = TextFrameData(texts[i]);
+    if (m_track > 0)
+        data[kTrack] = TextFrameData(ParseTrackNumber(m_trackText) == m_track ? m_trackText : std::to_string(m_track));
+    if (!m_comment.empty()) {
+        // A comment without a description: the description's terminator in
+        // the comment's own encoding comes before the text.
+        const uint8_t encoding = EncodingFor(m_comment);
+        const std::string empty =
+            encoding == kEncodingUtf16 ? EncodeText({}, encoding) + std::string(2, '\0') : std::string(1, '\0');
+        data[kComment] = static_cast<char>(encoding) + m_commentLanguage + empty + EncodeText(m_comment, encoding);
+    }
+
+    std::string frames;
+    for (std::size_t i = 0; i < data.size(); ++i)
+        appendFrame(frames, FrameIDs[i], data[i]);
+    for (const ID3v2Frame& frame : m_otherFrames)
+        frames += ID3v2FrameBytes(frame);
     std::string tag = "ID3";
     tag.push_back(static_cast<char>(kWrittenMajorVersion));
     tag.append(2, '\0'); // revision, flags
-    appendSynchsafe(tag, static_cast<uint32_t>(std::min(bodySize, kLargestTagBody)));
-    for (std::size_t i = 0; i < texts.size(); ++i)
-        appendFrame(tag, FrameIDs[i], texts[i]);
-    return tag;
+    appendSynchsafe(tag, static_cast<uint32_t>(std::min(frames.size(), kLargestTagBody)));
+    return tag + frames;
 }
 
 bool TID3v2::Save(const std::string& fileName) {
+    m_lastError.clear();
     try {
         const std::string tag = BuildTag();
         // A size beyond 28 bits cannot be written; a truncated one would make
         // every reader take frame bytes for audio.
-        if (tag.size() - kHeaderSize > kLargestTagBody)
+        if (tag.size() - kHeaderSize > kLargestTagBody) {
+            m_lastError = "The tag is larger than an ID3v2 tag can be.";
             return false;
-        return ReplaceLeadingTag(fileName, tag);
+        }
+        return ReplaceLeadingTag(fileName, tag, &m_lastError);
     } catch (const std::bad_alloc&) {
+        m_lastError = "Out of memory";
         return false;
     }
 }
 
-bool ReplaceLeadingTag(const std::string& linkOrFile, std::string_view tag) {
+bool ReplaceLeadingTag(const std::string& linkOrFile, std::string_view tag, std::string* reason) {
+    std::string ignored;
+    std::string& why = reason ? *reason : ignored;
     const std::string fileName = resolveLink(linkOrFile);
     tagfile::OwnerWritable writable;
     TagHeader header;
-    if (!writable.acquire(fileName) || !ReadTagHeader(fileName, header))
+    if (!FileExists(fileName)) {
+        why = "The file does not exist.";
         return false;
+    }
+    if (!writable.acquire(fileName) || !ReadTagHeader(fileName, header)) {
+        why = std::string("The file cannot be made writable: ") + std::strerror(errno);
+        return false;
+    }
     const int64_t audioStart = header.StartsWithTag() ? header.TagSize() : 0;
     const std::string tempName = fileName + "~";
     bool tempCreated = false;
     try {
         FileStream source = FileStream::openRead(fileName);
-        if (!tagfile::LockExclusive(source.fd()))
+        if (!tagfile::LockExclusive(source.fd())) {
+            why = "Another program holds the file locked.";
             return false;
+        }
         // Any file already under the temporary name is replaced; unlinking it
         // first keeps a link of that name from redirecting the write.
         ::unlink(tempName.c_str());
@@ -282,8 +304,9 @@ bool ReplaceLeadingTag(const std::string& linkOrFile, std::string_view tag) {
         // original's place, in one step: at every moment the name holds
         // either the old or the new file.
         if (::rename(tempName.c_str(), fileName.c_str()) != 0)
-            throw std::runtime_error("Cannot rename file");
-    } catch (const std::exception&) {
+            throw std::runtime_error(std::string("Cannot rename file: ") + std::strerror(errno));
+    } catch (const std::exception& error) {
+        why = error.what();
         if (tempCreated)
             ::unlink(tempName.c_str());
         return false;

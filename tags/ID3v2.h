@@ -2,47 +2,48 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
+#include "tags/ID3v2Frames.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tindrel {
 
-// The frames Tindrel reads and writes, in the order it writes them.
+// The frames that hold the seven fields, in the order Tindrel writes them.
 inline constexpr std::array<std::string_view, 7> FrameIDs = {"TIT2", "TPE1", "TALB", "TRCK", "TYER", "TCON", "COMM"};
 
-// The raw contents of the frames of FrameIDs, in the same order; a frame that
-// was not found has an empty text.
-using TextFrames = std::array<std::string, FrameIDs.size()>;
-
-// The ID3v2 tag at the start of an MP3 file. A tag of any major version is
-// recognised (so the audio behind it can be found), but fields are read from
-// version 2.3 tags only; Save always writes a version 2.3 tag. Texts are byte
-// strings (ISO-8859-1). No operation throws: every file error becomes a false
-// result.
+// The ID3v2 tag at the start of an MP3 file. Tags of versions 2.2, 2.3 and
+// 2.4 are read, in any of their text encodings; Save always writes a version
+// 2.3 tag: the seven fields first, then every other frame the loaded tag
+// held, converted to version 2.3 where it came from another version. Texts
+// are UTF-8. No operation throws: every file error becomes a false result.
 class TID3v2 {
 public:
     static constexpr std::size_t kHeaderSize = 10;
 
     TID3v2() { Clear(); }
 
-    // Reads the tag header and, for a version 2.3 tag, the text frames. True
-    // when the first 10 bytes could be read, whether or not they start a tag;
-    // false (fields cleared) when the file cannot be opened or is shorter.
+    // Reads the tag: its header, the seven fields and every other frame.
+    // True when the first 10 bytes could be read, whether or not they start
+    // a tag; false (everything cleared) when the file cannot be opened or is
+    // shorter.
     bool Load(const std::string& fileName);
-    // Rebuilds the file with a version 2.3 tag of the fields in front of the
-    // audio, dropping the old tag. The original is replaced atomically only
-    // once the new file is complete on disk; on any failure it is untouched.
-    // Exists, MajorVersion and TagSize are not changed.
+    // Rebuilds the file with a version 2.3 tag of the fields and the kept
+    // frames in front of the audio, dropping the old tag. The original is
+    // replaced atomically only once the new file is complete on disk; on any
+    // failure it is untouched and LastError() says why. Exists, MajorVersion
+    // and TagSize are not changed.
     bool Save(const std::string& fileName);
     void Clear();
 
     bool Exists() const { return m_exists; }
     uint8_t MajorVersion() const { return m_majorVersion; }
-    // The whole tag with its header, in bytes; 0 without a tag or when the
-    // declared size runs past the end of the file.
+    // The whole tag with its header (and a version 2.4 footer), in bytes; 0
+    // without a tag or when the declared size runs past the end of the file.
     int32_t TagSize() const { return m_tagSize; }
     const std::string& Title() const { return m_title; }
     const std::string& Artist() const { return m_artist; }
@@ -51,6 +52,14 @@ public:
     const std::string& Year() const { return m_year; }
     const std::string& Genre() const { return m_genre; }
     const std::string& Comment() const { return m_comment; }
+    // The loaded frames that are none of the seven fields, as version 2.3
+    // frames, in the order the tag held them.
+    const std::vector<ID3v2Frame>& OtherFrames() const { return m_otherFrames; }
+    // The IDs of loaded frames that a version 2.3 tag cannot hold; Save
+    // leaves them out.
+    const std::vector<std::string>& DroppedFrames() const { return m_droppedFrames; }
+    // Why the last Save failed.
+    const std::string& LastError() const { return m_lastError; }
 
     // The text setters drop trailing bytes of value 0 to 32; there is no
     // length limit.
@@ -66,6 +75,8 @@ public:
     std::string BuildTag() const;
 
 private:
+    void takeFields(std::vector<ID3v2Frame> frames);
+
     bool m_exists = false;
     uint8_t m_majorVersion = 0;
     int32_t m_tagSize = 0;
@@ -73,9 +84,17 @@ private:
     std::string m_artist;
     std::string m_album;
     uint8_t m_track = 0;
+    // The loaded track text, written back while the track number is the
+    // one it gives, so that "3/12" keeps its count.
+    std::string m_trackText;
     std::string m_year;
     std::string m_genre;
+    std::string m_genreText; // as loaded, with its genre numbers
     std::string m_comment;
+    std::string m_commentLanguage; // three bytes
+    std::vector<ID3v2Frame> m_otherFrames;
+    std::vector<std::string> m_droppedFrames;
+    std::string m_lastError;
 };
 
 // The first bytes of a file as an ID3v2 header sees them.
@@ -84,20 +103,15 @@ struct TagHeader {
     int64_t fileSize = 0;
 
     bool StartsWithTag() const { return bytes[0] == 'I' && bytes[1] == 'D' && bytes[2] == '3'; }
-    // The declared tag size plus the header, or 0 when that runs past the end
-    // of the file. Meaningful only when StartsWithTag().
+    // The declared tag size plus the header (and the footer a version 2.4
+    // tag may announce), or 0 when that runs past the end of the file.
+    // Meaningful only when StartsWithTag().
     int32_t TagSize() const;
 };
 
 // Reads the first 10 bytes and the file's size. False when the file cannot be
 // opened or is shorter than 10 bytes.
 bool ReadTagHeader(const std::string& fileName, TagHeader& header);
-
-// Walks the version 2.3 frames from byte 10 while the position is below
-// tagSize, keeping the first 250 bytes of each known frame's content followed
-// by zeros up to 250 bytes; a later frame replaces an earlier one with the
-// same ID. Any read error ends the walk and keeps what was found so far.
-TextFrames ReadTextFrames(const std::string& fileName, int32_t tagSize);
 
 // The track number of a TRCK text: the part before the first "/" of the
 // trimmed text as a whole number (leading blanks, an optional sign, then
@@ -117,6 +131,7 @@ std::string StripGenrePrefix(const std::string& text);
 // file is missing, cannot be made writable, is held under an exclusive lock,
 // or the new file cannot be written or renamed. A symbolic link is followed:
 // the file it points to is rebuilt and the link stays.
-bool ReplaceLeadingTag(const std::string& fileName, std::string_view tag);
+// When reason is given, a failure puts the cause there.
+bool ReplaceLeadingTag(const std::string& fileName, std::string_view tag, std::string* reason = nullptr);
 
 } // namespace tindrel

@@ -6,6 +6,7 @@
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 #include "tests/support/Command.h"
+#include "tests/support/FileLock.h"
 #include "tests/support/TempDir.h"
 
 #include <QAbstractButton>
@@ -110,12 +111,12 @@ TEST_F(TagPageTest, VersionOneZeroShowsTrackZeroAndAMissingV2TagDisablesItsGroup
     EXPECT_TRUE(edit("TitleEdit")->isEnabled());
 }
 
-TEST_F(TagPageTest, AVersion24TagIsShownAsExistingWithEmptyFields) {
+TEST_F(TagPageTest, AVersion24TagShowsItsFields) {
     open(sample("mid3v2-v24.mp3"));
     EXPECT_TRUE(box("chkTagExists")->isChecked());
     EXPECT_EQ(title("gpbID3v2"), "ID3v2 - Version 2.4");
-    EXPECT_EQ(text("TitleEdit"), "");
-    EXPECT_EQ(text("TrackEdit"), "");
+    EXPECT_EQ(text("TitleEdit"), "Four");
+    EXPECT_EQ(text("TrackEdit"), "9");
     EXPECT_FALSE(box("chkTagExists1")->isChecked());
     EXPECT_EQ(genres()->currentIndex(), 0);
 }
@@ -206,6 +207,35 @@ TEST_F(TagPageTest, UpdateAllWritesBothTagsAndTrackTextsFollowTheIntegerSyntax) 
     EXPECT_NE(listing.find("Long Title"), std::string::npos) << listing;
     EXPECT_NE(listing.find("Trip-Hop"), std::string::npos) << listing;
     EXPECT_NE(listing.find(std::string(30, 'x')), std::string::npos) << listing;
+}
+
+// Text beyond Latin-1 is kept in ID3v2 and said once for ID3v1; a save that
+// fails says so, naming the file and the reason.
+TEST_F(TagPageTest, UpdateAllKeepsEveryCharacterAndReportsWhatItCannotDo) {
+    const QString file = sample("plain.mp3");
+    const QString typed = QString::fromUtf8("Zo\xc3\xab \xe2\x82\xac \xe6\x9d\xb1\xe4\xba\xac");
+    open(file);
+    box("chkTagExists1")->setChecked(true);
+    box("chkTagExists")->setChecked(true);
+    edit("TitleEdit1")->setText(typed);
+    edit("TitleEdit")->setText(typed);
+    button("Button3")->click();
+    TID3v2 v2;
+    ASSERT_TRUE(v2.Load(file.toStdString()));
+    EXPECT_EQ(QString::fromStdString(v2.Title()), typed);
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text, "The ID3v1 tag holds Latin-1 characters only: Title was saved with \"?\" for "
+                                          "the characters it cannot hold. The ID3v2 tag keeps every character.");
+    open(file);
+    EXPECT_EQ(text("TitleEdit"), typed);
+    EXPECT_EQ(text("TitleEdit1"), QString::fromUtf8("Zo\xc3\xab ? ??"));
+
+    const test::ExclusiveLock lock(file.toStdString()); // another program holds the file
+    button("Button3")->click();
+    ASSERT_EQ(dialogs.messages().size(), 3u);
+    EXPECT_EQ(dialogs.messages()[2].caption, "Error");
+    EXPECT_EQ(dialogs.messages()[2].text,
+              "Cannot write the ID3v2 tag of \"" + file + "\". Another program holds the file locked.");
 }
 
 TEST_F(TagPageTest, AnUncheckedBoxLeavesItsTagInTheFile) {

@@ -26,7 +26,7 @@ using test::ToBytes;
 
 TID3v2 FullTag() {
     TID3v2 tag;
-    tag.SetTitle("Caf\xe9 Title");
+    tag.SetTitle("Caf\xc3\xa9 Title");
     tag.SetArtist("The Artist");
     tag.SetAlbum("The Album");
     tag.SetTrack(12);
@@ -49,6 +49,20 @@ TEST(ID3v2BuildTag, WritesOnlyTheFramesThatHoldText) {
                               "TRCK\0\0\0\2\0\0\0"
                               "7"
                               "COMM\0\0\0\7\0\0\0eng\0hi"s);
+}
+
+// Text beyond Latin-1 goes into UTF-16 with its byte-order mark; the rest of
+// the tag keeps the Latin-1 bytes above.
+TEST(ID3v2BuildTag, TextBeyondLatin1IsWrittenAsUtf16) {
+    TID3v2 tag;
+    tag.SetTitle("Zo\xc3\xab \xe2\x82\xac");
+    tag.SetComment("\xe6\x9d\xb1");
+    tag.SetAlbum("Caf\xc3\xa9");
+    EXPECT_EQ(tag.BuildTag(), "ID3\3\0\0\0\0\0\x3c"
+                              "TIT2\0\0\0\x0d\0\0\x01\xff\xfeZ\0o\0\xeb\0 \0\xac\x20"
+                              "TALB\0\0\0\x05\0\0\0Caf\xe9"
+                              "COMM\0\0\0\x0c\0\0\x01"
+                              "eng\xff\xfe\0\0\xff\xfe\x71\x67"s);
 }
 
 TEST(ID3v2BuildTag, SizesAboveSevenBitsAreSynchsafe) {
@@ -75,7 +89,7 @@ TEST(ID3v2Save, RoundTripsEveryField) {
     TID3v2 back;
     ASSERT_TRUE(back.Load(path));
     EXPECT_EQ(back.MajorVersion(), 3);
-    EXPECT_EQ(back.Title(), "Caf\xe9 Title");
+    EXPECT_EQ(back.Title(), "Caf\xc3\xa9 Title");
     EXPECT_EQ(back.Artist(), "The Artist");
     EXPECT_EQ(back.Album(), "The Album");
     EXPECT_EQ(back.Track(), 12);

@@ -37,14 +37,4 @@ unsigned FileMode(const std::string& path) {
     return st.st_mode & 07777;
 }
 
-ExclusiveLock::ExclusiveLock(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
-    if (m_fd < 0 || ::flock(m_fd, LOCK_EX) != 0)
-        throw std::runtime_error("cannot lock " + path);
-}
-
-ExclusiveLock::~ExclusiveLock() {
-    ::close(m_fd);
-}
-
-
 } // namespace tindrel::test

@@ -4,6 +4,7 @@
 
 #include "tests/support/FaultInjection.h"
 
+#include "tests/support/FileLock.h"
 #include "tests/support/TempDir.h"
 
 #include <string>
@@ -22,19 +23,5 @@ Bytes Concat(Bytes a, const Bytes& b);
 bool FileExists(const std::string& path);
 // The permission bits of a file.
 unsigned FileMode(const std::string& path);
-
-// Holds an exclusive advisory lock on a file, as another program reading it
-// exclusively would.
-class ExclusiveLock {
-public:
-    explicit ExclusiveLock(const std::string& path);
-    ~ExclusiveLock();
-    ExclusiveLock(const ExclusiveLock&) = delete;
-    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-
-private:
-    int m_fd;
-};
-
 
 } // namespace tindrel::test

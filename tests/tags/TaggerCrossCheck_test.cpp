@@ -32,7 +32,7 @@ std::string TaggedByTindrel(const TempDir& dir) {
     v1.SetTrack(12);
     v1.SetGenreIndex(8);
     TID3v2 v2;
-    v2.SetTitle("Caf\xe9 Title");
+    v2.SetTitle("Caf\xc3\xa9 Title");
     v2.SetArtist("The Artist");
     v2.SetAlbum("The Album");
     v2.SetYear("1987");

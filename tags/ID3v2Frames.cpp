@@ -1,0 +1,484 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "tags/ID3v2Frames.h"
+
+#include "tags/TagText.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <utility>
+
+namespace tindrel {
+
+namespace {
+
+constexpr std::size_t kHeaderSize = 10;
+constexpr uint8_t kUnsynchronised = 0x80; // tag flag
+constexpr uint8_t kExtendedHeader = 0x40; // tag flag
+// Version 2.2 used the extended-header bit for a compression scheme that was
+// never defined: such a tag cannot be read.
+constexpr uint8_t kV22Compressed = 0x40;
+
+uint32_t bigEndian(std::string_view bytes, std::size_t count) {
+    uint32_t value = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        value = value << 8 | static_cast<uint8_t>(bytes[i]);
+    return value;
+}
+
+uint32_t synchsafe(std::string_view bytes) {
+    uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        value = value << 7 | (static_cast<uint8_t>(bytes[i]) & 0x7F);
+    return value;
+}
+
+void appendBigEndian(std::string& out, uint32_t value, int bytes) {
+    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
+        out.push_back(static_cast<char>((value >> shift) & 0xFF));
+}
+
+// Every FF 00 becomes FF.
+std::string undoUnsynchronisation(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        out.push_back(bytes[i]);
+        if (bytes[i] == '\xff' && i + 1 < bytes.size() && bytes[i + 1] == '\0')
+            ++i;
+    }
+    return out;
+}
+
+bool validId(std::string_view bytes, std::size_t at, std::size_t length) {
+    if (at + length > bytes.size())
+        return false;
+    return std::all_of(bytes.begin() + long(at), bytes.begin() + long(at + length),
+                       [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); });
+}
+
+// ---- Re-encoding the texts of a frame -------------------------------------
+
+// How a frame's content is laid out behind its encoding byte.
+enum class Part : uint8_t {
+    EncodedString, // a text in the frame's encoding, ending in a terminator
+    Latin1String,  // an ISO-8859-1 text ending in a NUL
+    Byte,          // one byte as it stands (a picture type)
+    Language,      // three bytes as they stand
+    RestText,      // texts in the frame's encoding to the end, joined by "/"
+    RestList,      // texts to the end, kept apart (pairs of a people list)
+    RestBinary,    // bytes to the end as they stand
+};
+
+struct Layout {
+    std::string_view id;
+    std::array<Part, 4> parts;
+    std::size_t count;
+};
+
+constexpr Layout kLayouts[] = {
+    {"TXXX", {Part::EncodedString, Part::RestText}, 2},
+    {"IPLS", {Part::RestList}, 1},
+    {"COMM", {Part::Language, Part::EncodedString, Part::RestText}, 3},
+    {"USLT", {Part::Language, Part::EncodedString, Part::RestText}, 3},
+    {"USER", {Part::Language, Part::RestText}, 2},
+    {"APIC", {Part::Latin1String, Part::Byte, Part::EncodedString, Part::RestBinary}, 4},
+    {"WXXX", {Part::EncodedString, Part::RestBinary}, 2},
+    {"GEOB", {Part::Latin1String, Part::EncodedString, Part::EncodedString, Part::RestBinary}, 4},
+};
+constexpr Layout kTextLayout = {"T", {Part::RestText}, 1};
+
+const Layout* layoutOf(std::string_view id) {
+    for (const Layout& layout : kLayouts)
+        if (layout.id == id)
+            return &layout;
+    return id.starts_with('T') ? &kTextLayout : nullptr;
+}
+
+std::vector<std::string> decodeValues(std::string_view bytes, uint8_t encoding) {
+    std::vector<std::string> values;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t end = FindTerminator(bytes, encoding, at);
+        values.push_back(DecodeText(bytes.substr(at, end - at), encoding));
+        at = end + TerminatorWidth(encoding);
+    }
+    while (!values.empty() && values.back().empty())
+        values.pop_back();
+    return values;
+}
+
+std::string joined(const std::vector<std::string>& values, std::string_view separator) {
+    std::string out;
+    for (std::size_t i = 0; i < values.size(); ++i)
+        out.append(i ? separator : "").append(values[i]);
+    return out;
+}
+
+// A part of a content after decoding: texts as UTF-8, other bytes as they
+// stand.
+struct Piece {
+    Part part;
+    std::string text;
+    std::vector<std::string> list;
+};
+
+// The content rewritten with ISO-8859-1, or UTF-16 where a text needs it.
+// Nothing when the content is too short for its layout.
+std::optional<std::string> reencode(std::string_view data, const Layout& layout) {
+    if (data.empty())
+        return std::string(data);
+    const auto encoding = static_cast<uint8_t>(data[0]);
+    std::vector<Piece> pieces;
+    std::size_t at = 1;
+    for (std::size_t i = 0; i < layout.count; ++i) {
+        const Part part = layout.parts[i];
+        Piece piece{part, {}, {}};
+        if (part == Part::Byte || part == Part::Language) {
+            const std::size_t width = part == Part::Byte ? 1 : 3;
+            if (at + width > data.size())
+                return std::nullopt;
+            piece.text = data.substr(at, width);
+            at += width;
+        } else if (part == Part::EncodedString || part == Part::Latin1String) {
+            const uint8_t own = part == Part::Latin1String ? kEncodingLatin1 : encoding;
+            const std::size_t end = FindTerminator(data, own, at);
+            piece.text = part == Part::Latin1String ? std::string(data.substr(at, end - at))
+                                                    : DecodeText(data.substr(at, end - at), own);
+            at = std::min(data.size(), end + TerminatorWidth(own));
+        } else if (part == Part::RestBinary) {
+            piece.text = data.substr(at);
+            at = data.size();
+        } else {
+            piece.list = decodeValues(data.substr(at), encoding);
+            at = data.size();
+        }
+        pieces.push_back(std::move(piece));
+    }
+    bool latin1 = true;
+    for (const Piece& piece : pieces) {
+        if (piece.part == Part::EncodedString)
+            latin1 = latin1 && FitsLatin1(piece.text);
+        for (const std::string& value : piece.list)
+            latin1 = latin1 && FitsLatin1(value);
+    }
+    const uint8_t target = latin1 ? kEncodingLatin1 : kEncodingUtf16;
+    const std::string terminator(TerminatorWidth(target), '\0');
+    std::string out(1, static_cast<char>(target));
+    for (const Piece& piece : pieces) {
+        switch (piece.part) {
+        case Part::EncodedString:
+            out += EncodeText(piece.text, target) + terminator;
+            break;
+        case Part::Latin1String:
+            out += piece.text + '\0';
+            break;
+        case Part::RestText:
+            out += EncodeText(joined(piece.list, "/"), target);
+            break;
+        case Part::RestList:
+            for (std::size_t i = 0; i < piece.list.size(); ++i)
+                out += (i ? terminator : std::string()) + EncodeText(piece.list[i], target);
+            break;
+        default:
+            out += piece.text;
+        }
+    }
+    return out;
+}
+
+// ---- Frame IDs of the other versions --------------------------------------
+
+constexpr std::pair<std::string_view, std::string_view> kV22Ids[] = {
+    {"BUF", "RBUF"}, {"CNT", "PCNT"}, {"COM", "COMM"}, {"CRA", "AENC"}, {"ETC", "ETCO"}, {"EQU", "EQUA"},
+    {"GEO", "GEOB"}, {"IPL", "IPLS"}, {"MCI", "MCDI"}, {"MLL", "MLLT"}, {"PIC", "APIC"}, {"POP", "POPM"},
+    {"REV", "RVRB"}, {"RVA", "RVAD"}, {"SLT", "SYLT"}, {"STC", "SYTC"}, {"TAL", "TALB"}, {"TBP", "TBPM"},
+    {"TCM", "TCOM"}, {"TCO", "TCON"}, {"TCP", "TCMP"}, {"TCR", "TCOP"}, {"TDA", "TDAT"}, {"TDY", "TDLY"},
+    {"TEN", "TENC"}, {"TFT", "TFLT"}, {"TIM", "TIME"}, {"TKE", "TKEY"}, {"TLA", "TLAN"}, {"TLE", "TLEN"},
+    {"TMT", "TMED"}, {"TOA", "TOPE"}, {"TOF", "TOFN"}, {"TOL", "TOLY"}, {"TOR", "TORY"}, {"TOT", "TOAL"},
+    {"TP1", "TPE1"}, {"TP2", "TPE2"}, {"TP3", "TPE3"}, {"TP4", "TPE4"}, {"TPA", "TPOS"}, {"TPB", "TPUB"},
+    {"TRC", "TSRC"}, {"TRD", "TRDA"}, {"TRK", "TRCK"}, {"TS2", "TSO2"}, {"TSA", "TSOA"}, {"TSI", "TSIZ"},
+    {"TSP", "TSOP"}, {"TSS", "TSSE"}, {"TST", "TSOT"}, {"TT1", "TIT1"}, {"TT2", "TIT2"}, {"TT3", "TIT3"},
+    {"TXT", "TEXT"}, {"TXX", "TXXX"}, {"TYE", "TYER"}, {"UFI", "UFID"}, {"ULT", "USLT"}, {"WAF", "WOAF"},
+    {"WAR", "WOAR"}, {"WAS", "WOAS"}, {"WCM", "WCOM"}, {"WCP", "WCOP"}, {"WPB", "WPUB"}, {"WXX", "WXXX"},
+};
+
+// Frames of version 2.4 that version 2.3 has no place for.
+constexpr std::string_view kV24Only[] = {"ASPI", "EQU2", "RVA2", "SEIS", "SIGN",
+                                         "TDEN", "TDTG", "TMOO", "TPRO", "TSST"};
+// Frames whose texts sit between binary fields that Tindrel does not take
+// apart: kept when their encoding is one version 2.3 knows.
+constexpr std::string_view kUnparsedTexts[] = {"COMR", "OWNE", "SYLT"};
+
+ID3v2Frame textFrame(std::string_view id, std::string_view utf8) {
+    return {std::string(id), 0, TextFrameData(utf8)};
+}
+
+bool digits(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A recording time "yyyy-MM-ddTHH:mm:ss" (any prefix of it) becomes the
+// year, the day and month, and the time of version 2.3.
+void splitRecordingTime(const std::string& time, uint16_t flags, std::vector<ID3v2Frame>& out) {
+    const auto field = [&](std::size_t at, std::size_t length) {
+        return time.size() >= at + length && digits(std::string_view(time).substr(at, length)) ? time.substr(at, length)
+                                                                                               : std::string();
+    };
+    const std::string year = field(0, 4);
+    if (year.empty())
+        return;
+    out.push_back(textFrame("TYER", year));
+    out.back().flags = flags;
+    if (const std::string month = field(5, 2), day = field(8, 2); !month.empty() && !day.empty())
+        out.push_back(textFrame("TDAT", day + month));
+    if (const std::string hour = field(11, 2), minute = field(14, 2); !hour.empty() && !minute.empty())
+        out.push_back(textFrame("TIME", hour + minute));
+}
+
+// A picture of version 2.2 names its format in three letters where version
+// 2.3 names a MIME type.
+std::string pictureFromV22(std::string_view data) {
+    if (data.size() < 4)
+        return std::string(data);
+    std::string format(data.substr(1, 3));
+    std::transform(format.begin(), format.end(), format.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+    const std::string mime = format == "jpg" ? "image/jpeg" : "image/" + format;
+    return std::string(data.substr(0, 1)) + mime + '\0' + std::string(data.substr(4));
+}
+
+// ---- The walk ---------------------------------------------------------------
+
+struct RawFrame {
+    std::string id;
+    uint16_t flags = 0;
+    std::string_view content;
+};
+
+class FrameWalk {
+public:
+    FrameWalk(uint8_t major, std::string_view body) : m_major(major), m_body(body) {}
+
+    // The next frame, or nothing at padding or at the end.
+    std::optional<RawFrame> next() {
+        const std::size_t headerSize = m_major == 2 ? 6 : 10;
+        const std::size_t idLength = m_major == 2 ? 3 : 4;
+        if (m_at + headerSize > m_body.size() || !validId(m_body, m_at, idLength))
+            return std::nullopt;
+        const std::size_t size = m_major == 2 ? bigEndian(m_body.substr(m_at + 3), 3) : frameSize();
+        const std::size_t contentAt = m_at + headerSize;
+        if (size > m_body.size() - contentAt)
+            return std::nullopt;
+        RawFrame frame{std::string(m_body.substr(m_at, idLength)),
+                       m_major == 2 ? uint16_t(0) : uint16_t(bigEndian(m_body.substr(m_at + 8), 2)),
+                       m_body.substr(contentAt, size)};
+        m_at = contentAt + size;
+        return frame;
+    }
+
+private:
+    // Version 2.4 sizes are synchsafe, but some writers put plain sizes
+    // there: take the plain reading when only it lands on a next frame.
+    std::size_t frameSize() const {
+        const std::string_view bytes = m_body.substr(m_at + 4, 4);
+        const uint32_t plain = bigEndian(bytes, 4);
+        if (m_major == 3 || std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; }))
+            return plain;
+        const uint32_t safe = synchsafe(bytes);
+        const auto landsOnFrame = [&](std::size_t size) {
+            const std::size_t next = m_at + 10 + size;
+            return next == m_body.size() ||
+                   (next < m_body.size() && (m_body[next] == '\0' || validId(m_body, next, 4)));
+        };
+        return !landsOnFrame(safe) && landsOnFrame(plain) ? plain : safe;
+    }
+
+    uint8_t m_major;
+    std::string_view m_body;
+    std::size_t m_at = 0;
+};
+
+class Converter {
+public:
+    Converter(uint8_t major, bool tagUnsynchronised, std::vector<std::string>* dropped)
+        : m_major(major), m_tagUnsynchronised(tagUnsynchronised), m_dropped(dropped) {}
+
+    // Where the year taken from a release time stands in the output.
+    std::optional<std::size_t> releaseYear() const { return m_releaseYear; }
+
+    void add(const RawFrame& raw, std::vector<ID3v2Frame>& out) {
+        if (m_major == 3)
+            out.push_back({raw.id, raw.flags, std::string(raw.content)});
+        else if (m_major == 2)
+            fromV22(raw, out);
+        else
+            fromV24(raw, out);
+    }
+
+private:
+    void drop(const std::string& id) {
+        if (m_dropped)
+            m_dropped->push_back(id);
+    }
+
+    void fromV22(const RawFrame& raw, std::vector<ID3v2Frame>& out) {
+        const auto* entry = std::find_if(std::begin(kV22Ids), std::end(kV22Ids),
+                                         [&](const auto& pair) { return pair.first == raw.id; });
+        if (entry == std::end(kV22Ids))
+            return drop(raw.id);
+        std::string data(raw.content);
+        out.push_back({std::string(entry->second), 0, raw.id == "PIC" ? pictureFromV22(data) : data});
+    }
+
+    void fromV24(const RawFrame& raw, std::vector<ID3v2Frame>& out) {
+        const uint8_t status = raw.flags >> 8;
+        const uint8_t format = raw.flags & 0xFF;
+        const std::string content =
+            (format & 0x02) || m_tagUnsynchronised ? undoUnsynchronisation(raw.content) : std::string(raw.content);
+        // The extra fields follow the header in the order of their flags:
+        // group, encryption method, data length.
+        const bool grouped = format & 0x40, compressed = format & 0x08, encrypted = format & 0x04;
+        const bool lengthGiven = format & 0x01;
+        const std::size_t extra = std::size_t(grouped) + std::size_t(encrypted) + (lengthGiven ? 4 : 0);
+        if (content.size() < extra || (compressed && !lengthGiven))
+            return drop(raw.id);
+        std::size_t at = 0;
+        const std::string group = grouped ? content.substr(at++, 1) : std::string();
+        const std::string method = encrypted ? content.substr(at++, 1) : std::string();
+        const uint32_t length = lengthGiven ? synchsafe(std::string_view(content).substr(at, 4)) : 0;
+        std::string data = content.substr(extra);
+
+        ID3v2Frame frame{raw.id, uint16_t(uint16_t(status & 0x70) << 9), {}};
+        if (compressed) {
+            frame.flags |= ID3v2Frame::kCompressed;
+            appendBigEndian(frame.data, length, 4);
+        }
+        frame.flags |= (encrypted ? ID3v2Frame::kEncrypted : 0) | (grouped ? ID3v2Frame::kGrouped : 0);
+        frame.data += method + group;
+        if (frame.Opaque()) {
+            frame.data += data;
+            return renamed(frame, out);
+        }
+        // The people lists of version 2.4 keep their pairs apart, as IPLS does.
+        const Layout* layout = layoutOf(raw.id == "TIPL" || raw.id == "TMCL" ? "IPLS" : raw.id);
+        std::optional<std::string> converted = layout ? reencode(data, *layout) : std::string(data);
+        const bool unparsed =
+            std::find(std::begin(kUnparsedTexts), std::end(kUnparsedTexts), raw.id) != std::end(kUnparsedTexts);
+        if (!converted || (unparsed && !data.empty() && uint8_t(data[0]) > kEncodingUtf16))
+            return drop(raw.id);
+        frame.data += *converted;
+        renamed(frame, out);
+    }
+
+    // The version 2.3 name of a version 2.4 frame.
+    void renamed(ID3v2Frame& frame, std::vector<ID3v2Frame>& out) {
+        if (std::find(std::begin(kV24Only), std::end(kV24Only), frame.id) != std::end(kV24Only))
+            return drop(frame.id);
+        if (frame.Opaque()) {
+            if (frame.id == "TDRC" || frame.id == "TDOR" || frame.id == "TIPL" || frame.id == "TMCL")
+                return drop(frame.id);
+            out.push_back(std::move(frame));
+            return;
+        }
+        if (frame.id == "TDRC")
+            return splitRecordingTime(TextFrameValue(frame.data), frame.flags, out);
+        // A release time stands in for the year only where the tag has no
+        // recording time; ParseID3v2Frames settles that once all are read.
+        if (frame.id == "TDRL") {
+            const std::string year = TextFrameValue(frame.data).substr(0, 4);
+            if (year.size() != 4 || !digits(year))
+                return drop(frame.id);
+            m_releaseYear = out.size();
+            out.push_back(textFrame("TYER", year));
+            return;
+        }
+        if (frame.id == "TDOR") {
+            const std::string year = TextFrameValue(frame.data).substr(0, 4);
+            if (year.size() == 4 && digits(year))
+                out.push_back(textFrame("TORY", year));
+            return;
+        }
+        if (frame.id == "TIPL" || frame.id == "TMCL")
+            frame.id = "IPLS";
+        out.push_back(std::move(frame));
+    }
+
+    uint8_t m_major;
+    bool m_tagUnsynchronised;
+    std::vector<std::string>* m_dropped;
+    std::optional<std::size_t> m_releaseYear;
+};
+
+} // namespace
+
+std::vector<ID3v2Frame> ParseID3v2Frames(std::string_view tag, std::vector<std::string>* dropped) {
+    std::vector<ID3v2Frame> frames;
+    if (tag.size() < kHeaderSize || !tag.starts_with("ID3"))
+        return frames;
+    const auto major = static_cast<uint8_t>(tag[3]);
+    const auto flags = static_cast<uint8_t>(tag[5]);
+    if (major < 2 || major > 4 || (major == 2 && (flags & kV22Compressed)))
+        return frames;
+    std::string_view body = tag.substr(kHeaderSize, std::min<std::size_t>(synchsafe(tag.substr(6)), tag.size()));
+    // Versions 2.2 and 2.3 unsynchronise the whole tag after its header;
+    // version 2.4 does it frame by frame.
+    std::string resynchronised;
+    if (major < 4 && (flags & kUnsynchronised)) {
+        resynchronised = undoUnsynchronisation(body);
+        body = resynchronised;
+    }
+    if (major > 2 && (flags & kExtendedHeader)) {
+        if (body.size() < 4)
+            return frames;
+        // Version 2.3 counts the extended header without its size field,
+        // version 2.4 with it.
+        const std::size_t size = major == 3 ? std::size_t(bigEndian(body, 4)) + 4 : synchsafe(body);
+        body = body.substr(std::min(size, body.size()));
+    }
+    FrameWalk walk(major, body);
+    Converter converter(major, major == 4 && (flags & kUnsynchronised), dropped);
+    while (const std::optional<RawFrame> raw = walk.next())
+        converter.add(*raw, frames);
+    if (const auto release = converter.releaseYear();
+        release &&
+        std::count_if(frames.begin(), frames.end(), [](const ID3v2Frame& f) { return f.id == "TYER"; }) > 1) {
+        frames.erase(frames.begin() + long(*release));
+        if (dropped)
+            dropped->push_back("TDRL");
+    }
+    return frames;
+}
+
+std::string ID3v2FrameBytes(const ID3v2Frame& frame) {
+    std::string out = frame.id;
+    appendBigEndian(out, static_cast<uint32_t>(frame.data.size()), 4);
+    appendBigEndian(out, frame.flags, 2);
+    return out + frame.data;
+}
+
+std::string TextFrameValue(std::string_view data) {
+    if (data.empty())
+        return {};
+    return joined(decodeValues(data.substr(1), static_cast<uint8_t>(data[0])), "/");
+}
+
+void CommentParts(std::string_view data, std::string& description, std::string& text) {
+    description.clear();
+    text.clear();
+    constexpr std::size_t kTextsAt = 4; // behind the encoding and the language
+    if (data.size() <= kTextsAt)
+        return;
+    const auto encoding = static_cast<uint8_t>(data[0]);
+    const std::size_t end = FindTerminator(data, encoding, kTextsAt);
+    description = DecodeText(data.substr(kTextsAt, end - kTextsAt), encoding);
+    if (end < data.size())
+        text = joined(decodeValues(data.substr(end + TerminatorWidth(encoding)), encoding), "\n");
+}
+
+std::string TextFrameData(std::string_view utf8) {
+    const uint8_t encoding = EncodingFor(utf8);
+    return static_cast<char>(encoding) + EncodeText(utf8, encoding);
+}
+
+} // namespace tindrel
