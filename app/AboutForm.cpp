@@ -25,8 +25,8 @@ TAboutForm::TAboutForm(const QString& versionText, QWidget* owner) : QDialog(nul
     auto* platforms = new QLabel(QStringLiteral("Supported platforms: ") + SupportedPlatformsText(), this);
     platforms->setObjectName(QStringLiteral("labPlatforms"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
-    for (QWidget* w : {static_cast<QWidget*>(name), static_cast<QWidget*>(version),
-                       static_cast<QWidget*>(purpose), static_cast<QWidget*>(platforms)})
+    for (QWidget* w : {static_cast<QWidget*>(name), static_cast<QWidget*>(version), static_cast<QWidget*>(purpose),
+                       static_cast<QWidget*>(platforms)})
         layout->addWidget(w);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

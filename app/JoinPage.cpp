@@ -1,22 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/FormBuilder.h"
-#include "app/Join.h"
 #include "app/Main.h"
+#include "core/Join.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
 #include "platform/MessageWindow.h"
 
 #include <QEvent>
 #include <QHeaderView>
-#include <QScopeGuard>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTreeWidget>
 
 namespace tindrel {
 
 namespace {
-
 
 // Sees the mouse being released over the list, which is when a click marks
 // the row that Up and Down move.
@@ -182,6 +181,8 @@ void TMainForm::btnJointClick() {
         m_dialogs.information(QStringLiteral("Joining is completed."));
 }
 
-void TMainForm::BitBtn1Click() { m_joinStopRequested = true; }
+void TMainForm::BitBtn1Click() {
+    m_joinStopRequested = true;
+}
 
 } // namespace tindrel

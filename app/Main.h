@@ -2,8 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
-#include "app/Split.h"
-#include "app/TagFields.h"
+#include "core/Split.h"
+#include "core/TagFields.h"
 
 #include <QWidget>
 #include <cstdint>

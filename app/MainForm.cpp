@@ -83,9 +83,9 @@ TMainForm::TMainForm(IDialogs& dialogs, const QString& programFolder, int audioD
     pgcMain->addTab(buildTagPage(), QStringLiteral("  Edit Tag  "));
     connectSplitPage();
     connect(pgcMain, &QTabWidget::currentChanged, this, ErrorHandler::guard([this] {
-        if (pgcMain->currentWidget()->objectName() == QLatin1String("tabTag"))
-            tabTagShow();
-    }));
+                if (pgcMain->currentWidget()->objectName() == QLatin1String("tabTag"))
+                    tabTagShow();
+            }));
     FormCreate(programFolder, audioDevice);
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
@@ -139,7 +139,9 @@ void TMainForm::addHelpAndAbout(QWidget* page, int index, const QRect& helpRect,
     connect(about, &QPushButton::clicked, this, ErrorHandler::guard([this] { showAbout(); }));
 }
 
-void TMainForm::showHelp() { m_dialogs.openDocument(m_helpFilePath); }
+void TMainForm::showHelp() {
+    m_dialogs.openDocument(m_helpFilePath);
+}
 
 void TMainForm::showAbout() {
     if (!m_about)

@@ -4,8 +4,8 @@
 // The preview on the split page: play, pause, stop, the position on the
 // track bar, and taking the start and end times from it.
 #include "app/Main.h"
-#include "app/TimeText.h"
 #include "app/TrackBar.h"
+#include "core/TimeText.h"
 #include "platform/FileOps.h"
 #include "player/AudioPlayer.h"
 
@@ -73,9 +73,13 @@ void TMainForm::tkbPositionChange() {
     }
 }
 
-void TMainForm::sbtnBeginClick() { setFieldByButton(edtStart, m_startOneShot, true); }
+void TMainForm::sbtnBeginClick() {
+    setFieldByButton(edtStart, m_startOneShot, true);
+}
 
-void TMainForm::sbtnEndClick() { setFieldByButton(edtEnd, m_endOneShot, false); }
+void TMainForm::sbtnEndClick() {
+    setFieldByButton(edtEnd, m_endOneShot, false);
+}
 
 void TMainForm::setFieldByButton(QLineEdit* field, bool& oneShot, bool isStart) {
     if (edtFile->text().isEmpty())

@@ -2,9 +2,9 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/FormBuilder.h"
 #include "app/Main.h"
-#include "app/TimeText.h"
 #include "app/TrackBar.h"
 #include "app/UpDown.h"
+#include "core/TimeText.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FileOps.h"
 
@@ -26,8 +26,8 @@ namespace {
 
 const QString kMinSecMs = QStringLiteral("( Min : Sec . MilliSec )");
 
-QToolButton* makePictureButton(QWidget* parent, const QString& name, QStyle::StandardPixmap icon,
-                               const QString& hint, const QRect& geometry) {
+QToolButton* makePictureButton(QWidget* parent, const QString& name, QStyle::StandardPixmap icon, const QString& hint,
+                               const QRect& geometry) {
     auto* button = make<QToolButton>(parent, name, geometry);
     button->setIcon(parent->style()->standardIcon(icon));
     button->setToolTip(hint);
@@ -101,8 +101,7 @@ QWidget* TMainForm::buildSplitPage() {
     edtEnd->setText(QStringLiteral("00:00.000"));
     makeLabel(page, QStringLiteral("Label3"), kMinSecMs, {500, 150, 142, 22});
     labPeriod = makeLabel(page, QStringLiteral("labPeriod"), {}, {332, 180, 308, 22});
-    for (QWidget* w : {static_cast<QWidget*>(edtPart), static_cast<QWidget*>(updPart),
-                       static_cast<QWidget*>(labPart2)})
+    for (QWidget* w : {static_cast<QWidget*>(edtPart), static_cast<QWidget*>(updPart), static_cast<QWidget*>(labPart2)})
         w->setEnabled(false);
 
     btnSplit = make<QPushButton>(page, QStringLiteral("btnSplit"), {332, 212, 100, 30});
@@ -140,13 +139,17 @@ void TMainForm::connectSplitPage() {
 }
 
 void TMainForm::UpdateSelectedPartLabel() {
-    labPeriod->setText(QString::fromStdString(
-        SelectedPartText(edtStart->text().toStdString(), edtEnd->text().toStdString())));
+    labPeriod->setText(
+        QString::fromStdString(SelectedPartText(edtStart->text().toStdString(), edtEnd->text().toStdString())));
 }
 
-void TMainForm::edtStartChange() { edtTimeChange(edtStart, m_startOneShot, true); }
+void TMainForm::edtStartChange() {
+    edtTimeChange(edtStart, m_startOneShot, true);
+}
 
-void TMainForm::edtEndChange() { edtTimeChange(edtEnd, m_endOneShot, false); }
+void TMainForm::edtEndChange() {
+    edtTimeChange(edtEnd, m_endOneShot, false);
+}
 
 void TMainForm::edtTimeChange(QLineEdit* field, bool& oneShot, bool isStart) {
     if (oneShot) {

@@ -5,11 +5,11 @@
 // two kinds of split themselves.
 #include "app/FormBuilder.h"
 #include "app/Main.h"
-#include "app/PlayerSource.h"
-#include "app/Split.h"
-#include "app/TimeText.h"
 #include "app/TrackBar.h"
 #include "app/UpDown.h"
+#include "core/PlayerSource.h"
+#include "core/Split.h"
+#include "core/TimeText.h"
 #include "platform/Dialogs.h"
 #include "platform/FileOps.h"
 #include "platform/MessageWindow.h"
@@ -69,7 +69,9 @@ void TMainForm::rdbPartClick() {
         w->setEnabled(true);
 }
 
-void TMainForm::btnStopClick() { m_splitStopRequested = true; }
+void TMainForm::btnStopClick() {
+    m_splitStopRequested = true;
+}
 
 DescribeSource TMainForm::describeWithPlayer() {
     return [this](const std::string& path) { return DescribeWithPlayer(*m_player, path); };
@@ -96,9 +98,8 @@ void TMainForm::splitTimeMode() {
         return;
     }
     const std::string source = edtFile->text().toStdString();
-    const auto chosen =
-        m_dialogs.saveFile(kMp3SaveFilter, QStringLiteral("mp3"), QString::fromStdString(SourceStem(source)) +
-                                                                   QStringLiteral("_chunk_1.mp3"));
+    const auto chosen = m_dialogs.saveFile(kMp3SaveFilter, QStringLiteral("mp3"),
+                                           QString::fromStdString(SourceStem(source)) + QStringLiteral("_chunk_1.mp3"));
     if (!chosen)
         return;
     // Another spelling of the source (a link, "..", a relative path) is the

@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/FormBuilder.h"
 #include "app/Main.h"
-#include "app/TagFields.h"
+#include "core/TagFields.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FileOps.h"

@@ -28,8 +28,7 @@ int TTrackBar::xForValue(int value) const {
     const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
     const int span = width() - handle.width();
     const int clamped = std::clamp(value, minimum(), maximum());
-    return handle.width() / 2 +
-           QStyle::sliderPositionFromValue(minimum(), maximum(), clamped, span, option.upsideDown);
+    return handle.width() / 2 + QStyle::sliderPositionFromValue(minimum(), maximum(), clamped, span, option.upsideDown);
 }
 
 void TTrackBar::paintEvent(QPaintEvent* event) {

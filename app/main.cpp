@@ -2,8 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/Main.h"
 #include "platform/Application.h"
-#include "platform/QtDialogs.h"
 #include "platform/ErrorHandler.h"
+#include "platform/QtDialogs.h"
 
 // Tindrel takes no command-line arguments; Qt's own are left to Qt.
 int main(int argc, char** argv) {

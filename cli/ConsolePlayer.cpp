@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "cli/ConsolePlayer.h"
 
-#include "app/PlayerSource.h"
+#include "core/PlayerSource.h"
 #include "player/AudioPlayer.h"
 
 namespace tindrel {

@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
-#include "app/Split.h"
+#include "core/Split.h"
 #include "cli/InfoReport.h"
 
 #include <memory>

@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
-#include "app/TagFields.h"
+#include "core/TagFields.h"
 #include "platform/FileOps.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"

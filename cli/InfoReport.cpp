@@ -2,8 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "cli/InfoReport.h"
 
-#include "app/TagFields.h"
-#include "app/TimeText.h"
+#include "core/TagFields.h"
+#include "core/TimeText.h"
 #include "mpeg/MPEGaudio.h"
 #include "mpeg/Rounding.h"
 #include "platform/FileOps.h"

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
-#include "app/Join.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ProgressLine.h"
+#include "core/Join.h"
 #include "platform/FileOps.h"
 #include "platform/FileStream.h"
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
-#include "app/Split.h"
-#include "app/TimeText.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ProgressLine.h"
+#include "core/Split.h"
+#include "core/TimeText.h"
 #include "platform/FileOps.h"
 #include "platform/PlatformInt.h"
 #include "tags/ID3v1.h"

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
-#include "app/TagFields.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "core/TagFields.h"
 #include "platform/FileOps.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"

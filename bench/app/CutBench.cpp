@@ -7,9 +7,9 @@
 //   splits SOURCE into N parts as the split page does, tags included.
 // The player describes the source on the engine's "no sound" device. Prints
 // "<seconds> <peak resident KiB> <resident KiB before the work>".
-#include "app/PlayerSource.h"
-#include "app/Split.h"
-#include "app/TimeText.h"
+#include "core/PlayerSource.h"
+#include "core/Split.h"
+#include "core/TimeText.h"
 #include "platform/FakeDialogs.h"
 #include "player/AudioPlayer.h"
 #include "tags/ID3v1.h"

@@ -3,7 +3,7 @@
 //
 // bench_join OUTPUT INPUT...: joins the inputs as the Join page does and
 // prints "<seconds> <peak resident KiB>".
-#include "app/Join.h"
+#include "core/Join.h"
 
 #include <chrono>
 #include <cstdio>

@@ -5,8 +5,8 @@
 // goes away, or when the process is killed while it writes: the sources and
 // every file nobody asked to replace stay byte for byte, a replaced file is
 // wholly old or wholly new, and no temporary file outlives the next write.
-#include "app/Join.h"
-#include "app/Split.h"
+#include "core/Join.h"
+#include "core/Split.h"
 #include "platform/AtomicFile.h"
 #include "tests/support/FaultInjection.h"
 #include "tests/support/TempDir.h"

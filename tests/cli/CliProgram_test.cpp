@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 // tindrel-cli run as a program: results, exit status and messages.
-#include "app/Join.h"
+#include "core/Join.h"
 #include "mpeg/MPEGaudio.h"
 #include "mpeg/Rounding.h"
 #include "tests/cli/RunProgram.h"

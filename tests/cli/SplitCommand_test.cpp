@@ -2,8 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 // The split command against the page's steps, with the player's answers
 // given by the test so that every byte range is known.
-#include "app/Split.h"
-#include "app/TimeText.h"
+#include "core/Split.h"
+#include "core/TimeText.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ProgressLine.h"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
-#include "app/TimeText.h"
+#include "core/TimeText.h"
 
 #include <cmath>
 #include <cstdio>
@@ -11,7 +11,9 @@ namespace tindrel {
 
 namespace {
 
-bool isBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool isBlank(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
 
 std::string trimmed(const std::string& text) {
     std::size_t first = 0;
@@ -23,7 +25,9 @@ std::string trimmed(const std::string& text) {
     return text.substr(first, last - first);
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // [+-]digits, nothing else.
 bool parseSignedDigits(const std::string& text, int64_t& value, int64_t limit) {

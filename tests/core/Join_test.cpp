@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
-#include "app/Join.h"
+#include "core/Join.h"
 
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <stdexcept>
-#include <filesystem>
 #include <unistd.h>
 
 namespace tindrel {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
-#include "app/Join.h"
+#include "core/Join.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
@@ -10,9 +10,12 @@ namespace tindrel {
 
 const char* JoinStatusText(JoinStatus status) {
     switch (status) {
-    case JoinStatus::Ready: return "Ready";
-    case JoinStatus::Done: return "Done";
-    case JoinStatus::Stopped: return "Stopped";
+    case JoinStatus::Ready:
+        return "Ready";
+    case JoinStatus::Done:
+        return "Done";
+    case JoinStatus::Stopped:
+        return "Stopped";
     }
     return "";
 }
@@ -31,8 +34,7 @@ void AppendJoinBody(const std::string& input, FileStream& output) {
     output.copyFrom(source, body, kJoinBlockBytes);
 }
 
-JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& output,
-                   JoinObserver& observer) {
+JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& output, JoinObserver& observer) {
     // The output takes its name only when the join ends, so an error or a
     // crash half-way never leaves a half-written file where the user's file
     // of that name was. A stopped join is an ending: it keeps what it wrote.
@@ -62,8 +64,7 @@ JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& ou
     return JoinResult::Completed;
 }
 
-std::optional<std::size_t> FindInputSameAs(const std::vector<std::string>& inputs,
-                                           const std::string& output) {
+std::optional<std::size_t> FindInputSameAs(const std::vector<std::string>& inputs, const std::string& output) {
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         if (SameFile(inputs[i], output))
             return i;

@@ -46,13 +46,11 @@ void AppendJoinBody(const std::string& input, FileStream& output);
 // row's status. A completed or stopped join puts the output in place; an
 // error is thrown to the caller and leaves any earlier file of that name as
 // it was.
-JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& output,
-                   JoinObserver& observer);
+JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& output, JoinObserver& observer);
 
 // The first input that is the very file named by output (compared by
 // identity, not by spelling), if any: writing there would empty it before it
 // is read.
-std::optional<std::size_t> FindInputSameAs(const std::vector<std::string>& inputs,
-                                           const std::string& output);
+std::optional<std::size_t> FindInputSameAs(const std::vector<std::string>& inputs, const std::string& output);
 
 } // namespace tindrel
