@@ -93,8 +93,8 @@ void TMainForm::btnSplitClick() {
 }
 
 void TMainForm::splitTimeMode() {
-    if (edtStart->text() == edtEnd->text()) {
-        m_dialogs.information(QStringLiteral("Start Time and End Time can not be the same"));
+    if (const auto refusal = SplitRangeRefusal(edtStart->text().toStdString(), edtEnd->text().toStdString())) {
+        m_dialogs.information(QString::fromStdString(*refusal));
         return;
     }
     const std::string source = edtFile->text().toStdString();
@@ -102,39 +102,41 @@ void TMainForm::splitTimeMode() {
                                            QString::fromStdString(SourceStem(source)) + QStringLiteral("_chunk_1.mp3"));
     if (!chosen)
         return;
-    // Another spelling of the source (a link, "..", a relative path) is the
-    // source all the same.
-    if (SameFile(chosen->toStdString(), source)) {
-        m_dialogs.information(QStringLiteral("Output file can not be the same as the input file."));
-        return;
-    }
-    m_id3v1Tag->Load(source);
-    m_id3v2Tag->Load(source);
-    const std::string output = chosen->toStdString();
-    const bool written = CutRange(source, output, edtStart->text().toStdString(), kCutOffsetMs, true,
-                                  edtEnd->text().toStdString(), describeWithPlayer());
-    m_dialogs.information(written ? QStringLiteral("Splitting MP3 is completed.")
-                                  : QStringLiteral("Splitting MP3 is failed."));
-    // Nothing was written after a refusal: the file of that name, if any, is
-    // not the piece and keeps its own tags.
-    if (written) {
-        m_id3v1Tag->Save(output);
-        m_id3v2Tag->Save(output);
-    }
+    const SplitOutcome outcome = RunSplitRange(source, chosen->toStdString(), edtStart->text().toStdString(),
+                                               edtEnd->text().toStdString(), describeWithPlayer());
+    m_dialogs.information(QString::fromStdString(outcome.message));
 }
+
+namespace {
+
+// The gauge and the Stop button of the page, for a parts split.
+class PageSplitObserver final : public SplitObserver {
+public:
+    PageSplitObserver(QProgressBar& gauge, const bool& stopRequested)
+        : m_gauge(gauge), m_stopRequested(stopRequested) {}
+    void letEventsRun() override { PumpMessages(); }
+    bool stopRequested() override { return m_stopRequested; }
+    void partDone(int, int, int percent) override { m_gauge.setValue(percent); }
+
+private:
+    QProgressBar& m_gauge;
+    const bool& m_stopRequested;
+};
+
+} // namespace
 
 void TMainForm::splitPartsMode() {
     m_splitStopRequested = false;
     int32_t n = 0;
-    if (!TryParsePlatformInt(edtPart->text().toStdString(), n) || n <= 0) {
-        m_dialogs.information(QStringLiteral("Please specify a proper quantity of parts."));
+    if (const auto refusal = PartsCountRefusal(edtPart->text().toStdString(), n)) {
+        m_dialogs.information(QString::fromStdString(*refusal));
         return;
     }
     const auto chosen = m_dialogs.chooseFolder();
     if (!chosen)
         return;
-    if (!DirectoryExists(chosen->toStdString())) {
-        m_dialogs.information(QStringLiteral("Please specify a proper output directory."));
+    if (const auto refusal = PartsFolderRefusal(chosen->toStdString())) {
+        m_dialogs.information(QString::fromStdString(*refusal));
         return;
     }
     m_splitRunning = true;
@@ -144,37 +146,14 @@ void TMainForm::splitPartsMode() {
     });
     // The run keeps its own copies of everything it works from, so what the
     // user does meanwhile (opening another file, say) cannot change it.
-    const std::string folder = IncludeTrailingSeparator(chosen->toStdString());
     const std::string source = edtFile->text().toStdString();
-    const std::string stem = SourceStem(source);
-    const int64_t lengthMs = m_lengthMs;
-    m_id3v1Tag->Load(source);
-    m_id3v2Tag->Load(source);
-    const TID3v1 v1 = *m_id3v1Tag;
-    const TID3v2 v2 = *m_id3v2Tag;
     pgbProgress->show();
-    QStringList refused;
-    for (int i = 0; i < n; ++i) {
-        PumpMessages();
-        const PartTimes t = PartRange(i, n, lengthMs);
-        const std::string output = PartOutputPath(folder, stem, i + 1);
-        if (m_splitStopRequested)
-            return;
-        if (CutRange(source, output, FormatTimeText(t.startMs / 1000.0), kCutOffsetMs, true,
-                     FormatTimeText(t.endMs / 1000.0), describeWithPlayer())) {
-            TID3v1(v1).Save(output);
-            TID3v2(v2).Save(output);
-        } else {
-            refused << QString::number(i + 1);
-        }
-        pgbProgress->setValue(PartProgress(i, n));
-    }
+    PageSplitObserver observer(*pgbProgress, m_splitStopRequested);
+    const SplitOutcome outcome =
+        RunSplitParts(source, chosen->toStdString(), n, m_lengthMs, describeWithPlayer(), observer);
     pgbProgress->hide();
-    QString message = QStringLiteral("Splitting MP3 is completed.");
-    if (!refused.isEmpty())
-        message += QStringLiteral("\nThese parts could not be cut and were not written: ") +
-                   refused.join(QStringLiteral(", ")) + QLatin1Char('.');
-    m_dialogs.information(message);
+    if (outcome.result != SplitResult::Stopped)
+        m_dialogs.information(QString::fromStdString(outcome.message));
 }
 
 } // namespace tindrel

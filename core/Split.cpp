@@ -6,6 +6,9 @@
 #include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
 #include "platform/FileStream.h"
+#include "platform/PlatformInt.h"
+#include "tags/ID3v1.h"
+#include "tags/ID3v2.h"
 
 #include <algorithm>
 #include <cmath>
@@ -64,15 +67,6 @@ bool CutRange(const std::string& inputPath, const std::string& outputPath, const
     return true;
 }
 
-bool ForceDeleteFile(const std::string& path) {
-    if (!FileExists(path))
-        return false;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0)
-        ::chmod(path.c_str(), st.st_mode | S_IWUSR);
-    return ::unlink(path.c_str()) == 0;
-}
-
 std::string SourceStem(const std::string& path) {
     const std::string name = ExtractFileName(path);
     return name.size() > 4 ? name.substr(0, name.size() - 4) : std::string();
@@ -90,7 +84,125 @@ PartTimes PartRange(int i, int n, int64_t lengthMs) {
 int PartProgress(int i, int n) {
     if (n <= 1)
         return 100;
-    return static_cast<int>(std::nearbyint(double(i) / double(n - 1) * 100.0));
+    // In whole numbers: a floating-point quotient can land a hair off an
+    // exact half and round it the wrong way.
+    const int64_t numerator = int64_t(i) * 100;
+    const int64_t denominator = n - 1;
+    const int64_t quotient = numerator / denominator;
+    const int64_t twiceRest = 2 * (numerator % denominator);
+    const bool up = twiceRest > denominator || (twiceRest == denominator && quotient % 2 == 1);
+    return static_cast<int>(quotient + (up ? 1 : 0));
+}
+
+namespace {
+
+std::string joinedList(const std::vector<std::string>& items) {
+    std::string out;
+    for (const std::string& item : items)
+        out += (out.empty() ? "" : ", ") + item;
+    return out;
+}
+
+// The source's two tags, read once and written into every piece; each
+// piece gets them as read, whatever a save changes in the objects it uses.
+class SourceTags {
+public:
+    explicit SourceTags(const std::string& source) {
+        m_v1.Load(source);
+        m_v2.Load(source);
+    }
+    // Both tags are written even when the first fails: a piece too short
+    // for an ID3v1 block still gets its ID3v2 tag.
+    void saveInto(const std::string& piece, SplitOutcome& outcome) const {
+        TID3v1 v1 = m_v1;
+        TID3v2 v2 = m_v2;
+        if (!v1.Save(piece))
+            outcome.withoutID3v1.push_back(ExtractFileName(piece));
+        if (!v2.Save(piece))
+            outcome.withoutID3v2.push_back(ExtractFileName(piece));
+    }
+
+private:
+    TID3v1 m_v1;
+    TID3v2 m_v2;
+};
+
+void finish(SplitOutcome& outcome, const std::vector<std::string>& refusedNames) {
+    if (!refusedNames.empty())
+        outcome.message += "\nThese parts could not be cut and were not written: " + joinedList(refusedNames) + ".";
+    if (!outcome.withoutID3v1.empty())
+        outcome.message += "\nThe ID3v1 tag could not be written into: " + joinedList(outcome.withoutID3v1) + ".";
+    if (!outcome.withoutID3v2.empty())
+        outcome.message += "\nThe ID3v2 tag could not be written into: " + joinedList(outcome.withoutID3v2) + ".";
+}
+
+} // namespace
+
+std::optional<std::string> SplitRangeRefusal(const std::string& startText, const std::string& endText) {
+    if (startText == endText)
+        return "Start Time and End Time can not be the same";
+    return std::nullopt;
+}
+
+std::optional<std::string> PartsCountRefusal(const std::string& countText, int32_t& n) {
+    // A negative count would give no part at all; it is refused like 0.
+    if (!TryParsePlatformInt(countText, n) || n <= 0)
+        return "Please specify a proper quantity of parts.";
+    return std::nullopt;
+}
+
+std::optional<std::string> PartsFolderRefusal(const std::string& folder) {
+    if (!DirectoryExists(folder))
+        return "Please specify a proper output directory.";
+    return std::nullopt;
+}
+
+SplitOutcome RunSplitRange(const std::string& source, const std::string& output, const std::string& startText,
+                           const std::string& endText, const DescribeSource& describe) {
+    SplitOutcome outcome;
+    // Another spelling of the source (a link, "..", a relative path) is the
+    // source all the same.
+    if (SameFile(output, source))
+        return {SplitResult::Failed, "Output file can not be the same as the input file.", {}, {}, {}, 0};
+    const SourceTags tags(source);
+    // A refused cut writes nothing, so there is no piece to tag either, and
+    // a file of that name keeps its own tags.
+    if (!CutRange(source, output, startText, kCutOffsetMs, true, endText, describe))
+        return {SplitResult::Failed, kSplitFailed, {}, {}, {}, 0};
+    outcome.message = kSplitCompleted;
+    outcome.partsDone = 1;
+    tags.saveInto(output, outcome);
+    finish(outcome, {});
+    return outcome;
+}
+
+SplitOutcome RunSplitParts(const std::string& source, const std::string& folder, int n, int64_t lengthMs,
+                           const DescribeSource& describe, SplitObserver& observer) {
+    SplitOutcome outcome;
+    const SourceTags tags(source);
+    const std::string stem = SourceStem(source);
+    std::vector<std::string> refusedNames;
+    for (int i = 0; i < n; ++i) {
+        observer.letEventsRun();
+        if (observer.stopRequested()) {
+            outcome.result = SplitResult::Stopped;
+            return outcome;
+        }
+        const PartTimes t = PartRange(i, n, lengthMs);
+        const std::string piece = PartOutputPath(folder, stem, i + 1);
+        if (CutRange(source, piece, FormatTimeText(t.startMs / 1000.0), kCutOffsetMs, true,
+                     FormatTimeText(t.endMs / 1000.0), describe)) {
+            tags.saveInto(piece, outcome);
+        } else {
+            outcome.refusedParts.push_back(i + 1);
+            refusedNames.push_back(std::to_string(i + 1));
+        }
+        outcome.partsDone = i + 1;
+        observer.partDone(i + 1, n, PartProgress(i, n));
+    }
+    outcome.message = kSplitCompleted;
+    finish(outcome, refusedNames);
+    return outcome;
 }
 
 } // namespace tindrel

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tindrel {
 
@@ -47,10 +48,6 @@ std::optional<CutBytes> CutByteRange(int64_t startMs, int64_t endMs, const Sourc
 bool CutRange(const std::string& inputPath, const std::string& outputPath, const std::string& startText,
               int64_t offsetMs, bool overwrite, const std::string& endText, const DescribeSource& describe);
 
-// Deletes a file even when it is marked read-only; true when the file
-// existed and is gone.
-bool ForceDeleteFile(const std::string& path);
-
 // The file name of path with its last four characters dropped, whatever
 // they are: "song.mp3" gives "song", "song.mpeg" gives "song.".
 std::string SourceStem(const std::string& path);
@@ -67,7 +64,61 @@ struct PartTimes {
 PartTimes PartRange(int i, int n, int64_t lengthMs);
 
 // The gauge after part i (from 0) of n: i / (n - 1) x 100 with halves to
-// even; a single part fills the gauge.
+// even, worked out exactly; a single part fills the gauge.
 int PartProgress(int i, int n);
+
+// ---- The split as the page and the tool run it -------------------------------
+
+inline constexpr const char* kSplitCompleted = "Splitting MP3 is completed.";
+inline constexpr const char* kSplitFailed = "Splitting MP3 is failed.";
+
+enum class SplitResult { Completed, Failed, Stopped };
+
+// What a split did. message is what the user is told (empty when stopped):
+// the design's completion or failure line, followed by a line naming the
+// parts that could not be cut and one for each tag naming the pieces it
+// could not be written into (a piece shorter than an ID3v1 block, say), when
+// there are such.
+struct SplitOutcome {
+    SplitResult result = SplitResult::Completed;
+    std::string message;
+    std::vector<int> refusedParts;         // parts (from 1) that were not written
+    std::vector<std::string> withoutID3v1; // pieces whose ID3v1 tag could not be written
+    std::vector<std::string> withoutID3v2; // ... and whose ID3v2 tag could not
+    int partsDone = 0;                     // parts handled before the end or a stop
+};
+
+// What a parts split needs from its caller while it runs.
+class SplitObserver {
+public:
+    virtual ~SplitObserver() = default;
+    // Called before each part: lets queued window events run (the Stop
+    // button is seen here).
+    virtual void letEventsRun() {}
+    virtual bool stopRequested() { return false; }
+    // Called after each part, with the gauge's percentage.
+    virtual void partDone(int part, int count, int percent) { (void)part, (void)count, (void)percent; }
+};
+
+// Why a time-range split is refused before anything is asked of the user:
+// the texts, not the times they stand for, are compared.
+std::optional<std::string> SplitRangeRefusal(const std::string& startText, const std::string& endText);
+// Why a parts split is refused: a count that is not a whole number above 0
+// (n is set otherwise), or a folder that does not exist.
+std::optional<std::string> PartsCountRefusal(const std::string& countText, int32_t& n);
+std::optional<std::string> PartsFolderRefusal(const std::string& folder);
+
+// Cuts the range between the two time texts of source into output and
+// writes the source's two tags into the piece. Refused (Failed, nothing
+// written) when output is the source however spelt, or the cut is refused.
+// Throws as CutRange does.
+SplitOutcome RunSplitRange(const std::string& source, const std::string& output, const std::string& startText,
+                           const std::string& endText, const DescribeSource& describe);
+// Cuts source into n equal parts of lengthMs into folder, named by
+// PartOutputPath, each with the source's two tags. A part whose cut is
+// refused is left out and named in the message; a part whose tags cannot be
+// written is kept and named. Throws as CutRange does.
+SplitOutcome RunSplitParts(const std::string& source, const std::string& folder, int n, int64_t lengthMs,
+                           const DescribeSource& describe, SplitObserver& observer);
 
 } // namespace tindrel

@@ -154,16 +154,6 @@ TEST_F(SplitPageTest, ARefusedCutLeavesTheChosenFileUntouched) {
     EXPECT_EQ(ReadFileBytes(existing), old) << "tags were written into a file the cut never wrote";
 }
 
-TEST_F(SplitPageTest, PartsThatCouldNotBeCutAreNamedAfterTheCompletion) {
-    // A path typed by hand, without Open: the window still has no length,
-    // so every part is refused.
-    edit("edtFile")->setText(QString::fromStdString(sample("ten-seconds.mp3")));
-    splitInto("2", dir.path());
-    EXPECT_EQ(messages(), QStringList("Information: Splitting MP3 is completed.\nThese parts could not be cut and "
-                                      "were not written: 1, 2."));
-    EXPECT_FALSE(fs::exists(dir.file("ten-seconds_chunk_1.mp3")));
-}
-
 TEST_F(SplitPageTest, TheSourceIsNeverOverwrittenWhateverItsSpelling) {
     const std::string source = sample("ten-seconds.mp3");
     const Bytes bytes = ReadFileBytes(source);

@@ -138,20 +138,6 @@ TEST_F(SplitCommandTest, WithoutAPlayerNothingIsCut) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("ten-seconds_chunk_1.mp3")));
 }
 
-TEST_F(SplitCommandTest, RefusedPartsAreReportedAndTheOthersKept) {
-    // 5 parts of 20 ms: the first part ends before the first byte once moved
-    // 150 ms earlier, so it is refused; the others are cut.
-    context.describe = player(SourceFacts{100, 128});
-    EXPECT_EQ(run({"--parts", "5", "-d", dir.path()}), 1);
-    EXPECT_NE(err.str().find("These parts could not be cut and were not written: 1, 2, 3, 4, 5."), std::string::npos)
-        << err.str();
-    context.describe = player(SourceFacts{300, 128});
-    EXPECT_EQ(run({"--parts", "2", "-d", dir.path()}), 1);
-    EXPECT_NE(err.str().find("These parts could not be cut and were not written: 1."), std::string::npos) << err.str();
-    EXPECT_FALSE(std::filesystem::exists(dir.file("ten-seconds_chunk_1.mp3")));
-    EXPECT_TRUE(std::filesystem::exists(dir.file("ten-seconds_chunk_2.mp3")));
-}
-
 TEST_F(SplitCommandTest, StoppingKeepsThePartsAlreadyWritten) {
     int asked = 0;
     context.stopRequested = [&asked] { return ++asked > 2; };

@@ -34,20 +34,99 @@ protected:
     const std::string input = dir.write("song.mp3", source);
 };
 
-TEST_F(SplitTest, TwoPartsOfTenSecondsAt128kbps) {
-    const PartTimes first = PartRange(0, 2, 10'000);
-    const PartTimes second = PartRange(1, 2, 10'000);
-    EXPECT_EQ(FormatTimeText(first.startMs / 1000.0), "00:00.000");
-    EXPECT_EQ(FormatTimeText(first.endMs / 1000.0), "00:04.999");
-    EXPECT_EQ(FormatTimeText(second.startMs / 1000.0), "00:05.000");
-    EXPECT_EQ(FormatTimeText(second.endMs / 1000.0), "00:10.000");
-    for (int k = 0; k < 2; ++k) {
-        const PartTimes t = PartRange(k, 2, 10'000);
-        ASSERT_TRUE(CutRange(input, dir.file("part" + std::to_string(k)), FormatTimeText(t.startMs / 1000.0),
-                             kCutOffsetMs, true, FormatTimeText(t.endMs / 1000.0), fixed(10'000, 128)));
+// The split as the page and the tool run it: what is written, and what the
+// user is told. The source has no tags, so every piece is its bytes between
+// an empty ID3v2 header (10 bytes) and an empty ID3v1 block (128 bytes).
+TEST_F(SplitTest, PartsSplitOutcomes) {
+    struct StopAfter final : SplitObserver {
+        int asked = 0, limit;
+        explicit StopAfter(int parts) : limit(parts) {}
+        bool stopRequested() override { return ++asked > limit; }
+    };
+    const std::string completed = kSplitCompleted;
+    const struct {
+        const char* name;
+        int n;
+        int64_t lengthMs, kbps;
+        int stopAfter;
+        SplitResult result;
+        std::string message;
+        std::vector<int64_t> sizes; // of each piece; 0: not written
+    } cases[] = {
+        {"two parts of 10 s at 128 kbit/s: bytes 0-77,583 and 77,600-157,599",
+         2,
+         10'000,
+         128,
+         99,
+         SplitResult::Completed,
+         completed,
+         {77'584 + 138, 80'000 + 138}},
+        {"a part that ends before the first byte once moved is left out",
+         2,
+         300,
+         128,
+         99,
+         SplitResult::Completed,
+         completed + "\nThese parts could not be cut and were not written: 1.",
+         {0, 2'400 + 138}},
+        {"stop after two of four parts",
+         4,
+         10'000,
+         128,
+         2,
+         SplitResult::Stopped,
+         "",
+         {37'584 + 138, 39'984 + 138, 0, 0}},
+        {"pieces too short for an ID3v1 block still get their ID3v2 tag",
+         3,
+         3'000,
+         1,
+         99,
+         SplitResult::Completed,
+         completed + "\nThe ID3v1 tag could not be written into: song_chunk_1.mp3, song_chunk_2.mp3, song_chunk_3.mp3.",
+         {106 + 10, 124 + 10, 125 + 10}},
+    };
+    for (const auto& c : cases) {
+        const TempDir out;
+        StopAfter observer(c.stopAfter);
+        const SplitOutcome outcome =
+            RunSplitParts(input, out.path(), c.n, c.lengthMs, fixed(c.lengthMs, c.kbps), observer);
+        EXPECT_EQ(outcome.result, c.result) << c.name;
+        EXPECT_EQ(outcome.message, c.message) << c.name;
+        for (std::size_t k = 0; k < c.sizes.size(); ++k) {
+            const std::string piece = PartOutputPath(out.path(), "song", int(k) + 1);
+            EXPECT_EQ(test::FileSizeOf(piece), c.sizes[k]) << c.name << ", part " << k + 1;
+        }
     }
-    EXPECT_EQ(ReadFileBytes(dir.file("part0")), slice(source, 0, 77'583));
-    EXPECT_EQ(ReadFileBytes(dir.file("part1")), slice(source, 77'600, 157'599));
+    // The pieces hold the source's bytes, as the page and the tool write them.
+    const TempDir out;
+    SplitObserver observer;
+    RunSplitParts(input, out.path(), 2, 10'000, fixed(10'000, 128), observer);
+    const Bytes second = ReadFileBytes(PartOutputPath(out.path(), "song", 2));
+    EXPECT_EQ(Bytes(second.begin() + 10, second.end() - 128), slice(source, 77'600, 157'599));
+}
+
+TEST_F(SplitTest, RangeSplitOutcomes) {
+    ASSERT_EQ(::symlink(input.c_str(), dir.file("link.mp3").c_str()), 0);
+    const struct {
+        std::string output, start, end;
+        SplitResult result;
+        std::string message;
+    } cases[] = {
+        {dir.file("piece.mp3"), "00:01.000", "00:02.000", SplitResult::Completed, kSplitCompleted},
+        {dir.file("link.mp3"), "00:01.000", "00:02.000", SplitResult::Failed,
+         "Output file can not be the same as the input file."},
+        {dir.file("never.mp3"), "00:12.000", "00:13.000", SplitResult::Failed, kSplitFailed},
+    };
+    for (const auto& c : cases) {
+        const SplitOutcome outcome = RunSplitRange(input, c.output, c.start, c.end, fixed(10'000, 128));
+        EXPECT_EQ(outcome.result, c.result) << c.output;
+        EXPECT_EQ(outcome.message, c.message) << c.output;
+    }
+    EXPECT_EQ(ReadFileBytes(input), source);
+    EXPECT_EQ(test::FileSizeOf(dir.file("piece.mp3")), 16'000 + 138);
+    EXPECT_EQ(test::FileSizeOf(dir.file("never.mp3")), 0);
+    EXPECT_EQ(SplitRangeRefusal("00:01.000", "00:01.000"), "Start Time and End Time can not be the same");
 }
 
 TEST_F(SplitTest, ByteRangesFollowTheTimesAndTheOffset) {
@@ -132,7 +211,6 @@ TEST_F(SplitTest, AnExistingReadOnlyOutputIsReplaced) {
     ASSERT_EQ(::chmod(existing.c_str(), 0444), 0);
     ASSERT_TRUE(CutRange(input, existing, "00:01.000", 0, true, "00:02.000", fixed(10'000, 128)));
     EXPECT_EQ(ReadFileBytes(existing), slice(source, 16'000, 31'999));
-    EXPECT_FALSE(ForceDeleteFile(dir.file("never-there")));
 }
 
 TEST(SplitNames, StemsAndPartPaths) {
@@ -147,8 +225,10 @@ TEST(SplitParts, ProgressRoundsHalvesToEven) {
     const int five[] = {0, 25, 50, 75, 100};
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(PartProgress(i, 5), five[i]);
-    EXPECT_EQ(PartProgress(1, 9), 12); // 12.5
-    EXPECT_EQ(PartProgress(3, 9), 38); // 37.5
+    EXPECT_EQ(PartProgress(1, 9), 12);     // 12.5
+    EXPECT_EQ(PartProgress(3, 9), 38);     // 37.5
+    EXPECT_EQ(PartProgress(23, 41), 58);   // exactly 57.5
+    EXPECT_EQ(PartProgress(109, 201), 54); // exactly 54.5
     EXPECT_EQ(PartProgress(0, 1), 100);
 }
 

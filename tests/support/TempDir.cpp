@@ -21,14 +21,16 @@ TempDir::~TempDir() {
     // Tests make files read-only; give write permission back so removal works.
     for (auto it = std::filesystem::recursive_directory_iterator(m_path, ignored);
          it != std::filesystem::recursive_directory_iterator(); it.increment(ignored))
-        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                     ignored);
     std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
                                  ignored);
     std::filesystem::remove_all(m_path, ignored);
 }
 
-std::string TempDir::file(const std::string& name) const { return m_path + "/" + name; }
+std::string TempDir::file(const std::string& name) const {
+    return m_path + "/" + name;
+}
 
 std::string TempDir::write(const std::string& name, const Bytes& bytes) const {
     const std::string path = file(name);
@@ -65,6 +67,12 @@ std::string TestDataDir() {
     // variable, so the source tree's folder, known at build time, backs it up.
     const char* dir = std::getenv("TINDREL_TEST_DATA");
     return dir ? dir : TINDREL_TEST_DATA_DIR;
+}
+
+int64_t FileSizeOf(const std::string& path) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    return error ? 0 : static_cast<int64_t>(size);
 }
 
 } // namespace tindrel::test

@@ -30,6 +30,8 @@ private:
 };
 
 Bytes ReadFileBytes(const std::string& path);
+// The size of a file, or 0 when there is none.
+int64_t FileSizeOf(const std::string& path);
 void WriteFileBytes(const std::string& path, const Bytes& bytes);
 // count bytes whose values follow a pattern that differs per seed, so a
 // misplaced range never compares equal by accident.
