@@ -158,6 +158,84 @@ TEST_F(PlayerPluginTest, AToneFilePlaysSeeksPausesEndsAndThePluginUnloadsAfterCl
     EXPECT_TRUE(dialogs.messages().empty());
 }
 
+// Most plug-ins post their end once the output's IsPlaying() returns 0. A
+// file of either length plays to its end, the end is told within a second
+// of the sound's end, and the engine keeps answering meanwhile.
+TEST_F(PlayerPluginTest, APluginThatEndsWhenTheOutputIsIdlePlaysShortAndLongFilesToTheEnd) {
+    ASSERT_EQ(UnloadPlugin("in_tone.so"), kPluginDone);
+    ASSERT_EQ(LoadPlugin(folder.addPlugin("in_tone_idle_end", "in_tone_idle_end.so")), kPluginDone);
+    void* engine = dlopen((folder.path() + "/libbass.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(engine, nullptr);
+    const auto getData = reinterpret_cast<DWORD (*)(DWORD, void*, DWORD)>(dlsym(engine, "BASS_ChannelGetData"));
+    ASSERT_NE(getData, nullptr);
+    for (const uint32_t ms : {300u, 2000u}) {
+        SCOPED_TRACE(ms);
+        int ends = 0;
+        QElapsedTimer clock;
+        qint64 nearEnd = -1, ended = -1, slowestData = 0;
+        uint32_t last = 0;
+        player->OnPlayEnd = [&](TAudioPlayer*) {
+            ++ends;
+            ended = clock.elapsed();
+        };
+        ASSERT_TRUE(player->Open(folder.writeTone("idle" + std::to_string(ms) + ".tone", 44100, 2, 16, int(ms))));
+        clock.start();
+        player->Play();
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                if (ends == 0 && player->Channel() > 1) {
+                    last = std::max(last, position());
+                    if (nearEnd < 0 && last + 50 >= ms)
+                        nearEnd = clock.elapsed();
+                    std::array<float, 256> fft{};
+                    QElapsedTimer call;
+                    call.start();
+                    getData(player->Channel(), fft.data(), BASS_DATA_FFT512);
+                    slowestData = std::max(slowestData, call.elapsed());
+                }
+                return ends > 0;
+            },
+            ms + 3000));
+        EXPECT_GE(last + 50, ms) << "played to the end";
+        ASSERT_GE(nearEnd, 0);
+        EXPECT_LT(ended - nearEnd, 1000);
+        EXPECT_LT(slowestData, 100);
+        EXPECT_EQ(ends, 1);
+        EXPECT_EQ(player->Mode(), TPlayerMode::Stopped);
+    }
+    dlclose(engine);
+    EXPECT_TRUE(dialogs.messages().empty());
+}
+
+// The end of a channel that is no longer the player's: the preview opens
+// the file again on every Play, so the old clip may end during the click.
+TEST_F(PlayerPluginTest, AnEndNoticeOfTheChannelBeforeIsIgnored) {
+    const struct {
+        std::string file;
+        uint32_t notice;
+    } cases[] = {
+        {test::TestDataDir() + "/app/tone.wav", WM_STREAM_ENDED},
+        {folder.writeTone("again.tone", 44100, 2, 16, 2000), WM_PLUGIN_EOF},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        int ends = 0;
+        player->OnPlayEnd = [&](TAudioPlayer*) { ++ends; };
+        ASSERT_TRUE(player->Open(c.file));
+        player->Play();
+        const uint32_t before = player->Channel();
+        ASSERT_TRUE(player->Open(c.file));
+        player->Play();
+        ASSERT_EQ(player->Mode(), TPlayerMode::Playing);
+        ASSERT_NE(player->Channel(), before);
+        GetPlayerWindow()->post(c.notice, before, 0);
+        PumpMessages();
+        EXPECT_EQ(ends, 0);
+        EXPECT_EQ(player->Mode(), TPlayerMode::Playing);
+        player->Close();
+    }
+}
+
 TEST_F(PlayerPluginTest, TheSpectrumFollowsAPlayingPluginAndStopsWithIt) {
     const std::string tone = folder.writeTone("spectrum.tone", 44100, 2, 16, 1500, 440);
     int ticks = 0;
