@@ -229,9 +229,11 @@ struct Ending {
 // A notice still queued when its stream is freed must not reach whoever
 // plays the next one.
 TEST(Playback, AFreedStreamsQueuedEndNoticeIsDropped) {
-    EngineSession session(Device::NoSound);
+    // Declared before the session, so that its end (which waits for the
+    // delivery thread) comes first.
     std::promise<void> release;
     Ending first{{}, release.get_future().share()}, freed{{}, first.hold}, last{{}, first.hold};
+    EngineSession session(Device::NoSound);
     auto start = [&](Ending& e) {
         const HSTREAM stream = session.bass.BASS_StreamCreate(kRate, 0, &Ending::Fill, &e);
         EXPECT_NE(session.bass.BASS_ChannelSetSync(stream, BASS_SYNC_END, 0, &Ending::Ended, &e), 0u);
