@@ -107,28 +107,39 @@ TEST(Playback, GlobalStreamVolumeOfFiftyHalvesTheAmplitude) {
     EXPECT_NEAR(static_cast<double>(PeakAbs(capture, bursts[1])) / PeakAbs(capture, bursts[0]), 0.5, 0.02);
 }
 
-TEST(Playback, SeekLandsWithinThirtyMillisecondsOfTheTarget) {
+class SeekAccuracy : public ::testing::TestWithParam<const char*> {};
+
+// The file is quiet up to 1.5 s and loud after it: heard from 1.3 s on,
+// the step comes 200 ms after the start, in every format.
+TEST_P(SeekAccuracy, LandsWithinFiveMillisecondsOfTheTarget) {
+    const std::string file = GetParam();
     EngineSession session(Device::DiskCapture);
-    const std::string path = EngineSample("step_at_1500ms.mp3");
-    HSTREAM stream = session.bass.BASS_StreamCreateFile(0, path.c_str(), 0, 0, 0);
+    const std::string path = EngineSample(file);
+    const bool addOn = file.ends_with(".wma");
+    HSTREAM stream = addOn ? session.wma.BASS_WMA_StreamCreateFile(0, path.c_str(), 0, 0, 0)
+                           : session.bass.BASS_StreamCreateFile(0, path.c_str(), 0, 0, 0);
     ASSERT_NE(stream, 0u);
     DWORD rate = 0;
     ASSERT_TRUE(session.bass.BASS_ChannelGetAttributes(stream, &rate, nullptr, nullptr));
+    const QWORD frameBytes = (session.bass.BASS_ChannelGetFlags(stream) & BASS_SAMPLE_MONO) ? 2 : 4;
     const QWORD target = session.bass.BASS_ChannelSeconds2Bytes(stream, 1.3f);
-    EXPECT_EQ(target, QWORD{13} * rate / 10 * 4);
+    EXPECT_EQ(target, QWORD{13} * rate / 10 * frameBytes);
     ASSERT_TRUE(session.bass.BASS_ChannelSetPosition(stream, target));
     EXPECT_EQ(session.bass.BASS_ChannelGetPosition(stream), target);
     ASSERT_TRUE(session.bass.BASS_StreamPlay(stream, 0, 0));
     ASSERT_TRUE(session.WaitUntilStopped(stream));
 
-    // The file is quiet up to 1.5 s and loud after it: heard from 1.3 s on,
-    // the step comes 200 ms after the start.
     const Capture capture = session.FinishCapture();
     const std::size_t start = FirstAbove(capture, 0, kSilence);
     const std::size_t step = FirstAbove(capture, start, 15000);
     ASSERT_LT(step, capture.frames());
-    EXPECT_NEAR(static_cast<double>(step - start) / kRate, 0.200, 0.030);
+    EXPECT_NEAR(static_cast<double>(step - start) / kRate, 0.200, 0.005);
 }
+
+// step_at_1500ms.wma joins the list once the WMA decoder seeks to the frame:
+// today it lands about 46 ms before the target.
+INSTANTIATE_TEST_SUITE_P(Formats, SeekAccuracy,
+                         ::testing::Values("step_at_1500ms.mp3", "step_at_1500ms.ogg", "step_at_1500ms.wav"));
 
 TEST(Playback, SeekOutsideTheStreamIsRefused) {
     EngineSession session(Device::NoSound);
