@@ -7,6 +7,7 @@
 #include "plugins/PcmRing.h"
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <memory>
 #include <mutex>
@@ -16,6 +17,10 @@ namespace tindrel {
 namespace {
 
 constexpr uint32_t kStartWhenFreeAtMost = 8192;
+// A plug-in that has written nothing for this long while there was room has
+// come to the end of its input.
+constexpr auto kInputIdle = std::chrono::milliseconds(200);
+using Clock = std::chrono::steady_clock;
 
 struct Emulator {
     const BassLibrary* bass = nullptr;
@@ -35,6 +40,7 @@ struct Emulator {
     int32_t sampleRate = 0, bitsPerSample = 0, channels = 0, bytesPer200ms = 0;
     int32_t timeOffset = 0;
     uint64_t writtenBytes = 0;
+    Clock::time_point lastWrite; // since Open, Flush or the last stored block
     // The engine keeps counting a user stream's position across a stop, so
     // the clock restarts from the position it had at the last Flush.
     uint64_t positionBase = 0;
@@ -94,6 +100,15 @@ void requestStart() {
 void startWhatIsBuffered() {
     std::lock_guard guard(g.lock);
     if (g.ring.UsedSpace() > 0)
+        requestStart();
+}
+
+// Not every plug-in says when its input ended; one that stopped writing
+// although the ring had room has reached it. Asked whenever the plug-in
+// asks for the output's room or times; called with the lock held.
+void startIfInputIdle() {
+    if (g.startPending && g.ring.UsedSpace() > 0 && g.ring.FreeSpace() > kStartWhenFreeAtMost &&
+        Clock::now() - g.lastWrite >= kInputIdle)
         requestStart();
 }
 
@@ -184,6 +199,7 @@ int Open(int rate, int channels, int bits, int, int) {
         }
         g.ring.Reset();
         g.writtenBytes = 0;
+        g.lastWrite = Clock::now();
         g.readerBusy = false;
         g.seekPending = false;
         g.startPending = true;
@@ -217,6 +233,7 @@ int Write(char* buf, int len) {
         result = 1;
     } else {
         g.writtenBytes += static_cast<uint32_t>(len);
+        g.lastWrite = Clock::now();
     }
     if (g.startPending && (g.ring.FreeSpace() <= kStartWhenFreeAtMost ||
                            g.ring.UsedSpace() >= 2 * static_cast<uint32_t>(g.bytesPer200ms)))
@@ -228,6 +245,7 @@ int CanWrite() {
     if (g.readerBusy)
         return 0;
     std::lock_guard guard(g.lock);
+    startIfInputIdle();
     return static_cast<int>(g.ring.FreeSpace()) - 1;
 }
 
@@ -289,6 +307,7 @@ void Flush(int t) {
     g.positionBase = position == QWORD(-1) ? 0 : position;
     g.ring.Reset();
     g.writtenBytes = 0;
+    g.lastWrite = Clock::now();
     g.seekPending = false;
 }
 
@@ -297,11 +316,13 @@ int GetOutputTime() {
     const QWORD position = stream ? g.bass->BASS_ChannelGetPosition(stream) : QWORD(-1);
     std::lock_guard guard(g.lock);
     const uint64_t played = position == QWORD(-1) || position < g.positionBase ? 0 : position - g.positionBase;
+    startIfInputIdle();
     return msFor(played);
 }
 
 int GetWrittenTime() {
     std::lock_guard guard(g.lock);
+    startIfInputIdle();
     return msFor(g.writtenBytes);
 }
 
