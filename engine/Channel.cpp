@@ -33,11 +33,11 @@ void Channel::play(bool flush) {
         // A user source cannot seek, and its callback may be running: drop
         // the read-ahead without waiting for it.
         if (m_code == SourceCode::Engine) {
-            takeSource(lock);
-            lock.unlock();
             // Playing an ended channel again starts it from the beginning;
             // a flush drops the read-ahead without losing its place.
             const int64_t target = m_ended ? 0 : m_position.load();
+            takeSource(lock);
+            lock.unlock();
             const bool moved = m_source->seek(target);
             lock.lock();
             releaseSource();
@@ -183,8 +183,8 @@ bool Channel::refill(std::size_t wanted, Lock& lock) {
     const bool finished = m_source->finished();
     lock.lock();
     releaseSource();
-    m_sourceFinished = finished;
     if (generation == m_generation) {
+        m_sourceFinished = finished;
         std::copy_n(m_incoming.begin(), got * m_channels,
                     m_stage.begin() + static_cast<std::ptrdiff_t>(m_stageEnd * m_channels));
         m_stageEnd += got;
