@@ -176,8 +176,8 @@ HSTREAM BASS_StreamCreate(DWORD freq, DWORD flags, STREAMPROC* proc, void* user)
         const DWORD handle = engine().reserveHandle();
         auto source = std::make_unique<UserStream>(handle, freq, format, proc, user);
         const int bytesPerSample = (format & BASS_SAMPLE_8BITS) ? 1 : 2;
-        engine().addChannel(handle,
-                            std::make_shared<Channel>(ChannelKind::Stream, std::move(source), format, bytesPerSample));
+        engine().addChannel(handle, std::make_shared<Channel>(ChannelKind::Stream, std::move(source), format,
+                                                              bytesPerSample, SourceCode::User));
         return handle;
     });
 }

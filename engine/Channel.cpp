@@ -10,24 +10,43 @@
 
 namespace tindrel::engine {
 
-Channel::Channel(ChannelKind kind, std::unique_ptr<Decoder> source, DWORD flags, int bytesPerSample)
+Channel::Channel(ChannelKind kind, std::unique_ptr<Decoder> source, DWORD flags, int bytesPerSample, SourceCode code)
     : m_kind(kind), m_flags(flags), m_rate(source->rate()), m_channels(source->channels()),
-      m_bytesPerFrame(bytesPerSample * source->channels()), m_source(std::move(source)),
+      m_bytesPerFrame(bytesPerSample * source->channels()), m_code(code), m_source(std::move(source)),
       m_history(kHistoryFrames * m_channels, 0) {}
 
+void Channel::takeSource(Lock& lock) const {
+    m_changed.wait(lock, [this] { return !m_sourceTaken; });
+    m_sourceTaken = true;
+}
+
+void Channel::releaseSource() const {
+    m_sourceTaken = false;
+    m_changed.notify_all();
+}
+
 void Channel::play(bool flush) {
-    std::lock_guard lock(m_mutex);
-    if (m_ended) {
-        // Playing an ended channel again starts it from the beginning;
-        // a source that cannot seek (a user stream) simply goes on.
-        if (m_source->seek(0))
-            m_position = 0;
+    Lock lock(m_mutex);
+    if (m_retired)
+        return;
+    if (m_ended || flush) {
+        // A user source cannot seek, and its callback may be running: drop
+        // the read-ahead without waiting for it.
+        if (m_code == SourceCode::Engine) {
+            // Playing an ended channel again starts it from the beginning;
+            // a flush drops the read-ahead without losing its place.
+            const int64_t target = m_ended ? 0 : m_position.load();
+            takeSource(lock);
+            lock.unlock();
+            const bool moved = m_source->seek(target);
+            lock.lock();
+            releaseSource();
+            if (moved)
+                m_position = target;
+        }
         resetStage();
         m_ended = false;
-    } else if (flush) {
-        // Drop the read-ahead without losing its place in a file.
-        m_source->seek(m_position);
-        resetStage();
+        ++m_generation;
     }
     m_state = BASS_ACTIVE_PLAYING;
 }
@@ -53,24 +72,46 @@ void Channel::stop() {
 }
 
 void Channel::retire() {
-    std::lock_guard lock(m_mutex);
+    Lock lock(m_mutex);
     m_state = BASS_ACTIVE_STOPPED;
     m_ended = true;
+    m_retired = true;
+    ++m_generation;
+    if (m_mixer != std::this_thread::get_id())
+        m_changed.wait(lock, [this] { return !m_mixing; });
 }
 
 int64_t Channel::lengthFrames() const {
-    std::lock_guard lock(m_mutex);
-    return m_source->lengthFrames();
+    if (m_code == SourceCode::User)
+        return -1;
+    Lock lock(m_mutex);
+    takeSource(lock);
+    lock.unlock();
+    const int64_t length = m_source->lengthFrames();
+    lock.lock();
+    releaseSource();
+    return length;
 }
 
 void Channel::seek(int64_t frame) {
-    std::lock_guard lock(m_mutex);
-    const int64_t length = m_source->lengthFrames();
-    if (frame < 0 || (length >= 0 && frame > length))
+    if (frame < 0)
         throw EngineError(BASS_ERROR_POSITION);
-    if (!m_source->seek(frame))
+    if (m_code == SourceCode::User)
+        throw EngineError(BASS_ERROR_NOTFILE);
+    Lock lock(m_mutex);
+    takeSource(lock);
+    lock.unlock();
+    const int64_t length = m_source->lengthFrames();
+    const bool inRange = length < 0 || frame <= length;
+    const bool moved = inRange && m_source->seek(frame);
+    lock.lock();
+    releaseSource();
+    if (!inRange)
+        throw EngineError(BASS_ERROR_POSITION);
+    if (!moved)
         throw EngineError(length < 0 ? BASS_ERROR_NOTFILE : BASS_ERROR_POSITION);
     resetStage();
+    ++m_generation;
     m_position = frame;
     m_ended = false;
 }
@@ -114,11 +155,13 @@ std::vector<SyncCall> Channel::endSyncs(DWORD handle) const {
 void Channel::resetStage() {
     m_stageStart = m_stageEnd = 0;
     m_frac = 0.0;
+    m_sourceFinished = false;
 }
 
 // Tops the read-ahead up to `wanted` frames; true when at least one frame
-// is staged afterwards.
-bool Channel::refill(std::size_t wanted) {
+// is staged afterwards. The source reads without the lock held; frames read
+// while a seek or flush came in are dropped.
+bool Channel::refill(std::size_t wanted, Lock& lock) {
     if (m_stageStart > 0) {
         std::copy(m_stage.begin() + static_cast<std::ptrdiff_t>(m_stageStart * m_channels),
                   m_stage.begin() + static_cast<std::ptrdiff_t>(m_stageEnd * m_channels), m_stage.begin());
@@ -127,8 +170,25 @@ bool Channel::refill(std::size_t wanted) {
     }
     if (m_stage.size() < wanted * m_channels)
         m_stage.resize(wanted * m_channels);
-    if (m_stageEnd < wanted && !m_source->finished())
-        m_stageEnd += m_source->read(m_stage.data() + m_stageEnd * m_channels, wanted - m_stageEnd);
+    if (m_stageEnd >= wanted || m_retired)
+        return m_stageEnd > 0;
+    takeSource(lock);
+    const uint64_t generation = m_generation;
+    const std::size_t missing = wanted - m_stageEnd;
+    m_incoming.resize(missing * m_channels);
+    lock.unlock();
+    std::size_t got = 0;
+    if (!m_source->finished())
+        got = std::min(missing, m_source->read(m_incoming.data(), missing));
+    const bool finished = m_source->finished();
+    lock.lock();
+    releaseSource();
+    if (generation == m_generation) {
+        m_sourceFinished = finished;
+        std::copy_n(m_incoming.begin(), got * m_channels,
+                    m_stage.begin() + static_cast<std::ptrdiff_t>(m_stageEnd * m_channels));
+        m_stageEnd += got;
+    }
     return m_stageEnd > 0;
 }
 
@@ -140,10 +200,20 @@ void Channel::consumeOne() {
 }
 
 bool Channel::mix(float* out, std::size_t frames, int outRate, float gain) {
-    std::lock_guard lock(m_mutex);
+    Lock lock(m_mutex);
     const DWORD state = m_state.load();
-    if (state != BASS_ACTIVE_PLAYING && state != BASS_ACTIVE_STALLED)
+    if (m_retired || (state != BASS_ACTIVE_PLAYING && state != BASS_ACTIVE_STALLED))
         return false;
+    m_mixing = true;
+    m_mixer = std::this_thread::get_id();
+    const bool ended = mixLocked(out, frames, outRate, gain, lock);
+    m_mixing = false;
+    m_mixer = {};
+    m_changed.notify_all();
+    return ended;
+}
+
+bool Channel::mixLocked(float* out, std::size_t frames, int outRate, float gain, Lock& lock) {
     const int freq = m_freq.load();
     const double step = static_cast<double>(freq > 0 ? freq : m_rate) / outRate;
     const std::size_t wanted = static_cast<std::size_t>(std::ceil(frames * step)) + 2;
@@ -152,15 +222,18 @@ bool Channel::mix(float* out, std::size_t frames, int outRate, float gain) {
     const float left = volume * (pan > 0 ? static_cast<float>(100 - pan) / 100.0f : 1.0f);
     const float right = volume * (pan < 0 ? static_cast<float>(100 + pan) / 100.0f : 1.0f);
 
+    const uint64_t generation = m_generation;
     int64_t position = m_position.load();
     bool ended = false;
     bool starved = false;
     std::size_t i = 0;
     for (; i < frames; ++i) {
-        if (m_stageEnd - m_stageStart < 2 && !refill(wanted)) {
-            (m_source->finished() ? ended : starved) = true;
+        if (m_stageEnd - m_stageStart < 2 && !refill(wanted, lock)) {
+            (m_sourceFinished ? ended : starved) = true;
             break;
         }
+        if (generation != m_generation)
+            return false; // moved, flushed or retired while the source read
         // Linear interpolation between the current and the next frame; at
         // the very end the last frame stands for both.
         const int16_t* a = m_stage.data() + m_stageStart * m_channels;
@@ -171,12 +244,16 @@ bool Channel::mix(float* out, std::size_t frames, int outRate, float gain) {
         out[2 * i] += l * left;
         out[2 * i + 1] += r * right;
         m_frac += step;
-        while (m_frac >= 1.0 && (m_stageEnd > m_stageStart || refill(wanted))) {
+        while (m_frac >= 1.0 && (m_stageEnd > m_stageStart || refill(wanted, lock))) {
+            if (generation != m_generation)
+                return false;
             consumeOne();
             ++position;
             m_frac -= 1.0;
         }
     }
+    if (generation != m_generation)
+        return false;
     m_position = position;
     if (ended) {
         // Stopped even if a pause came in meanwhile: resuming an ended

@@ -6,14 +6,20 @@
 #include "engine/Decoder.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace tindrel::engine {
 
 enum class ChannelKind { Stream, Music };
+
+// Whose code a source's read runs: the engine's own decoders, or a caller's
+// callback that may take as long as it likes.
+enum class SourceCode { Engine, User };
 
 // An end-of-playback notice waiting to be delivered.
 struct SyncCall {
@@ -26,11 +32,16 @@ struct SyncCall {
 // One playing source: its state, position, attributes, end syncs and the
 // recent samples that GetData reports. The mixer thread pulls it through
 // mix(); every other member may be called from any thread.
+//
+// No lock is held while the source reads: a user callback may wait for
+// seconds, and meanwhile every other call on the channel answers at once.
+// Calls on a user source never wait for its callback, except retire().
 class Channel {
 public:
     // bytesPerSample is 1 only for 8-bit user streams; it sets how byte
     // positions are counted.
-    Channel(ChannelKind kind, std::unique_ptr<Decoder> source, DWORD flags, int bytesPerSample);
+    Channel(ChannelKind kind, std::unique_ptr<Decoder> source, DWORD flags, int bytesPerSample,
+            SourceCode code = SourceCode::Engine);
 
     ChannelKind kind() const { return m_kind; }
     DWORD flags() const { return m_flags; }
@@ -46,7 +57,8 @@ public:
     bool resume();
     void stop();
     // Stops the channel for good; when it returns, no mix of this channel
-    // is running and none will call its source again.
+    // is running and none will call its source again (unless it is called
+    // from the source's own callback, which is then the last call).
     void retire();
 
     int64_t positionFrames() const { return m_position.load(); }
@@ -74,7 +86,12 @@ public:
     static constexpr std::size_t kHistoryFrames = 4096;
 
 private:
-    bool refill(std::size_t wanted);
+    using Lock = std::unique_lock<std::mutex>;
+    bool mixLocked(float* out, std::size_t frames, int outRate, float gain, Lock& lock);
+    bool refill(std::size_t wanted, Lock& lock);
+    // Waits until no other thread uses the source and takes it.
+    void takeSource(Lock& lock) const;
+    void releaseSource() const;
     void consumeOne();
     void resetStage();
 
@@ -90,10 +107,21 @@ private:
     std::atomic<int> m_volume{100};
     std::atomic<int> m_pan{0};
 
-    // Recursive so that a stream callback may stop or free its own channel.
-    mutable std::recursive_mutex m_mutex; // the source and everything below
-    std::unique_ptr<Decoder> m_source;
-    std::vector<int16_t> m_stage; // frames read ahead from the source
+    const SourceCode m_code;
+    // Everything below; never held while the source runs.
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    std::unique_ptr<Decoder> m_source; // used only by the thread that took it
+    mutable bool m_sourceTaken = false;
+    bool m_sourceFinished = false; // as the source said after its last read
+    bool m_mixing = false;
+    bool m_retired = false;
+    std::thread::id m_mixer;
+    // Counts what invalidates frames being read meanwhile: a seek, a flush,
+    // a restart or retirement.
+    uint64_t m_generation = 0;
+    std::vector<int16_t> m_incoming; // frames being read, outside the lock
+    std::vector<int16_t> m_stage;    // frames read ahead from the source
     std::size_t m_stageStart = 0;
     std::size_t m_stageEnd = 0;
     double m_frac = 0.0; // resampling phase between two source frames

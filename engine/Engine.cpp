@@ -70,12 +70,24 @@ void Engine::start() {
 
 void Engine::free() {
     std::lock_guard lifecycle(m_lifecycle);
+    {
+        std::lock_guard lock(m_lock);
+        requireInit();
+    }
+    shutDown();
+}
+
+Engine::~Engine() {
+    std::lock_guard lifecycle(m_lifecycle);
+    shutDown();
+}
+
+void Engine::shutDown() {
     std::unique_ptr<Output> output;
     std::unique_ptr<SyncDispatcher> syncs;
     std::map<DWORD, std::shared_ptr<Channel>> channels;
     {
         std::lock_guard lock(m_lock);
-        requireInit();
         output = std::move(m_output);
         syncs = std::move(m_syncs);
         channels.swap(m_channels);
@@ -153,8 +165,12 @@ void Engine::removeChannel(DWORD handle, ChannelKind kind) {
         m_channels.erase(it);
     }
     // Waits for a mix in progress, so that a stream callback is never
-    // called after its stream has been freed.
+    // called after its stream has been freed; then no end notice of it is
+    // delivered any more.
     removed->retire();
+    std::lock_guard lock(m_lock);
+    if (m_syncs)
+        m_syncs->cancel(handle);
 }
 
 HSYNC Engine::addEndSync(DWORD handle, SYNCPROC* proc, void* user) {
@@ -204,8 +220,11 @@ void Engine::render(int16_t* out, std::size_t frames) {
     for (const auto& [handle, channel] : m_active) {
         const float gain = channel->kind() == ChannelKind::Music ? musicGain : streamGain;
         if (channel->mix(m_mix.data(), frames, rate, gain)) {
+            // A channel freed meanwhile has had its notices cancelled; it
+            // must not get a new one.
             std::lock_guard lock(m_lock);
-            if (m_syncs)
+            const auto it = m_channels.find(handle);
+            if (m_syncs && it != m_channels.end() && it->second == channel)
                 m_syncs->post(channel->endSyncs(handle));
         }
     }

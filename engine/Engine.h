@@ -44,9 +44,16 @@ public:
     // Mixes every playing channel into out (stereo 16-bit at outputRate).
     void render(int16_t* out, std::size_t frames);
 
+    // Stops the output even when the program never called free(): a process
+    // that exits, or unloads the engine, with channels still playing.
+    ~Engine();
+
 private:
     Engine() = default;
     void requireInit() const;
+    // Ends the session; the output goes first, so nothing mixes while the
+    // channel table and the pending notices are dropped.
+    void shutDown();
 
     // Serialises init, start and free; never taken by the mixing thread.
     std::mutex m_lifecycle;

@@ -60,4 +60,9 @@ void SyncDispatcher::post(const std::vector<SyncCall>& calls) {
     m_queue->wake.notify_one();
 }
 
+void SyncDispatcher::cancel(DWORD channel) {
+    std::lock_guard lock(m_queue->mutex);
+    std::erase_if(m_queue->calls, [&](const SyncCall& call) { return call.channel == channel; });
+}
+
 } // namespace tindrel::engine

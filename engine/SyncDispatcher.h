@@ -22,6 +22,9 @@ public:
     SyncDispatcher& operator=(const SyncDispatcher&) = delete;
 
     void post(const std::vector<SyncCall>& calls);
+    // Drops the calls for this channel not yet delivered: a freed stream's
+    // end must not reach whoever plays the next one.
+    void cancel(DWORD channel);
 
 private:
     struct Queue;

@@ -16,12 +16,15 @@ std::size_t UserStream::read(int16_t* out, std::size_t frames) {
         return 0;
     const std::size_t sampleBytes = m_eightBit ? 1 : 2;
     const std::size_t frameBytes = sampleBytes * m_channels;
+    // Ask only for what completes whole frames after the carried bytes.
     m_bytes.resize(frames * frameBytes);
-    const DWORD result = m_proc(m_handle, m_bytes.data(), static_cast<DWORD>(m_bytes.size()), m_user);
+    const auto asked = static_cast<DWORD>(m_bytes.size() - m_carried);
+    const DWORD result = m_proc(m_handle, m_bytes.data() + m_carried, asked, m_user);
     m_finished = (result & BASS_STREAMPROC_END) != 0;
     // A callback that claims more than it was asked for gets no more than
-    // that; a partial frame at the end is dropped.
-    const std::size_t got = std::min<std::size_t>(result & ~BASS_STREAMPROC_END, m_bytes.size()) / frameBytes;
+    // that.
+    const std::size_t have = m_carried + std::min<std::size_t>(result & ~BASS_STREAMPROC_END, asked);
+    const std::size_t got = have / frameBytes;
     const std::size_t samples = got * m_channels;
     if (m_eightBit) {
         for (std::size_t i = 0; i < samples; ++i)
@@ -29,6 +32,8 @@ std::size_t UserStream::read(int16_t* out, std::size_t frames) {
     } else {
         std::memcpy(out, m_bytes.data(), samples * sizeof(int16_t));
     }
+    m_carried = have - got * frameBytes;
+    std::memmove(m_bytes.data(), m_bytes.data() + got * frameBytes, m_carried);
     return got;
 }
 

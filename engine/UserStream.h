@@ -11,7 +11,8 @@ namespace tindrel::engine {
 
 // A stream whose samples come from the caller's callback, pulled on the
 // mixing thread. 8-bit samples (unsigned, as the callback gives them) are
-// widened to 16 bits for mixing.
+// widened to 16 bits for mixing. The callback may deliver any number of
+// bytes: a partial frame is kept and completed by the next delivery.
 class UserStream final : public Decoder {
 public:
     UserStream(HSTREAM handle, DWORD freq, DWORD flags, STREAMPROC* proc, void* user);
@@ -32,6 +33,7 @@ private:
     void* m_user;
     bool m_finished = false;
     std::vector<uint8_t> m_bytes;
+    std::size_t m_carried = 0; // bytes of a partial frame at m_bytes' start
 };
 
 } // namespace tindrel::engine

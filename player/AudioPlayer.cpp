@@ -126,13 +126,15 @@ TAudioPlayer::~TAudioPlayer() {
     } else if (m_mode == TPlayerMode::Playing) {
         Stop();
     }
+    m_fftTimer.reset();
+    // Plug-ins first: a plug-in's Quit may still use its output module,
+    // which calls into the engine.
+    if (m_pluginHostStarted)
+        QuitPluginHost();
     if (m_bassLoaded)
         m_bass->Unload(); // frees the device first
     if (m_wmaReady)
         m_bassWma->Unload();
-    m_fftTimer.reset();
-    if (m_pluginHostStarted)
-        QuitPluginHost();
     if (GetPlayerWindow() == m_messageWindow)
         SetPlayerWindow(nullptr);
     delete m_messageWindow;
@@ -155,8 +157,8 @@ void TAudioPlayer::ShowError(const std::string& message) {
                          MessageIcon::Error);
 }
 
-void TAudioPlayer::PlayEndSync(uint32_t, uint32_t, uint32_t, void* user) {
-    static_cast<MessageWindow*>(user)->post(WM_STREAM_ENDED, 0, 0);
+void TAudioPlayer::PlayEndSync(uint32_t, uint32_t channel, uint32_t, void* user) {
+    static_cast<MessageWindow*>(user)->post(WM_STREAM_ENDED, channel, 0);
 }
 
 void TAudioPlayer::WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
@@ -164,6 +166,10 @@ void TAudioPlayer::WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
         pluginWndProc(msg, wParam, lParam);
         return;
     }
+    // The notice of a channel freed since (the preview opens the file
+    // again on every Play) is not about what plays now.
+    if (wParam != m_channel || m_channelType == TChannelType::Plugin)
+        return;
     m_mode = TPlayerMode::Stopped;
     if (OnPlayEnd)
         OnPlayEnd(this);
@@ -175,8 +181,8 @@ namespace tindrel {
 
 bool TAudioPlayer::Open(const std::string& fileName) {
     if (!m_playerReady) {
-        m_dialogs.messageBox(QStringLiteral("Confirm"), QStringLiteral("Player is not ready !"),
-                             MessageIcon::Question, MessageButtons::Ok);
+        m_dialogs.messageBox(QStringLiteral("Confirm"), QStringLiteral("Player is not ready !"), MessageIcon::Question,
+                             MessageButtons::Ok);
         return false;
     }
     TStreamInfo info;

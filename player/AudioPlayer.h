@@ -31,7 +31,7 @@ struct TStreamInfo {
     std::string FileName;
     uint32_t FileSize = 0;
     uint32_t SampleRate = 0;
-    uint32_t BitRate = 0; // kbit/s; stays 0 for WAV
+    uint32_t BitRate = 0;  // kbit/s; stays 0 for WAV
     uint32_t Duration = 0; // ms
     uint16_t Channels = 0;
     std::string Title, Artist, Album, Year, Genre;
@@ -77,8 +77,7 @@ public:
     int32_t GetVolume() const;
     void SetVolume(int32_t value);
     // Reads what is known of a file without creating a channel.
-    bool GetStreamInfo(const std::string& fileName, TStreamInfo& info, int32_t& pluginIndex,
-                       TSupportedBy& supportedBy);
+    bool GetStreamInfo(const std::string& fileName, TStreamInfo& info, int32_t& pluginIndex, TSupportedBy& supportedBy);
 
     const std::string& Version() const { return m_version; }
     const std::string& BASSDLLVer() const { return m_bassDllVer; }
@@ -127,8 +126,8 @@ public:
     // Folds 256 FFT magnitudes into the 25 bands, falling off from bands.
     static void ComputeBands(const float* fft, TBandOut& bands);
 
-    // The engine's sync callback: posts WM_STREAM_ENDED to the window it is
-    // given as user value.
+    // The engine's sync callback: posts WM_STREAM_ENDED, with the channel
+    // that ended, to the window it is given as user value.
     static void PlayEndSync(uint32_t sync, uint32_t channel, uint32_t data, void* user);
 
 private:
@@ -186,6 +185,8 @@ private:
     In_Module* m_pluginModule = nullptr;
     bool m_pluginBusy = false;
     bool m_pluginStarted = false;
+    bool m_pluginStarting = false;   // inside startPlugin's wait
+    bool m_pluginEndedEarly = false; // the end came during that wait
     MessageWindow* m_pluginHostWindow = nullptr;
     int32_t m_pluginVolume = 255;
     TBandOut m_bandOut{};

@@ -36,20 +36,28 @@ void sleepMs(int ms) {
 
 bool TAudioPlayer::startPlugin() {
     m_pluginBusy = true;
+    m_pluginStarting = true;
     m_pluginStarted = false;
+    m_pluginEndedEarly = false;
     m_channel = 1;
     std::string name = m_streamInfo.FileName;
     m_pluginModule->Play(name.data());
     SetVolume(m_pluginVolume);
     bool started = false;
+    // A file shorter than the wait's 200 ms ends before it: its end counts
+    // as a start.
     for (int i = 0; i < 60 && !started; ++i) {
-        started = PluginOutputTime(false) > 200;
+        started = PluginOutputTime(false) > 200 || m_pluginEndedEarly;
         if (!started) {
             PumpMessages();
             sleepMs(50);
         }
     }
+    m_pluginStarting = false;
     m_pluginBusy = false;
+    // The end is handled once the player counts as playing.
+    if (m_pluginEndedEarly)
+        m_messageWindow->post(WM_PLUGIN_EOF, m_channel, 0);
     return started;
 }
 
@@ -77,19 +85,31 @@ void TAudioPlayer::setPluginPosition(uint32_t ms) {
 
 void TAudioPlayer::pluginWndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
     switch (msg) {
-    case WM_PLUGIN_EOF:
+    case WM_PLUGIN_EOF: {
+        // The end of a stream closed since is not about what plays now.
+        const auto stream = static_cast<uint32_t>(wParam);
+        if (m_channelType != TChannelType::Plugin || stream != m_channel)
+            break;
+        if (m_pluginStarting) {
+            m_pluginEndedEarly = true;
+            break;
+        }
         m_pluginBusy = false;
         if (m_pluginStarted) {
             // Let what is buffered play out.
-            while (m_channel != 0 && m_bass->BASS_ChannelIsActive(m_channel) == BASS_ACTIVE_PLAYING) {
+            while (m_channel == stream && m_bass->BASS_ChannelIsActive(m_channel) == BASS_ACTIVE_PLAYING) {
                 PumpMessages();
                 sleepMs(50);
             }
         }
+        // Another file may have been opened while this one played out.
+        if (m_channel != stream)
+            break;
         Stop();
         if (OnPlayEnd)
             OnPlayEnd(this);
         break;
+    }
     case WM_PLUGIN_STARTPLAY: {
         m_pluginBusy = false;
         m_pluginStarted = true;

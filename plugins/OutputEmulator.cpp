@@ -6,20 +6,21 @@
 #include "player/BassBinding.h"
 #include "plugins/PcmRing.h"
 
-#include <QCoreApplication>
-#include <QThread>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 namespace tindrel {
 
 namespace {
 
 constexpr uint32_t kStartWhenFreeAtMost = 8192;
+// A plug-in that has written nothing for this long while there was room has
+// come to the end of its input.
+constexpr auto kInputIdle = std::chrono::milliseconds(200);
+using Clock = std::chrono::steady_clock;
 
 struct Emulator {
     const BassLibrary* bass = nullptr;
@@ -39,6 +40,7 @@ struct Emulator {
     int32_t sampleRate = 0, bitsPerSample = 0, channels = 0, bytesPer200ms = 0;
     int32_t timeOffset = 0;
     uint64_t writtenBytes = 0;
+    Clock::time_point lastWrite; // since Open, Flush or the last stored block
     // The engine keeps counting a user stream's position across a stop, so
     // the clock restarts from the position it had at the last Flush.
     uint64_t positionBase = 0;
@@ -48,27 +50,13 @@ struct Emulator {
 
     std::atomic<HSTREAM> outStream{0};
     std::atomic<bool> readerBusy{false};
-    std::atomic<bool> startPending{false}, inputEnded{false}, refillWait{false}, seekPending{false};
-    // Counts Write calls, so a reader can tell that the plug-in wrote again.
-    std::atomic<uint64_t> writes{0};
+    std::atomic<bool> startPending{false}, inputEnded{false}, seekPending{false};
+    // A "Write error" box is queued or showing: a plug-in that retries a
+    // refused write at once must not queue one box per attempt.
+    std::atomic<bool> writeErrorPending{false};
 };
 
 Emulator g;
-
-bool onUiThread() {
-    const QCoreApplication* app = QCoreApplication::instance();
-    return app && QThread::currentThread() == app->thread();
-}
-
-// A bounded polling wait: at most `rounds` sleeps of `ms`, ending early when
-// done() holds. Only the UI thread has messages to pump.
-template <typename Done> void pollWait(int rounds, int ms, Done done) {
-    for (int i = 0; i < rounds && !done(); ++i) {
-        if (onUiThread())
-            PumpMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    }
-}
 
 uint32_t usedSpace() {
     std::lock_guard guard(g.lock);
@@ -87,22 +75,58 @@ void postToPlayer(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
         player->post(msg, wParam, lParam);
 }
 
+// A plug-in posts its end of file as (0, 0). The stream it had open when
+// it posted goes with the notice, so that a notice that arrives after the
+// next file was opened is recognised as stale.
 void postFromPlugin(HWND, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+    if (msg == WM_PLUGIN_EOF)
+        wParam = g.outStream.load();
     if (g.window)
         g.window->post(msg, wParam, lParam);
+}
+
+// Queues the start notice once per Open or restarting Flush; called with
+// the lock held.
+void requestStart() {
+    if (!g.startPending.exchange(false) || g.outStream.load() == 0 || !g.window)
+        return;
+    g.startPlayInfo = {static_cast<uint16_t>(g.bitsPerSample), static_cast<uint32_t>(g.sampleRate),
+                       static_cast<uint16_t>(g.channels)};
+    g.window->post(WM_PLUGIN_STARTPLAY, 0, reinterpret_cast<intptr_t>(&g.startPlayInfo));
+}
+
+// A file shorter than the start test's 400 ms never passes it: once the
+// input has ended, whatever is buffered starts playing.
+void startWhatIsBuffered() {
+    std::lock_guard guard(g.lock);
+    if (g.ring.UsedSpace() > 0)
+        requestStart();
+}
+
+// Not every plug-in says when its input ended; one that stopped writing
+// although the ring had room has reached it. Asked whenever the plug-in
+// asks for the output's room or times; called with the lock held.
+void startIfInputIdle() {
+    if (g.startPending && g.ring.UsedSpace() > 0 && g.ring.FreeSpace() > kStartWhenFreeAtMost &&
+        Clock::now() - g.lastWrite >= kInputIdle)
+        requestStart();
 }
 
 // The emulator's window procedure, on the UI thread.
 void EmulatorWndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
     switch (msg) {
-    case WM_PLUGIN_EOF:
+    case WM_PLUGIN_EOF: {
+        const HSTREAM stream = g.outStream.load();
+        if (wParam != stream)
+            break; // the end of a stream closed since
         g.inputEnded = true;
-        postToPlayer(WM_PLUGIN_EOF, 0, 0);
+        startWhatIsBuffered();
+        postToPlayer(WM_PLUGIN_EOF, stream, 0);
         break;
+    }
     case WM_PLUGIN_STARTPLAY: {
         if (const HSTREAM stream = g.outStream.load())
             g.bass->BASS_StreamPlay(stream, 0, 0);
-        g.refillWait = false;
         {
             std::lock_guard guard(g.lock);
             g.forwardedInfo = *reinterpret_cast<const TStartPlayInfo*>(lParam);
@@ -117,6 +141,7 @@ void EmulatorWndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
     case WM_EMULATOR_WRITE_ERROR:
         g.dialogs->messageBox(QStringLiteral("Error"), QStringLiteral("Write error : No Space"), MessageIcon::Error,
                               MessageButtons::OkCancel);
+        g.writeErrorPending = false;
         break;
     default:
         break;
@@ -146,9 +171,16 @@ void Quit() {
     g.window.reset();
 }
 
+void Close();
+
 int Open(int rate, int channels, int bits, int, int) {
-    if (!g.ready)
+    // The ring and the user stream carry 8- or 16-bit mono or stereo only;
+    // anything else would play as noise with wrong positions.
+    if (!g.ready || (bits != 8 && bits != 16) || (channels != 1 && channels != 2))
         return -1;
+    // A second Open without Close must not leave two streams draining one
+    // ring.
+    Close();
     DWORD flags = 0;
     if (bits == 8)
         flags |= BASS_SAMPLE_8BITS;
@@ -167,6 +199,7 @@ int Open(int rate, int channels, int bits, int, int) {
         }
         g.ring.Reset();
         g.writtenBytes = 0;
+        g.lastWrite = Clock::now();
         g.readerBusy = false;
         g.seekPending = false;
         g.startPending = true;
@@ -192,25 +225,19 @@ void Close() {
 }
 
 int Write(char* buf, int len) {
-    ++g.writes;
     std::lock_guard guard(g.lock);
     int result = 0;
     if (len < 0 || !g.ring.Write(buf, static_cast<uint32_t>(len))) {
-        if (len >= 0 && g.window)
+        if (len >= 0 && g.window && !g.writeErrorPending.exchange(true))
             g.window->post(WM_EMULATOR_WRITE_ERROR);
         result = 1;
     } else {
         g.writtenBytes += static_cast<uint32_t>(len);
+        g.lastWrite = Clock::now();
     }
     if (g.startPending && (g.ring.FreeSpace() <= kStartWhenFreeAtMost ||
-                           g.ring.UsedSpace() >= 2 * static_cast<uint32_t>(g.bytesPer200ms))) {
-        g.startPending = false;
-        if (g.outStream.load() != 0 && g.window) {
-            g.startPlayInfo = {static_cast<uint16_t>(g.bitsPerSample), static_cast<uint32_t>(g.sampleRate),
-                               static_cast<uint16_t>(g.channels)};
-            g.window->post(WM_PLUGIN_STARTPLAY, 0, reinterpret_cast<intptr_t>(&g.startPlayInfo));
-        }
-    }
+                           g.ring.UsedSpace() >= 2 * static_cast<uint32_t>(g.bytesPer200ms)))
+        requestStart();
     return result;
 }
 
@@ -218,19 +245,31 @@ int CanWrite() {
     if (g.readerBusy)
         return 0;
     std::lock_guard guard(g.lock);
+    startIfInputIdle();
     return static_cast<int>(g.ring.FreeSpace()) - 1;
 }
 
+// Playing or still buffered. A plug-in asks this once it has written its
+// last block, to learn when its output has played out; so a start still
+// pending is made now, or a short file would wait for ever.
 int IsPlaying() {
     const HSTREAM stream = g.outStream.load();
-    return stream != 0 && g.bass->BASS_ChannelIsActive(stream) == BASS_ACTIVE_PLAYING ? 1 : 0;
+    if (stream == 0)
+        return 0;
+    const DWORD state = g.bass->BASS_ChannelIsActive(stream);
+    if (state == BASS_ACTIVE_PLAYING)
+        return 1;
+    if (state == BASS_ACTIVE_PAUSED)
+        return 0;
+    if (g.startPending)
+        startWhatIsBuffered();
+    return usedSpace() > 0 ? 1 : 0;
 }
 
 int Pause(int pause) {
     const HSTREAM stream = g.outStream.load();
     const bool wasPaused = g.bass->BASS_ChannelIsActive(stream) == BASS_ACTIVE_PAUSED;
     if (pause == 0) {
-        g.refillWait = true;
         if (wasPaused)
             g.bass->BASS_ChannelResume(stream);
         else
@@ -268,6 +307,7 @@ void Flush(int t) {
     g.positionBase = position == QWORD(-1) ? 0 : position;
     g.ring.Reset();
     g.writtenBytes = 0;
+    g.lastWrite = Clock::now();
     g.seekPending = false;
 }
 
@@ -276,11 +316,13 @@ int GetOutputTime() {
     const QWORD position = stream ? g.bass->BASS_ChannelGetPosition(stream) : QWORD(-1);
     std::lock_guard guard(g.lock);
     const uint64_t played = position == QWORD(-1) || position < g.positionBase ? 0 : position - g.positionBase;
+    startIfInputIdle();
     return msFor(played);
 }
 
 int GetWrittenTime() {
     std::lock_guard guard(g.lock);
+    startIfInputIdle();
     return msFor(g.writtenBytes);
 }
 
@@ -288,26 +330,15 @@ char kDescription[] = "BASS Winamp output plug-in emulator";
 
 } // namespace
 
+// Runs on the engine's mixing thread, so it never waits: a short delivery
+// only stalls this stream until the plug-in writes again, while a wait here
+// would silence every channel and hold up the calls that ask the engine
+// about this one.
 DWORD OutStreamProc(HSTREAM, void* buffer, DWORD length, void*) {
-    if (!g.inputEnded && length > usedSpace()) {
-        pollWait(60, 50, [&] { return g.inputEnded || usedSpace() >= length; });
-        g.refillWait = false;
-    }
-    DWORD delivered = 0;
-    {
-        std::lock_guard guard(g.lock);
-        g.readerBusy = true;
-        delivered = g.ring.Read(static_cast<char*>(buffer), length);
-        g.readerBusy = false;
-    }
-    // After a resume, give the plug-in time to start writing again. The ring
-    // is free meanwhile: CanWrite answers 0 while the reader is busy, so a
-    // plug-in that respects it could never write while this waits.
-    if (g.refillWait && length > usedSpace()) {
-        const uint64_t writesBefore = g.writes.load();
-        pollWait(50, 200, [&] { return g.writes.load() != writesBefore || g.inputEnded; });
-        g.refillWait = false;
-    }
+    std::lock_guard guard(g.lock);
+    g.readerBusy = true;
+    const DWORD delivered = g.ring.Read(static_cast<char*>(buffer), length);
+    g.readerBusy = false;
     return delivered;
 }
 
@@ -357,10 +388,10 @@ void MarkEmulatorSeekPending() {
 
 TEmulatorState EmulatorState() {
     std::lock_guard guard(g.lock);
-    return {g.ring.ReadPos(),    g.ring.WritePos(),   g.ring.FreeSpace(),  g.ring.UsedSpace(),
-            g.sampleRate,        g.bitsPerSample,     g.channels,          g.bytesPer200ms,
-            g.timeOffset,        g.writtenBytes,      g.outStream.load(),  g.startPending.load(),
-            g.inputEnded.load(), g.refillWait.load(), g.seekPending.load()};
+    return {g.ring.ReadPos(),    g.ring.WritePos(),   g.ring.FreeSpace(), g.ring.UsedSpace(),
+            g.sampleRate,        g.bitsPerSample,     g.channels,         g.bytesPer200ms,
+            g.timeOffset,        g.writtenBytes,      g.outStream.load(), g.startPending.load(),
+            g.inputEnded.load(), g.seekPending.load()};
 }
 
 } // namespace tindrel

@@ -71,7 +71,7 @@ struct TEmulatorState {
     int32_t SampleRate, BitsPerSample, Channels, BytesPer200ms, TimeOffset;
     uint64_t WrittenBytes;
     HSTREAM OutStream;
-    bool StartPending, InputEnded, RefillWait, SeekPending;
+    bool StartPending, InputEnded, SeekPending;
 };
 TEmulatorState EmulatorState();
 

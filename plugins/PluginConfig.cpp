@@ -37,6 +37,14 @@ QPushButton* button(QWidget* parent, const QString& name, const QString& text, c
     return b;
 }
 
+// The parent window a plug-in's own About and Config get. Like every window
+// handle given to a plug-in it is a HostWindowRecord, which the plug-in may
+// post to; this window has no use for such messages and drops them. It lives
+// as long as the program, so a plug-in that keeps it and posts later still
+// reaches a valid record.
+void dropMessage(HWND, uint32_t, uintptr_t, intptr_t) {}
+HostWindowRecord dialogWindow{sizeof(HostWindowRecord), &dropMessage};
+
 } // namespace
 
 TPluginConfigForm::TPluginConfigForm(IDialogs& dialogs, MessageWindow* playerWindow, QWidget* parent)
@@ -203,7 +211,7 @@ void TPluginConfigForm::callPluginDialog(bool about) {
         return;
     auto entry = about ? module->About : module->Config;
     if (entry)
-        entry(reinterpret_cast<HWND>(this));
+        entry(&dialogWindow);
 }
 
 void TPluginConfigForm::btnAboutClick() {

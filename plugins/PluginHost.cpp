@@ -69,6 +69,20 @@ void fillServices(In_Module& module) {
     module.SetInfo = &SetInfo;
 }
 
+// The entries the host calls whenever it needs them; a plug-in that leaves
+// one empty is refused at load rather than crashing later, at every file it
+// claims.
+bool hasRequiredEntries(const In_Module& module) {
+    return module.GetFileInfo && module.Play && module.Pause && module.UnPause && module.Stop && module.SetOutputTime &&
+           module.SetVolume;
+}
+
+// A plug-in is a file of the Plugins folder: a bare name, not a path that
+// leads out of it.
+bool plainFileName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
 // The text a plug-in's char* member points at; a null member is empty.
 std::string text(const char* value) {
     return value ? std::string(value) : std::string();
@@ -125,12 +139,14 @@ int32_t LoadPlugin(const std::string& fileName) {
     if (empty == host.modules.end())
         return kLoadNoSpace;
     const auto slot = static_cast<int32_t>(empty - host.modules.begin());
+    if (!plainFileName(fileName))
+        return kLoadFailed;
     void* library = dlopen((host.pluginsFolder + fileName).c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library)
         return kLoadFailed;
     const auto entry = reinterpret_cast<GetInModule2Proc>(dlsym(library, "winampGetInModule2"));
     In_Module* module = entry ? entry() : nullptr;
-    if (!module) {
+    if (!module || !hasRequiredEntries(*module)) {
         dlclose(library);
         return kLoadNotAPlugin;
     }

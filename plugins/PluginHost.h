@@ -53,6 +53,9 @@ MessageWindow* GetPlayerWindow();
 MessageWindow* GetEmulatorWindow();
 const std::string& PluginsFolder();
 
+// fileName is a bare file name inside the Plugins folder. A library without
+// the entry point, or whose record leaves an entry the host calls empty, is
+// not a plug-in.
 int32_t LoadPlugin(const std::string& fileName);
 int32_t UnloadPlugin(const std::string& fileName);
 // The first loaded slot whose file name is exactly fileName, or -1.

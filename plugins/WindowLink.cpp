@@ -20,12 +20,23 @@ struct Packet {
     int64_t lParam;
 };
 
+// The fallback folder lies in a place every user can write to: another user
+// could have made it first, or put a link there, to receive or fake our
+// messages. It is used only when it is our own private directory.
+bool privateFolder(const std::string& folder) {
+    struct stat info {};
+    return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid() &&
+           (info.st_mode & 0077) == 0;
+}
+
+// Empty when there is no safe folder; then no window can be made or found.
 std::string runtimeFolder() {
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
         return runtime;
-    const std::string folder = "/tmp/tindrel-" + std::to_string(::getuid());
+    const char* temp = std::getenv("TMPDIR");
+    const std::string folder = std::string(temp && *temp ? temp : "/tmp") + "/tindrel-" + std::to_string(::getuid());
     ::mkdir(folder.c_str(), 0700);
-    return folder;
+    return privateFolder(folder) ? folder : std::string();
 }
 
 // A name part that cannot leave the folder or break the path.
@@ -40,7 +51,8 @@ std::string safe(const std::string& text) {
 bool toAddress(const std::string& path, sockaddr_un& address) {
     std::memset(&address, 0, sizeof address);
     address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path)
+    // An empty path would bind an automatic abstract address.
+    if (path.empty() || path.size() >= sizeof address.sun_path)
         return false;
     std::memcpy(address.sun_path, path.c_str(), path.size());
     return true;
@@ -56,7 +68,8 @@ uint32_t RegisterWindowMessage(const std::string& name) {
 }
 
 std::string WindowAddress(const std::string& className, const std::string& title) {
-    return runtimeFolder() + "/tindrel-window-" + safe(className) + "-" + safe(title);
+    const std::string folder = runtimeFolder();
+    return folder.empty() ? std::string() : folder + "/tindrel-window-" + safe(className) + "-" + safe(title);
 }
 
 std::optional<std::string> FindWindow(const std::string& className, const std::string& title) {

@@ -17,7 +17,9 @@ namespace tindrel {
 // A number in 0xC000..0xFFFF, the same for the same name in every process.
 uint32_t RegisterWindowMessage(const std::string& name);
 
-// The socket path of the window of that class and title.
+// The socket path of the window of that class and title; empty when the
+// user has no private folder for it (XDG_RUNTIME_DIR, or else a tindrel-UID
+// directory of our own, mode 0700, in TMPDIR or /tmp).
 std::string WindowAddress(const std::string& className, const std::string& title);
 // The address of a window that exists and listens, or nothing.
 std::optional<std::string> FindWindow(const std::string& className, const std::string& title);

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <thread>
+
 namespace tindrel::engine::test {
 namespace {
 
@@ -155,6 +159,61 @@ TEST(Channel, PauseResumeAndSeekRules) {
     EXPECT_EQ(code([&] { channel.seek(-1); }), BASS_ERROR_POSITION);
     EXPECT_EQ(code([&] { channel.seek(10000); }), BASS_OK);
     EXPECT_TRUE(channel.mix(out.data(), 441, kOut, 1.0f)) << "a channel moved to its end ends at once";
+}
+
+// A user source whose read waits until the test lets it go, as a plug-in's
+// callback may wait for data.
+class GatedSource final : public Decoder {
+public:
+    int rate() const override { return kOut; }
+    int channels() const override { return 2; }
+    std::size_t read(int16_t*, std::size_t) override {
+        reading.set_value();
+        release.get_future().wait();
+        return 0;
+    }
+    bool finished() const override { return false; }
+    bool seek(int64_t) override { return false; }
+    int64_t lengthFrames() const override { return -1; }
+
+    std::promise<void> reading, release;
+};
+
+TEST(Channel, EveryCallAnswersAtOnceWhileAUserSourceReads) {
+    auto owned = std::make_unique<GatedSource>();
+    GatedSource& source = *owned;
+    std::future<void> reading = source.reading.get_future();
+    Channel channel(ChannelKind::Stream, std::move(owned), 0, 2, SourceCode::User);
+    channel.play(false);
+    std::thread mixer([&] {
+        std::vector<float> out(882, 0.0f);
+        channel.mix(out.data(), 441, kOut, 1.0f);
+    });
+    ASSERT_EQ(reading.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    const struct {
+        const char* name;
+        std::function<void()> call;
+    } calls[] = {
+        {"recentFrames",
+         [&] {
+             std::vector<int16_t> frames(2 * 512);
+             channel.recentFrames(frames.data(), 512);
+         }},
+        {"play with flush", [&] { channel.play(true); }},
+        {"lengthFrames", [&] { EXPECT_EQ(channel.lengthFrames(), -1); }},
+        {"seek", [&] { EXPECT_THROW(channel.seek(0), EngineError); }},
+        {"pause", [&] { channel.pause(); }},
+        {"stop", [&] { channel.stop(); }},
+    };
+    std::vector<std::future<void>> answers;
+    for (const auto& c : calls) {
+        answers.push_back(std::async(std::launch::async, c.call));
+        EXPECT_EQ(answers.back().wait_for(std::chrono::milliseconds(100)), std::future_status::ready) << c.name;
+    }
+    source.release.set_value();
+    mixer.join();
+    for (auto& answer : answers)
+        answer.get();
 }
 
 } // namespace

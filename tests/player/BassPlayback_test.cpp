@@ -6,7 +6,9 @@
 #include <atomic>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <future>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <ostream>
@@ -105,28 +107,39 @@ TEST(Playback, GlobalStreamVolumeOfFiftyHalvesTheAmplitude) {
     EXPECT_NEAR(static_cast<double>(PeakAbs(capture, bursts[1])) / PeakAbs(capture, bursts[0]), 0.5, 0.02);
 }
 
-TEST(Playback, SeekLandsWithinThirtyMillisecondsOfTheTarget) {
+class SeekAccuracy : public ::testing::TestWithParam<const char*> {};
+
+// The file is quiet up to 1.5 s and loud after it: heard from 1.3 s on,
+// the step comes 200 ms after the start, in every format.
+TEST_P(SeekAccuracy, LandsWithinFiveMillisecondsOfTheTarget) {
+    const std::string file = GetParam();
     EngineSession session(Device::DiskCapture);
-    const std::string path = EngineSample("step_at_1500ms.mp3");
-    HSTREAM stream = session.bass.BASS_StreamCreateFile(0, path.c_str(), 0, 0, 0);
+    const std::string path = EngineSample(file);
+    const bool addOn = file.ends_with(".wma");
+    HSTREAM stream = addOn ? session.wma.BASS_WMA_StreamCreateFile(0, path.c_str(), 0, 0, 0)
+                           : session.bass.BASS_StreamCreateFile(0, path.c_str(), 0, 0, 0);
     ASSERT_NE(stream, 0u);
     DWORD rate = 0;
     ASSERT_TRUE(session.bass.BASS_ChannelGetAttributes(stream, &rate, nullptr, nullptr));
+    const QWORD frameBytes = (session.bass.BASS_ChannelGetFlags(stream) & BASS_SAMPLE_MONO) ? 2 : 4;
     const QWORD target = session.bass.BASS_ChannelSeconds2Bytes(stream, 1.3f);
-    EXPECT_EQ(target, QWORD{13} * rate / 10 * 4);
+    EXPECT_EQ(target, QWORD{13} * rate / 10 * frameBytes);
     ASSERT_TRUE(session.bass.BASS_ChannelSetPosition(stream, target));
     EXPECT_EQ(session.bass.BASS_ChannelGetPosition(stream), target);
     ASSERT_TRUE(session.bass.BASS_StreamPlay(stream, 0, 0));
     ASSERT_TRUE(session.WaitUntilStopped(stream));
 
-    // The file is quiet up to 1.5 s and loud after it: heard from 1.3 s on,
-    // the step comes 200 ms after the start.
     const Capture capture = session.FinishCapture();
     const std::size_t start = FirstAbove(capture, 0, kSilence);
     const std::size_t step = FirstAbove(capture, start, 15000);
     ASSERT_LT(step, capture.frames());
-    EXPECT_NEAR(static_cast<double>(step - start) / kRate, 0.200, 0.030);
+    EXPECT_NEAR(static_cast<double>(step - start) / kRate, 0.200, 0.005);
 }
+
+// step_at_1500ms.wma joins the list once the WMA decoder seeks to the frame:
+// today it lands about 46 ms before the target.
+INSTANTIATE_TEST_SUITE_P(Formats, SeekAccuracy,
+                         ::testing::Values("step_at_1500ms.mp3", "step_at_1500ms.ogg", "step_at_1500ms.wav"));
 
 TEST(Playback, SeekOutsideTheStreamIsRefused) {
     EngineSession session(Device::NoSound);
@@ -210,6 +223,83 @@ TEST(Playback, EndSyncFiresOncePerEndingFromAnotherThread) {
         EXPECT_NE(log.threads[i], std::this_thread::get_id());
         EXPECT_EQ(log.channels[i], stream);
     }
+}
+
+// A user stream that ends at once; its end notice can be held up.
+struct Ending {
+    static DWORD Fill(HSTREAM, void*, DWORD, void*) { return BASS_STREAMPROC_END; }
+    static void Ended(HSYNC, DWORD, DWORD, void* user) {
+        auto* self = static_cast<Ending*>(user);
+        self->delivered.set_value();
+        self->hold.wait();
+    }
+    std::promise<void> delivered;
+    std::shared_future<void> hold;
+};
+
+// A notice still queued when its stream is freed must not reach whoever
+// plays the next one.
+TEST(Playback, AFreedStreamsQueuedEndNoticeIsDropped) {
+    // Declared before the session, so that its end (which waits for the
+    // delivery thread) comes first.
+    std::promise<void> release;
+    Ending first{{}, release.get_future().share()}, freed{{}, first.hold}, last{{}, first.hold};
+    EngineSession session(Device::NoSound);
+    auto start = [&](Ending& e) {
+        const HSTREAM stream = session.bass.BASS_StreamCreate(kRate, 0, &Ending::Fill, &e);
+        EXPECT_NE(session.bass.BASS_ChannelSetSync(stream, BASS_SYNC_END, 0, &Ending::Ended, &e), 0u);
+        EXPECT_TRUE(session.bass.BASS_StreamPlay(stream, 0, 0));
+        EXPECT_TRUE(session.WaitUntilStopped(stream));
+        return stream;
+    };
+    start(first);
+    ASSERT_EQ(first.delivered.get_future().wait_for(10s), std::future_status::ready);
+    // The delivery thread is held in the first notice: the next one queues.
+    const HSTREAM stream = start(freed);
+    ASSERT_TRUE(session.bass.BASS_StreamFree(stream));
+    start(last);
+    release.set_value();
+    // Notices are delivered in order: once the last one came, the freed
+    // stream's would have come before it.
+    ASSERT_EQ(last.delivered.get_future().wait_for(10s), std::future_status::ready);
+    EXPECT_EQ(freed.delivered.get_future().wait_for(0s), std::future_status::timeout);
+}
+
+// Holds the mixing thread inside its callback while the program exits.
+struct ExitRace {
+    static inline std::atomic<bool> exiting{false};
+    static inline std::promise<void> inside;
+    static DWORD Fill(HSTREAM, void* buffer, DWORD length, void*) {
+        std::memset(buffer, 0, length);
+        if (exiting.exchange(false)) {
+            inside.set_value();
+            std::this_thread::sleep_for(100ms); // the engine's teardown runs meanwhile
+        }
+        return length;
+    }
+    static void AtExit() {
+        exiting = true;
+        inside.get_future().wait();
+    }
+};
+
+// A program may end without BASS_Free, its streams still playing: the
+// engine stops its output before it drops the channels being mixed.
+TEST(PlaybackDeathTest, ExitingWithoutFreeWhileAStreamPlaysEndsCleanly) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            BassLibrary bass;
+            if (!bass.Load(ProgramFolder(), "libbass.so") || !bass.BASS_Init(0, kRate, 0, nullptr) ||
+                !bass.BASS_Start())
+                std::_Exit(2);
+            bass.BASS_StreamPlay(bass.BASS_StreamCreate(kRate, 0, &ExitRace::Fill, nullptr), 0, 0);
+            // Registered after the engine started, so it runs before the
+            // engine's own teardown.
+            std::atexit(&ExitRace::AtExit);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(Playback, SpectrumOfTheToneAndRecentSamples) {

@@ -9,6 +9,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -172,15 +173,14 @@ TEST_F(EmulatorTest, TimesCountFromTheLastFlush) {
     EXPECT_EQ(state.ReadPos, 0u);
 }
 
-TEST_F(EmulatorTest, AfterTheEndOfFileTheRestIsDeliveredAtOnceThenNothing) {
+// It runs on the engine's mixing thread: waiting there would silence every
+// channel. A short delivery just stalls the stream until data comes.
+TEST_F(EmulatorTest, TheStreamCallbackDeliversWhatIsThereWithoutWaiting) {
     ASSERT_EQ(out->Open(44100, 2, 16, -1, -1), 0);
     std::vector<char> tail(1000);
     for (size_t i = 0; i < tail.size(); ++i)
         tail[i] = char(i * 7);
-    ASSERT_EQ(write(tail), 0);
-    host_post_message(EmulatorHandle(), kPluginEndOfFileMessage, 0, 0);
-    ASSERT_TRUE(test::WaitFor([&] { return received(WM_PLUGIN_EOF); }, 10'000));
-    EXPECT_TRUE(EmulatorState().InputEnded);
+    ASSERT_EQ(write(tail), 0); // too little to start the stream: only this test reads
 
     QElapsedTimer clock;
     clock.start();
@@ -188,7 +188,70 @@ TEST_F(EmulatorTest, AfterTheEndOfFileTheRestIsDeliveredAtOnceThenNothing) {
     EXPECT_EQ(OutStreamProc(0, buffer.data(), 4096, nullptr), 1000u);
     EXPECT_EQ(std::vector<char>(buffer.begin(), buffer.begin() + 1000), tail);
     EXPECT_EQ(OutStreamProc(0, buffer.data(), 4096, nullptr), 0u);
-    EXPECT_LT(clock.elapsed(), 500); // no waiting for data that will not come
+    EXPECT_LT(clock.elapsed(), 100);
+}
+
+// A plug-in that retries a refused write at once must not queue one box
+// per attempt; once the box is answered, the next refusal shows again.
+TEST_F(EmulatorTest, RefusedWritesShowOneBoxAtATime) {
+    ASSERT_EQ(out->Open(44100, 2, 16, -1, -1), 0);
+    std::thread plugin([&] {
+        for (int i = 0; i < 1000; ++i)
+            EXPECT_EQ(write(std::vector<char>(PcmRing::Size)), 1);
+    });
+    plugin.join();
+    PumpMessages();
+    EXPECT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(write(std::vector<char>(PcmRing::Size)), 1);
+    ASSERT_TRUE(test::WaitFor([&] { return dialogs.messages().size() == 2; }, 10'000));
+}
+
+TEST_F(EmulatorTest, OnlyEightOrSixteenBitMonoOrStereoOpensAndASecondOpenClosesTheFirst) {
+    const struct { int channels, bits; } refused[] = {{2, 24}, {2, 32}, {2, 12}, {3, 16}, {6, 16}, {0, 8}};
+    for (const auto& f : refused) {
+        EXPECT_EQ(out->Open(44100, f.channels, f.bits, -1, -1), -1) << f.channels << "/" << f.bits;
+        EXPECT_EQ(EmulatorState().OutStream, 0u) << f.channels << "/" << f.bits;
+    }
+    ASSERT_EQ(out->Open(44100, 2, 16, -1, -1), 0);
+    const HSTREAM first = EmulatorState().OutStream;
+    ASSERT_EQ(out->Open(22050, 1, 8, -1, -1), 0);
+    EXPECT_NE(EmulatorState().OutStream, first);
+    EXPECT_EQ(engine.bass.BASS_ChannelGetFlags(first), DWORD(-1)) << "the first stream is freed";
+}
+
+// 300 ms never pass the start test (400 ms buffered): the stream starts
+// when the plug-in says its input ended, or asks whether its output still
+// plays, which it does only after its last write.
+TEST_F(EmulatorTest, AFileShorterThanTheStartTestStartsOnceItsInputEnds) {
+    const struct {
+        const char* name;
+        std::function<void()> send;
+    } triggers[] = {
+        {"end of file", [] { host_post_message(EmulatorHandle(), kPluginEndOfFileMessage, 0, 0); }},
+        {"IsPlaying", [&] { EXPECT_EQ(out->IsPlaying(), 1); }},
+    };
+    for (const auto& trigger : triggers) {
+        messages.clear();
+        ASSERT_EQ(out->Open(44100, 2, 16, -1, -1), 0);
+        writeBytes(52'920);
+        PumpMessages();
+        EXPECT_FALSE(received(WM_PLUGIN_STARTPLAY)) << trigger.name;
+        trigger.send();
+        ASSERT_TRUE(test::WaitFor([&] { return received(WM_PLUGIN_STARTPLAY); }, 10'000)) << trigger.name;
+        EXPECT_NE(engine.bass.BASS_ChannelIsActive(EmulatorState().OutStream), BASS_ACTIVE_STOPPED) << trigger.name;
+        out->Close();
+    }
+}
+
+// The end of the file that was playing when the next one was opened.
+TEST_F(EmulatorTest, AnEndNoticePostedBeforeTheNextOpenIsIgnored) {
+    ASSERT_EQ(out->Open(44100, 2, 16, -1, -1), 0);
+    host_post_message(EmulatorHandle(), kPluginEndOfFileMessage, 0, 0);
+    out->Close();
+    ASSERT_EQ(out->Open(44100, 2, 16, -1, -1), 0);
+    PumpMessages();
+    EXPECT_FALSE(EmulatorState().InputEnded);
+    EXPECT_FALSE(received(WM_PLUGIN_EOF));
 }
 
 TEST_F(EmulatorTest, VolumeAndPanAreConvertedToTheEngineScales) {

@@ -12,12 +12,15 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 namespace tindrel {
 namespace {
@@ -156,6 +159,111 @@ TEST_F(PlayerPluginTest, AToneFilePlaysSeeksPausesEndsAndThePluginUnloadsAfterCl
     ASSERT_TRUE(WaitFor([] { return InUsePlugin() == -1; }, 10'000));
     EXPECT_EQ(UnloadPlugin("in_tone.so"), kPluginDone);
     EXPECT_TRUE(dialogs.messages().empty());
+}
+
+// Most plug-ins post their end once the output's IsPlaying() returns 0; the
+// tone plug-in waits for its output time instead. Either way a file shorter
+// than the 400 ms start test plays as well as a long one: to its end, the
+// end told within a second of the sound's end, the engine and the UI
+// thread answering meanwhile.
+TEST_F(PlayerPluginTest, ShortAndLongFilesPlayToTheEndWhicheverWayThePluginEnds) {
+    void* engine = dlopen((folder.path() + "/libbass.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(engine, nullptr);
+    const auto getData = reinterpret_cast<DWORD (*)(DWORD, void*, DWORD)>(dlsym(engine, "BASS_ChannelGetData"));
+    const auto getPosition = reinterpret_cast<QWORD (*)(DWORD)>(dlsym(engine, "BASS_ChannelGetPosition"));
+    ASSERT_TRUE(getData && getPosition);
+    const struct {
+        const char* plugin;
+        uint32_t ms;
+    } cases[] = {{"in_tone", 300}, {"in_tone_idle_end", 300}, {"in_tone_idle_end", 2000}};
+    for (const auto& [plugin, ms] : cases) {
+        SCOPED_TRACE(std::string(plugin) + " " + std::to_string(ms));
+        if (GetPluginInfo(0).FileName != std::string(plugin) + ".so") {
+            ASSERT_TRUE(WaitFor([] { return InUsePlugin() == -1; }, 10'000));
+            ASSERT_EQ(UnloadPlugin(GetPluginInfo(0).FileName), kPluginDone);
+            ASSERT_EQ(LoadPlugin(folder.addPlugin(plugin, std::string(plugin) + ".so")), kPluginDone);
+        }
+        QElapsedTimer clock;
+        clock.start();
+        std::atomic<DWORD> stream{0};
+        std::atomic<int> ends{0};
+        std::atomic<qint64> ended{-1};
+        player->OnPluginStartPlay = [&](TAudioPlayer* sender, uint16_t, uint32_t) { stream = sender->Channel(); };
+        player->OnPlayEnd = [&](TAudioPlayer*) {
+            ended = clock.elapsed();
+            ++ends;
+        };
+        // Watches the engine from a thread of its own, as the UI thread may
+        // be inside the player's play-out wait.
+        qint64 soundEnd = -1, slowestData = 0;
+        std::thread watcher([&] {
+            const QWORD length = QWORD(44100) * 4 * ms / 1000;
+            while (ends == 0 && clock.elapsed() < ms + 5000) {
+                if (const DWORD s = stream.load(); s != 0) {
+                    const QWORD at = getPosition(s);
+                    if (soundEnd < 0 && at != QWORD(-1) && at >= length)
+                        soundEnd = clock.elapsed();
+                    std::array<float, 256> fft{};
+                    const qint64 before = clock.elapsed();
+                    getData(s, fft.data(), BASS_DATA_FFT512);
+                    slowestData = std::max(slowestData, clock.elapsed() - before);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+        // With the spectrum timer on, the UI thread keeps its events going.
+        player->OnNewFFTData = [](TAudioPlayer*, TBandOut&) {};
+        QTimer beat;
+        qint64 lastBeat = clock.elapsed(), longestGap = 0;
+        QObject::connect(&beat, &QTimer::timeout, [&] {
+            longestGap = std::max(longestGap, clock.elapsed() - lastBeat);
+            lastBeat = clock.elapsed();
+        });
+        beat.start(10);
+        ASSERT_TRUE(player->Open(folder.writeTone(plugin + std::to_string(ms) + ".tone", 44100, 2, 16, int(ms))));
+        player->Play();
+        const bool endTold = WaitFor([&] { return ends > 0; }, int(ms) + 3000);
+        watcher.join();
+        EXPECT_LT(longestGap, 1000);
+        ASSERT_TRUE(endTold);
+        ASSERT_GE(soundEnd, 0) << "played to the end";
+        EXPECT_LT(ended - soundEnd, 1000);
+        EXPECT_LT(slowestData, 100);
+        EXPECT_EQ(ends, 1);
+        EXPECT_EQ(player->Mode(), TPlayerMode::Stopped);
+        player->Close();
+    }
+    dlclose(engine);
+    EXPECT_TRUE(dialogs.messages().empty());
+}
+
+// The end of a channel that is no longer the player's: the preview opens
+// the file again on every Play, so the old clip may end during the click.
+TEST_F(PlayerPluginTest, AnEndNoticeOfTheChannelBeforeIsIgnored) {
+    const struct {
+        std::string file;
+        uint32_t notice;
+    } cases[] = {
+        {test::TestDataDir() + "/app/tone.wav", WM_STREAM_ENDED},
+        {folder.writeTone("again.tone", 44100, 2, 16, 2000), WM_PLUGIN_EOF},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        int ends = 0;
+        player->OnPlayEnd = [&](TAudioPlayer*) { ++ends; };
+        ASSERT_TRUE(player->Open(c.file));
+        player->Play();
+        const uint32_t before = player->Channel();
+        ASSERT_TRUE(player->Open(c.file));
+        player->Play();
+        ASSERT_EQ(player->Mode(), TPlayerMode::Playing);
+        ASSERT_NE(player->Channel(), before);
+        GetPlayerWindow()->post(c.notice, before, 0);
+        PumpMessages();
+        EXPECT_EQ(ends, 0);
+        EXPECT_EQ(player->Mode(), TPlayerMode::Playing);
+        player->Close();
+    }
 }
 
 TEST_F(PlayerPluginTest, TheSpectrumFollowsAPlayingPluginAndStopsWithIt) {

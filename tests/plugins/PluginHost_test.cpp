@@ -71,7 +71,8 @@ TEST_F(PluginHostTest, RefusedLoadsGiveTheirCodeAndLeaveTheTableAlone) {
         {folder.addPlugin("in_noexport", "in_noexport.so"), kLoadNotAPlugin},
         {folder.addPlugin("in_nullmodule", "in_nullmodule.so"), kLoadNotAPlugin},
         {"missing.so", kLoadFailed},
-        {"../libbass.so", kLoadNotAPlugin},
+        {"../libbass.so", kLoadFailed}, // only files of the Plugins folder load
+        {folder.path() + "/Plugins/in_x.so", kLoadFailed},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(LoadPlugin(c.file), c.code) << c.file;
@@ -82,6 +83,17 @@ TEST_F(PluginHostTest, RefusedLoadsGiveTheirCodeAndLeaveTheTableAlone) {
     // Names compare with their letter case.
     EXPECT_EQ(LoadPlugin(tone("In_X.so")), kPluginDone);
     EXPECT_EQ(FindPlugin("In_X.so"), 1);
+}
+
+// The host calls these whenever it needs them: a record that leaves one
+// empty is not a plug-in it can use.
+TEST_F(PluginHostTest, ARecordWithAnEmptyEntryTheHostCallsIsRefused) {
+    for (const char* entry : {"GetFileInfo", "Play", "Pause", "UnPause", "Stop", "SetOutputTime", "SetVolume"}) {
+        const std::string name = std::string("in_without_") + entry;
+        EXPECT_EQ(LoadPlugin(folder.addPlugin(name, name + ".so")), kLoadNotAPlugin) << entry;
+        EXPECT_FALSE(mapped(name + ".so")) << entry;
+    }
+    EXPECT_EQ(GetPluginModule(0), nullptr);
 }
 
 TEST_F(PluginHostTest, EightSlotsFillInOrderAndAFreedSlotIsTakenFirst) {

@@ -10,9 +10,11 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <fcntl.h>
+#include <fstream>
+#include <functional>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -195,6 +197,46 @@ TEST(WindowLink, RegisteredMessagesAreStableNumbersPerName) {
     }
     // A title cannot lead the window's address out of its folder.
     EXPECT_EQ(WindowAddress("TApplication", "../x").find("/../"), std::string::npos);
+}
+
+// Without a runtime folder the windows live in tindrel-UID of the shared
+// temporary folder, which someone else may have made first.
+TEST(WindowLink, TheFallbackFolderIsUsedOnlyWhenItIsOurOwnPrivateFolder) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string savedRuntime = runtime ? runtime : "";
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string savedTmp = tmp ? tmp : "";
+    test::TempDir temp;
+    ::unsetenv("XDG_RUNTIME_DIR");
+    ::setenv("TMPDIR", temp.path().c_str(), 1);
+    const std::string folder = temp.path() + "/tindrel-" + std::to_string(::getuid());
+    const std::string elsewhere = temp.file("elsewhere");
+    ASSERT_EQ(::mkdir(elsewhere.c_str(), 0700), 0);
+    const struct {
+        const char* what;
+        std::function<void()> make;
+        bool usable;
+    } cases[] = {
+        {"made by us", [] {}, true},
+        {"open to others", [&] { ::mkdir(folder.c_str(), 0700), ::chmod(folder.c_str(), 0777); }, false},
+        {"a link", [&] { ::symlink(elsewhere.c_str(), folder.c_str()); }, false},
+    };
+    for (const auto& c : cases) {
+        ::rmdir(folder.c_str());
+        ::unlink(folder.c_str());
+        c.make();
+        NamedWindow window("TApplication", uniqueName("Fallback"));
+        EXPECT_EQ(window.Listening(), c.usable) << c.what;
+        EXPECT_EQ(FindWindow("TApplication", uniqueName("Fallback")).has_value(), c.usable) << c.what;
+    }
+    if (savedRuntime.empty())
+        ::unsetenv("XDG_RUNTIME_DIR");
+    else
+        ::setenv("XDG_RUNTIME_DIR", savedRuntime.c_str(), 1);
+    if (savedTmp.empty())
+        ::unsetenv("TMPDIR");
+    else
+        ::setenv("TMPDIR", savedTmp.c_str(), 1);
 }
 
 TEST(AppExec, ThePathKeepsNoFinalSeparatorExceptAtARoot) {

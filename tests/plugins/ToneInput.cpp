@@ -5,7 +5,13 @@
 // "TONE rate channels bits milliseconds hertz", into a sine wave on a thread
 // of its own, through its output module, as a real decoder would: it waits
 // for CanWrite, seeks with Flush and posts the end-of-file message once its
-// output has nearly played out.
+// output has nearly played out. Its About and Config post to the window they
+// are given, and its Quit still uses the output module, as some plug-ins do.
+//
+// Built in variants:
+//   TINDREL_TONE_ENDS_WHEN_IDLE  posts the end once IsPlaying() returns 0,
+//                                the end-of-file pattern most plug-ins use;
+//   TINDREL_TONE_WITHOUT=Member  leaves that entry of its record empty.
 #include "plugins/WinampPlugin.h"
 
 #include <algorithm>
@@ -48,14 +54,17 @@ std::atomic<bool> stopping{false}, paused{false};
 std::atomic<int> seekTarget{-1};
 ToneFile current;
 
+#if defined(TINDREL_TONE_ENDS_WHEN_IDLE)
+bool playedOut() {
+    return mod.outMod->IsPlaying() == 0;
+}
+#else
 // Nearly played out: what is still buffered is under a quarter of a second.
-// (Waiting for IsPlaying() to drop would leave the output waiting for data
-// that will never come; and before the output starts it is not playing
-// either.)
 bool playedOut() {
     Out_Module* out = mod.outMod;
     return out->GetWrittenTime() - out->GetOutputTime() < 250;
 }
+#endif
 
 void fill(std::vector<char>& block, int64_t first, int frames) {
     const double step = 2.0 * M_PI * current.hz / current.rate;
@@ -107,13 +116,18 @@ void decode() {
     }
 }
 
+// WM_CLOSE, as a plug-in's dialog might send to its parent.
+constexpr uint32_t kCloseMessage = 0x0010;
+
 void Config(HWND parent) {
     ++configCount;
     lastParent = parent;
+    host_post_message(parent, kCloseMessage, 0, 0);
 }
 void About(HWND parent) {
     ++aboutCount;
     lastParent = parent;
+    host_post_message(parent, kCloseMessage, 0, 0);
 }
 void Init() {
     ++initCount;
@@ -121,6 +135,11 @@ void Init() {
 }
 void Quit() {
     ++quitCount;
+    Out_Module* out = mod.outMod;
+    out->Flush(0);
+    out->Pause(0);
+    out->SetPan(0);
+    out->SetVolume(255);
 }
 
 void GetFileInfo(char* file, char* title, int* length) {
@@ -207,6 +226,9 @@ In_Module mod = {
 } // namespace
 
 extern "C" __attribute__((visibility("default"))) In_Module* winampGetInModule2() {
+#if defined(TINDREL_TONE_WITHOUT)
+    mod.TINDREL_TONE_WITHOUT = nullptr;
+#endif
     return &mod;
 }
 

@@ -24,3 +24,8 @@ sox -n -b 16 -r 44100 -c 2 "$tmp/quiet.wav" synth 1.5 sine 1000 vol 0.1
 sox -n -b 16 -r 44100 -c 2 "$tmp/loud.wav" synth 0.5 sine 1000 vol 0.8
 sox "$tmp/quiet.wav" "$tmp/loud.wav" "$tmp/step.wav"
 lame --quiet --noreplaygain -b 64 "$tmp/step.wav" step_at_1500ms.mp3
+# The same step in the other formats, for their seeks: Ogg Vorbis, a mono
+# 22.05 kHz WAV (small) and WMA.
+oggenc -Q -q 2 "$tmp/step.wav" -o step_at_1500ms.ogg
+sox "$tmp/step.wav" -b 16 -r 22050 -c 1 step_at_1500ms.wav
+ffmpeg -v error -y -i "$tmp/step.wav" -c:a wmav2 -b:a 64k step_at_1500ms.wma
