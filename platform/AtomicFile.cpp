@@ -4,6 +4,7 @@
 
 #include "platform/FileOps.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdexcept>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -27,8 +29,24 @@ namespace {
 // writer that was killed can be told from one still being written.
 constexpr const char* kTempMark = ".tindrel-";
 
+// The longest file name the file systems Tindrel writes to take.
+constexpr std::size_t kNameMax = 255;
+// Room for the process number and the counter behind the mark.
+constexpr std::size_t kNumbersRoom = 2 * 20 + 1;
+
+// The start of every temporary name beside path: its file name (cut short
+// where a long name would push the temporary one past the limit) and the
+// mark.
+std::string markedName(const std::string& path) {
+    const std::string name = ExtractFileName(path);
+    const std::size_t room = kNameMax - std::string_view(kTempMark).size() - kNumbersRoom;
+    return name.substr(0, std::min(name.size(), room)) + kTempMark;
+}
+
 std::string tempPrefix(const std::string& path) {
-    return path + kTempMark + std::to_string(::getpid()) + "-";
+    const std::string folder = ExtractFileDir(path);
+    return (folder.empty() ? std::string() : folder + kPathSeparator) + markedName(path) + std::to_string(::getpid()) +
+           "-";
 }
 
 // The process number in "<name>.tindrel-<pid>-<anything>", or 0.
@@ -56,7 +74,7 @@ void AtomicFile::SweepLeftovers(const std::string& path) {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
         return;
-    const std::string prefix = ExtractFileName(path) + kTempMark;
+    const std::string prefix = markedName(path);
     std::vector<std::string> stale;
     while (const dirent* entry = ::readdir(dir)) {
         const pid_t writer = writerOf(entry->d_name, prefix);
@@ -80,6 +98,10 @@ AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
     if (replacing) {
         if (S_ISDIR(st.st_mode))
             throwCreateError(path, EISDIR);
+        // A device, a pipe or a socket is never replaced by a regular file:
+        // "/dev/null" as an output would be gone for the whole system.
+        if (!S_ISREG(st.st_mode))
+            throw std::runtime_error("Cannot create file \"" + path + "\". " + kNotRegularReason);
         // Replacing a file the user may not write would get round its
         // protection; refuse it as creating it over would be refused.
         if (!evenIfReadOnly && ::access(path.c_str(), W_OK) != 0)
@@ -106,7 +128,10 @@ AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
     if (fd < 0)
         throwCreateError(path, errno);
     // A replaced read-only file is replaced by a writable one, as deleting
-    // and creating it would.
+    // and creating it would. The new file keeps the old one's owner where
+    // the writer may give it (as root), else it is the writer's own.
+    if (replacing)
+        (void)!::fchown(fd, st.st_uid, st.st_gid);
     ::fchmod(fd, evenIfReadOnly ? (mode | S_IWUSR) : mode);
     AtomicFile file(FileStream::adopt(fd, path), path, namedTemp);
     file.m_targetLock = std::move(targetLock);

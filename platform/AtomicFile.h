@@ -21,14 +21,16 @@ namespace tindrel {
 // holding the complete new file while the target is still the old one; the
 // next write to the same target removes it.
 inline constexpr const char* kFileInUseReason = "The file is in use by another program";
+inline constexpr const char* kNotRegularReason = "It is not a regular file";
 
 class AtomicFile {
 public:
     // Throws "Cannot create file "<path>". <reason>" when the file could not
     // be created there: a missing folder, a folder of that name, a folder the
     // user may not write, or an existing file the user may not write unless
-    // evenIfReadOnly says to replace it all the same, or an existing file
-    // another program holds under an exclusive lock (kFileInUseReason).
+    // evenIfReadOnly says to replace it all the same, an existing file
+    // another program holds under a lock (kFileInUseReason), or a device, a
+    // pipe or a socket of that name (kNotRegularReason).
     static AtomicFile Create(const std::string& path, bool evenIfReadOnly = false);
 
     // Removes the temporary names beside path that writers which no longer

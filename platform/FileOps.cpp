@@ -72,12 +72,33 @@ std::string UpperFileExt(const std::string& path) {
     return ext;
 }
 
+namespace {
+
+// Many programs lock with fcntl or lockf (record locks) rather than flock;
+// the two kinds do not see each other, so a record lock is looked for too.
+bool heldUnderRecordLock(int fd, bool exclusive) {
+    struct flock probe {};
+    probe.l_type = exclusive ? F_WRLCK : F_RDLCK;
+    probe.l_whence = SEEK_SET;
+    // Fails on what cannot carry record locks (a pipe, say): no lock then.
+    return ::fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+}
+
+} // namespace
+
 bool TryLock(int fd, bool exclusive) {
     int rc;
     do {
         rc = ::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB);
     } while (rc != 0 && errno == EINTR);
-    return rc == 0;
+    if (rc != 0)
+        return false;
+    if (heldUnderRecordLock(fd, exclusive)) {
+        ::flock(fd, LOCK_UN);
+        errno = EWOULDBLOCK;
+        return false;
+    }
+    return true;
 }
 
 } // namespace tindrel

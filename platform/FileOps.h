@@ -28,8 +28,9 @@ std::string UpperFileExt(const std::string& path);
 std::string IncludeTrailingSeparator(const std::string& folder);
 
 // Takes an advisory lock on an open file without waiting, exclusive or
-// shared; false while another holder's lock stands in the way (or the file
-// system cannot lock).
+// shared; false while another holder's lock stands in the way, an flock
+// lock or a record lock of fcntl or lockf alike (or the file system cannot
+// lock).
 bool TryLock(int fd, bool exclusive);
 
 inline constexpr char kPathSeparator = '/';

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "tags/ID3v2.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
 #include "platform/FileStream.h"
 #include "platform/PlatformInt.h"
@@ -59,27 +60,6 @@ void appendFrame(std::string& tag, std::string_view id, const std::string& data)
 // The kernel copies in blocks of this size; only a fallback copy between
 // file systems that cannot copy in the kernel holds one block in memory.
 constexpr std::size_t kCopyBlock = std::size_t(1) << 20;
-
-// Writes tag and then source from audioStart to its end into a new file at
-// tempName, with the original's owner and permission bits, and flushes it to
-// disk. Throws on any failure; the caller removes the temporary file.
-void writeRebuiltFile(FileStream& source, int64_t audioStart, const std::string& tempName, std::string_view tag,
-                      mode_t mode) {
-    struct stat original {};
-    if (::fstat(source.fd(), &original) != 0)
-        throw std::runtime_error("Stream read error");
-    FileStream out = FileStream::create(tempName);
-    // Taking over the owner only works with the privilege to do so; without
-    // it the file stays the saving user's, as any rewrite would.
-    (void)!::fchown(out.fd(), original.st_uid, original.st_gid);
-    if (::fchmod(out.fd(), mode) != 0)
-        throw std::runtime_error("Stream write error");
-    out.writeAll(tag.data(), tag.size());
-    source.seek(audioStart);
-    out.copyFrom(source, original.st_size - audioStart, kCopyBlock);
-    if (::fsync(out.fd()) != 0)
-        throw std::runtime_error("Stream write error");
-}
 
 // The file a name stands for: through a symbolic link the file it points to
 // is rebuilt, beside itself, instead of the link being replaced by a copy.
@@ -272,47 +252,58 @@ bool TID3v2::Save(const std::string& fileName) {
     }
 }
 
+namespace {
+
+// The reason of a "Cannot create file "<name>". <reason>" error.
+std::string reasonOf(const std::exception& error, const std::string& fileName) {
+    const std::string text = error.what();
+    const std::string prefix = "Cannot create file \"" + fileName + "\". ";
+    if (text.starts_with(prefix))
+        return text.substr(prefix.size()) == kFileInUseReason ? "Another program holds the file locked."
+                                                              : text.substr(prefix.size());
+    return text;
+}
+
+} // namespace
+
 bool ReplaceLeadingTag(const std::string& linkOrFile, std::string_view tag, std::string* reason) {
     std::string ignored;
     std::string& why = reason ? *reason : ignored;
     const std::string fileName = resolveLink(linkOrFile);
-    tagfile::OwnerWritable writable;
-    TagHeader header;
-    if (!FileExists(fileName)) {
+    struct stat st {};
+    if (::stat(fileName.c_str(), &st) != 0) {
         why = "The file does not exist.";
         return false;
     }
-    if (!writable.acquire(fileName) || !ReadTagHeader(fileName, header)) {
-        why = std::string("The file cannot be made writable: ") + std::strerror(errno);
+    if (!S_ISREG(st.st_mode)) {
+        why = kNotRegularReason;
         return false;
     }
-    const int64_t audioStart = header.StartsWithTag() ? header.TagSize() : 0;
-    const std::string tempName = fileName + "~";
-    bool tempCreated = false;
+    // A read-only mark is the owner's to take off and put back; the file of
+    // another user that this user may not write stays as it is, even where
+    // the folder would let it be replaced.
+    if (::geteuid() != 0 && st.st_uid != ::geteuid() && ::access(fileName.c_str(), W_OK) != 0) {
+        why = std::strerror(EACCES);
+        return false;
+    }
     try {
+        // The new file has no name until it is complete and flushed, so
+        // nothing can be planted in its place, and the old file stays locked
+        // and whole until the new one takes its name in one step.
+        AtomicFile out = AtomicFile::Create(fileName, true);
+        TagHeader header;
+        if (!ReadTagHeader(fileName, header))
+            throw StreamReadError();
+        const int64_t audioStart = header.StartsWithTag() ? header.TagSize() : 0;
         FileStream source = FileStream::openRead(fileName);
-        if (!tagfile::LockExclusive(source.fd())) {
-            why = "Another program holds the file locked.";
-            return false;
-        }
-        // Any file already under the temporary name is replaced; unlinking it
-        // first keeps a link of that name from redirecting the write.
-        ::unlink(tempName.c_str());
-        tempCreated = true;
-        writeRebuiltFile(source, audioStart, tempName, tag, writable.mode());
-        // Only now, with the new file complete on disk, does it take the
-        // original's place, in one step: at every moment the name holds
-        // either the old or the new file.
-        if (::rename(tempName.c_str(), fileName.c_str()) != 0)
-            throw std::runtime_error(std::string("Cannot rename file: ") + std::strerror(errno));
+        out.stream().writeAll(tag.data(), tag.size());
+        source.seek(audioStart);
+        out.stream().copyFrom(source, source.size() - audioStart, kCopyBlock);
+        out.Commit();
     } catch (const std::exception& error) {
-        why = error.what();
-        if (tempCreated)
-            ::unlink(tempName.c_str());
+        why = reasonOf(error, fileName);
         return false;
     }
-    SyncFolderOf(fileName); // the rename itself must last, not only the data
-    writable.commit();
     return true;
 }
 

@@ -124,13 +124,15 @@ uint8_t ParseTrackNumber(const std::string& text);
 std::string StripGenrePrefix(const std::string& text);
 
 // Rebuilds fileName with tag in front of its audio (the file behind its
-// current ID3v2 tag, if any). The new content is written completely to
-// fileName + "~", flushed to disk and then renamed over the original, whose
-// permission bits it keeps (with the owner's write permission given back).
-// False, with the original untouched and no temporary file left, when the
-// file is missing, cannot be made writable, is held under an exclusive lock,
-// or the new file cannot be written or renamed. A symbolic link is followed:
-// the file it points to is rebuilt and the link stays.
+// current ID3v2 tag, if any). The new content is written to a file without a
+// name beside the original, flushed to disk and then put in the original's
+// place in one step, with the original's permission bits (the owner's write
+// permission given back) and, where the writer may, its owner. False, with
+// the original untouched and no temporary file left, when the file is
+// missing, is not a regular file, belongs to another user who did not let
+// this one write it, is held under a lock by another program, or the new
+// file cannot be written or put in place. A symbolic link is followed: the
+// file it points to is rebuilt and the link stays.
 // When reason is given, a failure puts the cause there.
 bool ReplaceLeadingTag(const std::string& fileName, std::string_view tag, std::string* reason = nullptr);
 

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace tindrel {
@@ -142,15 +145,21 @@ TEST(ID3v2Save, KeepsThePermissionBits) {
     }
 }
 
-TEST(ID3v2Save, ReplacesAStaleTemporaryFileWithoutFollowingIt) {
+// The new file is made without a name, so nothing planted beside the file
+// is followed, and nothing there that Tindrel did not make is removed.
+TEST(ID3v2Save, LeavesTheNamesBesideTheFileAlone) {
     TempDir dir;
     const std::string path = CopySample(dir, "plain.mp3");
     const Bytes elsewhere = PatternBytes(50, 4);
     const std::string other = dir.write("other", elsewhere);
     ASSERT_EQ(::symlink(other.c_str(), (path + "~").c_str()), 0);
+    const std::string backup = dir.write("plain.mp3.bak~", PatternBytes(30, 5));
     ASSERT_TRUE(FullTag().Save(path));
     EXPECT_EQ(ReadFileBytes(other), elsewhere);
-    EXPECT_FALSE(FileExists(path + "~"));
+    EXPECT_EQ(ReadFileBytes(backup), PatternBytes(30, 5));
+    struct stat st {};
+    EXPECT_EQ(::lstat((path + "~").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
 TEST(ID3v2Save, ThroughASymbolicLinkRebuildsTheFileItPointsTo) {
@@ -217,14 +226,48 @@ TEST_F(ID3v2SaveRefused, InAReadOnlyFolder) {
     EXPECT_FALSE(FileExists(m_path + "~"));
 }
 
-TEST_F(ID3v2SaveRefused, WhenTheTemporaryNameIsTakenByAFolder) {
-    // Works for root as well: the temporary file cannot be created, as in a
-    // read-only folder.
-    ASSERT_EQ(::mkdir((m_path + "~").c_str(), 0755), 0);
-    EXPECT_FALSE(FullTag().Save(m_path));
+// A record lock (fcntl or lockf), which many programs take instead of
+// flock, is honoured too; the lock is taken by another process, as it would
+// be by another program.
+TEST_F(ID3v2SaveRefused, WhileAnotherProgramHoldsARecordLock) {
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        const int fd = ::open(m_path.c_str(), O_RDONLY);
+        struct flock lock {};
+        lock.l_type = F_RDLCK;
+        lock.l_whence = SEEK_SET;
+        const char done = fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';
+        (void)!::write(ready[1], &done, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char done = 0;
+    ASSERT_EQ(::read(ready[0], &done, 1), 1);
+    ASSERT_EQ(done, 'y');
+    TID3v2 tag = FullTag();
+    EXPECT_FALSE(tag.Save(m_path));
+    EXPECT_EQ(tag.LastError(), "Another program holds the file locked.");
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    ExpectUntouched();
+}
+
+// Another user's file that this user may not write stays theirs, even in a
+// folder this user may write.
+TEST_F(ID3v2SaveRefused, ForAnotherUsersFile) {
+    ASSERT_EQ(::chmod(m_path.c_str(), 0644), 0);
+    const std::optional<bool> saved = test::RunAsOrdinaryUser({m_dir.path()}, [&] { return FullTag().Save(m_path); });
+    if (!saved || ::geteuid() != 0)
+        GTEST_SKIP() << "needs root that may become an ordinary user";
+    EXPECT_FALSE(*saved);
     EXPECT_EQ(ReadFileBytes(m_path), m_before);
-    EXPECT_EQ(FileMode(m_path), 0444u);
-    ASSERT_EQ(::rmdir((m_path + "~").c_str()), 0);
+    struct stat st {};
+    ASSERT_EQ(::stat(m_path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 0u);
 }
 
 TEST_F(ID3v2SaveRefused, ForAMissingOrTooShortFile) {
