@@ -15,6 +15,9 @@
 #   RUNS=15 FULL=1 bench/table/run.sh
 #                                 the longer run: 15 runs, ffprobe on all
 #                                 1,000 files (about 25 minutes)
+#   BIN_DIR=/some/bin bench/table/run.sh
+#                                 measures the programs already built there
+#                                 (an earlier build kept for comparison)
 #
 # A peer that is not installed is skipped with a note in the table.
 set -euo pipefail
@@ -24,9 +27,11 @@ runs=${RUNS:-5}
 full=${FULL:-0}
 tag_mb=${TAG_MB:-140}
 
-[ -f "$build_dir/CMakeCache.txt" ] || cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build_dir" --target tindrel tindrel-cli bench_table_decode bench_mpeg_taglib -- -j2 >/dev/null
-bin=$(cd "$build_dir/bin" && pwd)
+if [ -z "${BIN_DIR:-}" ]; then
+  [ -f "$build_dir/CMakeCache.txt" ] || cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$build_dir" --target tindrel tindrel-cli bench_table_decode bench_mpeg_taglib -- -j2 >/dev/null
+fi
+bin=$(cd "${BIN_DIR:-$build_dir/bin}" && pwd)
 cli="$bin/tindrel-cli"
 
 work=$(mktemp -d)

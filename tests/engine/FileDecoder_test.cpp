@@ -3,6 +3,7 @@
 #include "engine/BassApi.h"
 #include "engine/EngineError.h"
 #include "engine/FileDecoder.h"
+#include "engine/WmaDecoder.h"
 #include "tests/engine/TinyModule.h"
 #include "tests/support/TempDir.h"
 
@@ -17,9 +18,15 @@ std::string Sample(const std::string& name) {
     return std::string(TINDREL_ENGINE_DATA) + "/" + name;
 }
 
-int OpenError(const std::string& path, FileFamily family) {
+// Which library opens a file: the core's decoders or the WMA add-on's.
+enum class Library { Core, Wma };
+
+int OpenError(const std::string& path, Library library) {
     try {
-        OpenFileDecoder(path, family);
+        if (library == Library::Core)
+            OpenFileDecoder(path);
+        else
+            OpenWmaDecoder(path);
     } catch (const EngineError& e) {
         return e.code();
     }
@@ -32,28 +39,28 @@ TEST(FileDecoder, EachLibraryOpensOnlyItsOwnFormats) {
     const std::string module = dir.write("tiny.mod", test::TinyModule());
     struct Case {
         std::string path;
-        FileFamily family;
+        Library library;
         int error;
     };
     const Case cases[] = {
-        {Sample("tone1k.mp3"), FileFamily::Core, BASS_OK},
-        {Sample("tone1k.ogg"), FileFamily::Core, BASS_OK},
-        {Sample("tone1k_mono22k.wav"), FileFamily::Core, BASS_OK},
-        {Sample("tone1k.wma"), FileFamily::Core, BASS_ERROR_FILEFORM},
-        {Sample("tone1k.wma"), FileFamily::Wma, BASS_OK},
-        {Sample("tone1k.mp3"), FileFamily::Wma, BASS_ERROR_FILEFORM},
-        {text, FileFamily::Core, BASS_ERROR_FILEFORM},
-        {module, FileFamily::Core, BASS_ERROR_FILEFORM},
-        {dir.file("missing.mp3"), FileFamily::Core, BASS_ERROR_FILEOPEN},
+        {Sample("tone1k.mp3"), Library::Core, BASS_OK},
+        {Sample("tone1k.ogg"), Library::Core, BASS_OK},
+        {Sample("tone1k_mono22k.wav"), Library::Core, BASS_OK},
+        {Sample("tone1k.wma"), Library::Core, BASS_ERROR_FILEFORM},
+        {Sample("tone1k.wma"), Library::Wma, BASS_OK},
+        {Sample("tone1k.mp3"), Library::Wma, BASS_ERROR_FILEFORM},
+        {text, Library::Core, BASS_ERROR_FILEFORM},
+        {module, Library::Core, BASS_ERROR_FILEFORM},
+        {dir.file("missing.mp3"), Library::Core, BASS_ERROR_FILEOPEN},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(OpenError(c.path, c.family), c.error) << c.path << " family " << static_cast<int>(c.family);
+        EXPECT_EQ(OpenError(c.path, c.library), c.error) << c.path << " library " << static_cast<int>(c.library);
 }
 
 // The sample is a quiet tone up to 1.5 s (peak about 3300) and a loud one
 // after it (about 26000), at 24 kHz.
 TEST(FileDecoder, SeekLandsOnTheFrameAndStartsAtFullLevel) {
-    auto decoder = OpenFileDecoder(Sample("step_at_1500ms.mp3"), FileFamily::Core);
+    auto decoder = OpenFileDecoder(Sample("step_at_1500ms.mp3"));
     const int rate = decoder->rate();
     ASSERT_EQ(rate, 24000);
     for (double target : {1.45, 0.5, 1.3, 1.0}) {
@@ -79,7 +86,7 @@ TEST(FileDecoder, LengthIsExactOnceDecodedThrough) {
         int64_t frames;
     };
     for (const Case& c : {Case{"tone1k_mono22k.wav", 11025}, Case{"tone1k.mp3", 32000}}) {
-        auto decoder = OpenFileDecoder(Sample(c.file), FileFamily::Core);
+        auto decoder = OpenFileDecoder(Sample(c.file));
         std::vector<int16_t> buffer(4096 * 2);
         int64_t total = 0;
         while (std::size_t got = decoder->read(buffer.data(), 4096))
@@ -101,7 +108,7 @@ TEST(FileDecoder, EncodedMp3LengthsAreExactBeforePlaying) {
     for (const Case& c : {Case{"/app/ten-seconds.mp3", 441000}, Case{"/app/vbr-untagged.mp3", 176400},
                           Case{"/mpeg/cbr128_tags.mp3", 132300}, Case{"/mpeg/mpeg25_11k.mp3", 33075},
                           Case{"/mpeg/ffmpeg_32k.mp3", 96000}, Case{"/engine/tone1k.mp3", 32000}}) {
-        auto decoder = OpenFileDecoder(data + c.file, FileFamily::Core);
+        auto decoder = OpenFileDecoder(data + c.file);
         EXPECT_EQ(decoder->lengthFrames(), c.frames) << c.file;
         std::vector<int16_t> buffer(4096 * 2);
         int64_t total = 0;

@@ -1,0 +1,201 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "engine/Mp3Decoder.h"
+
+#include "engine/BassApi.h"
+#include "engine/EngineError.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include <mpg123.h>
+
+namespace tindrel::engine {
+namespace {
+
+// kbit/s by [MPEG-1 ? 0 : 1][layer - 1][index]; index 0 is free format.
+constexpr std::array<std::array<std::array<uint16_t, 15>, 3>, 2> kBitRates{{
+    {{{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+      {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+      {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}}},
+    {{{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+      {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+      {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}},
+}};
+// Hz by [version bits][index]; version bits 1 are reserved.
+constexpr std::array<std::array<uint32_t, 3>, 4> kSampleRates{
+    {{11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}}};
+
+// Where a search for the first frame gives up.
+constexpr std::size_t kSearchBytes = 64 * 1024;
+// How many frames in a row make audio that does not start the file.
+constexpr int kFramesBehindJunk = 4;
+
+struct FrameHeader {
+    unsigned version; // the two version bits: 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
+    unsigned layer;   // 1..3
+    uint32_t rate;
+    std::size_t length; // bytes, 0 for free format
+};
+
+std::optional<FrameHeader> parseHeader(const unsigned char* h) {
+    if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0)
+        return std::nullopt;
+    const unsigned version = (h[1] >> 3) & 3, layerBits = (h[1] >> 1) & 3;
+    const unsigned bitRateIndex = h[2] >> 4, rateIndex = (h[2] >> 2) & 3, padding = (h[2] >> 1) & 1;
+    if (version == 1 || layerBits == 0 || bitRateIndex == 15 || rateIndex == 3)
+        return std::nullopt;
+    FrameHeader frame{version, 4 - layerBits, kSampleRates[version][rateIndex], 0};
+    const std::size_t kbps = kBitRates[version == 3 ? 0 : 1][frame.layer - 1][bitRateIndex];
+    if (kbps == 0)
+        return frame;
+    if (frame.layer == 1)
+        frame.length = (12 * kbps * 1000 / frame.rate + padding) * 4;
+    else if (frame.layer == 3 && version != 3)
+        frame.length = 72 * kbps * 1000 / frame.rate + padding; // half the samples a frame
+    else
+        frame.length = 144 * kbps * 1000 / frame.rate + padding;
+    return frame;
+}
+
+struct HandleDeleter {
+    void operator()(mpg123_handle* h) const {
+        mpg123_close(h);
+        mpg123_delete(h);
+    }
+};
+
+class Mp3Decoder final : public Decoder {
+public:
+    explicit Mp3Decoder(const std::string& path);
+
+    int rate() const override { return m_rate; }
+    int channels() const override { return m_channels; }
+    std::size_t read(int16_t* out, std::size_t frames) override;
+    bool finished() const override { return m_finished; }
+    bool seek(int64_t frame) override;
+    int64_t lengthFrames() const override { return m_length; }
+
+private:
+    void setUp();
+
+    std::unique_ptr<mpg123_handle, HandleDeleter> m_handle;
+    int m_rate = 0;
+    int m_channels = 0;
+    int64_t m_length = -1;
+    int64_t m_position = 0; // frames given out since the start
+    bool m_finished = false;
+};
+
+Mp3Decoder::Mp3Decoder(const std::string& path) {
+    int error = MPG123_OK;
+    m_handle.reset(mpg123_new(nullptr, &error));
+    if (!m_handle)
+        throw EngineError(BASS_ERROR_MEM);
+    setUp();
+    if (mpg123_open(m_handle.get(), path.c_str()) != MPG123_OK)
+        throw EngineError(BASS_ERROR_FILEOPEN);
+    long rate = 0;
+    int channels = 0, encoding = 0;
+    if (mpg123_getformat(m_handle.get(), &rate, &channels, &encoding) != MPG123_OK || rate <= 0 || channels < 1)
+        throw EngineError(BASS_ERROR_FILEFORM);
+    // From here on every frame comes out in this format, whatever later
+    // frames of a joined file say.
+    mpg123_format_none(m_handle.get());
+    mpg123_format(m_handle.get(), rate, channels == 1 ? MPG123_MONO : MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    m_rate = static_cast<int>(rate);
+    m_channels = channels == 1 ? 1 : 2;
+    const off_t length = mpg123_length(m_handle.get());
+    m_length = length >= 0 ? static_cast<int64_t>(length) : -1;
+}
+
+void Mp3Decoder::setUp() {
+    mpg123_handle* h = m_handle.get();
+    // Gapless decoding is what makes lengths exact; the tags are read by
+    // Tindrel's own readers, so the decoder only steps over them.
+    mpg123_param(h, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET | MPG123_SKIP_ID3V2, 0.0);
+    mpg123_param(h, MPG123_REMOVE_FLAGS, MPG123_FUZZY, 0.0);
+    mpg123_format_none(h);
+    const long* rates = nullptr;
+    std::size_t count = 0;
+    mpg123_rates(&rates, &count);
+    for (std::size_t i = 0; i < count; ++i)
+        mpg123_format(h, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+}
+
+std::size_t Mp3Decoder::read(int16_t* out, std::size_t frames) {
+    const std::size_t frameBytes = static_cast<std::size_t>(m_channels) * sizeof(int16_t);
+    auto* bytes = reinterpret_cast<unsigned char*>(out);
+    std::size_t done = 0;
+    int damaged = 0;
+    while (done < frames && !m_finished) {
+        std::size_t got = 0;
+        const int rc = mpg123_read(m_handle.get(), bytes + done * frameBytes, (frames - done) * frameBytes, &got);
+        done += got / frameBytes;
+        if (rc == MPG123_DONE || (rc != MPG123_OK && rc != MPG123_NEW_FORMAT && ++damaged > 1000) ||
+            (rc == MPG123_OK && got == 0 && ++damaged > 1000)) {
+            m_finished = true;
+            // Now the true length is known, whatever the header said.
+            m_length = m_position + static_cast<int64_t>(done);
+        }
+    }
+    m_position += static_cast<int64_t>(done);
+    return done;
+}
+
+bool Mp3Decoder::seek(int64_t frame) {
+    if (frame < 0)
+        return false;
+    const off_t landed = mpg123_seek(m_handle.get(), static_cast<off_t>(frame), SEEK_SET);
+    if (landed < 0)
+        return false;
+    m_position = static_cast<int64_t>(landed);
+    m_finished = false;
+    return true;
+}
+
+} // namespace
+
+bool LooksLikeMpegAudio(std::span<const unsigned char> head, std::size_t bytesToEnd) {
+    const std::size_t end = std::min(head.size(), kSearchBytes);
+    for (std::size_t p = 0; p + 4 <= end; ++p) {
+        const std::optional<FrameHeader> first = parseHeader(&head[p]);
+        if (!first)
+            continue;
+        // Free format gives no length to check the next frame by: believe
+        // it only where the audio must begin.
+        if (first->length == 0) {
+            if (p == 0)
+                return true;
+            continue;
+        }
+        // Audio right behind the tags needs one more frame to be believed;
+        // frames found further in, behind junk, need a longer run, or any
+        // file holding a couple of MPEG frames (a module's sample, say)
+        // would pass.
+        const int wanted = p == 0 ? 2 : kFramesBehindJunk;
+        int run = 1;
+        for (std::size_t at = p + first->length; run < wanted; ++run) {
+            if (at >= bytesToEnd)
+                return true; // the frames reach the end of the file
+            if (at + 4 > head.size())
+                break;
+            const std::optional<FrameHeader> next = parseHeader(&head[at]);
+            if (!next || next->length == 0 || next->version != first->version || next->layer != first->layer ||
+                next->rate != first->rate)
+                break;
+            at += next->length;
+        }
+        if (run >= wanted)
+            return true;
+    }
+    return false;
+}
+
+std::unique_ptr<Decoder> OpenMp3Decoder(const std::string& path) {
+    return std::make_unique<Mp3Decoder>(path);
+}
+
+} // namespace tindrel::engine
