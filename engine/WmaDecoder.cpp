@@ -4,6 +4,7 @@
 
 #include "engine/BassApi.h"
 #include "engine/EngineError.h"
+#include "engine/FfmpegLibrary.h"
 
 #include <algorithm>
 #include <array>
@@ -11,33 +12,30 @@
 #include <fstream>
 #include <vector>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/log.h>
-#include <libswresample/swresample.h>
-}
-
 namespace tindrel::engine {
 namespace {
+
+const Ffmpeg& ff() {
+    return LoadFfmpeg();
+}
 
 // Seeks land this fraction of a second early and decode up to the target.
 constexpr int kPrerollPerSecond = 4;
 
 struct FormatCloser {
-    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+    void operator()(AVFormatContext* c) const { ff().avformat_close_input(&c); }
 };
 struct CodecFreer {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+    void operator()(AVCodecContext* c) const { ff().avcodec_free_context(&c); }
 };
 struct SwrFreer {
-    void operator()(SwrContext* c) const { swr_free(&c); }
+    void operator()(SwrContext* c) const { ff().swr_free(&c); }
 };
 struct PacketFreer {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
+    void operator()(AVPacket* p) const { ff().av_packet_free(&p); }
 };
 struct FrameFreer {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
+    void operator()(AVFrame* f) const { ff().av_frame_free(&f); }
 };
 
 // The codecs of Windows Media Audio; anything else FFmpeg could decode
@@ -72,8 +70,8 @@ private:
     std::unique_ptr<AVFormatContext, FormatCloser> m_format;
     std::unique_ptr<AVCodecContext, CodecFreer> m_codec;
     std::unique_ptr<SwrContext, SwrFreer> m_swr;
-    std::unique_ptr<AVPacket, PacketFreer> m_packet{av_packet_alloc()};
-    std::unique_ptr<AVFrame, FrameFreer> m_frame{av_frame_alloc()};
+    std::unique_ptr<AVPacket, PacketFreer> m_packet{ff().av_packet_alloc()};
+    std::unique_ptr<AVFrame, FrameFreer> m_frame{ff().av_frame_alloc()};
     AVStream* m_stream = nullptr;
     int m_rate = 0;
     int m_channels = 0;
@@ -92,12 +90,8 @@ private:
 FfmpegDecoder::FfmpegDecoder(const std::string& path) {
     if (!m_packet || !m_frame)
         throw EngineError(BASS_ERROR_MEM);
-    // FFmpeg gives one failure for "cannot read" and "cannot recognise";
-    // callers are told which it was.
-    if (!std::ifstream(path, std::ios::binary))
-        throw EngineError(BASS_ERROR_FILEOPEN);
     AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
+    if (ff().avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
         throw EngineError(BASS_ERROR_FILEFORM);
     m_format.reset(raw);
     openCodec();
@@ -106,24 +100,24 @@ FfmpegDecoder::FfmpegDecoder(const std::string& path) {
 }
 
 void FfmpegDecoder::openCodec() {
-    if (avformat_find_stream_info(m_format.get(), nullptr) < 0)
+    if (ff().avformat_find_stream_info(m_format.get(), nullptr) < 0)
         throw EngineError(BASS_ERROR_FILEFORM);
-    int index = av_find_best_stream(m_format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    int index = ff().av_find_best_stream(m_format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (index < 0)
         throw EngineError(BASS_ERROR_FILEFORM);
     m_stream = m_format->streams[index];
     const AVCodecParameters* par = m_stream->codecpar;
     if (!isWma(m_format->iformat->name, par->codec_id))
         throw EngineError(BASS_ERROR_FILEFORM);
-    const AVCodec* codec = avcodec_find_decoder(par->codec_id);
+    const AVCodec* codec = ff().avcodec_find_decoder(par->codec_id);
     if (!codec)
         throw EngineError(BASS_ERROR_FILEFORM);
-    m_codec.reset(avcodec_alloc_context3(codec));
-    if (!m_codec || avcodec_parameters_to_context(m_codec.get(), par) < 0)
+    m_codec.reset(ff().avcodec_alloc_context3(codec));
+    if (!m_codec || ff().avcodec_parameters_to_context(m_codec.get(), par) < 0)
         throw EngineError(BASS_ERROR_MEM);
     // Lets the decoder keep time stamps right when it trims encoder padding.
     m_codec->pkt_timebase = m_stream->time_base;
-    if (avcodec_open2(m_codec.get(), codec, nullptr) < 0)
+    if (ff().avcodec_open2(m_codec.get(), codec, nullptr) < 0)
         throw EngineError(BASS_ERROR_FILEFORM);
     for (unsigned i = 0; i < m_format->nb_streams; ++i)
         m_format->streams[i]->discard = static_cast<int>(i) == index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
@@ -136,13 +130,13 @@ void FfmpegDecoder::openCodec() {
 
 void FfmpegDecoder::openResampler() {
     AVChannelLayout outLayout;
-    av_channel_layout_default(&outLayout, m_channels);
+    ff().av_channel_layout_default(&outLayout, m_channels);
     SwrContext* raw = nullptr;
-    if (swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_S16, m_rate, &m_codec->ch_layout, m_codec->sample_fmt,
-                            m_rate, 0, nullptr) < 0)
+    if (ff().swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_S16, m_rate, &m_codec->ch_layout, m_codec->sample_fmt,
+                                 m_rate, 0, nullptr) < 0)
         throw EngineError(BASS_ERROR_MEM);
     m_swr.reset(raw);
-    if (swr_init(m_swr.get()) < 0)
+    if (ff().swr_init(m_swr.get()) < 0)
         throw EngineError(BASS_ERROR_FORMAT);
 }
 
@@ -150,16 +144,16 @@ int64_t FfmpegDecoder::estimateLength() const {
     const AVRational perFrame{1, m_rate};
     int64_t frames = -1;
     if (m_stream->duration != AV_NOPTS_VALUE && m_stream->duration > 0)
-        frames = av_rescale_q(m_stream->duration, m_stream->time_base, perFrame);
+        frames = ff().av_rescale_q(m_stream->duration, m_stream->time_base, perFrame);
     else if (m_format->duration != AV_NOPTS_VALUE && m_format->duration > 0)
-        frames = av_rescale_q(m_format->duration, AV_TIME_BASE_Q, perFrame);
+        frames = ff().av_rescale_q(m_format->duration, AV_TIME_BASE_Q, perFrame);
     if (frames < 0)
         return -1;
     // The container's duration counts the encoder's padding at both ends;
     // the decoder drops it, so the playable length is shorter.
     const AVCodecParameters* par = m_stream->codecpar;
     if (m_stream->start_time != AV_NOPTS_VALUE && m_stream->start_time > 0)
-        frames -= av_rescale_q(m_stream->start_time, m_stream->time_base, perFrame);
+        frames -= ff().av_rescale_q(m_stream->start_time, m_stream->time_base, perFrame);
     frames -= par->trailing_padding;
     return std::max<int64_t>(frames, 0);
 }
@@ -196,22 +190,22 @@ bool FfmpegDecoder::decodeMore() {
         }
         if (m_inputEnded)
             return false;
-        int rc = av_read_frame(m_format.get(), m_packet.get());
+        int rc = ff().av_read_frame(m_format.get(), m_packet.get());
         if (rc < 0) {
             m_inputEnded = true;
-            avcodec_send_packet(m_codec.get(), nullptr); // drain the decoder
+            ff().avcodec_send_packet(m_codec.get(), nullptr); // drain the decoder
             continue;
         }
-        if (m_packet->stream_index == m_stream->index && avcodec_send_packet(m_codec.get(), m_packet.get()) < 0 &&
+        if (m_packet->stream_index == m_stream->index && ff().avcodec_send_packet(m_codec.get(), m_packet.get()) < 0 &&
             ++m_errors > 1000)
             m_inputEnded = true; // a file made only of damaged frames
-        av_packet_unref(m_packet.get());
+        ff().av_packet_unref(m_packet.get());
     }
     return true;
 }
 
 bool FfmpegDecoder::receiveFrame() {
-    return avcodec_receive_frame(m_codec.get(), m_frame.get()) == 0;
+    return ff().avcodec_receive_frame(m_codec.get(), m_frame.get()) == 0;
 }
 
 void FfmpegDecoder::appendFrame() {
@@ -220,15 +214,16 @@ void FfmpegDecoder::appendFrame() {
     // frame, so stamps cannot be trusted to count from the start.)
     const int64_t pts = m_frame->best_effort_timestamp;
     if (m_resync && pts != AV_NOPTS_VALUE)
-        m_nextFrame = av_rescale_q(pts - m_startPts, m_stream->time_base, AVRational{1, m_rate});
+        m_nextFrame = ff().av_rescale_q(pts - m_startPts, m_stream->time_base, AVRational{1, m_rate});
     m_resync = false;
     const int inCount = m_frame->nb_samples;
-    const int outMax = swr_get_out_samples(m_swr.get(), inCount);
+    const int outMax = ff().swr_get_out_samples(m_swr.get(), inCount);
     std::vector<int16_t>& buf = m_pending;
     buf.resize(static_cast<std::size_t>(std::max(outMax, 0)) * m_channels);
     uint8_t* outPlanes[1] = {reinterpret_cast<uint8_t*>(buf.data())};
-    int got = swr_convert(m_swr.get(), outPlanes, outMax, const_cast<const uint8_t**>(m_frame->extended_data), inCount);
-    av_frame_unref(m_frame.get());
+    int got =
+        ff().swr_convert(m_swr.get(), outPlanes, outMax, const_cast<const uint8_t**>(m_frame->extended_data), inCount);
+    ff().av_frame_unref(m_frame.get());
     buf.resize(static_cast<std::size_t>(std::max(got, 0)) * m_channels);
     // After a seek the demuxer lands on a packet at or before the target;
     // the frames before it are decoded only to be dropped.
@@ -251,13 +246,13 @@ bool FfmpegDecoder::seek(int64_t frame) {
     // need the packet before it, or the first milliseconds after a seek
     // come out faded in.
     const int64_t from = std::max<int64_t>(frame - m_rate / kPrerollPerSecond, 0);
-    const int64_t ts = av_rescale_q(from, AVRational{1, m_rate}, m_stream->time_base) + m_startPts;
-    if (avformat_seek_file(m_format.get(), m_stream->index, INT64_MIN, ts, ts, 0) < 0 &&
-        av_seek_frame(m_format.get(), m_stream->index, ts, AVSEEK_FLAG_BACKWARD) < 0)
+    const int64_t ts = ff().av_rescale_q(from, AVRational{1, m_rate}, m_stream->time_base) + m_startPts;
+    if (ff().avformat_seek_file(m_format.get(), m_stream->index, INT64_MIN, ts, ts, 0) < 0 &&
+        ff().av_seek_frame(m_format.get(), m_stream->index, ts, AVSEEK_FLAG_BACKWARD) < 0)
         return false;
-    avcodec_flush_buffers(m_codec.get());
-    swr_close(m_swr.get());
-    swr_init(m_swr.get());
+    ff().avcodec_flush_buffers(m_codec.get());
+    ff().swr_close(m_swr.get());
+    ff().swr_init(m_swr.get());
     m_pending.clear();
     m_pendingPos = 0;
     m_nextFrame = frame; // in case the decoder gives no time stamps
@@ -271,10 +266,15 @@ bool FfmpegDecoder::seek(int64_t frame) {
 } // namespace
 
 std::unique_ptr<Decoder> OpenWmaDecoder(const std::string& path) {
+    // FFmpeg gives one failure for "cannot read" and "cannot recognise";
+    // callers are told which it was, and an unreadable file does not load
+    // FFmpeg.
+    if (!std::ifstream(path, std::ios::binary))
+        throw EngineError(BASS_ERROR_FILEOPEN);
     // The decoders' remarks ("estimating duration from bitrate") are for
     // their developers; a failure reaches the caller as an error code.
     static const bool quiet = [] {
-        av_log_set_level(AV_LOG_QUIET);
+        ff().av_log_set_level(AV_LOG_QUIET);
         return true;
     }();
     (void)quiet;
