@@ -32,6 +32,9 @@ constexpr std::array<std::array<uint32_t, 3>, 4> kSampleRates{
 constexpr std::size_t kSearchBytes = 64 * 1024;
 // How many frames in a row make audio that does not start the file.
 constexpr int kFramesBehindJunk = 4;
+// Reads that give nothing (damaged frames, a change of format) before a
+// file is taken to have ended.
+constexpr int kMaxFruitlessReads = 1000;
 
 struct FrameHeader {
     unsigned version; // the two version bits: 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
@@ -129,13 +132,15 @@ std::size_t Mp3Decoder::read(int16_t* out, std::size_t frames) {
     const std::size_t frameBytes = static_cast<std::size_t>(m_channels) * sizeof(int16_t);
     auto* bytes = reinterpret_cast<unsigned char*>(out);
     std::size_t done = 0;
-    int damaged = 0;
+    int fruitless = 0;
     while (done < frames && !m_finished) {
         std::size_t got = 0;
         const int rc = mpg123_read(m_handle.get(), bytes + done * frameBytes, (frames - done) * frameBytes, &got);
         done += got / frameBytes;
-        if (rc == MPG123_DONE || (rc != MPG123_OK && rc != MPG123_NEW_FORMAT && ++damaged > 1000) ||
-            (rc == MPG123_OK && got == 0 && ++damaged > 1000)) {
+        // A damaged frame is skipped and decoding goes on after it; a file
+        // made of nothing but damage ends.
+        const bool ended = rc == MPG123_DONE || (got == 0 && ++fruitless > kMaxFruitlessReads);
+        if (ended) {
             m_finished = true;
             // Now the true length is known, whatever the header said.
             m_length = m_position + static_cast<int64_t>(done);
