@@ -67,8 +67,10 @@ std::unique_ptr<Decoder> OpenFileDecoder(const std::string& path) {
     const std::streamoff audio = skipId3v2Tags(in);
     if (audio < size) {
         const std::vector<unsigned char> probe = readAt(in, audio, kProbeBytes);
-        if (LooksLikeMpegAudio(probe, static_cast<std::size_t>(size - audio)))
-            return OpenMp3Decoder(path);
+        if (auto mpeg = FindMpegAudio(probe, static_cast<std::size_t>(size - audio))) {
+            mpeg->offset += static_cast<std::size_t>(audio);
+            return OpenMp3Decoder(path, *mpeg);
+        }
     }
     throw EngineError(BASS_ERROR_FILEFORM);
 }

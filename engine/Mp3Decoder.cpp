@@ -8,7 +8,11 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <map>
 #include <optional>
+#include <vector>
 
 #include <mpg123.h>
 
@@ -63,6 +67,65 @@ std::optional<FrameHeader> parseHeader(const unsigned char* h) {
     return frame;
 }
 
+// Whether the frame at p is the encoder's note (LAME's "Info", or "Xing")
+// that gives the number of frames: it sits right behind the frame's side
+// information, whose size depends on the version and the channel mode.
+bool hasInfoFrame(std::span<const unsigned char> head, std::size_t p, const FrameHeader& frame) {
+    if (frame.layer != 3)
+        return false;
+    const bool mono = (head[p + 3] >> 6) == 3;
+    const bool crc = (head[p + 1] & 1) == 0;
+    const std::size_t side = frame.version == 3 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    const std::size_t at = p + 4 + (crc ? 2 : 0) + side;
+    return at + 4 <= head.size() && (std::memcmp(&head[at], "Xing", 4) == 0 || std::memcmp(&head[at], "Info", 4) == 0);
+}
+
+// Samples a frame holds.
+std::size_t samplesPerFrame(const FrameHeader& frame) {
+    if (frame.layer == 1)
+        return 384;
+    return frame.layer == 3 && frame.version != 3 ? 576 : 1152;
+}
+
+// The frames the decoder gives for a file without the encoder's note: every
+// whole frame from `start` on, frames at another sample rate (a joined
+// file) counted at the output rate they are converted to. Bytes that are no
+// frame are stepped over one at a time, as the decoder resynchronises.
+// -1 for free format, whose frames cannot be walked by their headers.
+int64_t countOutputFrames(const std::string& path, std::size_t start, int outputRate) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<unsigned char> buffer(64 * 1024);
+    std::size_t bufferStart = 0, bufferEnd = 0; // file offsets held in buffer
+    std::map<uint32_t, uint64_t> samplesAtRate;
+    for (std::size_t at = start;;) {
+        if (at + 4 > bufferEnd) {
+            in.clear();
+            in.seekg(static_cast<std::streamoff>(at));
+            in.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(buffer.size()));
+            bufferStart = at;
+            bufferEnd = at + static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0));
+            if (at + 4 > bufferEnd)
+                break;
+        }
+        const std::optional<FrameHeader> frame = parseHeader(&buffer[at - bufferStart]);
+        if (!frame) {
+            ++at;
+            continue;
+        }
+        if (frame->length == 0)
+            return -1;
+        // A frame cut off by the end of the file is not played.
+        if (!in && at + frame->length > bufferEnd)
+            break;
+        samplesAtRate[frame->rate] += samplesPerFrame(*frame);
+        at += frame->length;
+    }
+    uint64_t total = 0;
+    for (const auto& [rate, samples] : samplesAtRate)
+        total += (samples * static_cast<uint64_t>(outputRate) + rate / 2) / rate;
+    return static_cast<int64_t>(total);
+}
+
 struct HandleDeleter {
     void operator()(mpg123_handle* h) const {
         mpg123_close(h);
@@ -72,7 +135,7 @@ struct HandleDeleter {
 
 class Mp3Decoder final : public Decoder {
 public:
-    explicit Mp3Decoder(const std::string& path);
+    Mp3Decoder(const std::string& path, const MpegAudioStart& start);
 
     int rate() const override { return m_rate; }
     int channels() const override { return m_channels; }
@@ -92,7 +155,7 @@ private:
     bool m_finished = false;
 };
 
-Mp3Decoder::Mp3Decoder(const std::string& path) {
+Mp3Decoder::Mp3Decoder(const std::string& path, const MpegAudioStart& start) {
     int error = MPG123_OK;
     m_handle.reset(mpg123_new(nullptr, &error));
     if (!m_handle)
@@ -110,6 +173,12 @@ Mp3Decoder::Mp3Decoder(const std::string& path) {
     mpg123_format(m_handle.get(), rate, channels == 1 ? MPG123_MONO : MPG123_STEREO, MPG123_ENC_SIGNED_16);
     m_rate = static_cast<int>(rate);
     m_channels = channels == 1 ? 1 : 2;
+    // Without the encoder's note the library would guess the length from
+    // the file's size and the first frame's bit rate, counting the tags
+    // and missing any change of rate; the frame headers tell the length
+    // the decoder will play.
+    if (!start.hasInfoFrame && (m_length = countOutputFrames(path, start.offset, m_rate)) >= 0)
+        return;
     const off_t length = mpg123_length(m_handle.get());
     m_length = length >= 0 ? static_cast<int64_t>(length) : -1;
 }
@@ -163,7 +232,7 @@ bool Mp3Decoder::seek(int64_t frame) {
 
 } // namespace
 
-bool LooksLikeMpegAudio(std::span<const unsigned char> head, std::size_t bytesToEnd) {
+std::optional<MpegAudioStart> FindMpegAudio(std::span<const unsigned char> head, std::size_t bytesToEnd) {
     const std::size_t end = std::min(head.size(), kSearchBytes);
     for (std::size_t p = 0; p + 4 <= end; ++p) {
         const std::optional<FrameHeader> first = parseHeader(&head[p]);
@@ -173,7 +242,7 @@ bool LooksLikeMpegAudio(std::span<const unsigned char> head, std::size_t bytesTo
         // it only where the audio must begin.
         if (first->length == 0) {
             if (p == 0)
-                return true;
+                return MpegAudioStart{p, false};
             continue;
         }
         // Audio right behind the tags needs one more frame to be believed;
@@ -182,9 +251,12 @@ bool LooksLikeMpegAudio(std::span<const unsigned char> head, std::size_t bytesTo
         // would pass.
         const int wanted = p == 0 ? 2 : kFramesBehindJunk;
         int run = 1;
+        bool reachesEnd = false;
         for (std::size_t at = p + first->length; run < wanted; ++run) {
-            if (at >= bytesToEnd)
-                return true; // the frames reach the end of the file
+            if (at >= bytesToEnd) {
+                reachesEnd = true;
+                break;
+            }
             if (at + 4 > head.size())
                 break;
             const std::optional<FrameHeader> next = parseHeader(&head[at]);
@@ -193,14 +265,14 @@ bool LooksLikeMpegAudio(std::span<const unsigned char> head, std::size_t bytesTo
                 break;
             at += next->length;
         }
-        if (run >= wanted)
-            return true;
+        if (run >= wanted || reachesEnd)
+            return MpegAudioStart{p, hasInfoFrame(head, p, *first)};
     }
-    return false;
+    return std::nullopt;
 }
 
-std::unique_ptr<Decoder> OpenMp3Decoder(const std::string& path) {
-    return std::make_unique<Mp3Decoder>(path);
+std::unique_ptr<Decoder> OpenMp3Decoder(const std::string& path, const MpegAudioStart& start) {
+    return std::make_unique<Mp3Decoder>(path, start);
 }
 
 } // namespace tindrel::engine
