@@ -177,10 +177,12 @@ Mp3Decoder::Mp3Decoder(const std::string& path, const MpegAudioStart& start) {
     // the file's size and the first frame's bit rate, counting the tags
     // and missing any change of rate; the frame headers tell the length
     // the decoder will play.
-    if (!start.hasInfoFrame && (m_length = countOutputFrames(path, start.offset, m_rate)) >= 0)
-        return;
-    const off_t length = mpg123_length(m_handle.get());
-    m_length = length >= 0 ? static_cast<int64_t>(length) : -1;
+    if (!start.hasInfoFrame)
+        m_length = countOutputFrames(path, start.offset, m_rate);
+    if (m_length < 0) {
+        const off_t length = mpg123_length(m_handle.get());
+        m_length = length >= 0 ? static_cast<int64_t>(length) : -1;
+    }
 }
 
 void Mp3Decoder::setUp() {
