@@ -20,7 +20,7 @@ packages=(
   # build
   cmake ninja-build g++ pkg-config
   # program
-  qt6-base-dev libgl-dev libavformat-dev libavcodec-dev libswresample-dev
+  qt6-base-dev libgl-dev libmpg123-dev libvorbis-dev libavformat-dev libavcodec-dev libswresample-dev
   libsdl2-dev libopenmpt-dev libkissfft-dev
   # tests, fixtures and their cross-checks, fuzzing, packaging checks
   googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev

@@ -7,10 +7,6 @@
 
 #include <QCoreApplication>
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
 #include <csignal>
 #include <iostream>
 #include <string>
@@ -33,9 +29,6 @@ int main(int argc, char** argv) {
     // The player's hidden window and its waits need the event loop's object;
     // the engine is loaded from the program's folder as in the window.
     QCoreApplication app(argc, argv);
-    // The decoder's own warnings ("estimating duration ...") would break
-    // the promise of one line per error; its errors still come through.
-    av_log_set_level(AV_LOG_ERROR);
     std::signal(SIGINT, requestStop);
     tindrel::ProgressLine progress(std::cerr, tindrel::ProgressLine::StderrIsTerminal());
     tindrel::ConsoleDialogs dialogs(std::cerr);

@@ -162,7 +162,7 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD le
     return Guarded(HSTREAM{0}, [&] {
         const std::string path = FileArgument(mem, file, offset, length);
         engine().outputRate(); // refuse before init, without touching the file
-        return addStream(OpenFileDecoder(path, FileFamily::Core), 0, 2, ChannelKind::Stream);
+        return addStream(OpenFileDecoder(path), 0, 2, ChannelKind::Stream);
     });
 }
 

@@ -9,7 +9,7 @@
 #include "engine/DecoderHandoff.h"
 #include "engine/ErrorState.h"
 #include "engine/FileDecoder.h"
-
+#include "engine/WmaDecoder.h"
 
 using namespace tindrel::engine;
 
@@ -17,9 +17,8 @@ extern "C" {
 
 HSTREAM BASS_WMA_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD /*flags*/) {
     DecoderHandoff handoff;
-    handoff.error = ErrorOf([&] {
-        handoff.decoder = OpenFileDecoder(FileArgument(mem, file, offset, length), FileFamily::Wma).release();
-    });
+    handoff.error =
+        ErrorOf([&] { handoff.decoder = OpenWmaDecoder(FileArgument(mem, file, offset, length)).release(); });
     return BASS_StreamCreate(0, kDecoderHandoffFlag, nullptr, &handoff);
 }
 

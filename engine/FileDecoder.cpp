@@ -2,342 +2,46 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "engine/FileDecoder.h"
 
-#include "engine/BassApi.h"
 #include "engine/EngineError.h"
+#include "engine/Mp3Decoder.h"
+#include "engine/VorbisDecoder.h"
+#include "engine/WavDecoder.h"
 
-#include <algorithm>
-#include <array>
 #include <cstring>
 #include <fstream>
 #include <vector>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/log.h>
-#include <libswresample/swresample.h>
-}
-
 namespace tindrel::engine {
 namespace {
 
-// Seeks land this fraction of a second early and decode up to the target.
-constexpr int kPrerollPerSecond = 4;
+// Enough to find the first two frames of MPEG audio behind junk that some
+// writers leave between the tag and the audio.
+constexpr std::size_t kProbeBytes = 64 * 1024 + 8;
 
-struct FormatCloser {
-    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
-struct CodecFreer {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct SwrFreer {
-    void operator()(SwrContext* c) const { swr_free(&c); }
-};
-struct PacketFreer {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct FrameFreer {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-
-struct Accepted {
-    const char* container;
-    std::array<AVCodecID, 8> codecs;
-};
-
-// Only these container/codec pairs are played; anything else FFmpeg could
-// decode (video files, FLAC, Opus, modules...) is refused like the original
-// library refuses it.
-constexpr Accepted kCore[] = {
-    {"mp3", {AV_CODEC_ID_MP1, AV_CODEC_ID_MP2, AV_CODEC_ID_MP3}},
-    {"ogg", {AV_CODEC_ID_VORBIS}},
-    {"wav",
-     {AV_CODEC_ID_PCM_S16LE, AV_CODEC_ID_PCM_U8, AV_CODEC_ID_PCM_S24LE, AV_CODEC_ID_PCM_S32LE, AV_CODEC_ID_PCM_F32LE,
-      AV_CODEC_ID_PCM_ALAW, AV_CODEC_ID_PCM_MULAW, AV_CODEC_ID_ADPCM_MS}},
-};
-constexpr Accepted kWma[] = {
-    {"asf", {AV_CODEC_ID_WMAV1, AV_CODEC_ID_WMAV2, AV_CODEC_ID_WMAPRO, AV_CODEC_ID_WMALOSSLESS}},
-};
-
-bool isAccepted(FileFamily family, const char* container, AVCodecID codec) {
-    auto check = [&](const auto& table) {
-        for (const Accepted& a : table) {
-            if (std::strcmp(a.container, container) != 0)
-                continue;
-            return codec != AV_CODEC_ID_NONE && std::find(a.codecs.begin(), a.codecs.end(), codec) != a.codecs.end();
-        }
-        return false;
-    };
-    return family == FileFamily::Core ? check(kCore) : check(kWma);
+bool startsWith(const std::vector<unsigned char>& head, const char* magic, std::size_t at = 0) {
+    const std::size_t n = std::strlen(magic);
+    return head.size() >= at + n && std::memcmp(head.data() + at, magic, n) == 0;
 }
 
-class FfmpegDecoder final : public Decoder {
-public:
-    FfmpegDecoder(const std::string& path, FileFamily family);
-
-    int rate() const override { return m_rate; }
-    int channels() const override { return m_channels; }
-    std::size_t read(int16_t* out, std::size_t frames) override;
-    bool finished() const override { return m_finished; }
-    bool seek(int64_t frame) override;
-    int64_t lengthFrames() const override { return m_length; }
-
-private:
-    void openCodec(FileFamily family);
-    void openResampler();
-    int64_t estimateLength() const;
-    bool decodeMore();
-    bool receiveFrame();
-    void appendFrame();
-
-    std::unique_ptr<AVFormatContext, FormatCloser> m_format;
-    std::unique_ptr<AVCodecContext, CodecFreer> m_codec;
-    std::unique_ptr<SwrContext, SwrFreer> m_swr;
-    std::unique_ptr<AVPacket, PacketFreer> m_packet{av_packet_alloc()};
-    std::unique_ptr<AVFrame, FrameFreer> m_frame{av_frame_alloc()};
-    AVStream* m_stream = nullptr;
-    int m_rate = 0;
-    int m_channels = 0;
-    int64_t m_length = -1;
-    int64_t m_startPts = 0;
-    std::vector<int16_t> m_pending; // decoded frames not yet read
-    std::size_t m_pendingPos = 0;   // in samples
-    int64_t m_nextFrame = 0;        // frame index of the next decoded sample
-    int64_t m_skipUntil = 0;        // after a seek: drop frames before this one
-    bool m_resync = false;          // take the next frame's time stamp as its place
-    bool m_inputEnded = false;
-    bool m_finished = false;
-    int m_errors = 0;
-};
-
-// The encoder's padding at the end of an MP3 file, in samples, from the
-// encoder's note in the file's first frame; -1 when there is none. The
-// demuxer reads it too and the decoder drops those samples at the end, but
-// the stated length still counts them, so the length before playing would
-// be a few milliseconds long without it.
-int64_t Mp3EndPadding(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    unsigned char head[10] = {};
-    if (!in.read(reinterpret_cast<char*>(head), sizeof head))
-        return -1;
-    std::streamoff start = 0;
-    if (head[0] == 'I' && head[1] == 'D' && head[2] == '3') {
-        start = 10 + ((head[6] & 0x7F) << 21 | (head[7] & 0x7F) << 14 | (head[8] & 0x7F) << 7 | (head[9] & 0x7F));
-        if (head[5] & 0x10)
-            start += 10; // a footer follows the tag
-    }
-    std::array<unsigned char, 512> frame{};
+// Where the audio starts: behind every ID3v2 tag at the file's start (some
+// taggers put a new tag in front of an old one).
+std::streamoff skipId3v2Tags(std::ifstream& in) {
+    std::streamoff at = 0;
+    unsigned char h[10];
+    while (in.seekg(at) && in.read(reinterpret_cast<char*>(h), 10) && h[0] == 'I' && h[1] == 'D' && h[2] == '3')
+        at += 10 + ((h[6] & 0x7F) << 21 | (h[7] & 0x7F) << 14 | (h[8] & 0x7F) << 7 | (h[9] & 0x7F)) +
+              ((h[5] & 0x10) ? 10 : 0);
     in.clear();
-    in.seekg(start);
-    in.read(reinterpret_cast<char*>(frame.data()), frame.size());
-    const std::size_t got = static_cast<std::size_t>(in.gcount());
-    if (got < 200 || frame[0] != 0xFF || (frame[1] & 0xE0) != 0xE0)
-        return -1;
-    // The note sits behind the frame's side information, whose size depends
-    // on the version and the channel mode; look where either may put it.
-    for (std::size_t tag = 4; tag + 8 <= 64; ++tag) {
-        if (std::memcmp(&frame[tag], "Xing", 4) != 0 && std::memcmp(&frame[tag], "Info", 4) != 0)
-            continue;
-        const unsigned flags = frame[tag + 7];
-        std::size_t at = tag + 8;
-        at += (flags & 1) ? 4 : 0;   // frame count
-        at += (flags & 2) ? 4 : 0;   // byte count
-        at += (flags & 4) ? 100 : 0; // seek table
-        at += (flags & 8) ? 4 : 0;   // quality
-        // The encoder's name (9 bytes), then 12 bytes of its settings, then
-        // 12 bits of delay and 12 bits of end padding.
-        if (at + 24 > got || !(std::memcmp(&frame[at], "LAME", 4) == 0 || std::memcmp(&frame[at], "Lavf", 4) == 0 ||
-                               std::memcmp(&frame[at], "Lavc", 4) == 0))
-            return -1;
-        return (frame[at + 22] & 0x0F) << 8 | frame[at + 23];
-    }
-    return -1;
+    return at;
 }
 
-FfmpegDecoder::FfmpegDecoder(const std::string& path, FileFamily family) {
-    if (!m_packet || !m_frame)
-        throw EngineError(BASS_ERROR_MEM);
-    // FFmpeg gives one failure for "cannot read" and "cannot recognise";
-    // callers are told which it was.
-    if (!std::ifstream(path, std::ios::binary))
-        throw EngineError(BASS_ERROR_FILEOPEN);
-    AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
-        throw EngineError(BASS_ERROR_FILEFORM);
-    m_format.reset(raw);
-    openCodec(family);
-    openResampler();
-    m_length = estimateLength();
-    // The decoder drops what lies past the encoder's padding less the 529
-    // samples of its own delay; the length before playing does the same.
-    if (m_length > 0 && std::strcmp(m_format->iformat->name, "mp3") == 0) {
-        const int64_t padding = Mp3EndPadding(path);
-        if (padding > 529 && m_length > padding - 529)
-            m_length -= padding - 529;
-    }
-}
-
-void FfmpegDecoder::openCodec(FileFamily family) {
-    if (avformat_find_stream_info(m_format.get(), nullptr) < 0)
-        throw EngineError(BASS_ERROR_FILEFORM);
-    int index = av_find_best_stream(m_format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    if (index < 0)
-        throw EngineError(BASS_ERROR_FILEFORM);
-    m_stream = m_format->streams[index];
-    const AVCodecParameters* par = m_stream->codecpar;
-    if (!isAccepted(family, m_format->iformat->name, par->codec_id))
-        throw EngineError(BASS_ERROR_FILEFORM);
-    const AVCodec* codec = avcodec_find_decoder(par->codec_id);
-    if (!codec)
-        throw EngineError(BASS_ERROR_FILEFORM);
-    m_codec.reset(avcodec_alloc_context3(codec));
-    if (!m_codec || avcodec_parameters_to_context(m_codec.get(), par) < 0)
-        throw EngineError(BASS_ERROR_MEM);
-    // Lets the decoder keep time stamps right when it trims encoder padding.
-    m_codec->pkt_timebase = m_stream->time_base;
-    if (avcodec_open2(m_codec.get(), codec, nullptr) < 0)
-        throw EngineError(BASS_ERROR_FILEFORM);
-    for (unsigned i = 0; i < m_format->nb_streams; ++i)
-        m_format->streams[i]->discard = static_cast<int>(i) == index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
-    m_rate = m_codec->sample_rate;
-    m_channels = m_codec->ch_layout.nb_channels == 1 ? 1 : 2;
-    if (m_rate <= 0 || m_codec->ch_layout.nb_channels <= 0)
-        throw EngineError(BASS_ERROR_FILEFORM);
-    m_startPts = m_stream->start_time == AV_NOPTS_VALUE ? 0 : m_stream->start_time;
-}
-
-void FfmpegDecoder::openResampler() {
-    AVChannelLayout outLayout;
-    av_channel_layout_default(&outLayout, m_channels);
-    SwrContext* raw = nullptr;
-    if (swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_S16, m_rate, &m_codec->ch_layout, m_codec->sample_fmt,
-                            m_rate, 0, nullptr) < 0)
-        throw EngineError(BASS_ERROR_MEM);
-    m_swr.reset(raw);
-    if (swr_init(m_swr.get()) < 0)
-        throw EngineError(BASS_ERROR_FORMAT);
-}
-
-int64_t FfmpegDecoder::estimateLength() const {
-    const AVRational perFrame{1, m_rate};
-    int64_t frames = -1;
-    if (m_stream->duration != AV_NOPTS_VALUE && m_stream->duration > 0)
-        frames = av_rescale_q(m_stream->duration, m_stream->time_base, perFrame);
-    else if (m_format->duration != AV_NOPTS_VALUE && m_format->duration > 0)
-        frames = av_rescale_q(m_format->duration, AV_TIME_BASE_Q, perFrame);
-    if (frames < 0)
-        return -1;
-    // The container's duration counts the encoder's padding at both ends;
-    // the decoder drops it, so the playable length is shorter.
-    const AVCodecParameters* par = m_stream->codecpar;
-    if (m_stream->start_time != AV_NOPTS_VALUE && m_stream->start_time > 0)
-        frames -= av_rescale_q(m_stream->start_time, m_stream->time_base, perFrame);
-    frames -= par->trailing_padding;
-    return std::max<int64_t>(frames, 0);
-}
-
-std::size_t FfmpegDecoder::read(int16_t* out, std::size_t frames) {
-    std::size_t done = 0;
-    while (done < frames) {
-        if (m_pendingPos >= m_pending.size()) {
-            m_pending.clear();
-            m_pendingPos = 0;
-            if (!decodeMore()) {
-                m_finished = true;
-                // Now the true length is known, whatever the header said.
-                m_length = m_nextFrame;
-                break;
-            }
-            continue;
-        }
-        const std::size_t available = (m_pending.size() - m_pendingPos) / m_channels;
-        const std::size_t n = std::min(available, frames - done);
-        std::memcpy(out + done * m_channels, m_pending.data() + m_pendingPos, n * m_channels * sizeof(int16_t));
-        m_pendingPos += n * m_channels;
-        done += n;
-    }
-    return done;
-}
-
-// Decodes until at least one frame is pending; false at the end of the data.
-bool FfmpegDecoder::decodeMore() {
-    while (m_pending.empty()) {
-        if (receiveFrame()) {
-            appendFrame();
-            continue;
-        }
-        if (m_inputEnded)
-            return false;
-        int rc = av_read_frame(m_format.get(), m_packet.get());
-        if (rc < 0) {
-            m_inputEnded = true;
-            avcodec_send_packet(m_codec.get(), nullptr); // drain the decoder
-            continue;
-        }
-        if (m_packet->stream_index == m_stream->index && avcodec_send_packet(m_codec.get(), m_packet.get()) < 0 &&
-            ++m_errors > 1000)
-            m_inputEnded = true; // a file made only of damaged frames
-        av_packet_unref(m_packet.get());
-    }
-    return true;
-}
-
-bool FfmpegDecoder::receiveFrame() {
-    return avcodec_receive_frame(m_codec.get(), m_frame.get()) == 0;
-}
-
-void FfmpegDecoder::appendFrame() {
-    // Frames are counted as they come; only after a seek do the time stamps
-    // say where the decoder landed. (Some decoders hold back their first
-    // frame, so stamps cannot be trusted to count from the start.)
-    const int64_t pts = m_frame->best_effort_timestamp;
-    if (m_resync && pts != AV_NOPTS_VALUE)
-        m_nextFrame = av_rescale_q(pts - m_startPts, m_stream->time_base, AVRational{1, m_rate});
-    m_resync = false;
-    const int inCount = m_frame->nb_samples;
-    const int outMax = swr_get_out_samples(m_swr.get(), inCount);
-    std::vector<int16_t>& buf = m_pending;
-    buf.resize(static_cast<std::size_t>(std::max(outMax, 0)) * m_channels);
-    uint8_t* outPlanes[1] = {reinterpret_cast<uint8_t*>(buf.data())};
-    int got = swr_convert(m_swr.get(), outPlanes, outMax, const_cast<const uint8_t**>(m_frame->extended_data), inCount);
-    av_frame_unref(m_frame.get());
-    buf.resize(static_cast<std::size_t>(std::max(got, 0)) * m_channels);
-    // After a seek the demuxer lands on a packet at or before the target;
-    // the frames before it are decoded only to be dropped.
-    const int64_t frameStart = m_nextFrame;
-    m_nextFrame += std::max(got, 0);
-    if (frameStart < m_skipUntil) {
-        const int64_t drop = std::min<int64_t>(m_skipUntil - frameStart, std::max(got, 0));
-        m_pendingPos = static_cast<std::size_t>(drop) * m_channels;
-        if (m_pendingPos >= buf.size()) {
-            buf.clear();
-            m_pendingPos = 0;
-        }
-    }
-}
-
-bool FfmpegDecoder::seek(int64_t frame) {
-    if (frame < 0)
-        return false;
-    // Decoding starts a little before the target: MP3's bit reservoir and
-    // Vorbis's overlapping blocks need the packets before it, or the first
-    // tens of milliseconds after a seek come out silent or faded in.
-    const int64_t from = std::max<int64_t>(frame - m_rate / kPrerollPerSecond, 0);
-    const int64_t ts = av_rescale_q(from, AVRational{1, m_rate}, m_stream->time_base) + m_startPts;
-    if (avformat_seek_file(m_format.get(), m_stream->index, INT64_MIN, ts, ts, 0) < 0 &&
-        av_seek_frame(m_format.get(), m_stream->index, ts, AVSEEK_FLAG_BACKWARD) < 0)
-        return false;
-    avcodec_flush_buffers(m_codec.get());
-    swr_close(m_swr.get());
-    swr_init(m_swr.get());
-    m_pending.clear();
-    m_pendingPos = 0;
-    m_nextFrame = frame; // in case the decoder gives no time stamps
-    m_skipUntil = frame;
-    m_resync = true;
-    m_inputEnded = false;
-    m_finished = false;
-    return true;
+std::vector<unsigned char> readAt(std::ifstream& in, std::streamoff at, std::size_t bytes) {
+    std::vector<unsigned char> data(bytes);
+    in.clear();
+    in.seekg(at);
+    in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(bytes));
+    data.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    return data;
 }
 
 } // namespace
@@ -350,15 +54,25 @@ std::string FileArgument(BOOL mem, const void* file, QWORD offset, QWORD length)
     return static_cast<const char*>(file);
 }
 
-std::unique_ptr<Decoder> OpenFileDecoder(const std::string& path, FileFamily family) {
-    // The decoders' remarks ("estimating duration from bitrate") are for
-    // their developers; a failure reaches the caller as an error code.
-    static const bool quiet = [] {
-        av_log_set_level(AV_LOG_QUIET);
-        return true;
-    }();
-    (void)quiet;
-    return std::make_unique<FfmpegDecoder>(path, family);
+std::unique_ptr<Decoder> OpenFileDecoder(const std::string& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in)
+        throw EngineError(BASS_ERROR_FILEOPEN);
+    const std::streamoff size = in.tellg();
+    const std::vector<unsigned char> head = readAt(in, 0, 12);
+    if (startsWith(head, "RIFF") && startsWith(head, "WAVE", 8))
+        return OpenWavDecoder(path);
+    if (startsWith(head, "OggS"))
+        return OpenVorbisDecoder(path);
+    const std::streamoff audio = skipId3v2Tags(in);
+    if (audio < size) {
+        const std::vector<unsigned char> probe = readAt(in, audio, kProbeBytes);
+        if (auto mpeg = FindMpegAudio(probe, static_cast<std::size_t>(size - audio))) {
+            mpeg->offset += static_cast<std::size_t>(audio);
+            return OpenMp3Decoder(path, *mpeg);
+        }
+    }
+    throw EngineError(BASS_ERROR_FILEFORM);
 }
 
 } // namespace tindrel::engine

@@ -10,15 +10,13 @@
 
 namespace tindrel::engine {
 
-// Which containers a library accepts: the core library plays MPEG audio,
-// Ogg Vorbis and WAV; only the WMA add-on plays ASF.
-enum class FileFamily { Core, Wma };
-
-// Opens an audio file and decodes its first audio stream to 16-bit PCM at
-// the file's own rate, mono or stereo (more channels are mixed down to two).
+// Opens a file of one of the core library's formats, MPEG audio (layers I
+// to III), Ogg Vorbis or WAV, told apart by their first bytes, and decodes
+// it to 16-bit PCM at the file's own rate, mono or stereo (more channels
+// are mixed down to two). WMA is the add-on's and is refused here.
 // Throws EngineError: BASS_ERROR_FILEOPEN when the file cannot be read,
-// BASS_ERROR_FILEFORM when it is not one of the family's formats.
-std::unique_ptr<Decoder> OpenFileDecoder(const std::string& path, FileFamily family);
+// BASS_ERROR_FILEFORM when it is none of those formats.
+std::unique_ptr<Decoder> OpenFileDecoder(const std::string& path);
 
 // The path a stream-creating call names. Only plain files are opened;
 // memory blocks and file sections are not needed by Tindrel and are refused

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include <SDL2/SDL.h>
+#include "engine/SdlAudio.h"
 
 namespace tindrel::engine {
 namespace {
@@ -29,7 +29,7 @@ public:
     SdlOutput(int device, int rate, RenderFunction render);
     ~SdlOutput() override;
 
-    void start() override { SDL_PauseAudioDevice(m_device, 0); }
+    void start() override { LoadSdlAudio().PauseAudioDevice(m_device, 0); }
     int rate() const override { return m_rate; }
     int latencyMs() const override { return 2 * m_blockFrames * 1000 / m_rate; }
 
@@ -46,16 +46,17 @@ SdlOutput::SdlOutput(int device, int rate, RenderFunction render) : m_render(std
     // The program that loads the engine owns its signals: left to itself,
     // SDL would turn SIGINT and SIGTERM into quit events nobody reads, and
     // the program could no longer be stopped from outside.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+    const SdlAudio& sdl = LoadSdlAudio();
+    sdl.SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (sdl.InitSubSystem(SDL_INIT_AUDIO) != 0)
         throw EngineError(BASS_ERROR_DRIVER);
     const char* name = nullptr;
     if (device > 0) {
-        if (device > SDL_GetNumAudioDevices(0)) {
+        if (device > sdl.GetNumAudioDevices(0)) {
             releaseSdlAudio();
             throw EngineError(BASS_ERROR_DEVICE);
         }
-        name = SDL_GetAudioDeviceName(device - 1, 0);
+        name = sdl.GetAudioDeviceName(device - 1, 0);
     }
     SDL_AudioSpec want{};
     want.freq = rate;
@@ -66,7 +67,7 @@ SdlOutput::SdlOutput(int device, int rate, RenderFunction render) : m_render(std
     want.userdata = this;
     SDL_AudioSpec have{};
     // No changes allowed: SDL converts if the device wants something else.
-    m_device = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
+    m_device = sdl.OpenAudioDevice(name, 0, &want, &have, 0);
     if (m_device == 0) {
         releaseSdlAudio();
         throw EngineError(BASS_ERROR_DRIVER);
@@ -78,13 +79,14 @@ SdlOutput::SdlOutput(int device, int rate, RenderFunction render) : m_render(std
 // Undoes SDL_InitSubSystem; SDL's own global state goes too once nothing
 // of SDL is in use any more, so that unloading the engine leaks nothing.
 void releaseSdlAudio() {
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0)
-        SDL_Quit();
+    const SdlAudio& sdl = LoadSdlAudio();
+    sdl.QuitSubSystem(SDL_INIT_AUDIO);
+    if (sdl.WasInit(SDL_INIT_EVERYTHING) == 0)
+        sdl.Quit();
 }
 
 SdlOutput::~SdlOutput() {
-    SDL_CloseAudioDevice(m_device);
+    LoadSdlAudio().CloseAudioDevice(m_device);
     releaseSdlAudio();
 }
 

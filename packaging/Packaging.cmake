@@ -44,7 +44,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_LICENSE GPL-3.0-or-later)
 # The library dependencies are read from the programs and the engine; the
-# engine's own two libraries are private to the program folder.
+# engine's own two libraries are private to the program folder. The engine
+# loads SDL (for a sound device) and the WMA add-on loads FFmpeg only when
+# first needed, so those are named here: they are not linked.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsdl2-2.0-0, libavformat59, libavcodec59, libavutil57, libswresample4")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/bin)
 include(CPack)

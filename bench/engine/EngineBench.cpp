@@ -52,7 +52,7 @@ bool start(BassLibrary& bass, int device) {
 
 int decode(const char* file) {
     using namespace tindrel::engine;
-    Channel channel(ChannelKind::Stream, OpenFileDecoder(file, FileFamily::Core), 0, 2);
+    Channel channel(ChannelKind::Stream, OpenFileDecoder(file), 0, 2);
     const auto begin = Clock::now();
     channel.play(false);
     // The mixer's work per block: mix into floats, then round to 16 bits.

@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        auto decoder = tindrel::engine::OpenFileDecoder(argv[1], tindrel::engine::FileFamily::Core);
+        auto decoder = tindrel::engine::OpenFileDecoder(argv[1]);
         std::vector<int16_t> buffer(4096 * 2);
         int64_t frames = 0;
         while (!decoder->finished()) {

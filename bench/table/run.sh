@@ -15,6 +15,9 @@
 #   RUNS=15 FULL=1 bench/table/run.sh
 #                                 the longer run: 15 runs, ffprobe on all
 #                                 1,000 files (about 25 minutes)
+#   BIN_DIR=/some/bin bench/table/run.sh
+#                                 measures the programs already built there
+#                                 (an earlier build kept for comparison)
 #
 # A peer that is not installed is skipped with a note in the table.
 set -euo pipefail
@@ -24,9 +27,11 @@ runs=${RUNS:-5}
 full=${FULL:-0}
 tag_mb=${TAG_MB:-140}
 
-[ -f "$build_dir/CMakeCache.txt" ] || cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build_dir" --target tindrel tindrel-cli bench_table_decode bench_mpeg_taglib -- -j2 >/dev/null
-bin=$(cd "$build_dir/bin" && pwd)
+if [ -z "${BIN_DIR:-}" ]; then
+  [ -f "$build_dir/CMakeCache.txt" ] || cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$build_dir" --target tindrel tindrel-cli bench_table_decode bench_mpeg_taglib -- -j2 >/dev/null
+fi
+bin=$(cd "${BIN_DIR:-$build_dir/bin}" && pwd)
 cli="$bin/tindrel-cli"
 
 work=$(mktemp -d)
@@ -178,21 +183,30 @@ row "mpg123 -t" "" -- mpg123 -q -t "$long"
 
 begin_task "program start to window shown"
 if have Xvfb && have xwininfo; then
-  Xvfb :93 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  # A display of this run's own: another run at the same time (a second
+  # work tree) would otherwise see this run's windows, or take them down.
+  display=":$((100 + $$ % 800))"
+  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb_pid=$!
   sleep 1
-  # Starts the program, waits until its main window is mapped, ends it.
+  # Starts the program, waits until its main window is mapped, ends it; a
+  # program that ends or shows nothing within 20 s fails the run.
   start_to_window() {
-    DISPLAY=:93 SDL_AUDIODRIVER=dummy "$bin/tindrel" >/dev/null 2>&1 &
-    local pid=$!
-    until DISPLAY=:93 xwininfo -name "Tindrel V3.1" 2>/dev/null | grep -q 'IsViewable'; do sleep 0.005; done
-    # The audio library's SDL catches SIGTERM to ask the program to quit,
-    # which the window does not listen to.
+    DISPLAY=$display SDL_AUDIODRIVER=dummy "$bin/tindrel" >/dev/null 2>&1 &
+    local pid=$! deadline=$((SECONDS + 20))
+    until DISPLAY=$display xwininfo -name "Tindrel V3.1" 2>/dev/null | grep -q 'IsViewable'; do
+      if ! kill -0 "$pid" 2>/dev/null || [ "$SECONDS" -ge "$deadline" ]; then
+        kill -9 "$pid" 2>/dev/null
+        return 1
+      fi
+      sleep 0.005
+    done
+    # Ended at once: only the start is measured.
     kill -9 "$pid"
     wait "$pid" 2>/dev/null || true
   }
   export -f start_to_window
-  export bin
+  export bin display
   row "tindrel" "" -- bash -c start_to_window
 else
   rows+=("$task|tindrel|-|-|skipped: Xvfb or xwininfo is not installed")

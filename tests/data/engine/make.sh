@@ -29,3 +29,17 @@ lame --quiet --noreplaygain -b 64 "$tmp/step.wav" step_at_1500ms.mp3
 oggenc -Q -q 2 "$tmp/step.wav" -o step_at_1500ms.ogg
 sox "$tmp/step.wav" -b 16 -r 22050 -c 1 step_at_1500ms.wav
 ffmpeg -v error -y -i "$tmp/step.wav" -c:a wmav2 -b:a 64k step_at_1500ms.wma
+# The codings of WAV the core library reads itself: 0.1 s of a 1 kHz tone
+# at half scale, 8 kHz, whose every sample is known: 16384 x the sine of
+# n x 45 degrees, rounded (sox's own sine generator is a little off that).
+python3 -c 'import math, struct, sys; sys.stdout.buffer.write(b"".join(
+    struct.pack("<h", round(16384 * math.sin(n * math.pi / 4))) for n in range(800)))' >"$tmp/tone8k.raw"
+exact=(-D -t s16 -r 8000 -c 1 "$tmp/tone8k.raw")
+sox "${exact[@]}" -b 8 -e unsigned-integer wav_u8.wav
+sox "${exact[@]}" -b 24 wav_s24.wav
+sox "${exact[@]}" -b 32 -e floating-point wav_f32.wav
+sox "${exact[@]}" -e a-law wav_alaw.wav
+sox "${exact[@]}" -e u-law wav_mulaw.wav
+sox "${exact[@]}" -c 2 -e ms-adpcm wav_msadpcm_stereo.wav
+# Six channels (the extensible format record): mixed down to stereo.
+sox "${exact[@]}" -c 6 -b 16 wav_6ch.wav
