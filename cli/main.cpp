@@ -4,6 +4,7 @@
 #include "cli/ConsoleDialogs.h"
 #include "cli/ConsolePlayer.h"
 #include "cli/ProgressLine.h"
+#include "platform/FileOps.h"
 
 #include <QCoreApplication>
 
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     // the engine is loaded from the program's folder as in the window.
     QCoreApplication app(argc, argv);
     std::signal(SIGINT, requestStop);
+    tindrel::IgnoreFileSizeLimitSignal();
     tindrel::ProgressLine progress(std::cerr, tindrel::ProgressLine::StderrIsTerminal());
     tindrel::ConsoleDialogs dialogs(std::cerr);
     tindrel::ConsolePlayer player(dialogs, QCoreApplication::applicationDirPath().toStdString());

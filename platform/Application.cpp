@@ -3,12 +3,15 @@
 #include "platform/Application.h"
 
 #include "platform/ErrorHandler.h"
+#include "platform/FileOps.h"
 
 #include <exception>
 
 namespace tindrel {
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    IgnoreFileSizeLimitSignal();
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
     try {

@@ -37,9 +37,7 @@ public:
     virtual void openDocument(const QString& path) = 0;
 
     // Shorthand for the pages' one-button "Information" boxes.
-    void information(const QString& text) {
-        messageBox(QStringLiteral("Information"), text, MessageIcon::Information);
-    }
+    void information(const QString& text) { messageBox(QStringLiteral("Information"), text, MessageIcon::Information); }
 };
 
 } // namespace tindrel

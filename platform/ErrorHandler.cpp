@@ -12,7 +12,9 @@ namespace {
 IDialogs* g_dialogs = nullptr;
 }
 
-void ErrorHandler::setDialogs(IDialogs* dialogs) { g_dialogs = dialogs; }
+void ErrorHandler::setDialogs(IDialogs* dialogs) {
+    g_dialogs = dialogs;
+}
 
 void ErrorHandler::report(const std::exception& error) {
     if (g_dialogs)

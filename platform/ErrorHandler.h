@@ -21,8 +21,7 @@ public:
     static void run(const std::function<void()>& handler);
 
     // Wraps a handler for a signal connection.
-    template <typename F>
-    static auto guard(F handler) {
+    template <typename F> static auto guard(F handler) {
         return [handler = std::move(handler)]() { run(handler); };
     }
 };

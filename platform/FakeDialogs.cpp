@@ -41,6 +41,8 @@ std::optional<QString> FakeDialogs::saveFile(const QString& filter, const QStrin
     return take(m_saveFile);
 }
 
-std::optional<QString> FakeDialogs::chooseFolder() { return take(m_folder); }
+std::optional<QString> FakeDialogs::chooseFolder() {
+    return take(m_folder);
+}
 
 } // namespace tindrel

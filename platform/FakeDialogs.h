@@ -49,17 +49,14 @@ public:
 private:
     // An answer is kept as "given" plus a value, which is what an optional is,
     // but without optionals inside containers that older compilers misread.
-    template <typename T>
-    struct Answer {
+    template <typename T> struct Answer {
         bool given;
         T value;
     };
-    template <typename T>
-    static void push(std::deque<Answer<T>>& queue, const std::optional<T>& answer) {
+    template <typename T> static void push(std::deque<Answer<T>>& queue, const std::optional<T>& answer) {
         queue.push_back({answer.has_value(), answer.value_or(T())});
     }
-    template <typename T>
-    std::optional<T> take(std::deque<Answer<T>>& queue) {
+    template <typename T> std::optional<T> take(std::deque<Answer<T>>& queue) {
         ++m_dialogsShown;
         if (queue.empty())
             return std::nullopt;

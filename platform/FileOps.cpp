@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -99,6 +100,10 @@ bool TryLock(int fd, bool exclusive) {
         return false;
     }
     return true;
+}
+
+void IgnoreFileSizeLimitSignal() {
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 } // namespace tindrel

@@ -33,6 +33,12 @@ std::string IncludeTrailingSeparator(const std::string& folder);
 // lock).
 bool TryLock(int fd, bool exclusive);
 
+// A file-size limit (ulimit -f) kills a process that writes past it unless
+// the signal is ignored; ignored, the write fails with EFBIG and the writer
+// reports "Stream write error" and cleans up like on a full disk. Called once
+// at the start of each program.
+void IgnoreFileSizeLimitSignal();
+
 inline constexpr char kPathSeparator = '/';
 
 } // namespace tindrel

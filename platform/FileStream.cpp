@@ -16,14 +16,22 @@ namespace tindrel {
 
 namespace {
 
-std::string systemReason(int error) { return std::strerror(error); }
+std::string systemReason(int error) {
+    return std::strerror(error);
+}
 
-[[noreturn]] void throwReadError() { throw StreamReadError(); }
-[[noreturn]] void throwWriteError() { throw StreamWriteError(); }
+[[noreturn]] void throwReadError() {
+    throw StreamReadError();
+}
+[[noreturn]] void throwWriteError() {
+    throw StreamWriteError();
+}
 
 } // namespace
 
-FileStream::~FileStream() { close(); }
+FileStream::~FileStream() {
+    close();
+}
 
 FileStream::FileStream(FileStream&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)), m_path(std::move(other.m_path)) {}

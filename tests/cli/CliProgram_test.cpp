@@ -217,5 +217,31 @@ TEST_F(CliProgramTest, TagRefusalsLeaveTheFileAlone) {
     }
 }
 
+// Under a file-size limit every writer fails with "Stream write error" and
+// leaves the file it would replace as it was, with no temporary name beside
+// it; the limit's signal would otherwise kill the tool without a word.
+TEST_F(CliProgramTest, AFileSizeLimitGivesAStreamWriteError) {
+    const std::string song = dir.file("song.mp3");
+    std::filesystem::copy_file(test::TestDataDir() + "/app/ten-seconds.mp3", song);
+    const Bytes before = ReadFileBytes(song);
+    const std::string out = dir.write("out.mp3", PatternBytes(100, 3));
+    const std::vector<std::vector<std::string>> commands = {
+        {"join", "--force", "-o", out, song, song},
+        {"split", song, "--start", "00:00.000", "--end", "00:09.000", "-o", out, "--force"},
+        {"tag", song, "--v2-title", "Limited"},
+    };
+    for (const auto& args : commands) {
+        std::vector<std::string> limited = {"-c", "ulimit -f 40 && exec \"$0\" \"$@\"", TINDREL_CLI_PATH};
+        limited.insert(limited.end(), args.begin(), args.end());
+        const ProgramResult r = test::RunProgram("/bin/sh", limited);
+        EXPECT_EQ(r.status, 1) << args[0] << ": " << r.err;
+        EXPECT_NE(r.err.find("Stream write error"), std::string::npos) << args[0] << ": " << r.err;
+        EXPECT_EQ(ReadFileBytes(song), before) << args[0];
+        EXPECT_EQ(ReadFileBytes(out), PatternBytes(100, 3)) << args[0];
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            EXPECT_EQ(entry.path().filename().string().find(".tindrel-"), std::string::npos) << args[0];
+    }
+}
+
 } // namespace
 } // namespace tindrel

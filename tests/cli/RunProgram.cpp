@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "tests/cli/RunProgram.h"
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -62,6 +64,10 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
         ::dup2(errPair[1], STDERR_FILENO);
         ::close(outPipe[0]);
         ::close(errPair[0]);
+        // A program started from a shell meets every signal at its default;
+        // the test process may have ignored some, and that would be inherited.
+        for (const int signal : {SIGXFSZ, SIGPIPE})
+            std::signal(signal, SIG_DFL);
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }

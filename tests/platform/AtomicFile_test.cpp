@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -76,8 +77,8 @@ TEST(AtomicFile, TheNextWriteRemovesOnlyNamesLeftByEndedWriters) {
     const std::string dead = "out.mp3.tindrel-" + std::to_string(EndedProcess()) + "-7";
     const std::string running = "out.mp3.tindrel-" + std::to_string(::getppid()) + "-7";
     const std::vector<std::string> lookAlikes = {
-        "out.mp3.tindrel-12x-7", // not a process number
-        "out.mp3.tindrel-",      // nothing after the mark
+        "out.mp3.tindrel-12x-7",                                      // not a process number
+        "out.mp3.tindrel-",                                           // nothing after the mark
         "other.mp3.tindrel-" + std::to_string(EndedProcess()) + "-7", // another target's
         "out.mp3~",
     };
@@ -95,6 +96,29 @@ TEST(AtomicFile, TheNextWriteRemovesOnlyNamesLeftByEndedWriters) {
     EXPECT_EQ(std::count(after.begin(), after.end(), running), 1);
     for (const std::string& name : lookAlikes)
         EXPECT_EQ(std::count(after.begin(), after.end(), name), 1) << name;
+}
+
+// A pipe, a socket or a device is never replaced by a regular file, and a
+// name as long as a file name may be still gets its replacement.
+TEST(AtomicFile, RefusesWhatIsNotARegularFileAndTakesTheLongestNames) {
+    TempDir dir;
+    const std::string fifo = dir.file("fifo.mp3");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    try {
+        AtomicFile::Create(fifo, true);
+        ADD_FAILURE() << "a pipe was replaced";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(std::string(error.what()), "Cannot create file \"" + fifo + "\". It is not a regular file");
+    }
+    struct stat st {};
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    const std::string longest = dir.file(std::string(251, 'n') + ".mp3"); // 255 bytes
+    Replace(longest, PatternBytes(10, 1));
+    Replace(longest, PatternBytes(20, 2)); // over an existing file: linked beside it first
+    EXPECT_EQ(ReadFileBytes(longest), PatternBytes(20, 2));
+    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"fifo.mp3", std::string(251, 'n') + ".mp3"}));
 }
 
 } // namespace
