@@ -180,20 +180,20 @@ bool TID3v2::Load(const std::string& fileName) {
 void TID3v2::takeFields(std::vector<ID3v2Frame> frames) {
     const auto isComment = [](const ID3v2Frame& frame) {
         std::string description, text;
-        CommentParts(frame.data, description, text);
-        return frame.id == "COMM" && !frame.Opaque() && frame.data.size() >= 4 && description.empty();
+        CommentParts(frame.Content(), description, text);
+        return frame.id == "COMM" && !frame.Opaque() && frame.Content().size() >= 4 && description.empty();
     };
     const auto chosen = std::find_if(frames.rbegin(), frames.rend(), isComment);
     if (chosen != frames.rend())
-        m_commentLanguage = chosen->data.substr(1, 3);
+        m_commentLanguage = chosen->Content().substr(1, 3);
     std::string* const texts[] = {&m_title, &m_artist, &m_album, &m_trackText, &m_year, &m_genreText};
     for (ID3v2Frame& frame : frames) {
         const std::size_t index = frameIndex(frame.id);
         if (!frame.Opaque() && index < kComment) {
-            *texts[index] = Trim(TextFrameValue(frame.data));
-        } else if (isComment(frame) && frame.data.substr(1, 3) == m_commentLanguage) {
+            *texts[index] = Trim(TextFrameValue(frame.Content()));
+        } else if (isComment(frame) && frame.Content().substr(1, 3) == m_commentLanguage) {
             std::string description;
-            CommentParts(frame.data, description, m_comment);
+            CommentParts(frame.Content(), description, m_comment);
         } else {
             m_otherFrames.push_back(std::move(frame));
         }

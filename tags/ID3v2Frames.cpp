@@ -382,11 +382,11 @@ private:
             return;
         }
         if (frame.id == "TDRC")
-            return splitRecordingTime(TextFrameValue(frame.data), frame.flags, out);
+            return splitRecordingTime(TextFrameValue(frame.Content()), frame.flags, out);
         // A release time stands in for the year only where the tag has no
         // recording time; ParseID3v2Frames settles that once all are read.
         if (frame.id == "TDRL") {
-            const std::string year = TextFrameValue(frame.data).substr(0, 4);
+            const std::string year = TextFrameValue(frame.Content()).substr(0, 4);
             if (year.size() != 4 || !digits(year))
                 return drop(frame.id);
             m_releaseYear = out.size();
@@ -394,7 +394,7 @@ private:
             return;
         }
         if (frame.id == "TDOR") {
-            const std::string year = TextFrameValue(frame.data).substr(0, 4);
+            const std::string year = TextFrameValue(frame.Content()).substr(0, 4);
             if (year.size() == 4 && digits(year))
                 out.push_back(textFrame("TORY", year));
             return;

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,6 +20,11 @@ struct ID3v2Frame {
 
     // Compressed or encrypted content cannot be read as text.
     bool Opaque() const { return (flags & kOpaqueFlags) != 0; }
+    // The content behind a group byte; meaningful only when not Opaque().
+    std::string_view Content() const {
+        const std::size_t extra = (flags & kGrouped) ? 1 : 0;
+        return std::string_view(data).substr(std::min(extra, data.size()));
+    }
 
     static constexpr uint16_t kCompressed = 0x0080;
     static constexpr uint16_t kEncrypted = 0x0040;

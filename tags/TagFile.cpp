@@ -36,7 +36,9 @@ bool OwnerWritable::acquire(const std::string& path) {
     return true;
 }
 
-bool LockExclusive(int fd) { return TryLock(fd, true); }
+bool LockExclusive(int fd) {
+    return TryLock(fd, true);
+}
 
 UniqueFd OpenExclusive(const std::string& path, int flags) {
     UniqueFd fd(::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC));

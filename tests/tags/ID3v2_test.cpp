@@ -134,6 +134,8 @@ TEST(ID3v2Load, ReadsEveryVersionEncodingAndLayout) {
          "", ""},
         {"2.4: frame unsynchronised, with data length", 4, 0, Frame24("TIT2", "\0\0\0\x04\0a\xff\0\xe0"s, 0x0003),
          "a\xc3\xbf\xc3\xa0", "", ""},
+        {"2.3: a grouped frame's group byte comes first", 3, 0, ToBytes("TIT2\0\0\0\x05\0\x20\x07\0grp"s), "grp", "",
+         ""},
         {"2.3: extended header", 3, 0x40, Concat(ToBytes("\0\0\0\x06\0\0\0\0\0\0"s), Frame("TIT2", "\0ext"s)), "ext",
          "", ""},
         {"2.4: extended header", 4, 0x40, Concat(ToBytes("\0\0\0\x06\x01\0"s), Frame24("TIT2", "\0ext"s)), "ext", "",
