@@ -30,8 +30,59 @@ std::optional<CutBytes> CutByteRange(int64_t startMs, int64_t endMs, const Sourc
     return CutBytes{facts.bitRateKbps * startMs / 8, facts.bitRateKbps * (endMs - startMs) / 8};
 }
 
+namespace {
+
+constexpr int64_t kID3v1Size = 128;
+
+// The piece as the two tag saves would leave it, written straight into the
+// new file: the ID3v1 save overwrites a "TAG" block at the piece's end or
+// appends one; the ID3v2 save then puts its tag in front, leaving out a tag
+// the piece starts with.
+void writeTaggedPiece(FileStream& input, const CutBytes& range, const PieceTags& tags, FileStream& out,
+                      PieceTagsWritten& written) {
+    const int64_t start = range.start;
+    const int64_t count = range.count;
+    written.id3v1 = tags.id3v1 && count >= kID3v1Size;
+    bool tailIsTag = false;
+    if (written.id3v1) {
+        char tail[3];
+        input.seek(start + count - kID3v1Size);
+        input.readExact(tail, sizeof tail);
+        tailIsTag = tail[0] == 'T' && tail[1] == 'A' && tail[2] == 'G';
+    }
+    const int64_t bodySize = count - (tailIsTag ? kID3v1Size : 0);
+    const int64_t blockSize = written.id3v1 ? kID3v1Size : 0;
+    int64_t skip = 0;
+    written.id3v2 = !tags.id3v2.empty();
+    if (written.id3v2 && count >= int64_t(TID3v2::kHeaderSize)) {
+        TagHeader header;
+        input.seek(start);
+        input.readExact(header.bytes.data(), header.bytes.size());
+        header.fileSize = bodySize + blockSize;
+        skip = header.StartsWithTag() ? header.TagSize() : 0;
+    }
+    out.writeAll(tags.id3v2.data(), written.id3v2 ? tags.id3v2.size() : 0);
+    const int64_t bodySkip = std::min(skip, bodySize);
+    input.seek(start + bodySkip);
+    out.copyFrom(input, bodySize - bodySkip, kCutBlockBytes);
+    if (written.id3v1) {
+        const auto blockSkip = static_cast<std::size_t>(skip - bodySkip);
+        out.writeAll(tags.id3v1->data() + blockSkip, tags.id3v1->size() - blockSkip);
+    }
+}
+
+} // namespace
+
 bool CutRange(const std::string& inputPath, const std::string& outputPath, const std::string& startText,
               int64_t offsetMs, bool overwrite, const std::string& endText, const DescribeSource& describe) {
+    PieceTagsWritten ignored;
+    return CutRange(inputPath, outputPath, startText, offsetMs, overwrite, endText, describe, PieceTags{}, ignored);
+}
+
+bool CutRange(const std::string& inputPath, const std::string& outputPath, const std::string& startText,
+              int64_t offsetMs, bool overwrite, const std::string& endText, const DescribeSource& describe,
+              const PieceTags& tags, PieceTagsWritten& written) {
+    written = {};
     if (!FileExists(inputPath))
         return false;
     const std::optional<SourceFacts> facts = describe(inputPath);
@@ -40,7 +91,7 @@ bool CutRange(const std::string& inputPath, const std::string& outputPath, const
     offsetMs = std::clamp(offsetMs, -kCutOffsetLimitMs, kCutOffsetLimitMs);
     const int64_t startMs = ParseTimeMs(startText) + offsetMs;
     const int64_t endMs = ParseTimeMs(endText) + offsetMs;
-    const std::optional<CutBytes> range = CutByteRange(startMs, endMs, *facts);
+    std::optional<CutBytes> range = CutByteRange(startMs, endMs, *facts);
     // Writing onto the source itself would delete it before it is read.
     if (!range || SameFile(inputPath, outputPath))
         return false;
@@ -48,18 +99,22 @@ bool CutRange(const std::string& inputPath, const std::string& outputPath, const
     FileStream input = FileStream::openRead(inputPath);
     if (FileExists(outputPath) && !overwrite)
         return false;
+    if (range->count == 0)
+        *range = CutBytes{0, input.size()};
     // The piece replaces an existing file, read-only or not, only once it is
     // complete; until then, and after a failed write, the old file stays.
     AtomicFile output = AtomicFile::Create(outputPath, true);
+    if (range->start + range->count <= input.size()) {
+        writeTaggedPiece(input, *range, tags, output.stream(), written);
+        output.Commit();
+        return true;
+    }
     try {
-        if (range->count == 0) {
-            output.stream().copyFrom(input, input.size(), kCutBlockBytes);
-        } else {
-            input.seek(range->start);
-            output.stream().copyFrom(input, range->count, kCutBlockBytes);
-        }
+        input.seek(range->start);
+        output.stream().copyFrom(input, range->count, kCutBlockBytes);
     } catch (const StreamReadError&) {
-        // A range the source does not hold keeps the whole blocks it did.
+        // A range the source does not hold keeps the whole blocks it did,
+        // and no tags: it is not the piece that was asked for.
         output.Commit();
         throw;
     }
@@ -103,29 +158,33 @@ std::string joinedList(const std::vector<std::string>& items) {
     return out;
 }
 
-// The source's two tags, read once and written into every piece; each
-// piece gets them as read, whatever a save changes in the objects it uses.
-class SourceTags {
-public:
-    explicit SourceTags(const std::string& source) {
-        m_v1.Load(source);
-        m_v2.Load(source);
-    }
-    // Both tags are written even when the first fails: a piece too short
-    // for an ID3v1 block still gets its ID3v2 tag.
-    void saveInto(const std::string& piece, SplitOutcome& outcome) const {
-        TID3v1 v1 = m_v1;
-        TID3v2 v2 = m_v2;
-        if (!v1.Save(piece))
-            outcome.withoutID3v1.push_back(ExtractFileName(piece));
-        if (!v2.Save(piece))
-            outcome.withoutID3v2.push_back(ExtractFileName(piece));
-    }
+// The source's two tags, read once and written into every piece as read.
+PieceTags sourceTags(const std::string& source) {
+    TID3v1 v1;
+    TID3v2 v2;
+    v1.Load(source);
+    v2.Load(source);
+    PieceTags tags{v2.BuildTag(), v1.BuildBlock()};
+    // A tag whose size does not fit the header's 28 bits cannot be saved.
+    if (tags.id3v2.size() - TID3v2::kHeaderSize >= (std::size_t(1) << 28))
+        tags.id3v2.clear();
+    return tags;
+}
 
-private:
-    TID3v1 m_v1;
-    TID3v2 m_v2;
-};
+// Cuts one piece with the source's tags; a tag that could not go in is
+// named in the outcome. False when the cut is refused.
+bool cutPiece(const std::string& source, const std::string& piece, const std::string& startText,
+              const std::string& endText, const DescribeSource& describe, const PieceTags& tags,
+              SplitOutcome& outcome) {
+    PieceTagsWritten written;
+    if (!CutRange(source, piece, startText, kCutOffsetMs, true, endText, describe, tags, written))
+        return false;
+    if (!written.id3v1)
+        outcome.withoutID3v1.push_back(ExtractFileName(piece));
+    if (!written.id3v2)
+        outcome.withoutID3v2.push_back(ExtractFileName(piece));
+    return true;
+}
 
 void finish(SplitOutcome& outcome, const std::vector<std::string>& refusedNames) {
     if (!refusedNames.empty())
@@ -164,14 +223,12 @@ SplitOutcome RunSplitRange(const std::string& source, const std::string& output,
     // source all the same.
     if (SameFile(output, source))
         return {SplitResult::Failed, "Output file can not be the same as the input file.", {}, {}, {}, 0};
-    const SourceTags tags(source);
-    // A refused cut writes nothing, so there is no piece to tag either, and
-    // a file of that name keeps its own tags.
-    if (!CutRange(source, output, startText, kCutOffsetMs, true, endText, describe))
+    // A refused cut writes nothing, so a file of that name keeps its own
+    // bytes and tags.
+    if (!cutPiece(source, output, startText, endText, describe, sourceTags(source), outcome))
         return {SplitResult::Failed, kSplitFailed, {}, {}, {}, 0};
     outcome.message = kSplitCompleted;
     outcome.partsDone = 1;
-    tags.saveInto(output, outcome);
     finish(outcome, {});
     return outcome;
 }
@@ -179,7 +236,7 @@ SplitOutcome RunSplitRange(const std::string& source, const std::string& output,
 SplitOutcome RunSplitParts(const std::string& source, const std::string& folder, int n, int64_t lengthMs,
                            const DescribeSource& describe, SplitObserver& observer) {
     SplitOutcome outcome;
-    const SourceTags tags(source);
+    const PieceTags tags = sourceTags(source);
     const std::string stem = SourceStem(source);
     std::vector<std::string> refusedNames;
     for (int i = 0; i < n; ++i) {
@@ -190,10 +247,8 @@ SplitOutcome RunSplitParts(const std::string& source, const std::string& folder,
         }
         const PartTimes t = PartRange(i, n, lengthMs);
         const std::string piece = PartOutputPath(folder, stem, i + 1);
-        if (CutRange(source, piece, FormatTimeText(t.startMs / 1000.0), kCutOffsetMs, true,
-                     FormatTimeText(t.endMs / 1000.0), describe)) {
-            tags.saveInto(piece, outcome);
-        } else {
+        if (!cutPiece(source, piece, FormatTimeText(t.startMs / 1000.0), FormatTimeText(t.endMs / 1000.0), describe,
+                      tags, outcome)) {
             outcome.refusedParts.push_back(i + 1);
             refusedNames.push_back(std::to_string(i + 1));
         }

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -47,6 +48,28 @@ std::optional<CutBytes> CutByteRange(int64_t startMs, int64_t endMs, const Sourc
 // output then holds the whole blocks copied before the failing one).
 bool CutRange(const std::string& inputPath, const std::string& outputPath, const std::string& startText,
               int64_t offsetMs, bool overwrite, const std::string& endText, const DescribeSource& describe);
+
+// The tags a piece gets, as the bytes the tag objects' saves would write:
+// an empty ID3v2 tag or no ID3v1 block means that tag is not written.
+struct PieceTags {
+    std::string id3v2;
+    std::optional<std::array<uint8_t, 128>> id3v1;
+};
+// Which of the tags went into the piece: an ID3v1 block needs a piece of at
+// least 128 bytes, as the ID3v1 save needs a file that long.
+struct PieceTagsWritten {
+    bool id3v1 = false;
+    bool id3v2 = false;
+};
+
+// CutRange with the tags written into the piece before it takes its name,
+// so that no moment exists at which the piece is in place without them: the
+// bytes are those of the plain cut followed by an ID3v1 save and an ID3v2
+// save on it. A range the source does not hold is cut as CutRange cuts it,
+// without tags.
+bool CutRange(const std::string& inputPath, const std::string& outputPath, const std::string& startText,
+              int64_t offsetMs, bool overwrite, const std::string& endText, const DescribeSource& describe,
+              const PieceTags& tags, PieceTagsWritten& written);
 
 // The file name of path with its last four characters dropped, whatever
 // they are: "song.mp3" gives "song", "song.mpeg" gives "song.".

@@ -165,7 +165,7 @@ void TID3v1::readBlock(const Block& block) {
     m_genreIndex = block[kGenreAt];
 }
 
-Block TID3v1::buildBlock() const {
+Block TID3v1::BuildBlock() const {
     Block block{};
     putText(block, 0, "TAG");
     putText(block, kTitleAt, m_title);
@@ -193,7 +193,7 @@ bool TID3v1::Remove(const std::string& fileName) {
 }
 
 bool TID3v1::Save(const std::string& fileName) {
-    const Block newBlock = buildBlock();
+    const Block newBlock = BuildBlock();
     // An old tag is overwritten in place rather than cut off and appended
     // again, so no moment exists at which the file has lost its tag.
     return changeFile(fileName, [&newBlock](int fd, const Block& current, off_t size) {

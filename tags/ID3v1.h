@@ -63,9 +63,11 @@ public:
     void SetTrack(uint8_t value) { m_track = value; }
     void SetGenreIndex(uint8_t value) { m_genreIndex = value; }
 
+    // The 128-byte block that Save writes at the end of a file.
+    std::array<uint8_t, kBlockSize> BuildBlock() const;
+
 private:
     void readBlock(const std::array<uint8_t, kBlockSize>& block);
-    std::array<uint8_t, kBlockSize> buildBlock() const;
 
     bool m_exists = false;
     uint8_t m_version = kVersion10;

@@ -228,9 +228,13 @@ TEST_F(CliProgramTest, AFileSizeLimitGivesAStreamWriteError) {
     const std::vector<std::vector<std::string>> commands = {
         {"join", "--force", "-o", out, song, song},
         {"split", song, "--start", "00:00.000", "--end", "00:09.000", "-o", out, "--force"},
+        // 20,320 bytes of audio fit under the limit, the tags behind them do
+        // not: the piece takes its name with its tags or not at all.
+        {"split", song, "--start", "00:01.000", "--end", "00:02.270", "-o", out, "--force"},
         {"tag", song, "--v2-title", "Limited"},
     };
     for (const auto& args : commands) {
+        // 40 blocks of 512 bytes: 20,480 bytes.
         std::vector<std::string> limited = {"-c", "ulimit -f 40 && exec \"$0\" \"$@\"", TINDREL_CLI_PATH};
         limited.insert(limited.end(), args.begin(), args.end());
         const ProgramResult r = test::RunProgram("/bin/sh", limited);
