@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
-#include "app/FormBuilder.h"
 #include "app/Main.h"
 #include "core/Join.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
+#include "platform/FormBuilder.h"
 #include "platform/MessageWindow.h"
 
 #include <QEvent>

@@ -3,10 +3,10 @@
 #include "app/Main.h"
 
 #include "app/AboutForm.h"
-#include "app/FormBuilder.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FileOps.h"
+#include "platform/FormBuilder.h"
 #include "platform/IniFile.h"
 #include "player/AudioPlayer.h"
 #include "plugins/PluginConfig.h"

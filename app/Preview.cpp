@@ -14,8 +14,6 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include <cstdio>
-
 namespace tindrel {
 
 void TMainForm::sbtnPlayClick() {
@@ -57,13 +55,8 @@ void TMainForm::tkbPositionChange() {
     if (edtFile->text().isEmpty())
         return;
     const int p = tkbPosition->value();
-    const int m = p / 60;
-    const int s = p - 60 * m;
-    const int f = p == tkbPosition->maximum() ? m_lengthMs % 1000 : 0;
-    // This label shows ":" before the milliseconds.
-    char text[48];
-    std::snprintf(text, sizeof text, "%02d:%02d:%03d", m, s, f);
-    labTime1->setText(QString::fromLatin1(text));
+    const int32_t ms = p == tkbPosition->maximum() ? m_lengthMs % 1000 : 0;
+    labTime1->setText(QString::fromStdString(PositionLabelText(p, ms)));
     if (!m_timerMoving && m_player->Mode() == TPlayerMode::Playing) {
         const int32_t volume = m_player->GetVolume();
         m_player->SetVolume(0);

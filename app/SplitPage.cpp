@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
-#include "app/FormBuilder.h"
 #include "app/Main.h"
 #include "app/TrackBar.h"
 #include "app/UpDown.h"
 #include "core/TimeText.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FileOps.h"
+#include "platform/FormBuilder.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>

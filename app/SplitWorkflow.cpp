@@ -3,7 +3,6 @@
 //
 // The split page: opening the source, choosing the kind of split, and the
 // two kinds of split themselves.
-#include "app/FormBuilder.h"
 #include "app/Main.h"
 #include "app/TrackBar.h"
 #include "app/UpDown.h"
@@ -12,6 +11,7 @@
 #include "core/TimeText.h"
 #include "platform/Dialogs.h"
 #include "platform/FileOps.h"
+#include "platform/FormBuilder.h"
 #include "platform/MessageWindow.h"
 #include "platform/PlatformInt.h"
 #include "player/AudioPlayer.h"
@@ -25,6 +25,15 @@
 #include <QScopeGuard>
 
 namespace tindrel {
+
+namespace {
+
+// ID3v1 texts are ISO-8859-1 bytes: one byte a character.
+QString fromLatin1Tag(const std::string& bytes) {
+    return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+}
+
+} // namespace
 
 void TMainForm::btnOpenClick() {
     const auto chosen = m_dialogs.openFile(kMp3Filter);

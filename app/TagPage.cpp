@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
-#include "app/FormBuilder.h"
 #include "app/Main.h"
 #include "core/TagFields.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FileOps.h"
+#include "platform/FormBuilder.h"
 #include "player/AudioPlayer.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"

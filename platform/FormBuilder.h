@@ -2,17 +2,15 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
+#include <QAbstractButton>
 #include <QLabel>
 #include <QRect>
 #include <QString>
 
-#include <string>
-
 namespace tindrel {
 
 // Creates a control owned by parent, with its design name and position.
-template <typename W>
-W* make(QWidget* parent, const QString& name, const QRect& geometry) {
+template <typename W> W* make(QWidget* parent, const QString& name, const QRect& geometry) {
     auto* widget = new W(parent);
     widget->setObjectName(name);
     widget->setGeometry(geometry);
@@ -26,13 +24,16 @@ inline QLabel* makeLabel(QWidget* parent, const QString& name, const QString& te
     return label;
 }
 
+// A push button (or any other text button) with its caption.
+template <typename B = QPushButton>
+B* makeButton(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry) {
+    auto* button = make<B>(parent, name, geometry);
+    button->setText(caption);
+    return button;
+}
+
 // The file dialogs' filters for MP3 files.
 inline const QString kMp3Filter = QStringLiteral("MP3 files (*.mp3)|*.mp3");
 inline const QString kMp3SaveFilter = QStringLiteral("MP3 Files (*.mp3)|*.mp3");
-
-// ID3v1 texts are ISO-8859-1 bytes: one byte a character.
-inline QString fromLatin1Tag(const std::string& bytes) {
-    return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
-}
 
 } // namespace tindrel
