@@ -25,7 +25,6 @@ class QRect;
 class QTabWidget;
 class QTimer;
 class QToolButton;
-class QTreeWidget;
 
 namespace tindrel {
 
@@ -34,9 +33,9 @@ class TAboutForm;
 class TAudioPlayer;
 class TID3v1;
 class TID3v2;
+class TJoinPage;
 class TTrackBar;
 class TUpDown;
-enum class JoinStatus;
 
 // The main window: a banner and three pages (split, join, tag editor). Every
 // control carries its design name as its Qt object name.
@@ -52,9 +51,9 @@ public:
     const QString& AppDir() const { return m_appDir; }
     const QString& VersionText() const { return m_versionText; }
     const QString& HelpFilePath() const { return m_helpFilePath; }
-    int32_t MarkedIndex() const { return m_markedIndex; }
     TAboutForm* AboutForm() const { return m_about.get(); }
     TAudioPlayer* Player() const { return m_player; }
+    TJoinPage* JoinPage() const { return m_joinPage; }
     int32_t LengthMs() const { return m_lengthMs; }
 
     // Split page handlers.
@@ -77,16 +76,6 @@ public:
     void edtStartChange();
     void edtEndChange();
     void UpdateSelectedPartLabel();
-
-    // Join page handlers.
-    void btnAddClick();
-    void btnRemoveClick();
-    void btnClearClick();
-    void btnUpClick();
-    void btnDownClick();
-    void btnJointClick();
-    void BitBtn1Click();
-    void ltvFileMouseUp();
 
     // Edit Tag page handlers and operations.
     void tabTagShow();
@@ -119,7 +108,6 @@ private:
     void setFieldByButton(QLineEdit* field, bool& oneShot, bool isStart);
     QWidget* buildBanner();
     QWidget* buildSplitPage();
-    QWidget* buildJoinPage();
     QWidget* buildTagPage();
     QWidget* buildTagGroup(QWidget* page, bool v1);
     void addHelpAndAbout(QWidget* page, int index, const QRect& helpRect, const QRect& aboutRect);
@@ -133,10 +121,6 @@ private:
     void showOnPage(const ID3v2Fields& fields);
     // Stops the preview and closes its file before a tag is written into it.
     void releaseFileForWriting();
-    // The lowest index among the selected rows, or -1.
-    int firstSelectedRow() const;
-    void swapRowPaths(int a, int b);
-    void setRowStatus(int row, JoinStatus status);
 
     IDialogs& m_dialogs;
 
@@ -146,9 +130,6 @@ private:
     QString m_helpFilePath;
     int32_t m_lengthMs = 0;
     bool m_splitStopRequested = false;
-    bool m_joinStopRequested = false;
-    bool m_joinRunning = false;
-    int32_t m_markedIndex = 0;
     bool m_startOneShot = false;
     bool m_endOneShot = false;
 
@@ -188,8 +169,7 @@ private:
     TTrackBar* tkbPosition = nullptr;
     QTimer* TmrPlayer = nullptr;
 
-    // Join page.
-    QTreeWidget* ltvFile = nullptr;
+    TJoinPage* m_joinPage = nullptr; // a Qt child of pgcMain
 
     // Edit Tag page: the two groups have the same fields, except that the
     // ID3v1 genre is a pick list and its comment a single line.

@@ -3,6 +3,7 @@
 #include "app/Main.h"
 
 #include "app/AboutForm.h"
+#include "app/JoinPage.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FileOps.h"
@@ -79,7 +80,9 @@ TMainForm::TMainForm(IDialogs& dialogs, const QString& programFolder, int audioD
     pgcMain->setObjectName(QStringLiteral("pgcMain"));
     pgcMain->setGeometry(0, kBannerHeight, kClientWidth, kClientHeight - kBannerHeight);
     pgcMain->addTab(buildSplitPage(), QStringLiteral("  Split MP3  "));
-    pgcMain->addTab(buildJoinPage(), QStringLiteral("  Join MP3  "));
+    m_joinPage = new TJoinPage(m_dialogs);
+    addHelpAndAbout(m_joinPage, 2, {538, 266, 98, 28}, {538, 300, 98, 28});
+    pgcMain->addTab(m_joinPage, QStringLiteral("  Join MP3  "));
     pgcMain->addTab(buildTagPage(), QStringLiteral("  Edit Tag  "));
     connectSplitPage();
     connect(pgcMain, &QTabWidget::currentChanged, this, ErrorHandler::guard([this] {

@@ -2,8 +2,11 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
+#include "platform/ErrorHandler.h"
+
 #include <QAbstractButton>
 #include <QLabel>
+#include <QPushButton>
 #include <QRect>
 #include <QString>
 
@@ -30,6 +33,13 @@ B* makeButton(QWidget* parent, const QString& name, const QString& caption, cons
     auto* button = make<B>(parent, name, geometry);
     button->setText(caption);
     return button;
+}
+
+// Runs a page's handler when the button is clicked; whatever the handler
+// throws ends in the central error handler.
+template <typename Page> void onClick(QAbstractButton* button, Page* page, void (Page::*handler)()) {
+    QObject::connect(button, &QAbstractButton::clicked, page,
+                     ErrorHandler::guard([page, handler] { (page->*handler)(); }));
 }
 
 // The file dialogs' filters for MP3 files.
