@@ -3,7 +3,6 @@
 #pragma once
 
 #include "core/Split.h"
-#include "core/TagFields.h"
 
 #include <QWidget>
 #include <cstdint>
@@ -12,12 +11,8 @@
 #include <optional>
 #include <string>
 
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -34,6 +29,7 @@ class TAudioPlayer;
 class TID3v1;
 class TID3v2;
 class TJoinPage;
+class TTagPage;
 class TTrackBar;
 class TUpDown;
 
@@ -54,6 +50,7 @@ public:
     TAboutForm* AboutForm() const { return m_about.get(); }
     TAudioPlayer* Player() const { return m_player; }
     TJoinPage* JoinPage() const { return m_joinPage; }
+    TTagPage* TagPage() const { return m_tagPage; }
     int32_t LengthMs() const { return m_lengthMs; }
 
     // Split page handlers.
@@ -77,21 +74,6 @@ public:
     void edtEndChange();
     void UpdateSelectedPartLabel();
 
-    // Edit Tag page handlers and operations.
-    void tabTagShow();
-    void btnOpenTagClick();
-    void ShowID3v1(const QString& fileName);
-    void ShowID3v2(const QString& fileName);
-    void EnableID3v1Edits(bool enabled);
-    void EnableID3v2Edits(bool enabled);
-    void SaveID3v1(const QString& fileName);
-    void SaveID3v2(const QString& fileName);
-    void chkTagExists1Click();
-    void chkTagExistsClick();
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
-
     void showHelp();
     void showAbout();
 
@@ -108,19 +90,10 @@ private:
     void setFieldByButton(QLineEdit* field, bool& oneShot, bool isStart);
     QWidget* buildBanner();
     QWidget* buildSplitPage();
-    QWidget* buildTagPage();
-    QWidget* buildTagGroup(QWidget* page, bool v1);
+    void buildPages();
     void addHelpAndAbout(QWidget* page, int index, const QRect& helpRect, const QRect& aboutRect);
     void connectSplitPage();
     void edtTimeChange(QLineEdit* field, bool& oneShot, bool isStart);
-    // The tag groups as plain fields, and back.
-    ID3v1Fields v1FromPage() const;
-    ID3v2Fields v2FromPage() const;
-    void showSaveFailure(const std::string& tagName, const QString& fileName, const std::string& reason);
-    void showOnPage(const ID3v1Fields& fields);
-    void showOnPage(const ID3v2Fields& fields);
-    // Stops the preview and closes its file before a tag is written into it.
-    void releaseFileForWriting();
 
     IDialogs& m_dialogs;
 
@@ -170,25 +143,7 @@ private:
     QTimer* TmrPlayer = nullptr;
 
     TJoinPage* m_joinPage = nullptr; // a Qt child of pgcMain
-
-    // Edit Tag page: the two groups have the same fields, except that the
-    // ID3v1 genre is a pick list and its comment a single line.
-    struct TagGroup {
-        QGroupBox* group = nullptr;
-        QCheckBox* exists = nullptr;
-        QLineEdit* track = nullptr;
-        QLineEdit* title = nullptr;
-        QLineEdit* artist = nullptr;
-        QLineEdit* album = nullptr;
-        QLineEdit* year = nullptr;
-        QComboBox* genreList = nullptr;  // ID3v1
-        QLineEdit* genre = nullptr;      // ID3v2
-        QLineEdit* comment = nullptr;    // ID3v1
-        QPlainTextEdit* memo = nullptr;  // ID3v2
-    };
-    QLineEdit* edtFileTag = nullptr;
-    TagGroup m_v1;
-    TagGroup m_v2;
+    TTagPage* m_tagPage = nullptr;   // a Qt child of pgcMain
 };
 
 } // namespace tindrel

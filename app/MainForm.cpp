@@ -4,6 +4,7 @@
 
 #include "app/AboutForm.h"
 #include "app/JoinPage.h"
+#include "app/TagPage.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FileOps.h"
@@ -15,6 +16,7 @@
 #include "tags/ID3v2.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -22,6 +24,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QTabWidget>
+#include <QTimer>
 
 namespace tindrel {
 
@@ -75,37 +78,27 @@ TMainForm::TMainForm(IDialogs& dialogs, const QString& programFolder, int audioD
     : QWidget(parent), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("MainForm"));
     setFixedSize(kClientWidth, kClientHeight);
-    buildBanner();
-    pgcMain = new QTabWidget(this);
-    pgcMain->setObjectName(QStringLiteral("pgcMain"));
-    pgcMain->setGeometry(0, kBannerHeight, kClientWidth, kClientHeight - kBannerHeight);
-    pgcMain->addTab(buildSplitPage(), QStringLiteral("  Split MP3  "));
-    m_joinPage = new TJoinPage(m_dialogs);
-    addHelpAndAbout(m_joinPage, 2, {538, 266, 98, 28}, {538, 300, 98, 28});
-    pgcMain->addTab(m_joinPage, QStringLiteral("  Join MP3  "));
-    pgcMain->addTab(buildTagPage(), QStringLiteral("  Edit Tag  "));
-    connectSplitPage();
-    connect(pgcMain, &QTabWidget::currentChanged, this, ErrorHandler::guard([this] {
-                if (pgcMain->currentWidget()->objectName() == QLatin1String("tabTag"))
-                    tabTagShow();
-            }));
+    // The player and the tags come first: the pages are built on them.
     FormCreate(programFolder, audioDevice);
+    buildBanner();
+    buildPages();
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    // Pages going away one by one must not bring the tag page to the front.
+    disconnect(pgcMain, nullptr, this, nullptr);
+}
 
 void TMainForm::FormCreate(const QString& programFolder, int audioDevice) {
     m_appDir = QString::fromStdString(IncludeTrailingSeparator(programFolder.toStdString()));
     m_helpFilePath = m_appDir + QStringLiteral("Tindrel.hlp");
     const std::string ini = (m_appDir + QStringLiteral("Option.ini")).toStdString();
     m_versionText = QString::fromStdString(ReadIniString(ini, "General", "Version", "3.1"));
-    pgcMain->setCurrentIndex(0);
     m_id3v1Tag = std::make_unique<TID3v1>();
     m_id3v2Tag = std::make_unique<TID3v2>();
     setWindowTitle(QStringLiteral("Tindrel V") + m_versionText);
-    labVersion->setText(QStringLiteral("V") + m_versionText);
     TAudioPlayer::SetPluginConfigFactory([](IDialogs& dialogs, MessageWindow* playerWindow) {
         return std::unique_ptr<QObject>(std::make_unique<TPluginConfigForm>(dialogs, playerWindow));
     });
@@ -129,7 +122,32 @@ QWidget* TMainForm::buildBanner() {
     labVersion->setGeometry(kClientWidth - 110, 0, 96, kBannerHeight);
     labVersion->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     labVersion->setStyleSheet(QStringLiteral("color: white; font-weight: bold;"));
+    labVersion->setText(QStringLiteral("V") + m_versionText);
     return banner;
+}
+
+void TMainForm::buildPages() {
+    pgcMain = new QTabWidget(this);
+    pgcMain->setObjectName(QStringLiteral("pgcMain"));
+    pgcMain->setGeometry(0, kBannerHeight, kClientWidth, kClientHeight - kBannerHeight);
+    pgcMain->addTab(buildSplitPage(), QStringLiteral("  Split MP3  "));
+    connectSplitPage();
+    m_joinPage = new TJoinPage(m_dialogs);
+    addHelpAndAbout(m_joinPage, 2, {538, 266, 98, 28}, {538, 300, 98, 28});
+    pgcMain->addTab(m_joinPage, QStringLiteral("  Join MP3  "));
+    const PreviewLink preview{[this] { return edtFile->text(); },
+                              [this] {
+                                  TmrPlayer->stop();
+                                  m_player->Close();
+                              }};
+    m_tagPage = new TTagPage(m_dialogs, *m_id3v1Tag, *m_id3v2Tag, preview);
+    addHelpAndAbout(m_tagPage, 3, {456, 302, 86, 26}, {550, 302, 86, 26});
+    pgcMain->addTab(m_tagPage, QStringLiteral("  Edit Tag  "));
+    pgcMain->setCurrentIndex(0);
+    connect(pgcMain, &QTabWidget::currentChanged, this, ErrorHandler::guard([this] {
+                if (pgcMain->currentWidget() == m_tagPage)
+                    m_tagPage->tabTagShow();
+            }));
 }
 
 void TMainForm::addHelpAndAbout(QWidget* page, int index, const QRect& helpRect, const QRect& aboutRect) {
