@@ -4,6 +4,7 @@
 
 #include "app/AboutForm.h"
 #include "app/JoinPage.h"
+#include "app/SplitPage.h"
 #include "app/TagPage.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
@@ -16,7 +17,6 @@
 #include "tags/ID3v2.h"
 
 #include <QLabel>
-#include <QLineEdit>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -24,7 +24,6 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QTabWidget>
-#include <QTimer>
 
 namespace tindrel {
 
@@ -113,6 +112,28 @@ void TMainForm::FormCreate(const QString& programFolder, int audioDevice) {
     });
 }
 
+void TMainForm::buildPages() {
+    pgcMain = new QTabWidget(this);
+    pgcMain->setObjectName(QStringLiteral("pgcMain"));
+    pgcMain->setGeometry(0, kBannerHeight, kClientWidth, kClientHeight - kBannerHeight);
+    m_splitPage = new TSplitPage(m_dialogs, *m_player, *m_id3v1Tag);
+    addHelpAndAbout(m_splitPage, 1, {456, 300, 86, 26}, {550, 300, 86, 26});
+    m_joinPage = new TJoinPage(m_dialogs);
+    addHelpAndAbout(m_joinPage, 2, {538, 266, 98, 28}, {538, 300, 98, 28});
+    const PreviewLink preview{[split = m_splitPage] { return split->FileName(); },
+                              [split = m_splitPage] { split->ReleaseFile(); }};
+    m_tagPage = new TTagPage(m_dialogs, *m_id3v1Tag, *m_id3v2Tag, preview);
+    addHelpAndAbout(m_tagPage, 3, {456, 302, 86, 26}, {550, 302, 86, 26});
+    pgcMain->addTab(m_splitPage, QStringLiteral("  Split MP3  "));
+    pgcMain->addTab(m_joinPage, QStringLiteral("  Join MP3  "));
+    pgcMain->addTab(m_tagPage, QStringLiteral("  Edit Tag  "));
+    pgcMain->setCurrentIndex(0);
+    connect(pgcMain, &QTabWidget::currentChanged, this, ErrorHandler::guard([this] {
+                if (pgcMain->currentWidget() == m_tagPage)
+                    m_tagPage->tabTagShow();
+            }));
+}
+
 QWidget* TMainForm::buildBanner() {
     auto* banner = new Banner(this);
     banner->setObjectName(QStringLiteral("imgBanner"));
@@ -126,38 +147,10 @@ QWidget* TMainForm::buildBanner() {
     return banner;
 }
 
-void TMainForm::buildPages() {
-    pgcMain = new QTabWidget(this);
-    pgcMain->setObjectName(QStringLiteral("pgcMain"));
-    pgcMain->setGeometry(0, kBannerHeight, kClientWidth, kClientHeight - kBannerHeight);
-    pgcMain->addTab(buildSplitPage(), QStringLiteral("  Split MP3  "));
-    connectSplitPage();
-    m_joinPage = new TJoinPage(m_dialogs);
-    addHelpAndAbout(m_joinPage, 2, {538, 266, 98, 28}, {538, 300, 98, 28});
-    pgcMain->addTab(m_joinPage, QStringLiteral("  Join MP3  "));
-    const PreviewLink preview{[this] { return edtFile->text(); },
-                              [this] {
-                                  TmrPlayer->stop();
-                                  m_player->Close();
-                              }};
-    m_tagPage = new TTagPage(m_dialogs, *m_id3v1Tag, *m_id3v2Tag, preview);
-    addHelpAndAbout(m_tagPage, 3, {456, 302, 86, 26}, {550, 302, 86, 26});
-    pgcMain->addTab(m_tagPage, QStringLiteral("  Edit Tag  "));
-    pgcMain->setCurrentIndex(0);
-    connect(pgcMain, &QTabWidget::currentChanged, this, ErrorHandler::guard([this] {
-                if (pgcMain->currentWidget() == m_tagPage)
-                    m_tagPage->tabTagShow();
-            }));
-}
-
 void TMainForm::addHelpAndAbout(QWidget* page, int index, const QRect& helpRect, const QRect& aboutRect) {
     const QString n = QString::number(index);
-    auto* help = make<QPushButton>(page, "sbtnHelp" + n, helpRect);
-    help->setText(QStringLiteral("&Help"));
-    auto* about = make<QPushButton>(page, "sbtnAbout" + n, aboutRect);
-    about->setText(QStringLiteral("&About"));
-    connect(help, &QPushButton::clicked, this, ErrorHandler::guard([this] { showHelp(); }));
-    connect(about, &QPushButton::clicked, this, ErrorHandler::guard([this] { showAbout(); }));
+    onClick(makeButton(page, "sbtnHelp" + n, QStringLiteral("&Help"), helpRect), this, &TMainForm::showHelp);
+    onClick(makeButton(page, "sbtnAbout" + n, QStringLiteral("&About"), aboutRect), this, &TMainForm::showAbout);
 }
 
 void TMainForm::showHelp() {
