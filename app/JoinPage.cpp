@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
-#include "app/FormBuilder.h"
-#include "app/Main.h"
+#include "app/JoinPage.h"
+
 #include "core/Join.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
+#include "platform/FormBuilder.h"
 #include "platform/MessageWindow.h"
 
 #include <QEvent>
@@ -12,6 +13,8 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTreeWidget>
+
+#include <functional>
 
 namespace tindrel {
 
@@ -50,10 +53,14 @@ private:
 
 } // namespace
 
-QWidget* TMainForm::buildJoinPage() {
-    auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("tabJoint"));
-    ltvFile = make<QTreeWidget>(page, QStringLiteral("ltvFile"), {6, 6, 524, 322});
+TJoinPage::TJoinPage(IDialogs& dialogs, QWidget* parent) : QWidget(parent), m_dialogs(dialogs) {
+    setObjectName(QStringLiteral("tabJoint"));
+    buildList();
+    buildButtons();
+}
+
+void TJoinPage::buildList() {
+    ltvFile = make<QTreeWidget>(this, QStringLiteral("ltvFile"), {6, 6, 524, 322});
     ltvFile->setColumnCount(2);
     ltvFile->setHeaderLabels({QStringLiteral("File Name (Double click to play or stop)"), QStringLiteral("Status")});
     ltvFile->setColumnWidth(0, 400);
@@ -65,32 +72,32 @@ QWidget* TMainForm::buildJoinPage() {
     ltvFile->setSelectionBehavior(QAbstractItemView::SelectRows);
     ltvFile->header()->setStretchLastSection(false);
     ltvFile->viewport()->installEventFilter(new MouseUpFilter(ltvFile, [this] { ltvFileMouseUp(); }));
+}
 
+void TJoinPage::buildButtons() {
     struct ButtonSpec {
         const char* name;
         const char* caption;
         int y;
-        void (TMainForm::*handler)();
+        void (TJoinPage::*handler)();
     };
     const ButtonSpec buttons[] = {
-        {"btnAdd", "&Add File ", 6, &TMainForm::btnAddClick},
-        {"btnRemove", "&Remove", 40, &TMainForm::btnRemoveClick},
-        {"btnClear", "  &Clear  ", 74, &TMainForm::btnClearClick},
-        {"btnUp", "  &Up    ", 118, &TMainForm::btnUpClick},
-        {"btnDown", " &Down", 152, &TMainForm::btnDownClick},
-        {"btnJoint", "  &Join", 196, &TMainForm::btnJointClick},
-        {"BitBtn1", "S&top", 230, &TMainForm::BitBtn1Click},
+        {"btnAdd", "&Add File ", 6, &TJoinPage::btnAddClick},
+        {"btnRemove", "&Remove", 40, &TJoinPage::btnRemoveClick},
+        {"btnClear", "  &Clear  ", 74, &TJoinPage::btnClearClick},
+        {"btnUp", "  &Up    ", 118, &TJoinPage::btnUpClick},
+        {"btnDown", " &Down", 152, &TJoinPage::btnDownClick},
+        {"btnJoint", "  &Join", 196, &TJoinPage::btnJointClick},
+        {"BitBtn1", "S&top", 230, &TJoinPage::BitBtn1Click},
     };
     for (const ButtonSpec& entry : buttons) {
-        auto* button = make<QPushButton>(page, QString::fromLatin1(entry.name), {538, entry.y, 98, 28});
-        button->setText(QString::fromLatin1(entry.caption));
-        connect(button, &QPushButton::clicked, this, ErrorHandler::guard([this, h = entry.handler] { (this->*h)(); }));
+        auto* button = makeButton(this, QString::fromLatin1(entry.name), QString::fromLatin1(entry.caption),
+                                  {538, entry.y, 98, 28});
+        onClick(button, this, entry.handler);
     }
-    addHelpAndAbout(page, 2, {538, 266, 98, 28}, {538, 300, 98, 28});
-    return page;
 }
 
-void TMainForm::btnAddClick() {
+void TJoinPage::btnAddClick() {
     const auto chosen = m_dialogs.openFiles(kMp3Filter);
     if (!chosen)
         return;
@@ -98,7 +105,7 @@ void TMainForm::btnAddClick() {
         new QTreeWidgetItem(ltvFile, {path, QStringLiteral("Ready")});
 }
 
-int TMainForm::firstSelectedRow() const {
+int TJoinPage::firstSelectedRow() const {
     int first = -1;
     for (QTreeWidgetItem* item : ltvFile->selectedItems()) {
         const int row = ltvFile->indexOfTopLevelItem(item);
@@ -108,7 +115,7 @@ int TMainForm::firstSelectedRow() const {
     return first;
 }
 
-void TMainForm::btnRemoveClick() {
+void TJoinPage::btnRemoveClick() {
     const int first = firstSelectedRow();
     if (first < 0)
         return;
@@ -116,17 +123,17 @@ void TMainForm::btnRemoveClick() {
     m_markedIndex = -1;
 }
 
-void TMainForm::btnClearClick() {
+void TJoinPage::btnClearClick() {
     ltvFile->clear();
     m_markedIndex = -1;
 }
 
-void TMainForm::ltvFileMouseUp() {
+void TJoinPage::ltvFileMouseUp() {
     if (const int first = firstSelectedRow(); first >= 0)
         m_markedIndex = first;
 }
 
-void TMainForm::swapRowPaths(int a, int b) {
+void TJoinPage::swapRowPaths(int a, int b) {
     QTreeWidgetItem* rowA = ltvFile->topLevelItem(a);
     QTreeWidgetItem* rowB = ltvFile->topLevelItem(b);
     const QString path = rowA->text(0);
@@ -134,26 +141,26 @@ void TMainForm::swapRowPaths(int a, int b) {
     rowB->setText(0, path);
 }
 
-void TMainForm::btnUpClick() {
+void TJoinPage::btnUpClick() {
     if (m_markedIndex < 1 || m_markedIndex >= ltvFile->topLevelItemCount())
         return;
     swapRowPaths(m_markedIndex, m_markedIndex - 1);
     --m_markedIndex;
 }
 
-void TMainForm::btnDownClick() {
+void TJoinPage::btnDownClick() {
     if (m_markedIndex < 0 || m_markedIndex >= ltvFile->topLevelItemCount() - 1)
         return;
     swapRowPaths(m_markedIndex, m_markedIndex + 1);
     ++m_markedIndex;
 }
 
-void TMainForm::setRowStatus(int row, JoinStatus status) {
+void TJoinPage::setRowStatus(int row, JoinStatus status) {
     if (QTreeWidgetItem* item = ltvFile->topLevelItem(row))
         item->setText(1, QString::fromLatin1(JoinStatusText(status)));
 }
 
-void TMainForm::btnJointClick() {
+void TJoinPage::btnJointClick() {
     // A join lets window events run between files; a second Join pressed
     // meanwhile must not start another join over the same list.
     if (m_joinRunning)
@@ -181,7 +188,7 @@ void TMainForm::btnJointClick() {
         m_dialogs.information(QStringLiteral("Joining is completed."));
 }
 
-void TMainForm::BitBtn1Click() {
+void TJoinPage::BitBtn1Click() {
     m_joinStopRequested = true;
 }
 

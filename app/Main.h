@@ -2,30 +2,12 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
-#include "core/Split.h"
-#include "core/TagFields.h"
-
 #include <QWidget>
-#include <cstdint>
-#include <functional>
 #include <memory>
-#include <optional>
-#include <string>
 
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
 class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QProgressBar;
-class QPushButton;
-class QRadioButton;
 class QRect;
 class QTabWidget;
-class QTimer;
-class QToolButton;
-class QTreeWidget;
 
 namespace tindrel {
 
@@ -34,12 +16,14 @@ class TAboutForm;
 class TAudioPlayer;
 class TID3v1;
 class TID3v2;
-class TTrackBar;
-class TUpDown;
-enum class JoinStatus;
+class TJoinPage;
+class TSplitPage;
+class TTagPage;
 
-// The main window: a banner and three pages (split, join, tag editor). Every
-// control carries its design name as its Qt object name.
+// The main window: a banner and three pages (split, join, tag editor), with
+// Help and About on each. The window owns what the pages share: the player
+// and the one pair of tag objects. Every control carries its design name as
+// its Qt object name.
 class TMainForm : public QWidget {
     Q_OBJECT
 public:
@@ -52,56 +36,11 @@ public:
     const QString& AppDir() const { return m_appDir; }
     const QString& VersionText() const { return m_versionText; }
     const QString& HelpFilePath() const { return m_helpFilePath; }
-    int32_t MarkedIndex() const { return m_markedIndex; }
     TAboutForm* AboutForm() const { return m_about.get(); }
     TAudioPlayer* Player() const { return m_player; }
-    int32_t LengthMs() const { return m_lengthMs; }
-
-    // Split page handlers.
-    void btnOpenClick();
-    void rdbTimeClick();
-    void rdbPartClick();
-    void btnSplitClick();
-    void btnStopClick();
-
-    // Preview handlers.
-    void sbtnPlayClick();
-    void sbtnPauseClick();
-    void sbtnStopClick();
-    void TmrPlayerTimer();
-    void tkbPositionChange();
-    void sbtnBeginClick();
-    void sbtnEndClick();
-
-    // Time-value handlers of the split page.
-    void edtStartChange();
-    void edtEndChange();
-    void UpdateSelectedPartLabel();
-
-    // Join page handlers.
-    void btnAddClick();
-    void btnRemoveClick();
-    void btnClearClick();
-    void btnUpClick();
-    void btnDownClick();
-    void btnJointClick();
-    void BitBtn1Click();
-    void ltvFileMouseUp();
-
-    // Edit Tag page handlers and operations.
-    void tabTagShow();
-    void btnOpenTagClick();
-    void ShowID3v1(const QString& fileName);
-    void ShowID3v2(const QString& fileName);
-    void EnableID3v1Edits(bool enabled);
-    void EnableID3v2Edits(bool enabled);
-    void SaveID3v1(const QString& fileName);
-    void SaveID3v2(const QString& fileName);
-    void chkTagExists1Click();
-    void chkTagExistsClick();
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
+    TSplitPage* SplitPage() const { return m_splitPage; }
+    TJoinPage* JoinPage() const { return m_joinPage; }
+    TTagPage* TagPage() const { return m_tagPage; }
 
     void showHelp();
     void showAbout();
@@ -112,103 +51,27 @@ public:
 
 private:
     void FormCreate(const QString& programFolder, int audioDevice);
-    void splitTimeMode();
-    // The cut's view of a source: its length and bit rate from the player.
-    DescribeSource describeWithPlayer();
-    void splitPartsMode();
-    void setFieldByButton(QLineEdit* field, bool& oneShot, bool isStart);
     QWidget* buildBanner();
-    QWidget* buildSplitPage();
-    QWidget* buildJoinPage();
-    QWidget* buildTagPage();
-    QWidget* buildTagGroup(QWidget* page, bool v1);
+    void buildPages();
     void addHelpAndAbout(QWidget* page, int index, const QRect& helpRect, const QRect& aboutRect);
-    void connectSplitPage();
-    void edtTimeChange(QLineEdit* field, bool& oneShot, bool isStart);
-    // The tag groups as plain fields, and back.
-    ID3v1Fields v1FromPage() const;
-    ID3v2Fields v2FromPage() const;
-    void showSaveFailure(const std::string& tagName, const QString& fileName, const std::string& reason);
-    void showOnPage(const ID3v1Fields& fields);
-    void showOnPage(const ID3v2Fields& fields);
-    // Stops the preview and closes its file before a tag is written into it.
-    void releaseFileForWriting();
-    // The lowest index among the selected rows, or -1.
-    int firstSelectedRow() const;
-    void swapRowPaths(int a, int b);
-    void setRowStatus(int row, JoinStatus status);
 
     IDialogs& m_dialogs;
 
-    // Values of the window itself.
     QString m_appDir;
     QString m_versionText;
     QString m_helpFilePath;
-    int32_t m_lengthMs = 0;
-    bool m_splitStopRequested = false;
-    bool m_joinStopRequested = false;
-    bool m_joinRunning = false;
-    int32_t m_markedIndex = 0;
-    bool m_startOneShot = false;
-    bool m_endOneShot = false;
 
     std::unique_ptr<TAboutForm> m_about;
-    TAudioPlayer* m_player = nullptr; // a Qt child of the window, "PermanentPlayer"
-    bool m_splitRunning = false;
-    bool m_timerMoving = false; // the preview timer is moving the thumb
     std::unique_ptr<TID3v1> m_id3v1Tag;
     std::unique_ptr<TID3v2> m_id3v2Tag;
+    TAudioPlayer* m_player = nullptr; // a Qt child of the window, "PermanentPlayer"
 
     QLabel* labVersion = nullptr;
     QTabWidget* pgcMain = nullptr;
-
-    // Split page.
-    QLineEdit* edtFile = nullptr;
-    QLineEdit* edtPart = nullptr;
-    TUpDown* updPart = nullptr;
-    QRadioButton* rdbPart = nullptr;
-    QRadioButton* rdbTime = nullptr;
-    QLabel* labPart2 = nullptr;
-    QLabel* labStart1 = nullptr;
-    QLabel* labEnd1 = nullptr;
-    QLineEdit* edtStart = nullptr;
-    QLineEdit* edtEnd = nullptr;
-    QLabel* labPeriod = nullptr;
-    QProgressBar* pgbProgress = nullptr;
-    QLabel* labTime1 = nullptr;
-    QLabel* m_infoLabels[6] = {}; // labTitle, labArtist, labAlbum, labYear, labComment, labLength
-    QPushButton* btnOpen = nullptr;
-    QPushButton* btnSplit = nullptr;
-    QPushButton* btnStop = nullptr;
-    QToolButton* sbtnPlay = nullptr;
-    QToolButton* sbtnPause = nullptr;
-    QToolButton* sbtnStop = nullptr;
-    QToolButton* sbtnBegin = nullptr;
-    QToolButton* sbtnEnd = nullptr;
-    TTrackBar* tkbPosition = nullptr;
-    QTimer* TmrPlayer = nullptr;
-
-    // Join page.
-    QTreeWidget* ltvFile = nullptr;
-
-    // Edit Tag page: the two groups have the same fields, except that the
-    // ID3v1 genre is a pick list and its comment a single line.
-    struct TagGroup {
-        QGroupBox* group = nullptr;
-        QCheckBox* exists = nullptr;
-        QLineEdit* track = nullptr;
-        QLineEdit* title = nullptr;
-        QLineEdit* artist = nullptr;
-        QLineEdit* album = nullptr;
-        QLineEdit* year = nullptr;
-        QComboBox* genreList = nullptr;  // ID3v1
-        QLineEdit* genre = nullptr;      // ID3v2
-        QLineEdit* comment = nullptr;    // ID3v1
-        QPlainTextEdit* memo = nullptr;  // ID3v2
-    };
-    QLineEdit* edtFileTag = nullptr;
-    TagGroup m_v1;
-    TagGroup m_v2;
+    // The pages are Qt children of pgcMain.
+    TSplitPage* m_splitPage = nullptr;
+    TJoinPage* m_joinPage = nullptr;
+    TTagPage* m_tagPage = nullptr;
 };
 
 } // namespace tindrel

@@ -3,10 +3,13 @@
 #include "app/Main.h"
 
 #include "app/AboutForm.h"
-#include "app/FormBuilder.h"
+#include "app/JoinPage.h"
+#include "app/SplitPage.h"
+#include "app/TagPage.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FileOps.h"
+#include "platform/FormBuilder.h"
 #include "platform/IniFile.h"
 #include "player/AudioPlayer.h"
 #include "plugins/PluginConfig.h"
@@ -74,35 +77,27 @@ TMainForm::TMainForm(IDialogs& dialogs, const QString& programFolder, int audioD
     : QWidget(parent), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("MainForm"));
     setFixedSize(kClientWidth, kClientHeight);
-    buildBanner();
-    pgcMain = new QTabWidget(this);
-    pgcMain->setObjectName(QStringLiteral("pgcMain"));
-    pgcMain->setGeometry(0, kBannerHeight, kClientWidth, kClientHeight - kBannerHeight);
-    pgcMain->addTab(buildSplitPage(), QStringLiteral("  Split MP3  "));
-    pgcMain->addTab(buildJoinPage(), QStringLiteral("  Join MP3  "));
-    pgcMain->addTab(buildTagPage(), QStringLiteral("  Edit Tag  "));
-    connectSplitPage();
-    connect(pgcMain, &QTabWidget::currentChanged, this, ErrorHandler::guard([this] {
-                if (pgcMain->currentWidget()->objectName() == QLatin1String("tabTag"))
-                    tabTagShow();
-            }));
+    // The player and the tags come first: the pages are built on them.
     FormCreate(programFolder, audioDevice);
+    buildBanner();
+    buildPages();
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    // Pages going away one by one must not bring the tag page to the front.
+    disconnect(pgcMain, nullptr, this, nullptr);
+}
 
 void TMainForm::FormCreate(const QString& programFolder, int audioDevice) {
     m_appDir = QString::fromStdString(IncludeTrailingSeparator(programFolder.toStdString()));
     m_helpFilePath = m_appDir + QStringLiteral("Tindrel.hlp");
     const std::string ini = (m_appDir + QStringLiteral("Option.ini")).toStdString();
     m_versionText = QString::fromStdString(ReadIniString(ini, "General", "Version", "3.1"));
-    pgcMain->setCurrentIndex(0);
     m_id3v1Tag = std::make_unique<TID3v1>();
     m_id3v2Tag = std::make_unique<TID3v2>();
     setWindowTitle(QStringLiteral("Tindrel V") + m_versionText);
-    labVersion->setText(QStringLiteral("V") + m_versionText);
     TAudioPlayer::SetPluginConfigFactory([](IDialogs& dialogs, MessageWindow* playerWindow) {
         return std::unique_ptr<QObject>(std::make_unique<TPluginConfigForm>(dialogs, playerWindow));
     });
@@ -117,6 +112,28 @@ void TMainForm::FormCreate(const QString& programFolder, int audioDevice) {
     });
 }
 
+void TMainForm::buildPages() {
+    pgcMain = new QTabWidget(this);
+    pgcMain->setObjectName(QStringLiteral("pgcMain"));
+    pgcMain->setGeometry(0, kBannerHeight, kClientWidth, kClientHeight - kBannerHeight);
+    m_splitPage = new TSplitPage(m_dialogs, *m_player, *m_id3v1Tag);
+    addHelpAndAbout(m_splitPage, 1, {456, 300, 86, 26}, {550, 300, 86, 26});
+    m_joinPage = new TJoinPage(m_dialogs);
+    addHelpAndAbout(m_joinPage, 2, {538, 266, 98, 28}, {538, 300, 98, 28});
+    const PreviewLink preview{[split = m_splitPage] { return split->FileName(); },
+                              [split = m_splitPage] { split->ReleaseFile(); }};
+    m_tagPage = new TTagPage(m_dialogs, *m_id3v1Tag, *m_id3v2Tag, preview);
+    addHelpAndAbout(m_tagPage, 3, {456, 302, 86, 26}, {550, 302, 86, 26});
+    pgcMain->addTab(m_splitPage, QStringLiteral("  Split MP3  "));
+    pgcMain->addTab(m_joinPage, QStringLiteral("  Join MP3  "));
+    pgcMain->addTab(m_tagPage, QStringLiteral("  Edit Tag  "));
+    pgcMain->setCurrentIndex(0);
+    connect(pgcMain, &QTabWidget::currentChanged, this, ErrorHandler::guard([this] {
+                if (pgcMain->currentWidget() == m_tagPage)
+                    m_tagPage->tabTagShow();
+            }));
+}
+
 QWidget* TMainForm::buildBanner() {
     auto* banner = new Banner(this);
     banner->setObjectName(QStringLiteral("imgBanner"));
@@ -126,17 +143,14 @@ QWidget* TMainForm::buildBanner() {
     labVersion->setGeometry(kClientWidth - 110, 0, 96, kBannerHeight);
     labVersion->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     labVersion->setStyleSheet(QStringLiteral("color: white; font-weight: bold;"));
+    labVersion->setText(QStringLiteral("V") + m_versionText);
     return banner;
 }
 
 void TMainForm::addHelpAndAbout(QWidget* page, int index, const QRect& helpRect, const QRect& aboutRect) {
     const QString n = QString::number(index);
-    auto* help = make<QPushButton>(page, "sbtnHelp" + n, helpRect);
-    help->setText(QStringLiteral("&Help"));
-    auto* about = make<QPushButton>(page, "sbtnAbout" + n, aboutRect);
-    about->setText(QStringLiteral("&About"));
-    connect(help, &QPushButton::clicked, this, ErrorHandler::guard([this] { showHelp(); }));
-    connect(about, &QPushButton::clicked, this, ErrorHandler::guard([this] { showAbout(); }));
+    onClick(makeButton(page, "sbtnHelp" + n, QStringLiteral("&Help"), helpRect), this, &TMainForm::showHelp);
+    onClick(makeButton(page, "sbtnAbout" + n, QStringLiteral("&About"), aboutRect), this, &TMainForm::showAbout);
 }
 
 void TMainForm::showHelp() {

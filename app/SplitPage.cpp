@@ -1,19 +1,29 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
-#include "app/FormBuilder.h"
-#include "app/Main.h"
+#include "app/SplitPage.h"
+
 #include "app/TrackBar.h"
 #include "app/UpDown.h"
+#include "core/PlayerSource.h"
+#include "core/Split.h"
 #include "core/TimeText.h"
+#include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FileOps.h"
+#include "platform/FormBuilder.h"
+#include "platform/MessageWindow.h"
+#include "platform/PlatformInt.h"
+#include "player/AudioPlayer.h"
+#include "tags/ID3v1.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -26,6 +36,11 @@ namespace {
 
 const QString kMinSecMs = QStringLiteral("( Min : Sec . MilliSec )");
 
+// ID3v1 texts are ISO-8859-1 bytes: one byte a character.
+QString fromLatin1Tag(const std::string& bytes) {
+    return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+}
+
 QToolButton* makePictureButton(QWidget* parent, const QString& name, QStyle::StandardPixmap icon, const QString& hint,
                                const QRect& geometry) {
     auto* button = make<QToolButton>(parent, name, geometry);
@@ -36,20 +51,24 @@ QToolButton* makePictureButton(QWidget* parent, const QString& name, QStyle::Sta
 
 QToolButton* makeMarkButton(QWidget* parent, const QString& name, const QString& caption, const QString& hint,
                             const QRect& geometry) {
-    auto* button = make<QToolButton>(parent, name, geometry);
-    button->setText(caption);
+    auto* button = makeButton<QToolButton>(parent, name, caption, geometry);
     button->setToolTip(hint);
     return button;
 }
 
 } // namespace
 
-QWidget* TMainForm::buildSplitPage() {
-    auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("tabSplit"));
+TSplitPage::TSplitPage(IDialogs& dialogs, TAudioPlayer& player, TID3v1& id3v1Tag, QWidget* parent)
+    : QWidget(parent), m_dialogs(dialogs), m_player(player), m_id3v1Tag(id3v1Tag) {
+    setObjectName(QStringLiteral("tabSplit"));
+    buildPreview();
+    buildSplitControls();
+    connectControls();
+}
 
-    // Left: what is known of the open file, and the preview.
-    auto* group = make<QGroupBox>(page, QStringLiteral("gpbSplit"), {6, 4, 300, 324});
+// Left: what is known of the open file, and the preview.
+void TSplitPage::buildPreview() {
+    auto* group = make<QGroupBox>(this, QStringLiteral("gpbSplit"), {6, 4, 300, 324});
     const char* captions[] = {"Title:", "Artist:", "Album:", "Year:", "Comment:", "Length:"};
     const char* names[] = {"labTitle", "labArtist", "labAlbum", "labYear", "labComment", "labLength"};
     for (int i = 0; i < 6; ++i) {
@@ -74,84 +93,87 @@ QWidget* TMainForm::buildSplitPage() {
     TmrPlayer = new QTimer(this);
     TmrPlayer->setObjectName(QStringLiteral("TmrPlayer"));
     TmrPlayer->setInterval(1000);
+}
 
-    // Right: the source, the kind of split, and the times.
-    edtFile = make<QLineEdit>(page, QStringLiteral("edtFile"), {316, 12, 230, 26});
-    btnOpen = make<QPushButton>(page, QStringLiteral("btnOpen"), {552, 12, 84, 26});
-    btnOpen->setText(QStringLiteral("&Open"));
+// Right: the source, the kind of split, and the times.
+void TSplitPage::buildSplitControls() {
+    edtFile = make<QLineEdit>(this, QStringLiteral("edtFile"), {316, 12, 230, 26});
+    btnOpen = makeButton(this, QStringLiteral("btnOpen"), QStringLiteral("&Open"), {552, 12, 84, 26});
 
-    rdbPart = make<QRadioButton>(page, QStringLiteral("rdbPart"), {316, 52, 118, 22});
-    rdbPart->setText(QStringLiteral("Split file into"));
-    edtPart = make<QLineEdit>(page, QStringLiteral("edtPart"), {436, 51, 38, 24});
+    rdbPart = makeButton<QRadioButton>(this, QStringLiteral("rdbPart"), QStringLiteral("Split file into"),
+                                       {316, 52, 118, 22});
+    edtPart = make<QLineEdit>(this, QStringLiteral("edtPart"), {436, 51, 38, 24});
     edtPart->setText(QStringLiteral("2"));
-    updPart = new TUpDown(edtPart, 2, 99, 2, page);
+    updPart = new TUpDown(edtPart, 2, 99, 2, this);
     updPart->setObjectName(QStringLiteral("updPart"));
     updPart->setGeometry(474, 51, 18, 24);
-    labPart2 = makeLabel(page, QStringLiteral("labPart2"), QStringLiteral("equal parts (Max:99)."), {498, 52, 140, 22});
+    labPart2 = makeLabel(this, QStringLiteral("labPart2"), QStringLiteral("equal parts (Max:99)."), {498, 52, 140, 22});
 
-    rdbTime = make<QRadioButton>(page, QStringLiteral("rdbTime"), {316, 86, 260, 22});
-    rdbTime->setText(QStringLiteral("Split selected time session:"));
+    rdbTime = makeButton<QRadioButton>(this, QStringLiteral("rdbTime"), QStringLiteral("Split selected time session:"),
+                                       {316, 86, 260, 22});
     rdbTime->setChecked(true);
-    labStart1 = makeLabel(page, QStringLiteral("labStart1"), QStringLiteral("Starting time:"), {332, 118, 88, 22});
-    edtStart = make<QLineEdit>(page, QStringLiteral("edtStart"), {420, 117, 76, 24});
+    labStart1 = makeLabel(this, QStringLiteral("labStart1"), QStringLiteral("Starting time:"), {332, 118, 88, 22});
+    edtStart = make<QLineEdit>(this, QStringLiteral("edtStart"), {420, 117, 76, 24});
     edtStart->setText(QStringLiteral("00:00.000"));
-    makeLabel(page, QStringLiteral("Label2"), kMinSecMs, {500, 118, 142, 22});
-    labEnd1 = makeLabel(page, QStringLiteral("labEnd1"), QStringLiteral("Ending  time:"), {332, 150, 88, 22});
-    edtEnd = make<QLineEdit>(page, QStringLiteral("edtEnd"), {420, 149, 76, 24});
+    makeLabel(this, QStringLiteral("Label2"), kMinSecMs, {500, 118, 142, 22});
+    labEnd1 = makeLabel(this, QStringLiteral("labEnd1"), QStringLiteral("Ending  time:"), {332, 150, 88, 22});
+    edtEnd = make<QLineEdit>(this, QStringLiteral("edtEnd"), {420, 149, 76, 24});
     edtEnd->setText(QStringLiteral("00:00.000"));
-    makeLabel(page, QStringLiteral("Label3"), kMinSecMs, {500, 150, 142, 22});
-    labPeriod = makeLabel(page, QStringLiteral("labPeriod"), {}, {332, 180, 308, 22});
-    for (QWidget* w : {static_cast<QWidget*>(edtPart), static_cast<QWidget*>(updPart), static_cast<QWidget*>(labPart2)})
+    makeLabel(this, QStringLiteral("Label3"), kMinSecMs, {500, 150, 142, 22});
+    labPeriod = makeLabel(this, QStringLiteral("labPeriod"), {}, {332, 180, 308, 22});
+    for (QWidget* w : std::initializer_list<QWidget*>{edtPart, updPart, labPart2})
         w->setEnabled(false);
 
-    btnSplit = make<QPushButton>(page, QStringLiteral("btnSplit"), {332, 212, 100, 30});
-    btnSplit->setText(QStringLiteral("&Split"));
-    btnStop = make<QPushButton>(page, QStringLiteral("btnStop"), {440, 212, 100, 30});
-    btnStop->setText(QStringLiteral("S&top"));
-    pgbProgress = make<QProgressBar>(page, QStringLiteral("pgbProgress"), {332, 254, 304, 18});
+    btnSplit = makeButton(this, QStringLiteral("btnSplit"), QStringLiteral("&Split"), {332, 212, 100, 30});
+    btnStop = makeButton(this, QStringLiteral("btnStop"), QStringLiteral("S&top"), {440, 212, 100, 30});
+    pgbProgress = make<QProgressBar>(this, QStringLiteral("pgbProgress"), {332, 254, 304, 18});
     pgbProgress->setRange(0, 100);
     pgbProgress->setValue(0);
     pgbProgress->setTextVisible(false);
     pgbProgress->setStyleSheet(QStringLiteral("QProgressBar::chunk { background-color: #1f5fbf; }"));
     pgbProgress->hide();
-    addHelpAndAbout(page, 1, {456, 300, 86, 26}, {550, 300, 86, 26});
-    return page;
 }
 
-void TMainForm::connectSplitPage() {
-    const auto onClick = [this](QAbstractButton* button, void (TMainForm::*handler)()) {
-        connect(button, &QAbstractButton::clicked, this, ErrorHandler::guard([this, handler] { (this->*handler)(); }));
-    };
-    onClick(btnOpen, &TMainForm::btnOpenClick);
-    onClick(rdbTime, &TMainForm::rdbTimeClick);
-    onClick(rdbPart, &TMainForm::rdbPartClick);
-    onClick(btnSplit, &TMainForm::btnSplitClick);
-    onClick(btnStop, &TMainForm::btnStopClick);
-    onClick(sbtnPlay, &TMainForm::sbtnPlayClick);
-    onClick(sbtnPause, &TMainForm::sbtnPauseClick);
-    onClick(sbtnStop, &TMainForm::sbtnStopClick);
-    onClick(sbtnBegin, &TMainForm::sbtnBeginClick);
-    onClick(sbtnEnd, &TMainForm::sbtnEndClick);
+void TSplitPage::connectControls() {
+    onClick(btnOpen, this, &TSplitPage::btnOpenClick);
+    onClick(rdbTime, this, &TSplitPage::rdbTimeClick);
+    onClick(rdbPart, this, &TSplitPage::rdbPartClick);
+    onClick(btnSplit, this, &TSplitPage::btnSplitClick);
+    onClick(btnStop, this, &TSplitPage::btnStopClick);
+    onClick(sbtnPlay, this, &TSplitPage::sbtnPlayClick);
+    onClick(sbtnPause, this, &TSplitPage::sbtnPauseClick);
+    onClick(sbtnStop, this, &TSplitPage::sbtnStopClick);
+    onClick(sbtnBegin, this, &TSplitPage::sbtnBeginClick);
+    onClick(sbtnEnd, this, &TSplitPage::sbtnEndClick);
     connect(edtStart, &QLineEdit::textChanged, this, ErrorHandler::guard([this] { edtStartChange(); }));
     connect(edtEnd, &QLineEdit::textChanged, this, ErrorHandler::guard([this] { edtEndChange(); }));
     connect(tkbPosition, &QSlider::valueChanged, this, ErrorHandler::guard([this] { tkbPositionChange(); }));
     connect(TmrPlayer, &QTimer::timeout, this, ErrorHandler::guard([this] { TmrPlayerTimer(); }));
 }
 
-void TMainForm::UpdateSelectedPartLabel() {
+QString TSplitPage::FileName() const {
+    return edtFile->text();
+}
+
+void TSplitPage::ReleaseFile() {
+    TmrPlayer->stop();
+    m_player.Close();
+}
+
+void TSplitPage::UpdateSelectedPartLabel() {
     labPeriod->setText(
         QString::fromStdString(SelectedPartText(edtStart->text().toStdString(), edtEnd->text().toStdString())));
 }
 
-void TMainForm::edtStartChange() {
+void TSplitPage::edtStartChange() {
     edtTimeChange(edtStart, m_startOneShot, true);
 }
 
-void TMainForm::edtEndChange() {
+void TSplitPage::edtEndChange() {
     edtTimeChange(edtEnd, m_endOneShot, false);
 }
 
-void TMainForm::edtTimeChange(QLineEdit* field, bool& oneShot, bool isStart) {
+void TSplitPage::edtTimeChange(QLineEdit* field, bool& oneShot, bool isStart) {
     if (oneShot) {
         oneShot = false;
         return;
@@ -168,6 +190,211 @@ void TMainForm::edtTimeChange(QLineEdit* field, bool& oneShot, bool isStart) {
     else
         tkbPosition->SetSelEnd(position);
     labTime1->setText(field->text());
+    UpdateSelectedPartLabel();
+}
+
+void TSplitPage::btnOpenClick() {
+    const auto chosen = m_dialogs.openFile(kMp3Filter);
+    if (!chosen)
+        return;
+    edtFile->setText(*chosen);
+    m_player.Close();
+    const std::string path = chosen->toStdString();
+    m_id3v1Tag.Load(path);
+    if (m_id3v1Tag.Exists()) {
+        const std::string* texts[] = {&m_id3v1Tag.Title(), &m_id3v1Tag.Artist(), &m_id3v1Tag.Album(),
+                                      &m_id3v1Tag.Year(), &m_id3v1Tag.Comment()};
+        for (int i = 0; i < 5; ++i)
+            m_infoLabels[i]->setText(fromLatin1Tag(*texts[i]));
+    } else {
+        m_infoLabels[0]->setText(QString::fromStdString(SourceStem(path)));
+        for (int i = 1; i < 5; ++i)
+            m_infoLabels[i]->setText(QStringLiteral("Unknown"));
+    }
+    if (m_player.PlayerReady()) {
+        m_player.Open(path);
+        m_lengthMs = static_cast<int32_t>(m_player.GetPlayLength());
+        tkbPosition->setMaximum(m_lengthMs / 1000);
+        m_infoLabels[5]->setText(QString::fromStdString(FormatTimeText(m_lengthMs / 1000.0)));
+    }
+    edtStart->setText(QStringLiteral("00:00.000"));
+    edtEnd->setText(QStringLiteral("00:00.000"));
+    tkbPosition->setValue(0);
+}
+
+void TSplitPage::rdbTimeClick() {
+    for (QWidget* w : std::initializer_list<QWidget*>{edtStart, edtEnd, labStart1, labEnd1})
+        w->setEnabled(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{edtPart, updPart, labPart2})
+        w->setEnabled(false);
+}
+
+void TSplitPage::rdbPartClick() {
+    for (QWidget* w : std::initializer_list<QWidget*>{edtStart, edtEnd, labStart1, labEnd1})
+        w->setEnabled(false);
+    for (QWidget* w : std::initializer_list<QWidget*>{edtPart, updPart, labPart2})
+        w->setEnabled(true);
+}
+
+void TSplitPage::btnStopClick() {
+    m_splitStopRequested = true;
+}
+
+DescribeSource TSplitPage::describeWithPlayer() {
+    return [this](const std::string& path) { return DescribeWithPlayer(m_player, path); };
+}
+
+void TSplitPage::btnSplitClick() {
+    // A parts run lets window events through; a second Split meanwhile
+    // would run inside it.
+    if (m_splitRunning)
+        return;
+    if (!FileExists(edtFile->text().toStdString())) {
+        m_dialogs.information(QStringLiteral("Please open a MP3 file."));
+        return;
+    }
+    if (rdbTime->isChecked())
+        splitTimeMode();
+    else
+        splitPartsMode();
+}
+
+void TSplitPage::splitTimeMode() {
+    if (const auto refusal = SplitRangeRefusal(edtStart->text().toStdString(), edtEnd->text().toStdString())) {
+        m_dialogs.information(QString::fromStdString(*refusal));
+        return;
+    }
+    const std::string source = edtFile->text().toStdString();
+    const auto chosen = m_dialogs.saveFile(kMp3SaveFilter, QStringLiteral("mp3"),
+                                           QString::fromStdString(SourceStem(source)) + QStringLiteral("_chunk_1.mp3"));
+    if (!chosen)
+        return;
+    const SplitOutcome outcome = RunSplitRange(source, chosen->toStdString(), edtStart->text().toStdString(),
+                                               edtEnd->text().toStdString(), describeWithPlayer());
+    m_dialogs.information(QString::fromStdString(outcome.message));
+}
+
+namespace {
+
+// The gauge and the Stop button of the page, for a parts split.
+class PageSplitObserver final : public SplitObserver {
+public:
+    PageSplitObserver(QProgressBar& gauge, const bool& stopRequested)
+        : m_gauge(gauge), m_stopRequested(stopRequested) {}
+    void letEventsRun() override { PumpMessages(); }
+    bool stopRequested() override { return m_stopRequested; }
+    void partDone(int, int, int percent) override { m_gauge.setValue(percent); }
+
+private:
+    QProgressBar& m_gauge;
+    const bool& m_stopRequested;
+};
+
+} // namespace
+
+void TSplitPage::splitPartsMode() {
+    m_splitStopRequested = false;
+    int32_t n = 0;
+    if (const auto refusal = PartsCountRefusal(edtPart->text().toStdString(), n)) {
+        m_dialogs.information(QString::fromStdString(*refusal));
+        return;
+    }
+    const auto chosen = m_dialogs.chooseFolder();
+    if (!chosen)
+        return;
+    if (const auto refusal = PartsFolderRefusal(chosen->toStdString())) {
+        m_dialogs.information(QString::fromStdString(*refusal));
+        return;
+    }
+    m_splitRunning = true;
+    const auto running = qScopeGuard([this] {
+        m_splitRunning = false;
+        pgbProgress->hide();
+    });
+    // The run keeps its own copies of everything it works from, so what the
+    // user does meanwhile (opening another file, say) cannot change it.
+    const std::string source = edtFile->text().toStdString();
+    pgbProgress->show();
+    PageSplitObserver observer(*pgbProgress, m_splitStopRequested);
+    const SplitOutcome outcome =
+        RunSplitParts(source, chosen->toStdString(), n, m_lengthMs, describeWithPlayer(), observer);
+    pgbProgress->hide();
+    if (outcome.result != SplitResult::Stopped)
+        m_dialogs.information(QString::fromStdString(outcome.message));
+}
+
+void TSplitPage::sbtnPlayClick() {
+    const std::string path = edtFile->text().toStdString();
+    if (!FileExists(path))
+        return;
+    m_player.Open(path);
+    m_player.SetPosition(static_cast<uint32_t>(tkbPosition->value()) * 1000);
+    m_player.Play();
+    TmrPlayer->start();
+}
+
+void TSplitPage::sbtnPauseClick() {
+    // The button acts by its hint, which only this button changes.
+    if (sbtnPause->toolTip() == QLatin1String("Pause")) {
+        m_player.SetPaused(true);
+        sbtnPause->setToolTip(QStringLiteral("Resume"));
+        TmrPlayer->stop();
+    } else {
+        m_player.SetPaused(false);
+        sbtnPause->setToolTip(QStringLiteral("Pause"));
+        TmrPlayer->start();
+    }
+}
+
+void TSplitPage::sbtnStopClick() {
+    m_player.Stop();
+    TmrPlayer->stop();
+    tkbPosition->setValue(0);
+}
+
+void TSplitPage::TmrPlayerTimer() {
+    m_timerMoving = true;
+    tkbPosition->setValue(static_cast<int>(m_player.GetPosition() / 1000));
+    m_timerMoving = false;
+}
+
+void TSplitPage::tkbPositionChange() {
+    if (edtFile->text().isEmpty())
+        return;
+    const int p = tkbPosition->value();
+    const int32_t ms = p == tkbPosition->maximum() ? m_lengthMs % 1000 : 0;
+    labTime1->setText(QString::fromStdString(PositionLabelText(p, ms)));
+    if (!m_timerMoving && m_player.Mode() == TPlayerMode::Playing) {
+        const int32_t volume = m_player.GetVolume();
+        m_player.SetVolume(0);
+        m_player.SetPosition(static_cast<uint32_t>(p) * 1000);
+        m_player.SetVolume(volume);
+        m_player.Play();
+    }
+}
+
+void TSplitPage::sbtnBeginClick() {
+    setFieldByButton(edtStart, m_startOneShot, true);
+}
+
+void TSplitPage::sbtnEndClick() {
+    setFieldByButton(edtEnd, m_endOneShot, false);
+}
+
+void TSplitPage::setFieldByButton(QLineEdit* field, bool& oneShot, bool isStart) {
+    if (edtFile->text().isEmpty())
+        return;
+    const int p = tkbPosition->value();
+    if (isStart)
+        tkbPosition->SetSelStart(p);
+    else
+        tkbPosition->SetSelEnd(p);
+    const double seconds = p == tkbPosition->maximum() ? p + (m_lengthMs % 1000) / 1000.0 : p;
+    const QString text = QString::fromStdString(FormatTimeText(seconds));
+    // Only a change of the text reaches the field's handler, which clears
+    // the flag; an unchanged text must not leave it set.
+    oneShot = text != field->text();
+    field->setText(text);
     UpdateSelectedPartLabel();
 }
 

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
-#include "app/FormBuilder.h"
-#include "app/Main.h"
+#include "app/TagPage.h"
+
 #include "core/TagFields.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FileOps.h"
-#include "player/AudioPlayer.h"
+#include "platform/FormBuilder.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 
@@ -20,8 +20,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTabWidget>
-#include <QTimer>
 #include <QValidator>
 
 namespace tindrel {
@@ -65,14 +63,29 @@ void setFieldEnabled(QWidget* field, bool enabled) {
 
 } // namespace
 
-QWidget* TMainForm::buildTagGroup(QWidget* page, bool v1) {
+TTagPage::TTagPage(IDialogs& dialogs, TID3v1& id3v1Tag, TID3v2& id3v2Tag, PreviewLink preview, QWidget* parent)
+    : QWidget(parent), m_dialogs(dialogs), m_id3v1Tag(id3v1Tag), m_id3v2Tag(id3v2Tag), m_preview(std::move(preview)) {
+    setObjectName(QStringLiteral("tabTag"));
+    edtFileTag = make<QLineEdit>(this, QStringLiteral("edtFileTag"), {6, 6, 538, 26});
+    auto* open = makeButton(this, QStringLiteral("btnOpenTag"), QStringLiteral("&Open"), {552, 6, 84, 26});
+    buildTagGroup(true);
+    buildTagGroup(false);
+    buildButtons();
+    onClick(open, this, &TTagPage::btnOpenTagClick);
+    // A box's click handler runs whenever its state changes, by the user or
+    // by the page itself.
+    connect(m_v1.exists, &QCheckBox::toggled, this, ErrorHandler::guard([this] { chkTagExists1Click(); }));
+    connect(m_v2.exists, &QCheckBox::toggled, this, ErrorHandler::guard([this] { chkTagExistsClick(); }));
+}
+
+void TTagPage::buildTagGroup(bool v1) {
     // The two groups have the same shape; the ID3v1 names end in "1" and its
     // fields take at most what the 128-byte tag can hold.
     const QString suffix = v1 ? QStringLiteral("1") : QString();
     const int x = v1 ? 6 : 316;
     const int width = v1 ? 304 : 320;
     TagGroup& g = v1 ? m_v1 : m_v2;
-    g.group = make<QGroupBox>(page, v1 ? QStringLiteral("gpbID3v1") : QStringLiteral("gpbID3v2"),
+    g.group = make<QGroupBox>(this, v1 ? QStringLiteral("gpbID3v1") : QStringLiteral("gpbID3v2"),
                               {x, 38, width, v1 ? 222 : 260});
     g.group->setTitle(v1 ? QStringLiteral("ID3v1") : QStringLiteral("ID3v2"));
     g.exists = make<QCheckBox>(g.group, v1 ? QStringLiteral("chkTagExists1") : QStringLiteral("chkTagExists"),
@@ -105,58 +118,44 @@ QWidget* TMainForm::buildTagGroup(QWidget* page, bool v1) {
             g.memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         }
     }
-    return g.group;
 }
 
-QWidget* TMainForm::buildTagPage() {
-    auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("tabTag"));
-    edtFileTag = make<QLineEdit>(page, QStringLiteral("edtFileTag"), {6, 6, 538, 26});
-    auto* open = make<QPushButton>(page, QStringLiteral("btnOpenTag"), {552, 6, 84, 26});
-    open->setText(QStringLiteral("&Open"));
-    buildTagGroup(page, true);
-    buildTagGroup(page, false);
+void TTagPage::buildButtons() {
     struct ButtonSpec {
         const char* name;
         const char* caption;
         QRect geometry;
-        void (TMainForm::*handler)();
+        void (TTagPage::*handler)();
     };
     const ButtonSpec buttons[] = {
-        {"Button1", "&Copy to ID3v2", {6, 266, 104, 28}, &TMainForm::Button1Click},
-        {"Button2", "Copy &from ID3v2", {114, 266, 114, 28}, &TMainForm::Button2Click},
-        {"Button3", "&Updat All", {232, 266, 78, 28}, &TMainForm::Button3Click},
+        {"Button1", "&Copy to ID3v2", {6, 266, 104, 28}, &TTagPage::Button1Click},
+        {"Button2", "Copy &from ID3v2", {114, 266, 114, 28}, &TTagPage::Button2Click},
+        {"Button3", "&Updat All", {232, 266, 78, 28}, &TTagPage::Button3Click},
     };
     for (const ButtonSpec& entry : buttons) {
-        auto* button = make<QPushButton>(page, QString::fromLatin1(entry.name), entry.geometry);
-        button->setText(QString::fromLatin1(entry.caption));
-        connect(button, &QPushButton::clicked, this, ErrorHandler::guard([this, h = entry.handler] { (this->*h)(); }));
+        auto* button =
+            makeButton(this, QString::fromLatin1(entry.name), QString::fromLatin1(entry.caption), entry.geometry);
+        onClick(button, this, entry.handler);
     }
-    connect(open, &QPushButton::clicked, this, ErrorHandler::guard([this] { btnOpenTagClick(); }));
-    // A box's click handler runs whenever its state changes, by the user or
-    // by the page itself.
-    connect(m_v1.exists, &QCheckBox::toggled, this, ErrorHandler::guard([this] { chkTagExists1Click(); }));
-    connect(m_v2.exists, &QCheckBox::toggled, this, ErrorHandler::guard([this] { chkTagExistsClick(); }));
-    addHelpAndAbout(page, 3, {456, 302, 86, 26}, {550, 302, 86, 26});
-    return page;
 }
 
-void TMainForm::tabTagShow() {
+void TTagPage::tabTagShow() {
     if (m_v1.genreList->count() == 0) { // filled once, with its empty entry first
         m_v1.genreList->addItem(QString());
         for (std::string_view name : GenreNames)
             m_v1.genreList->addItem(QString::fromLatin1(name.data(), qsizetype(name.size())));
     }
-    edtFileTag->setText(edtFile->text());
-    if (!edtFileTag->text().isEmpty()) {
-        ShowID3v1(edtFileTag->text());
-        ShowID3v2(edtFileTag->text());
-    }
+    edtFileTag->setText(m_preview.openFile());
+    showBothTags();
 }
 
-void TMainForm::btnOpenTagClick() {
+void TTagPage::btnOpenTagClick() {
     if (const auto chosen = m_dialogs.openFile(kMp3Filter))
         edtFileTag->setText(*chosen);
+    showBothTags();
+}
+
+void TTagPage::showBothTags() {
     if (!edtFileTag->text().isEmpty()) {
         ShowID3v1(edtFileTag->text());
         ShowID3v2(edtFileTag->text());
@@ -188,7 +187,7 @@ template <typename Group, typename Fields> void showSharedFields(const Group& g,
 
 } // namespace
 
-ID3v1Fields TMainForm::v1FromPage() const {
+ID3v1Fields TTagPage::v1FromPage() const {
     ID3v1Fields fields;
     readSharedFields(m_v1, fields);
     // No entry selected at all counts as the empty first entry: no genre.
@@ -197,7 +196,7 @@ ID3v1Fields TMainForm::v1FromPage() const {
     return fields;
 }
 
-ID3v2Fields TMainForm::v2FromPage() const {
+ID3v2Fields TTagPage::v2FromPage() const {
     ID3v2Fields fields;
     readSharedFields(m_v2, fields);
     fields.genre = m_v2.genre->text().toStdString();
@@ -205,7 +204,7 @@ ID3v2Fields TMainForm::v2FromPage() const {
     return fields;
 }
 
-void TMainForm::showOnPage(const ID3v1Fields& fields) {
+void TTagPage::showOnPage(const ID3v1Fields& fields) {
     showSharedFields(m_v1, fields);
     // The list stays on its empty first entry whenever no genre is shown, so
     // saving gives "no genre" and never the 254 of an unselected list.
@@ -214,72 +213,67 @@ void TMainForm::showOnPage(const ID3v1Fields& fields) {
     EnableID3v1Edits(fields.exists);
 }
 
-void TMainForm::showOnPage(const ID3v2Fields& fields) {
+void TTagPage::showOnPage(const ID3v2Fields& fields) {
     showSharedFields(m_v2, fields);
     m_v2.genre->setText(QString::fromStdString(fields.genre));
     m_v2.memo->setPlainText(QString::fromStdString(fields.comment));
     EnableID3v2Edits(fields.exists);
 }
 
-void TMainForm::ShowID3v1(const QString& fileName) {
-    showOnPage(tindrel::ShowID3v1(fileName.toStdString(), *m_id3v1Tag));
+void TTagPage::ShowID3v1(const QString& fileName) {
+    showOnPage(tindrel::ShowID3v1(fileName.toStdString(), m_id3v1Tag));
 }
 
-void TMainForm::ShowID3v2(const QString& fileName) {
-    showOnPage(tindrel::ShowID3v2(fileName.toStdString(), *m_id3v2Tag));
+void TTagPage::ShowID3v2(const QString& fileName) {
+    showOnPage(tindrel::ShowID3v2(fileName.toStdString(), m_id3v2Tag));
 }
 
-void TMainForm::EnableID3v1Edits(bool enabled) {
+void TTagPage::EnableID3v1Edits(bool enabled) {
     for (QWidget* field : std::initializer_list<QWidget*>{m_v1.track, m_v1.title, m_v1.artist, m_v1.album, m_v1.year,
                                                           m_v1.genreList, m_v1.comment})
         setFieldEnabled(field, enabled);
 }
 
-void TMainForm::EnableID3v2Edits(bool enabled) {
+void TTagPage::EnableID3v2Edits(bool enabled) {
     for (QWidget* field : std::initializer_list<QWidget*>{m_v2.track, m_v2.title, m_v2.artist, m_v2.album, m_v2.year,
                                                           m_v2.genre, m_v2.memo})
         setFieldEnabled(field, enabled);
 }
 
-void TMainForm::chkTagExists1Click() {
+void TTagPage::chkTagExists1Click() {
     EnableID3v1Edits(m_v1.exists->isChecked());
 }
 
-void TMainForm::chkTagExistsClick() {
+void TTagPage::chkTagExistsClick() {
     EnableID3v2Edits(m_v2.exists->isChecked());
 }
 
-void TMainForm::Button1Click() {
+void TTagPage::Button1Click() {
     ID3v2Fields to = v2FromPage();
     if (CopyToID3v2(v1FromPage(), to))
         showOnPage(to);
 }
 
-void TMainForm::Button2Click() {
+void TTagPage::Button2Click() {
     ID3v1Fields to = v1FromPage();
     if (CopyFromID3v2(v2FromPage(), to))
         showOnPage(to);
 }
 
-void TMainForm::Button3Click() {
+void TTagPage::Button3Click() {
     if (m_v1.exists->isChecked())
         SaveID3v1(edtFileTag->text());
     if (m_v2.exists->isChecked())
         SaveID3v2(edtFileTag->text());
 }
 
-void TMainForm::releaseFileForWriting() {
-    TmrPlayer->stop();
-    m_player->Close();
-}
-
-void TMainForm::SaveID3v1(const QString& fileName) {
+void TTagPage::SaveID3v1(const QString& fileName) {
     if (!FileExists(fileName.toStdString()))
         return;
-    releaseFileForWriting();
+    m_preview.releaseFile();
     const ID3v1Fields fields = v1FromPage();
     errno = 0;
-    if (!tindrel::SaveID3v1(fileName.toStdString(), fields, *m_id3v1Tag)) {
+    if (!tindrel::SaveID3v1(fileName.toStdString(), fields, m_id3v1Tag)) {
         showSaveFailure("ID3v1", fileName, errno != 0 ? std::strerror(errno) : "");
         return;
     }
@@ -287,15 +281,15 @@ void TMainForm::SaveID3v1(const QString& fileName) {
         m_dialogs.information(QString::fromStdString(Latin1LossText(lost)));
 }
 
-void TMainForm::SaveID3v2(const QString& fileName) {
+void TTagPage::SaveID3v2(const QString& fileName) {
     if (!FileExists(fileName.toStdString()))
         return;
-    releaseFileForWriting();
-    if (!tindrel::SaveID3v2(fileName.toStdString(), v2FromPage(), *m_id3v2Tag))
-        showSaveFailure("ID3v2", fileName, m_id3v2Tag->LastError());
+    m_preview.releaseFile();
+    if (!tindrel::SaveID3v2(fileName.toStdString(), v2FromPage(), m_id3v2Tag))
+        showSaveFailure("ID3v2", fileName, m_id3v2Tag.LastError());
 }
 
-void TMainForm::showSaveFailure(const std::string& tagName, const QString& fileName, const std::string& reason) {
+void TTagPage::showSaveFailure(const std::string& tagName, const QString& fileName, const std::string& reason) {
     m_dialogs.messageBox(QStringLiteral("Error"),
                          QString::fromStdString(SaveFailureText(tagName, fileName.toStdString(), reason)),
                          MessageIcon::Error);

@@ -104,6 +104,14 @@ std::string FormatTimeText(double seconds) {
     return text;
 }
 
+std::string PositionLabelText(int32_t wholeSeconds, int32_t milliseconds) {
+    const int32_t minutes = wholeSeconds / 60;
+    char text[48];
+    std::snprintf(text, sizeof text, "%02d:%02d:%03d", int(minutes), int(wholeSeconds - 60 * minutes),
+                  int(milliseconds));
+    return text;
+}
+
 int64_t ParseTimeMs(const std::string& text) {
     std::string minutes;
     std::string rest = text;

@@ -14,6 +14,13 @@ namespace tindrel {
 // Formats x seconds; callers pass whole milliseconds divided by 1000.
 std::string FormatTimeText(double seconds);
 
+// The preview's position label: minutes (at least two digits), ":", seconds
+// (two digits), ":", milliseconds (three digits), so 83 s and 456 ms is
+// "01:23:456". Unlike time text it has a colon before the milliseconds, and
+// it takes whole seconds and milliseconds apart, as the track bar moves by
+// whole seconds and only its last stop has milliseconds.
+std::string PositionLabelText(int32_t wholeSeconds, int32_t milliseconds);
+
 // Reads time text for a cut, in milliseconds. The groups are taken as whole
 // numbers as they stand, so "00:01.5" is 1,005 ms and "1:5" is 60,005 ms; an
 // empty group counts as 0. A group that is not a whole number throws

@@ -3,6 +3,7 @@
 #include "plugins/PluginConfig.h"
 
 #include "platform/Dialogs.h"
+#include "platform/FormBuilder.h"
 #include "platform/MessageWindow.h"
 #include "plugins/PluginHost.h"
 
@@ -19,23 +20,6 @@ namespace tindrel {
 namespace {
 
 constexpr int kGridRows = kPluginSlots + 1; // row 0 is the fixed one
-
-template <typename W> W* make(QWidget* parent, const QString& name, const QRect& geometry) {
-    auto* widget = new W(parent);
-    widget->setObjectName(name);
-    widget->setGeometry(geometry);
-    return widget;
-}
-
-void label(QWidget* parent, const QString& name, const QString& text, const QRect& geometry) {
-    make<QLabel>(parent, name, geometry)->setText(text);
-}
-
-QPushButton* button(QWidget* parent, const QString& name, const QString& text, const QRect& geometry) {
-    auto* b = make<QPushButton>(parent, name, geometry);
-    b->setText(text);
-    return b;
-}
 
 // The parent window a plug-in's own About and Config get. Like every window
 // handle given to a plug-in it is a HostWindowRecord, which the plug-in may
@@ -56,16 +40,16 @@ TPluginConfigForm::TPluginConfigForm(IDialogs& dialogs, MessageWindow* playerWin
 }
 
 void TPluginConfigForm::buildControls() {
-    label(this, "Label2", "Note : Plug-ins must reside in <program_directory>/Plugins directory", {8, 8, 420, 16});
-    label(this, "Label4", "Only Winamp 2 version is acceptable", {8, 26, 300, 16});
-    label(this, "Label5", "Maximum 8 plug-ins can be loaded", {8, 44, 300, 16});
+    makeLabel(this, "Label2", "Note : Plug-ins must reside in <program_directory>/Plugins directory", {8, 8, 420, 16});
+    makeLabel(this, "Label4", "Only Winamp 2 version is acceptable", {8, 26, 300, 16});
+    makeLabel(this, "Label5", "Maximum 8 plug-ins can be loaded", {8, 44, 300, 16});
     PluginFirst = make<QCheckBox>(this, "PluginFirst", {8, 66, 100, 18});
     PluginFirst->setText(QStringLiteral("Plugin First"));
-    label(this, "Label6", "( if checked then Winamp plug-in is applied for the file types which can",
-          {112, 62, 460, 16});
-    label(this, "Label7", "be played by both BASS and Winamp plug-in )", {112, 78, 460, 16});
-    label(this, "Label1", "Plug-ins", {8, 100, 150, 16});
-    label(this, "Label3", "Loaded Plug-ins", {168, 100, 200, 16});
+    makeLabel(this, "Label6", "( if checked then Winamp plug-in is applied for the file types which can",
+              {112, 62, 460, 16});
+    makeLabel(this, "Label7", "be played by both BASS and Winamp plug-in )", {112, 78, 460, 16});
+    makeLabel(this, "Label1", "Plug-ins", {8, 100, 150, 16});
+    makeLabel(this, "Label3", "Loaded Plug-ins", {168, 100, 200, 16});
     PluginList = make<QListWidget>(this, "PluginList", {8, 118, 150, 170});
     PluginGrid = make<QTableWidget>(this, "PluginGrid", {168, 118, 406, 170});
     PluginGrid->setColumnCount(3);
@@ -83,15 +67,15 @@ void TPluginConfigForm::buildControls() {
         fixed->setFlags(Qt::NoItemFlags);
         PluginGrid->setItem(0, column, fixed);
     }
-    connect(button(this, "btnLoad", "Load", {8, 300, 75, 25}), &QPushButton::clicked, this,
+    connect(makeButton(this, "btnLoad", "Load", {8, 300, 75, 25}), &QPushButton::clicked, this,
             &TPluginConfigForm::btnLoadClick);
-    connect(button(this, "btnUnload", "Unload", {168, 300, 75, 25}), &QPushButton::clicked, this,
+    connect(makeButton(this, "btnUnload", "Unload", {168, 300, 75, 25}), &QPushButton::clicked, this,
             &TPluginConfigForm::btnUnloadClick);
-    connect(button(this, "btnAbout", "About", {250, 300, 75, 25}), &QPushButton::clicked, this,
+    connect(makeButton(this, "btnAbout", "About", {250, 300, 75, 25}), &QPushButton::clicked, this,
             &TPluginConfigForm::btnAboutClick);
-    connect(button(this, "btnConfigure", "Configure", {332, 300, 75, 25}), &QPushButton::clicked, this,
+    connect(makeButton(this, "btnConfigure", "Configure", {332, 300, 75, 25}), &QPushButton::clicked, this,
             &TPluginConfigForm::btnConfigureClick);
-    connect(button(this, "btnClose", "Close", {499, 300, 75, 25}), &QPushButton::clicked, this,
+    connect(makeButton(this, "btnClose", "Close", {499, 300, 75, 25}), &QPushButton::clicked, this,
             &TPluginConfigForm::btnCloseClick);
     connect(PluginFirst, &QCheckBox::clicked, this, &TPluginConfigForm::PluginFirstClick);
 }

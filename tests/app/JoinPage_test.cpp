@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "app/JoinPage.h"
 #include "app/Main.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FakeDialogs.h"
@@ -77,31 +78,31 @@ TEST_F(JoinPageTest, AddAppendsRowsInTheDialogsOrder) {
 
 TEST_F(JoinPageTest, DownAtStartMovesTheFirstFile) {
     add({"a", "b", "c"});
-    EXPECT_EQ(form->MarkedIndex(), 0);
+    EXPECT_EQ(form->JoinPage()->MarkedIndex(), 0);
     click("btnDown");
     EXPECT_EQ(column(0), QStringList({"b", "a", "c"}));
     click("btnDown");
     EXPECT_EQ(column(0), QStringList({"b", "c", "a"}));
-    EXPECT_EQ(form->MarkedIndex(), 2);
+    EXPECT_EQ(form->JoinPage()->MarkedIndex(), 2);
     click("btnDown"); // the last row stays last
     EXPECT_EQ(column(0), QStringList({"b", "c", "a"}));
     click("btnUp");
     click("btnUp");
     click("btnUp"); // the first row stays first
     EXPECT_EQ(column(0), QStringList({"a", "b", "c"}));
-    EXPECT_EQ(form->MarkedIndex(), 0);
+    EXPECT_EQ(form->JoinPage()->MarkedIndex(), 0);
 }
 
 TEST_F(JoinPageTest, UpAndDownMovePathsButLeaveStatusesAndSelection) {
     add({"a", "b", "c"});
     list->topLevelItem(2)->setText(1, "Done");
     clickRow(2);
-    EXPECT_EQ(form->MarkedIndex(), 2);
+    EXPECT_EQ(form->JoinPage()->MarkedIndex(), 2);
     click("btnUp");
     EXPECT_EQ(column(0), QStringList({"a", "c", "b"}));
     EXPECT_EQ(column(1), QStringList({"Ready", "Ready", "Done"}));
     EXPECT_TRUE(list->topLevelItem(2)->isSelected());
-    EXPECT_EQ(form->MarkedIndex(), 1);
+    EXPECT_EQ(form->JoinPage()->MarkedIndex(), 1);
 }
 
 TEST_F(JoinPageTest, RemoveDeletesOnlyTheTopmostSelectedRow) {
@@ -110,7 +111,7 @@ TEST_F(JoinPageTest, RemoveDeletesOnlyTheTopmostSelectedRow) {
         list->topLevelItem(row)->setSelected(true);
     click("btnRemove");
     EXPECT_EQ(column(0), QStringList({"a", "c", "d"}));
-    EXPECT_EQ(form->MarkedIndex(), -1);
+    EXPECT_EQ(form->JoinPage()->MarkedIndex(), -1);
     click("btnUp");
     click("btnDown");
     EXPECT_EQ(column(0), QStringList({"a", "c", "d"})) << "Up or Down moved a row after Remove";
@@ -120,14 +121,14 @@ TEST_F(JoinPageTest, RemoveDeletesOnlyTheTopmostSelectedRow) {
     clickRow(1);
     click("btnClear");
     EXPECT_EQ(list->topLevelItemCount(), 0);
-    EXPECT_EQ(form->MarkedIndex(), -1);
+    EXPECT_EQ(form->JoinPage()->MarkedIndex(), -1);
 }
 
 TEST_F(JoinPageTest, KeyboardSelectionDoesNotMarkARow) {
     add({"a", "b", "c"});
     list->setFocus();
     list->setCurrentItem(list->topLevelItem(2));
-    EXPECT_EQ(form->MarkedIndex(), 0);
+    EXPECT_EQ(form->JoinPage()->MarkedIndex(), 0);
 }
 
 TEST_F(JoinPageTest, JoinWritesTheBodiesAndReportsCompletion) {

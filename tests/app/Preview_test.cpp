@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "tests/app/WindowFixture.h"
 #include "app/Main.h"
+#include "app/SplitPage.h"
 #include "app/TrackBar.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FakeDialogs.h"
@@ -50,7 +51,7 @@ TEST_F(PreviewTest, TheTimerMovesTheThumbWithoutSeekingAndTheUserSeeksWithTheVol
     open("ten-seconds.mp3");
     click("sbtnPlay");
     player->SetPosition(4'600);
-    form->TmrPlayerTimer();
+    form->SplitPage()->TmrPlayerTimer();
     EXPECT_EQ(track->value(), 4);
     EXPECT_GE(player->GetPosition(), 4'600u) << "the timer's move of the thumb sought the sound";
 
@@ -79,7 +80,7 @@ TEST_F(PreviewTest, PauseActsByItsHint) {
 
 TEST_F(PreviewTest, TheMarkButtonsTakeTheThumbsSecondAndTheLengthsMillisecondsAtTheEnd) {
     open("mixed-rates.mp3");
-    const int32_t length = form->LengthMs();
+    const int32_t length = form->SplitPage()->LengthMs();
     ASSERT_GT(length % 1000, 0) << "the sample should end between two seconds";
     const int last = length / 1000;
     ASSERT_EQ(track->maximum(), last);

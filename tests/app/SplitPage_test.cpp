@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "tests/app/WindowFixture.h"
 #include "app/Main.h"
+#include "app/SplitPage.h"
 #include "app/TrackBar.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FakeDialogs.h"
@@ -59,7 +60,7 @@ TEST_F(SplitPageTest, OpeningShowsTheTagsAndTheLength) {
     EXPECT_EQ(text("labAlbum"), "Samples");
     EXPECT_EQ(text("labYear"), "2026");
     EXPECT_EQ(text("labComment"), "for cutting");
-    EXPECT_EQ(form->LengthMs(), 10'000);
+    EXPECT_EQ(form->SplitPage()->LengthMs(), 10'000);
     EXPECT_EQ(text("labLength"), "00:10.000");
     EXPECT_EQ(form->findChild<TTrackBar*>("tkbPosition")->maximum(), 10);
     EXPECT_EQ(form->Player()->Mode(), TPlayerMode::Ready);
@@ -75,7 +76,7 @@ TEST_F(SplitPageTest, TwoEqualPartsOfTenSecondsAt128kbps) {
     const std::string source = sample("ten-seconds.mp3");
     const Bytes bytes = ReadFileBytes(source);
     open(source);
-    ASSERT_EQ(form->LengthMs(), 10'000);
+    ASSERT_EQ(form->SplitPage()->LengthMs(), 10'000);
     splitInto("2", dir.path());
     EXPECT_EQ(messages(), QStringList("Information: Splitting MP3 is completed."));
     TID3v2 sourceTag;

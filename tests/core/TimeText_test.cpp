@@ -26,6 +26,19 @@ TEST(FormatTimeText, EveryMillisecondOfAMinuteRoundTripsThroughTheCutParser) {
         ASSERT_EQ(ParseTimeMs(FormatTimeText(double(ms) / 1000.0)), ms);
 }
 
+TEST(PositionLabelText, ColonBeforeTheMilliseconds) {
+    const struct {
+        int32_t seconds;
+        int32_t ms;
+        const char* text;
+    } cases[] = {
+        {0, 0, "00:00:000"},    {3, 0, "00:03:000"},     {83, 456, "01:23:456"},
+        {59, 999, "00:59:999"}, {6000, 7, "100:00:007"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PositionLabelText(c.seconds, c.ms), c.text) << c.seconds << " s " << c.ms << " ms";
+}
+
 TEST(ParseTimeMs, GroupsCountAsTheyStand) {
     const struct {
         const char* text;

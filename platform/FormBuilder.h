@@ -2,17 +2,18 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
+#include "platform/ErrorHandler.h"
+
+#include <QAbstractButton>
 #include <QLabel>
+#include <QPushButton>
 #include <QRect>
 #include <QString>
-
-#include <string>
 
 namespace tindrel {
 
 // Creates a control owned by parent, with its design name and position.
-template <typename W>
-W* make(QWidget* parent, const QString& name, const QRect& geometry) {
+template <typename W> W* make(QWidget* parent, const QString& name, const QRect& geometry) {
     auto* widget = new W(parent);
     widget->setObjectName(name);
     widget->setGeometry(geometry);
@@ -26,13 +27,23 @@ inline QLabel* makeLabel(QWidget* parent, const QString& name, const QString& te
     return label;
 }
 
+// A push button (or any other text button) with its caption.
+template <typename B = QPushButton>
+B* makeButton(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry) {
+    auto* button = make<B>(parent, name, geometry);
+    button->setText(caption);
+    return button;
+}
+
+// Runs a page's handler when the button is clicked; whatever the handler
+// throws ends in the central error handler.
+template <typename Page> void onClick(QAbstractButton* button, Page* page, void (Page::*handler)()) {
+    QObject::connect(button, &QAbstractButton::clicked, page,
+                     ErrorHandler::guard([page, handler] { (page->*handler)(); }));
+}
+
 // The file dialogs' filters for MP3 files.
 inline const QString kMp3Filter = QStringLiteral("MP3 files (*.mp3)|*.mp3");
 inline const QString kMp3SaveFilter = QStringLiteral("MP3 Files (*.mp3)|*.mp3");
-
-// ID3v1 texts are ISO-8859-1 bytes: one byte a character.
-inline QString fromLatin1Tag(const std::string& bytes) {
-    return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
-}
 
 } // namespace tindrel

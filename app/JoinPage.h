@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+
+class QTreeWidget;
+
+namespace tindrel {
+
+class IDialogs;
+enum class JoinStatus;
+
+// The Join MP3 page: a list of files in the order they are joined, with a
+// status per row, and the buttons that fill, reorder and join it. The join
+// itself is RunJoin's; the page shows its progress row by row.
+class TJoinPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit TJoinPage(IDialogs& dialogs, QWidget* parent = nullptr);
+
+    // The row that Up and Down move: the one the last click on the list
+    // selected, or -1 once a row was removed or the list cleared.
+    int32_t MarkedIndex() const { return m_markedIndex; }
+
+    void btnAddClick();
+    void btnRemoveClick();
+    void btnClearClick();
+    void btnUpClick();
+    void btnDownClick();
+    void btnJointClick();
+    void BitBtn1Click();
+    void ltvFileMouseUp();
+
+private:
+    void buildList();
+    void buildButtons();
+    // The lowest index among the selected rows, or -1.
+    int firstSelectedRow() const;
+    void swapRowPaths(int a, int b);
+    void setRowStatus(int row, JoinStatus status);
+
+    IDialogs& m_dialogs;
+    int32_t m_markedIndex = 0;
+    bool m_joinStopRequested = false;
+    bool m_joinRunning = false;
+
+    QTreeWidget* ltvFile = nullptr;
+};
+
+} // namespace tindrel

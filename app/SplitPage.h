@@ -1,0 +1,118 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#pragma once
+
+#include "core/Split.h"
+
+#include <QWidget>
+#include <cstdint>
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+class QToolButton;
+
+namespace tindrel {
+
+class IDialogs;
+class TAudioPlayer;
+class TID3v1;
+class TTrackBar;
+class TUpDown;
+
+// The Split MP3 page: the source file with what its ID3v1 tag says of it, the
+// preview that plays it and marks the start and end times on its track bar,
+// and the two kinds of split (a time range, or equal parts). The page reads
+// its controls and hands the work to RunSplitRange and RunSplitParts.
+class TSplitPage : public QWidget {
+    Q_OBJECT
+public:
+    // The player and the ID3v1 tag are the window's, shared with the tag
+    // page; both must outlive the page.
+    TSplitPage(IDialogs& dialogs, TAudioPlayer& player, TID3v1& id3v1Tag, QWidget* parent = nullptr);
+
+    // The length of the open file as the player measured it, in ms.
+    int32_t LengthMs() const { return m_lengthMs; }
+    // The path in the source field, which the tag page takes up when shown.
+    QString FileName() const;
+    // Stops the preview and closes its file, so a tag can be written into it.
+    void ReleaseFile();
+
+    // Source and split handlers.
+    void btnOpenClick();
+    void rdbTimeClick();
+    void rdbPartClick();
+    void btnSplitClick();
+    void btnStopClick();
+
+    // Preview handlers.
+    void sbtnPlayClick();
+    void sbtnPauseClick();
+    void sbtnStopClick();
+    void TmrPlayerTimer();
+    void tkbPositionChange();
+    void sbtnBeginClick();
+    void sbtnEndClick();
+
+    // Time-field handlers.
+    void edtStartChange();
+    void edtEndChange();
+    void UpdateSelectedPartLabel();
+
+private:
+    void buildPreview();
+    void buildSplitControls();
+    void connectControls();
+    void splitTimeMode();
+    void splitPartsMode();
+    // The cut's view of a source: its length and bit rate from the player.
+    DescribeSource describeWithPlayer();
+    void setFieldByButton(QLineEdit* field, bool& oneShot, bool isStart);
+    void edtTimeChange(QLineEdit* field, bool& oneShot, bool isStart);
+
+    IDialogs& m_dialogs;
+    TAudioPlayer& m_player;
+    TID3v1& m_id3v1Tag;
+
+    int32_t m_lengthMs = 0;
+    bool m_splitStopRequested = false;
+    bool m_splitRunning = false;
+    bool m_timerMoving = false; // the preview timer is moving the thumb
+    // Set when a mark button writes a time field, so that the field's own
+    // change handler does not move the thumb back.
+    bool m_startOneShot = false;
+    bool m_endOneShot = false;
+
+    // Source and split.
+    QLineEdit* edtFile = nullptr;
+    QLineEdit* edtPart = nullptr;
+    TUpDown* updPart = nullptr;
+    QRadioButton* rdbPart = nullptr;
+    QRadioButton* rdbTime = nullptr;
+    QLabel* labPart2 = nullptr;
+    QLabel* labStart1 = nullptr;
+    QLabel* labEnd1 = nullptr;
+    QLineEdit* edtStart = nullptr;
+    QLineEdit* edtEnd = nullptr;
+    QLabel* labPeriod = nullptr;
+    QProgressBar* pgbProgress = nullptr;
+    QPushButton* btnOpen = nullptr;
+    QPushButton* btnSplit = nullptr;
+    QPushButton* btnStop = nullptr;
+
+    // Preview.
+    QLabel* labTime1 = nullptr;
+    QLabel* m_infoLabels[6] = {}; // labTitle, labArtist, labAlbum, labYear, labComment, labLength
+    QToolButton* sbtnPlay = nullptr;
+    QToolButton* sbtnPause = nullptr;
+    QToolButton* sbtnStop = nullptr;
+    QToolButton* sbtnBegin = nullptr;
+    QToolButton* sbtnEnd = nullptr;
+    TTrackBar* tkbPosition = nullptr;
+    QTimer* TmrPlayer = nullptr;
+};
+
+} // namespace tindrel

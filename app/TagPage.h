@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#pragma once
+
+#include "core/TagFields.h"
+
+#include <QWidget>
+#include <functional>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QPlainTextEdit;
+
+namespace tindrel {
+
+class IDialogs;
+class TID3v1;
+class TID3v2;
+
+// What the tag page needs of the split page's preview: the file open there,
+// which the tag page takes up when it is shown, and a way to make the player
+// let go of that file before a tag is written into it.
+struct PreviewLink {
+    std::function<QString()> openFile;
+    std::function<void()> releaseFile;
+};
+
+// The Edit Tag page: a file, its ID3v1 and ID3v2 tags side by side, copying
+// between them and saving both. The field rules are TagFields'; the page
+// moves the fields between its controls and those rules.
+class TTagPage : public QWidget {
+    Q_OBJECT
+public:
+    // The tags are the window's, shared with the split page; both must
+    // outlive the page.
+    TTagPage(IDialogs& dialogs, TID3v1& id3v1Tag, TID3v2& id3v2Tag, PreviewLink preview, QWidget* parent = nullptr);
+
+    void tabTagShow();
+    void btnOpenTagClick();
+    void ShowID3v1(const QString& fileName);
+    void ShowID3v2(const QString& fileName);
+    void EnableID3v1Edits(bool enabled);
+    void EnableID3v2Edits(bool enabled);
+    void SaveID3v1(const QString& fileName);
+    void SaveID3v2(const QString& fileName);
+    void chkTagExists1Click();
+    void chkTagExistsClick();
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+
+private:
+    // The two groups have the same fields, except that the ID3v1 genre is a
+    // pick list and its comment a single line.
+    struct TagGroup {
+        QGroupBox* group = nullptr;
+        QCheckBox* exists = nullptr;
+        QLineEdit* track = nullptr;
+        QLineEdit* title = nullptr;
+        QLineEdit* artist = nullptr;
+        QLineEdit* album = nullptr;
+        QLineEdit* year = nullptr;
+        QComboBox* genreList = nullptr; // ID3v1
+        QLineEdit* genre = nullptr;     // ID3v2
+        QLineEdit* comment = nullptr;   // ID3v1
+        QPlainTextEdit* memo = nullptr; // ID3v2
+    };
+
+    void buildTagGroup(bool v1);
+    void buildButtons();
+    void showBothTags();
+    // The tag groups as plain fields, and back.
+    ID3v1Fields v1FromPage() const;
+    ID3v2Fields v2FromPage() const;
+    void showOnPage(const ID3v1Fields& fields);
+    void showOnPage(const ID3v2Fields& fields);
+    void showSaveFailure(const std::string& tagName, const QString& fileName, const std::string& reason);
+
+    IDialogs& m_dialogs;
+    TID3v1& m_id3v1Tag;
+    TID3v2& m_id3v2Tag;
+    PreviewLink m_preview;
+
+    QLineEdit* edtFileTag = nullptr;
+    TagGroup m_v1;
+    TagGroup m_v2;
+};
+
+} // namespace tindrel
