@@ -261,10 +261,27 @@ void TTagPage::Button2Click() {
 }
 
 void TTagPage::Button3Click() {
-    if (m_v1.exists->isChecked())
+    const bool both = m_v1.exists->isChecked() && m_v2.exists->isChecked();
+    if (both)
+        SaveBothGroups(edtFileTag->text());
+    else if (m_v1.exists->isChecked())
         SaveID3v1(edtFileTag->text());
-    if (m_v2.exists->isChecked())
+    else if (m_v2.exists->isChecked())
         SaveID3v2(edtFileTag->text());
+}
+
+void TTagPage::SaveBothGroups(const QString& fileName) {
+    if (!FileExists(fileName.toStdString()))
+        return;
+    m_preview.releaseFile();
+    const ID3v1Fields v1 = v1FromPage();
+    if (const auto failure =
+            tindrel::SaveBothGroups(fileName.toStdString(), v1, v2FromPage(), m_id3v1Tag, m_id3v2Tag)) {
+        m_dialogs.messageBox(QStringLiteral("Error"), QString::fromStdString(*failure), MessageIcon::Error);
+        return;
+    }
+    if (const std::vector<std::string> lost = FieldsOutsideLatin1(v1); !lost.empty())
+        m_dialogs.information(QString::fromStdString(Latin1LossText(lost)));
 }
 
 void TTagPage::SaveID3v1(const QString& fileName) {

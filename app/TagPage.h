@@ -46,6 +46,8 @@ public:
     void EnableID3v2Edits(bool enabled);
     void SaveID3v1(const QString& fileName);
     void SaveID3v2(const QString& fileName);
+    // Both boxes checked: both tags in one replacement of the file.
+    void SaveBothGroups(const QString& fileName);
     void chkTagExists1Click();
     void chkTagExistsClick();
     void Button1Click();

@@ -88,14 +88,20 @@ int TagCommand(const CommandLine& line, CliContext& context) {
             writeV1 = true;
         }
     }
+    // Both tags are written in one replacement of the file, as the page's
+    // "Updat All" with both boxes checked does.
     errno = 0;
-    if (writeV1 && !SaveID3v1(file, v1, v1Tag))
+    if (writeV1 && writeV2) {
+        if (const auto failure = SaveBothGroups(file, v1, v2, v1Tag, v2Tag))
+            throw std::runtime_error(*failure);
+    } else if (writeV1 && !SaveID3v1(file, v1, v1Tag)) {
         throw std::runtime_error(SaveFailureText("ID3v1", file, errno != 0 ? std::strerror(errno) : ""));
+    } else if (writeV2 && !SaveID3v2(file, v2, v2Tag)) {
+        throw std::runtime_error(SaveFailureText("ID3v2", file, v2Tag.LastError()));
+    }
     if (writeV1)
         if (const std::vector<std::string> lost = FieldsOutsideLatin1(v1); !lost.empty())
             context.err << "tindrel-cli: " << Latin1LossText(lost) << '\n';
-    if (writeV2 && !SaveID3v2(file, v2, v2Tag))
-        throw std::runtime_error(SaveFailureText("ID3v2", file, v2Tag.LastError()));
     // What the file holds now, read back.
     if (writeV1 || writeV2) {
         v1 = ShowID3v1(file, v1Tag);

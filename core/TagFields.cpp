@@ -88,9 +88,9 @@ bool CopyFromID3v2(const ID3v2Fields& from, ID3v1Fields& to) {
     return true;
 }
 
-bool SaveID3v1(const std::string& fileName, const ID3v1Fields& fields, TID3v1& tag) {
-    if (!FileExists(fileName))
-        return false;
+namespace {
+
+void setFields(const ID3v1Fields& fields, TID3v1& tag) {
     tag.SetTitle(Utf8ToLatin1(fields.title));
     tag.SetArtist(Utf8ToLatin1(fields.artist));
     tag.SetAlbum(Utf8ToLatin1(fields.album));
@@ -99,12 +99,9 @@ bool SaveID3v1(const std::string& fileName, const ID3v1Fields& fields, TID3v1& t
     // The empty first entry stands for "no genre".
     tag.SetGenreIndex(fields.genreEntry <= 0 ? TID3v1::kNoGenre : static_cast<uint8_t>(fields.genreEntry - 1));
     tag.SetComment(Utf8ToLatin1(fields.comment));
-    return tag.Save(fileName);
 }
 
-bool SaveID3v2(const std::string& fileName, const ID3v2Fields& fields, TID3v2& tag) {
-    if (!FileExists(fileName))
-        return false;
+void setFields(const ID3v2Fields& fields, TID3v2& tag) {
     tag.SetTitle(fields.title);
     tag.SetArtist(fields.artist);
     tag.SetAlbum(fields.album);
@@ -112,7 +109,36 @@ bool SaveID3v2(const std::string& fileName, const ID3v2Fields& fields, TID3v2& t
     tag.SetYear(fields.year);
     tag.SetGenre(fields.genre);
     tag.SetComment(fields.comment);
+}
+
+} // namespace
+
+bool SaveID3v1(const std::string& fileName, const ID3v1Fields& fields, TID3v1& tag) {
+    if (!FileExists(fileName))
+        return false;
+    setFields(fields, tag);
     return tag.Save(fileName);
+}
+
+bool SaveID3v2(const std::string& fileName, const ID3v2Fields& fields, TID3v2& tag) {
+    if (!FileExists(fileName))
+        return false;
+    setFields(fields, tag);
+    return tag.Save(fileName);
+}
+
+std::optional<std::string> SaveBothGroups(const std::string& fileName, const ID3v1Fields& v1, const ID3v2Fields& v2,
+                                          TID3v1& v1Tag, TID3v2& v2Tag) {
+    setFields(v1, v1Tag);
+    setFields(v2, v2Tag);
+    std::string reason;
+    bool v1Written = false;
+    if (!SaveBothTags(fileName, v1Tag, v2Tag, v1Written, &reason))
+        return SaveFailureText("", fileName, reason);
+    // As the ID3v1 save alone, a file shorter than the block cannot take it.
+    if (!v1Written)
+        return SaveFailureText("ID3v1", fileName, "The file is shorter than an ID3v1 tag.");
+    return std::nullopt;
 }
 
 std::vector<std::string> FieldsOutsideLatin1(const ID3v1Fields& fields) {
@@ -137,7 +163,8 @@ std::string Latin1LossText(const std::vector<std::string>& captions) {
 }
 
 std::string SaveFailureText(const std::string& tagName, const std::string& fileName, const std::string& reason) {
-    return "Cannot write the " + tagName + " tag of \"" + fileName + "\"." + (reason.empty() ? "" : " " + reason);
+    const std::string what = tagName.empty() ? "tags" : tagName + " tag";
+    return "Cannot write the " + what + " of \"" + fileName + "\"." + (reason.empty() ? "" : " " + reason);
 }
 
 uint8_t TrackFromText(const std::string& text) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,13 +63,21 @@ bool CopyFromID3v2(const ID3v2Fields& from, ID3v1Fields& to);
 bool SaveID3v1(const std::string& fileName, const ID3v1Fields& fields, TID3v1& tag);
 bool SaveID3v2(const std::string& fileName, const ID3v2Fields& fields, TID3v2& tag);
 
+// "Updat All" with both boxes checked: both groups set on their tags and
+// written in one replacement of the file, so that no moment exists at which
+// it holds one new tag and one old. What the user is told when that fails
+// (the file as it was then), or when the file is too short for the ID3v1
+// block (the ID3v2 tag is written all the same); nothing on success.
+std::optional<std::string> SaveBothGroups(const std::string& fileName, const ID3v1Fields& v1, const ID3v2Fields& v2,
+                                          TID3v1& v1Tag, TID3v2& v2Tag);
+
 // The captions of the ID3v1 fields ("Title", "Artist", ...) whose text holds
 // characters outside ISO-8859-1, which the ID3v1 tag writes as "?".
 std::vector<std::string> FieldsOutsideLatin1(const ID3v1Fields& fields);
 // What the user is told once when such fields are saved.
 std::string Latin1LossText(const std::vector<std::string>& captions);
 // What the user is told when a tag cannot be written: the tag ("ID3v1" or
-// "ID3v2"), the file and the reason.
+// "ID3v2", or "" for both), the file and the reason.
 std::string SaveFailureText(const std::string& tagName, const std::string& fileName, const std::string& reason);
 
 // A typed track: a whole number in the platform's syntax kept in 8 bits;

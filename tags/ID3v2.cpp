@@ -6,6 +6,7 @@
 #include "platform/FileOps.h"
 #include "platform/FileStream.h"
 #include "platform/PlatformInt.h"
+#include "tags/ID3v1.h"
 #include "tags/TagFile.h"
 #include "tags/TagText.h"
 
@@ -19,6 +20,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -266,24 +268,35 @@ std::string reasonOf(const std::exception& error, const std::string& fileName) {
 
 } // namespace
 
-bool ReplaceLeadingTag(const std::string& linkOrFile, std::string_view tag, std::string* reason) {
-    std::string ignored;
-    std::string& why = reason ? *reason : ignored;
-    const std::string fileName = resolveLink(linkOrFile);
+namespace {
+
+constexpr int64_t kID3v1BlockSize = 128;
+
+// Why the file cannot be rebuilt, or nothing.
+std::optional<std::string> rebuildRefusal(const std::string& fileName) {
     struct stat st {};
-    if (::stat(fileName.c_str(), &st) != 0) {
-        why = "The file does not exist.";
-        return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        why = kNotRegularReason;
-        return false;
-    }
+    if (::stat(fileName.c_str(), &st) != 0)
+        return "The file does not exist.";
+    if (!S_ISREG(st.st_mode))
+        return kNotRegularReason;
     // A read-only mark is the owner's to take off and put back; the file of
     // another user that this user may not write stays as it is, even where
     // the folder would let it be replaced.
-    if (::geteuid() != 0 && st.st_uid != ::geteuid() && ::access(fileName.c_str(), W_OK) != 0) {
-        why = std::strerror(EACCES);
+    if (::geteuid() != 0 && st.st_uid != ::geteuid() && ::access(fileName.c_str(), W_OK) != 0)
+        return std::string(std::strerror(EACCES));
+    return std::nullopt;
+}
+
+// Rebuilds the file as tag, the audio behind its current ID3v2 tag and,
+// when given, an ID3v1 block over the one at its end (or added there).
+bool rebuild(const std::string& linkOrFile, std::string_view tag, const TID3v1* v1, bool& v1Written,
+             std::string* reason) {
+    std::string ignored;
+    std::string& why = reason ? *reason : ignored;
+    v1Written = false;
+    const std::string fileName = resolveLink(linkOrFile);
+    if (const auto refusal = rebuildRefusal(fileName)) {
+        why = *refusal;
         return false;
     }
     try {
@@ -291,20 +304,64 @@ bool ReplaceLeadingTag(const std::string& linkOrFile, std::string_view tag, std:
         // nothing can be planted in its place, and the old file stays locked
         // and whole until the new one takes its name in one step.
         AtomicFile out = AtomicFile::Create(fileName, true);
+        FileStream source = FileStream::openRead(fileName);
+        const int64_t size = source.size();
+        std::array<uint8_t, kID3v1BlockSize> block{};
+        bool tailIsTag = false;
+        if (v1 && size >= kID3v1BlockSize) {
+            v1Written = true;
+            block = v1->BuildBlock();
+            char tail[3];
+            source.seek(size - kID3v1BlockSize);
+            source.readExact(tail, sizeof tail);
+            tailIsTag = tail[0] == 'T' && tail[1] == 'A' && tail[2] == 'G';
+        }
+        const int64_t bodyEnd = size - (tailIsTag ? kID3v1BlockSize : 0);
         TagHeader header;
         if (!ReadTagHeader(fileName, header))
             throw StreamReadError();
+        header.fileSize = bodyEnd + (v1Written ? kID3v1BlockSize : 0);
         const int64_t audioStart = header.StartsWithTag() ? header.TagSize() : 0;
-        FileStream source = FileStream::openRead(fileName);
+        const int64_t bodySkip = std::min(audioStart, bodyEnd);
         out.stream().writeAll(tag.data(), tag.size());
-        source.seek(audioStart);
-        out.stream().copyFrom(source, source.size() - audioStart, kCopyBlock);
+        source.seek(bodySkip);
+        out.stream().copyFrom(source, bodyEnd - bodySkip, kCopyBlock);
+        if (v1Written) {
+            const auto blockSkip = static_cast<std::size_t>(audioStart - bodySkip);
+            out.stream().writeAll(block.data() + blockSkip, block.size() - blockSkip);
+        }
         out.Commit();
     } catch (const std::exception& error) {
         why = reasonOf(error, fileName);
+        v1Written = false;
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool ReplaceLeadingTag(const std::string& linkOrFile, std::string_view tag, std::string* reason) {
+    bool unused = false;
+    return rebuild(linkOrFile, tag, nullptr, unused, reason);
+}
+
+bool SaveBothTags(const std::string& fileName, const TID3v1& v1, const TID3v2& v2, bool& v1Written,
+                  std::string* reason) {
+    v1Written = false;
+    try {
+        const std::string tag = v2.BuildTag();
+        if (tag.size() - TID3v2::kHeaderSize > kLargestTagBody) {
+            if (reason)
+                *reason = "The tag is larger than an ID3v2 tag can be.";
+            return false;
+        }
+        return rebuild(fileName, tag, &v1, v1Written, reason);
+    } catch (const std::bad_alloc&) {
+        if (reason)
+            *reason = "Out of memory";
+        return false;
+    }
 }
 
 void TID3v2::SetTitle(const std::string& value) {

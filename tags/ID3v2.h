@@ -113,6 +113,17 @@ struct TagHeader {
 // opened or is shorter than 10 bytes.
 bool ReadTagHeader(const std::string& fileName, TagHeader& header);
 
+class TID3v1;
+
+// Saves both tags in one replacement of the file, as an ID3v1 save followed
+// by an ID3v2 save would leave it, but with no moment at which the file
+// holds the one new tag and not the other. The ID3v1 block needs a file of
+// at least 128 bytes, as the ID3v1 save does: v1Written says whether it went
+// in. False, with the file as it was and the cause in reason, on the
+// failures of ReplaceLeadingTag.
+bool SaveBothTags(const std::string& fileName, const TID3v1& v1, const TID3v2& v2, bool& v1Written,
+                  std::string* reason = nullptr);
+
 // The track number of a TRCK text: the part before the first "/" of the
 // trimmed text as a whole number (leading blanks, an optional sign, then
 // decimal digits, or hexadecimal ones after "$" or "0x"), modulo 256; 0 when

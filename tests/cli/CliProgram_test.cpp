@@ -247,5 +247,21 @@ TEST_F(CliProgramTest, AFileSizeLimitGivesAStreamWriteError) {
     }
 }
 
+// Both tags go in with one replacement: when the second cannot be written,
+// the first is not left changed either.
+TEST_F(CliProgramTest, BothTagsAreWrittenTogetherOrNotAtAll) {
+    const std::string song = dir.file("song.mp3"); // 2,176 bytes with both tags
+    std::filesystem::copy_file(test::TestDataDir() + "/tags/id3v2-tool.mp3", song);
+    const Bytes before = ReadFileBytes(song);
+    // 5 blocks of 512 bytes: room for the ID3v1 block in place, not for the
+    // longer ID3v2 tag.
+    const ProgramResult r =
+        test::RunProgram("/bin/sh", {"-c", "ulimit -f 5 && exec \"$0\" \"$@\"", TINDREL_CLI_PATH, "tag", song,
+                                     "--v1-title", "New", "--v2-title", std::string(1500, 't')});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("Cannot write the tags of"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFileBytes(song), before);
+}
+
 } // namespace
 } // namespace tindrel
