@@ -2,10 +2,10 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "player/AudioPlayer.h"
 
+#include "binding/BassBinding.h"
 #include "mpeg/MPEGaudio.h"
 #include "platform/Dialogs.h"
 #include "platform/MessageWindow.h"
-#include "player/BassBinding.h"
 #include "player/OggVorbis.h"
 #include "player/WAVfile.h"
 #include "player/WMAfile.h"

@@ -3,9 +3,9 @@
 //
 // The player's plug-in channel, its messages from the output emulator and
 // the spectrum timer.
+#include "binding/BassBinding.h"
 #include "platform/MessageWindow.h"
 #include "player/AudioPlayer.h"
-#include "player/BassBinding.h"
 #include "plugins/PluginHost.h"
 #include "plugins/SharedMemory.h"
 
