@@ -52,9 +52,13 @@ void TAudioPlayer::SetPluginConfigFactory(PluginConfigFactory factory) {
     pluginConfigFactory() = std::move(factory);
 }
 
-TAudioPlayer::TAudioPlayer(QObject* owner, IDialogs& dialogs, const std::string& programFolder, int device)
+TAudioPlayer::TAudioPlayer(QObject* owner, IDialogs& dialogs, const std::string& programFolder, int device,
+                           PluginConfigFactory makeConfigForm, std::string visShareName)
     : QObject(owner), m_dialogs(dialogs) {
     construct(programFolder, device);
+    // Without a working device the player makes nothing it would own.
+    if (m_pluginHostStarted)
+        createOwnedObjects(makeConfigForm ? makeConfigForm : pluginConfigFactory(), visShareName);
 }
 
 void TAudioPlayer::construct(const std::string& programFolder, int device) {
@@ -103,16 +107,15 @@ void TAudioPlayer::construct(const std::string& programFolder, int device) {
     m_oggReader = std::make_unique<TOggVorbis>();
     m_wmaReader = std::make_unique<TWMAfile>();
     m_wavReader = std::make_unique<TWAVfile>();
-    createOwnedObjects();
 }
 
-void TAudioPlayer::createOwnedObjects() {
+void TAudioPlayer::createOwnedObjects(const PluginConfigFactory& makeConfigForm, const std::string& visShareName) {
     // The dialog is a widget; a player inside a command-line tool has none.
-    if (const PluginConfigFactory& makeForm = pluginConfigFactory())
-        m_pluginConfigForm = makeForm(m_dialogs, m_messageWindow);
+    if (makeConfigForm)
+        m_pluginConfigForm = makeConfigForm(m_dialogs, m_messageWindow);
     m_visLauncher = std::make_unique<TAppExec>();
     m_sharedMemory = std::make_unique<TSharedMemory>(m_dialogs);
-    m_sharedMemory->SetShareName("SharedMemory1");
+    m_sharedMemory->SetShareName(visShareName);
     m_sharedMemory->SetSize(kVisBlockSize);
     m_sharedMemory->SetTargetApplication("VisOut");
     if (m_sharedMemory->OpenMapping())

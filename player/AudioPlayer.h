@@ -59,9 +59,20 @@ using TBandOut = std::array<uint16_t, 25>;
 class TAudioPlayer : public QObject {
     Q_OBJECT
 public:
+    // Makes the plug-in configuration window a player owns. A program with
+    // widgets passes one; the player itself, and a command-line tool built on
+    // it, need no widgets.
+    using PluginConfigFactory = std::function<std::unique_ptr<QObject>(IDialogs&, MessageWindow*)>;
+    // The name of the shared block the visualisation program reads; that
+    // program looks for this one.
+    static constexpr const char* kVisShareName = "SharedMemory1";
+
     // Loads the engine from programFolder and opens the given output device
-    // (-1 the default device, 0 "no sound").
-    TAudioPlayer(QObject* owner, IDialogs& dialogs, const std::string& programFolder, int device = -1);
+    // (-1 the default device, 0 "no sound"). makeConfigForm, when given,
+    // makes the plug-in configuration window; visShareName names the
+    // visualisation block.
+    TAudioPlayer(QObject* owner, IDialogs& dialogs, const std::string& programFolder, int device = -1,
+                 PluginConfigFactory makeConfigForm = {}, std::string visShareName = kVisShareName);
     ~TAudioPlayer() override;
 
     bool Open(const std::string& fileName);
@@ -98,15 +109,13 @@ public:
     int32_t PluginIndex() const { return m_pluginIndex; }
     bool SpectrumTimerActive() const;
     const TBandOut& BandOut() const { return m_bandOut; }
-    // Hidden until someone shows it; null without a widget application.
-    // The plug-in configuration window, or null in a program without
-    // widgets (see SetPluginConfigFactory).
+    // The plug-in configuration window, hidden until someone shows it; null
+    // when the player was made without a factory for it.
     QObject* PluginConfigForm() const { return m_pluginConfigForm.get(); }
 
-    // Makes the plug-in configuration window a player owns. A program with
-    // widgets sets it before it creates its player; the player itself, and a
-    // command-line tool built on it, need no widgets.
-    using PluginConfigFactory = std::function<std::unique_ptr<QObject>(IDialogs&, MessageWindow*)>;
+    // The factory for players made without one. Kept only for the main
+    // window, which still sets it before it makes its player; pass the
+    // factory to the constructor instead.
     static void SetPluginConfigFactory(PluginConfigFactory factory);
     TSharedMemory* SharedMemory() const { return m_sharedMemory.get(); }
     void* SharedView() const { return m_sharedView; }
@@ -132,7 +141,7 @@ public:
 
 private:
     void construct(const std::string& programFolder, int device);
-    void createOwnedObjects();
+    void createOwnedObjects(const PluginConfigFactory& makeConfigForm, const std::string& visShareName);
     void destroyOwnedObjects();
     void WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam);
     void pluginWndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam);

@@ -5,6 +5,7 @@
 #include "binding/BassBinding.h"
 #include "platform/FakeDialogs.h"
 #include "platform/MessageWindow.h"
+#include "plugins/SharedMemory.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 #include "tests/support/TempDir.h"
@@ -45,6 +46,9 @@ TEST_F(PlayerTest, StartsReadyOnTheSilentDevice) {
     EXPECT_EQ(player.BASSDLLVer(), "1.8");
     EXPECT_EQ(player.Mode(), TPlayerMode::Closed);
     EXPECT_TRUE(dialogs.messages().empty());
+    // The visualisation program looks for its block by this name.
+    EXPECT_EQ(player.SharedMemory()->ShareName(), "SharedMemory1");
+    EXPECT_EQ(player.PluginConfigForm(), nullptr); // made without widgets
 }
 
 TEST_F(PlayerTest, OpenDescribesTheFileAndTheModesFollowTheControls) {
