@@ -17,9 +17,9 @@ class BassLibrary;
 class BassWmaLibrary;
 class IDialogs;
 class MessageWindow;
+class PlayerChannel;
 class TAppExec;
 class TSharedMemory;
-struct In_Module;
 class TMPEGaudio;
 class TOggVorbis;
 class TWAVfile;
@@ -96,11 +96,12 @@ public:
     bool PlayerReady() const { return m_playerReady; }
     bool WMAReady() const { return m_wmaReady; }
     TPlayerMode Mode() const { return m_mode; }
-    TChannelType ChannelType() const { return m_channelType; }
+    TChannelType ChannelType() const;
     TSupportedBy SupportedBy() const { return m_supportedBy; }
     const TStreamInfo& StreamInfo() const { return m_streamInfo; }
     const std::string& StreamFileName() const { return m_streamInfo.FileName; }
-    uint32_t Channel() const { return m_channel; }
+    // The engine channel that sounds; 0 when there is none.
+    uint32_t Channel() const;
 
     // When a file can be played both by the engine and by a loaded plug-in,
     // play it through the plug-in.
@@ -145,19 +146,13 @@ private:
     void destroyOwnedObjects();
     void WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam);
     void pluginWndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam);
-    bool startPlugin();
-    void stopPlugin();
     void restart();
-    void setPluginPosition(uint32_t ms);
     void FFTTimerTick();
     void setSpectrumTimer(bool on);
     void searchPlugins(const std::string& fileName, TStreamInfo& info, int32_t& pluginIndex, TSupportedBy& supportedBy,
                        bool& found);
     void ShowError(const std::string& message);
-    bool startChannel();
     bool openEngineChannel(const std::string& fileName);
-    void freeChannel();
-    uint32_t bytesToMs(uint64_t bytes);
     void readWav(const std::string& fileName, TStreamInfo& info, bool& found);
     void readMp3(const std::string& fileName, TStreamInfo& info, bool& found);
     void readOgg(const std::string& fileName, TStreamInfo& info, bool& found);
@@ -171,9 +166,9 @@ private:
     bool m_wmaReady = false;
     bool m_dx8EffectReady = false;
     TPlayerMode m_mode = TPlayerMode::Closed;
-    TChannelType m_channelType = TChannelType::None;
-    uint32_t m_channel = 0;
-    uint32_t m_endSync = 0;
+    // Shared so that a call which pumps messages keeps its channel alive
+    // while a handler closes the player or opens another file.
+    std::shared_ptr<PlayerChannel> m_current;
     TSupportedBy m_supportedBy = TSupportedBy::Unsupported;
     TStreamInfo m_streamInfo;
     int32_t m_musicVolume = 0;
@@ -191,11 +186,6 @@ private:
     bool m_pluginHostStarted = false;
     std::unique_ptr<QTimer> m_fftTimer;
     int32_t m_pluginIndex = -1;
-    In_Module* m_pluginModule = nullptr;
-    bool m_pluginBusy = false;
-    bool m_pluginStarted = false;
-    bool m_pluginStarting = false;   // inside startPlugin's wait
-    bool m_pluginEndedEarly = false; // the end came during that wait
     MessageWindow* m_pluginHostWindow = nullptr;
     int32_t m_pluginVolume = 255;
     TBandOut m_bandOut{};
