@@ -2,11 +2,14 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "player/AudioPlayer.h"
 
+#include "binding/BassBinding.h"
 #include "mpeg/MPEGaudio.h"
 #include "platform/Dialogs.h"
 #include "platform/MessageWindow.h"
-#include "player/BassBinding.h"
+#include "player/EngineMusicChannel.h"
+#include "player/EngineStreamChannel.h"
 #include "player/OggVorbis.h"
+#include "player/PluginChannel.h"
 #include "player/WAVfile.h"
 #include "player/WMAfile.h"
 #include "plugins/AppExec.h"
@@ -16,8 +19,6 @@
 #include "tags/ID3v2.h"
 
 #include <QTimer>
-#include <cmath>
-#include <thread>
 
 namespace tindrel {
 
@@ -38,7 +39,6 @@ constexpr const char* kBassWmaFile = "libbasswma.so";
 // compared as one unsigned number.
 constexpr uint32_t kLowestVersion = 0x00080001;
 constexpr DWORD kMusicCalcLen = 0x2000;
-constexpr DWORD kSyncEnd = 2;
 constexpr DWORD kSample8Bits = 1;
 
 TAudioPlayer::PluginConfigFactory& pluginConfigFactory() {
@@ -52,9 +52,13 @@ void TAudioPlayer::SetPluginConfigFactory(PluginConfigFactory factory) {
     pluginConfigFactory() = std::move(factory);
 }
 
-TAudioPlayer::TAudioPlayer(QObject* owner, IDialogs& dialogs, const std::string& programFolder, int device)
+TAudioPlayer::TAudioPlayer(QObject* owner, IDialogs& dialogs, const std::string& programFolder, int device,
+                           PluginConfigFactory makeConfigForm, std::string visShareName)
     : QObject(owner), m_dialogs(dialogs) {
     construct(programFolder, device);
+    // Without a working device the player makes nothing it would own.
+    if (m_pluginHostStarted)
+        createOwnedObjects(makeConfigForm ? makeConfigForm : pluginConfigFactory(), visShareName);
 }
 
 void TAudioPlayer::construct(const std::string& programFolder, int device) {
@@ -103,16 +107,15 @@ void TAudioPlayer::construct(const std::string& programFolder, int device) {
     m_oggReader = std::make_unique<TOggVorbis>();
     m_wmaReader = std::make_unique<TWMAfile>();
     m_wavReader = std::make_unique<TWAVfile>();
-    createOwnedObjects();
 }
 
-void TAudioPlayer::createOwnedObjects() {
+void TAudioPlayer::createOwnedObjects(const PluginConfigFactory& makeConfigForm, const std::string& visShareName) {
     // The dialog is a widget; a player inside a command-line tool has none.
-    if (const PluginConfigFactory& makeForm = pluginConfigFactory())
-        m_pluginConfigForm = makeForm(m_dialogs, m_messageWindow);
+    if (makeConfigForm)
+        m_pluginConfigForm = makeConfigForm(m_dialogs, m_messageWindow);
     m_visLauncher = std::make_unique<TAppExec>();
     m_sharedMemory = std::make_unique<TSharedMemory>(m_dialogs);
-    m_sharedMemory->SetShareName("SharedMemory1");
+    m_sharedMemory->SetShareName(visShareName);
     m_sharedMemory->SetSize(kVisBlockSize);
     m_sharedMemory->SetTargetApplication("VisOut");
     if (m_sharedMemory->OpenMapping())
@@ -120,12 +123,8 @@ void TAudioPlayer::createOwnedObjects() {
 }
 
 TAudioPlayer::~TAudioPlayer() {
-    if (m_channelType == TChannelType::Plugin) {
-        if (m_channel != 0 && m_pluginModule)
-            m_pluginModule->Stop();
-    } else if (m_mode == TPlayerMode::Playing) {
-        Stop();
-    }
+    if (m_current)
+        m_current->Stop();
     m_fftTimer.reset();
     // Plug-ins first: a plug-in's Quit may still use its output module,
     // which calls into the engine.
@@ -150,6 +149,14 @@ void TAudioPlayer::destroyOwnedObjects() {
     m_sharedMemory.reset();
 }
 
+TChannelType TAudioPlayer::ChannelType() const {
+    return m_current ? m_current->Type() : TChannelType::None;
+}
+
+uint32_t TAudioPlayer::Channel() const {
+    return m_current ? m_current->Handle() : 0;
+}
+
 void TAudioPlayer::ShowError(const std::string& message) {
     const int code = m_bass && m_bass->BASS_ErrorGetCode ? m_bass->BASS_ErrorGetCode() : 0;
     m_dialogs.messageBox(QStringLiteral("Error"),
@@ -167,8 +174,9 @@ void TAudioPlayer::WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
         return;
     }
     // The notice of a channel freed since (the preview opens the file
-    // again on every Play) is not about what plays now.
-    if (wParam != m_channel || m_channelType == TChannelType::Plugin)
+    // again on every Play) is not about what plays now; a plug-in's end
+    // comes from the output emulator instead.
+    if (!m_current || wParam != m_current->Handle() || m_current->Type() == TChannelType::Plugin)
         return;
     m_mode = TPlayerMode::Stopped;
     if (OnPlayEnd)
@@ -192,12 +200,12 @@ bool TAudioPlayer::Open(const std::string& fileName) {
         ShowError("Invalid stream file(" + fileName + ") !");
         return false;
     }
-    freeChannel();
+    if (m_current)
+        m_current->Free();
     if (supported == TSupportedBy::PluginOnly || (supported == TSupportedBy::Both && m_pluginFirst)) {
-        m_channelType = TChannelType::Plugin;
-        m_channel = 0;
         m_pluginIndex = pluginIndex;
-        m_pluginModule = GetPluginModule(pluginIndex);
+        m_current = std::make_shared<PluginChannel>(*GetPluginModule(pluginIndex), fileName, info.Duration, m_mode,
+                                                    m_pluginVolume, *m_bass, m_messageWindow, m_pluginHostWindow);
         SelectPlugin(pluginIndex);
     } else if (!openEngineChannel(fileName)) {
         return false;
@@ -210,78 +218,55 @@ bool TAudioPlayer::Open(const std::string& fileName) {
 
 bool TAudioPlayer::openEngineChannel(const std::string& fileName) {
     const char* name = fileName.c_str();
-    m_channelType = TChannelType::None;
-    if ((m_channel = m_bass->BASS_StreamCreateFile(0, name, 0, 0, 0)) != 0)
-        m_channelType = TChannelType::Stream;
-    else if (m_wmaReady && (m_channel = m_bassWma->BASS_WMA_StreamCreateFile(0, name, 0, 0, 0)) != 0)
-        m_channelType = TChannelType::WMAStream;
-    else if ((m_channel = m_bass->BASS_MusicLoad(0, name, 0, 0, kMusicCalcLen)) != 0)
-        m_channelType = TChannelType::Music;
-    if (m_channel == 0) {
+    m_current.reset();
+    uint32_t handle = 0;
+    if ((handle = m_bass->BASS_StreamCreateFile(0, name, 0, 0, 0)) != 0)
+        m_current = std::make_shared<EngineStreamChannel>(*m_bass, nullptr, handle, &PlayEndSync, m_messageWindow,
+                                                          m_streamVolume);
+    else if (m_wmaReady && (handle = m_bassWma->BASS_WMA_StreamCreateFile(0, name, 0, 0, 0)) != 0)
+        m_current = std::make_shared<EngineStreamChannel>(*m_bass, m_bassWma.get(), handle, &PlayEndSync,
+                                                          m_messageWindow, m_streamVolume);
+    else if ((handle = m_bass->BASS_MusicLoad(0, name, 0, 0, kMusicCalcLen)) != 0)
+        m_current = std::make_shared<EngineMusicChannel>(*m_bass, handle, &PlayEndSync, m_messageWindow, m_musicVolume);
+    if (!m_current) {
         ShowError("Can't play the file");
         return false;
     }
-    if (m_bass->BASS_ChannelGetFlags(m_channel) & kSample8Bits) {
-        m_bass->BASS_MusicFree(m_channel);
-        m_bass->BASS_StreamFree(m_channel);
-        m_channel = 0;
+    if (m_bass->BASS_ChannelGetFlags(handle) & kSample8Bits) {
+        // Both, in this order: the error code shown next is the second's.
+        m_bass->BASS_MusicFree(handle);
+        m_bass->BASS_StreamFree(handle);
+        m_current.reset();
         ShowError("Sound card does not support 16-bit sources.");
         return false;
     }
     return true;
 }
 
-void TAudioPlayer::freeChannel() {
-    if (m_channelType == TChannelType::Plugin) {
-        stopPlugin();
-        return;
-    }
-    if (m_channelType == TChannelType::Stream || m_channelType == TChannelType::WMAStream)
-        m_bass->BASS_StreamFree(m_channel);
-    else if (m_channelType == TChannelType::Music)
-        m_bass->BASS_MusicFree(m_channel);
-}
-
-bool TAudioPlayer::startChannel() {
-    if (m_channelType == TChannelType::Plugin)
-        return startPlugin();
-    if (m_channelType == TChannelType::Stream || m_channelType == TChannelType::WMAStream)
-        return m_bass->BASS_StreamPlay(m_channel, 0, 0) != 0;
-    if (m_channelType == TChannelType::Music)
-        return m_bass->BASS_MusicPlay(m_channel) != 0;
-    return false;
-}
-
 void TAudioPlayer::Play() {
-    if (m_channelType == TChannelType::None || m_mode == TPlayerMode::Playing || m_pluginBusy)
+    // A plug-in's start pumps messages, whose handlers may close its channel.
+    const std::shared_ptr<PlayerChannel> channel = m_current;
+    if (!channel || m_mode == TPlayerMode::Playing || channel->Busy())
         return;
     if (m_mode == TPlayerMode::Paused) {
         Resume();
     } else if (m_mode == TPlayerMode::Stopped) {
-        // A plug-in starts its file from the beginning by itself.
-        if (m_channelType != TChannelType::Plugin)
-            SetPosition(0);
         restart();
-    } else if (startChannel()) {
-        // A plug-in reports its end through the emulator instead.
-        if (m_channelType == TChannelType::WMAStream)
-            m_endSync = m_bassWma->BASS_WMA_ChannelSetSync(m_channel, kSyncEnd, 0, &PlayEndSync, m_messageWindow);
-        else if (m_channelType != TChannelType::Plugin)
-            m_endSync = m_bass->BASS_ChannelSetSync(m_channel, kSyncEnd, 0, &PlayEndSync, m_messageWindow);
+    } else if (channel->Start()) {
         m_mode = TPlayerMode::Playing;
-        if (m_channelType != TChannelType::Plugin && OnNewFFTData)
+        if (channel->SoundStarted() && OnNewFFTData)
             setSpectrumTimer(true);
     }
 }
 
-// The end sync set at the first start stays with the channel.
 void TAudioPlayer::restart() {
-    if (m_mode != TPlayerMode::Stopped || m_pluginBusy)
+    const std::shared_ptr<PlayerChannel> channel = m_current;
+    if (m_mode != TPlayerMode::Stopped || channel->Busy())
         return;
-    if (!startChannel())
+    if (!channel->Restart())
         return;
     m_mode = TPlayerMode::Playing;
-    if (m_channelType != TChannelType::Plugin && OnNewFFTData)
+    if (channel->SoundStarted() && OnNewFFTData)
         setSpectrumTimer(true);
 }
 
@@ -295,111 +280,67 @@ void TAudioPlayer::SetPaused(bool value) {
 void TAudioPlayer::Pause() {
     if (m_mode != TPlayerMode::Playing)
         return;
-    if (m_channelType == TChannelType::Plugin)
-        m_pluginModule->Pause();
-    else
-        m_bass->BASS_ChannelPause(m_channel);
+    if (m_current)
+        m_current->Pause();
     m_mode = TPlayerMode::Paused;
 }
 
 void TAudioPlayer::Resume() {
     if (m_mode != TPlayerMode::Paused)
         return;
-    if (m_channelType == TChannelType::Plugin)
-        m_pluginModule->UnPause();
-    else
-        m_bass->BASS_ChannelResume(m_channel);
+    if (m_current)
+        m_current->Resume();
     m_mode = TPlayerMode::Playing;
-    if (OnNewFFTData && (m_channelType != TChannelType::Plugin || m_pluginStarted))
+    if (OnNewFFTData && m_current && m_current->SoundStarted())
         setSpectrumTimer(true);
 }
 
 void TAudioPlayer::Stop() {
     if (m_mode != TPlayerMode::Playing)
         return;
-    if (m_channelType == TChannelType::Plugin)
-        stopPlugin();
-    else
-        m_bass->BASS_ChannelStop(m_channel);
+    if (m_current)
+        m_current->Stop();
     m_mode = TPlayerMode::Stopped;
 }
 
 void TAudioPlayer::Close() {
-    if (m_channelType != TChannelType::None)
-        freeChannel();
-    if (m_channelType == TChannelType::Plugin) {
-        m_pluginIndex = -1;
-        m_pluginModule = nullptr;
-        if (m_pluginHostWindow)
-            m_pluginHostWindow->post(WM_PLUGIN_CLOSED);
-    }
-    m_channel = 0;
-    m_channelType = TChannelType::None;
+    if (m_current)
+        m_current->Close();
+    m_current.reset();
+    m_pluginIndex = -1;
     m_mode = TPlayerMode::Closed;
     m_supportedBy = TSupportedBy::Unsupported;
     m_streamInfo.FileName.clear();
     m_streamInfo.SampleRate = 0;
 }
 
-uint32_t TAudioPlayer::bytesToMs(uint64_t bytes) {
-    const float seconds = m_bass->BASS_ChannelBytes2Seconds(m_channel, bytes);
-    return seconds > 0 ? static_cast<uint32_t>(std::nearbyint(double(seconds) * 1000.0)) : 0;
-}
-
 uint32_t TAudioPlayer::GetPlayLength() {
-    if (m_channelType == TChannelType::Plugin)
-        return m_streamInfo.Duration;
-    int64_t bytes = 0;
-    if (m_channelType == TChannelType::Stream || m_channelType == TChannelType::WMAStream)
-        bytes = static_cast<int64_t>(m_bass->BASS_StreamGetLength(m_channel));
-    else if (m_channelType == TChannelType::Music)
-        bytes = static_cast<int32_t>(m_bass->BASS_MusicGetLength(m_channel, -1));
-    else
-        return 0;
-    return bytesToMs(static_cast<uint64_t>(std::max<int64_t>(bytes, 0)));
+    return m_current ? m_current->Length() : 0;
 }
 
 uint32_t TAudioPlayer::GetPosition() {
-    if (m_channelType == TChannelType::Plugin)
-        return m_mode == TPlayerMode::Ready ? 0 : static_cast<uint32_t>(std::max(0, PluginOutputTime(m_pluginStarted)));
-    if (m_channelType != TChannelType::Stream && m_channelType != TChannelType::WMAStream)
-        return 0;
-    const auto bytes = static_cast<int64_t>(m_bass->BASS_ChannelGetPosition(m_channel));
-    return bytesToMs(static_cast<uint64_t>(std::max<int64_t>(bytes, 0)));
+    return m_current ? m_current->Position(m_mode) : 0;
 }
 
 void TAudioPlayer::SetPosition(uint32_t ms) {
-    if (m_pluginBusy || m_channelType == TChannelType::None || ms > m_streamInfo.Duration)
+    // A plug-in's seek pumps messages, whose handlers may close its channel.
+    const std::shared_ptr<PlayerChannel> channel = m_current;
+    if (!channel || channel->Busy() || ms > m_streamInfo.Duration)
         return;
-    if (m_channelType == TChannelType::Plugin) {
-        setPluginPosition(ms);
-        return;
-    }
-    const uint64_t bytes = m_bass->BASS_ChannelSeconds2Bytes(m_channel, static_cast<float>(ms) / 1000.0f);
-    if (m_channelType == TChannelType::Stream || m_channelType == TChannelType::WMAStream)
-        m_bass->BASS_ChannelSetPosition(m_channel, bytes);
+    if (channel->SetPosition(ms))
+        setSpectrumTimer(true);
 }
 
 int32_t TAudioPlayer::GetVolume() const {
-    if (m_channelType == TChannelType::Plugin)
-        return m_pluginVolume;
-    return m_channelType == TChannelType::Music ? m_musicVolume : m_streamVolume;
+    return m_current ? m_current->Volume() : m_streamVolume;
 }
 
 void TAudioPlayer::SetVolume(int32_t value) {
-    // -1 tells the engine "no change" and passes as it is.
-    value = value > 100 ? 100 : (value < -1 ? 0 : value);
-    if (m_channelType == TChannelType::Plugin) {
-        m_pluginModule->SetVolume(static_cast<int>(std::nearbyint(value * 255.0 / 100.0)));
-        m_pluginVolume = value;
-    } else if (m_channelType == TChannelType::Music) {
-        m_bass->BASS_SetGlobalVolumes(value, -1, -1);
-        m_musicVolume = value;
-    } else {
-        if (m_bass && m_bass->BASS_SetGlobalVolumes)
-            m_bass->BASS_SetGlobalVolumes(-1, -1, value);
-        m_streamVolume = value;
-    }
+    value = ClampVolume(value);
+    if (m_current)
+        m_current->SetVolume(value);
+    else
+        EngineStreamChannel::SetEngineVolume(m_bass.get(), m_streamVolume, value);
 }
 
 } // namespace tindrel

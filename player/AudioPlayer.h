@@ -17,9 +17,9 @@ class BassLibrary;
 class BassWmaLibrary;
 class IDialogs;
 class MessageWindow;
+class PlayerChannel;
 class TAppExec;
 class TSharedMemory;
-struct In_Module;
 class TMPEGaudio;
 class TOggVorbis;
 class TWAVfile;
@@ -59,9 +59,20 @@ using TBandOut = std::array<uint16_t, 25>;
 class TAudioPlayer : public QObject {
     Q_OBJECT
 public:
+    // Makes the plug-in configuration window a player owns. A program with
+    // widgets passes one; the player itself, and a command-line tool built on
+    // it, need no widgets.
+    using PluginConfigFactory = std::function<std::unique_ptr<QObject>(IDialogs&, MessageWindow*)>;
+    // The name of the shared block the visualisation program reads; that
+    // program looks for this one.
+    static constexpr const char* kVisShareName = "SharedMemory1";
+
     // Loads the engine from programFolder and opens the given output device
-    // (-1 the default device, 0 "no sound").
-    TAudioPlayer(QObject* owner, IDialogs& dialogs, const std::string& programFolder, int device = -1);
+    // (-1 the default device, 0 "no sound"). makeConfigForm, when given,
+    // makes the plug-in configuration window; visShareName names the
+    // visualisation block.
+    TAudioPlayer(QObject* owner, IDialogs& dialogs, const std::string& programFolder, int device = -1,
+                 PluginConfigFactory makeConfigForm = {}, std::string visShareName = kVisShareName);
     ~TAudioPlayer() override;
 
     bool Open(const std::string& fileName);
@@ -85,11 +96,12 @@ public:
     bool PlayerReady() const { return m_playerReady; }
     bool WMAReady() const { return m_wmaReady; }
     TPlayerMode Mode() const { return m_mode; }
-    TChannelType ChannelType() const { return m_channelType; }
+    TChannelType ChannelType() const;
     TSupportedBy SupportedBy() const { return m_supportedBy; }
     const TStreamInfo& StreamInfo() const { return m_streamInfo; }
     const std::string& StreamFileName() const { return m_streamInfo.FileName; }
-    uint32_t Channel() const { return m_channel; }
+    // The engine channel that sounds; 0 when there is none.
+    uint32_t Channel() const;
 
     // When a file can be played both by the engine and by a loaded plug-in,
     // play it through the plug-in.
@@ -98,15 +110,13 @@ public:
     int32_t PluginIndex() const { return m_pluginIndex; }
     bool SpectrumTimerActive() const;
     const TBandOut& BandOut() const { return m_bandOut; }
-    // Hidden until someone shows it; null without a widget application.
-    // The plug-in configuration window, or null in a program without
-    // widgets (see SetPluginConfigFactory).
+    // The plug-in configuration window, hidden until someone shows it; null
+    // when the player was made without a factory for it.
     QObject* PluginConfigForm() const { return m_pluginConfigForm.get(); }
 
-    // Makes the plug-in configuration window a player owns. A program with
-    // widgets sets it before it creates its player; the player itself, and a
-    // command-line tool built on it, need no widgets.
-    using PluginConfigFactory = std::function<std::unique_ptr<QObject>(IDialogs&, MessageWindow*)>;
+    // The factory for players made without one. Kept only for the main
+    // window, which still sets it before it makes its player; pass the
+    // factory to the constructor instead.
     static void SetPluginConfigFactory(PluginConfigFactory factory);
     TSharedMemory* SharedMemory() const { return m_sharedMemory.get(); }
     void* SharedView() const { return m_sharedView; }
@@ -132,23 +142,17 @@ public:
 
 private:
     void construct(const std::string& programFolder, int device);
-    void createOwnedObjects();
+    void createOwnedObjects(const PluginConfigFactory& makeConfigForm, const std::string& visShareName);
     void destroyOwnedObjects();
     void WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam);
     void pluginWndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam);
-    bool startPlugin();
-    void stopPlugin();
     void restart();
-    void setPluginPosition(uint32_t ms);
     void FFTTimerTick();
     void setSpectrumTimer(bool on);
     void searchPlugins(const std::string& fileName, TStreamInfo& info, int32_t& pluginIndex, TSupportedBy& supportedBy,
                        bool& found);
     void ShowError(const std::string& message);
-    bool startChannel();
     bool openEngineChannel(const std::string& fileName);
-    void freeChannel();
-    uint32_t bytesToMs(uint64_t bytes);
     void readWav(const std::string& fileName, TStreamInfo& info, bool& found);
     void readMp3(const std::string& fileName, TStreamInfo& info, bool& found);
     void readOgg(const std::string& fileName, TStreamInfo& info, bool& found);
@@ -162,9 +166,9 @@ private:
     bool m_wmaReady = false;
     bool m_dx8EffectReady = false;
     TPlayerMode m_mode = TPlayerMode::Closed;
-    TChannelType m_channelType = TChannelType::None;
-    uint32_t m_channel = 0;
-    uint32_t m_endSync = 0;
+    // Shared so that a call which pumps messages keeps its channel alive
+    // while a handler closes the player or opens another file.
+    std::shared_ptr<PlayerChannel> m_current;
     TSupportedBy m_supportedBy = TSupportedBy::Unsupported;
     TStreamInfo m_streamInfo;
     int32_t m_musicVolume = 0;
@@ -182,11 +186,6 @@ private:
     bool m_pluginHostStarted = false;
     std::unique_ptr<QTimer> m_fftTimer;
     int32_t m_pluginIndex = -1;
-    In_Module* m_pluginModule = nullptr;
-    bool m_pluginBusy = false;
-    bool m_pluginStarted = false;
-    bool m_pluginStarting = false;   // inside startPlugin's wait
-    bool m_pluginEndedEarly = false; // the end came during that wait
     MessageWindow* m_pluginHostWindow = nullptr;
     int32_t m_pluginVolume = 255;
     TBandOut m_bandOut{};

@@ -1,21 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 //
-// The player's plug-in channel, its messages from the output emulator and
+// The player's messages from the output emulator, the plug-in search and
 // the spectrum timer.
+#include "binding/BassBinding.h"
 #include "platform/MessageWindow.h"
 #include "player/AudioPlayer.h"
-#include "player/BassBinding.h"
+#include "player/PluginChannel.h"
 #include "plugins/PluginHost.h"
 #include "plugins/SharedMemory.h"
 
 #include <QTimer>
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cmath>
 #include <cstring>
-#include <thread>
 
 namespace tindrel {
 
@@ -28,91 +27,22 @@ constexpr std::array<int, 25> kBandTop = {1,  2,  3,  6,  12, 18, 24,  30,  36, 
 // File and title texts cross to a plug-in in buffers of this size.
 constexpr std::size_t kPluginTextSize = 256;
 
-void sleepMs(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
 } // namespace
 
-bool TAudioPlayer::startPlugin() {
-    m_pluginBusy = true;
-    m_pluginStarting = true;
-    m_pluginStarted = false;
-    m_pluginEndedEarly = false;
-    m_channel = 1;
-    std::string name = m_streamInfo.FileName;
-    m_pluginModule->Play(name.data());
-    SetVolume(m_pluginVolume);
-    bool started = false;
-    // A file shorter than the wait's 200 ms ends before it: its end counts
-    // as a start.
-    for (int i = 0; i < 60 && !started; ++i) {
-        started = PluginOutputTime(false) > 200 || m_pluginEndedEarly;
-        if (!started) {
-            PumpMessages();
-            sleepMs(50);
-        }
-    }
-    m_pluginStarting = false;
-    m_pluginBusy = false;
-    // The end is handled once the player counts as playing.
-    if (m_pluginEndedEarly)
-        m_messageWindow->post(WM_PLUGIN_EOF, m_channel, 0);
-    return started;
-}
-
-void TAudioPlayer::stopPlugin() {
-    if (m_channel != 0 && m_pluginModule)
-        m_pluginModule->Stop();
-    m_channel = 0;
-}
-
-void TAudioPlayer::setPluginPosition(uint32_t ms) {
-    m_pluginBusy = m_mode == TPlayerMode::Playing && m_pluginStarted;
-    MarkSeekPending();
-    m_pluginModule->SetOutputTime(static_cast<int>(ms));
-    // A fresh start notice from the emulator ends the wait.
-    for (int i = 0; i < 51 && m_mode == TPlayerMode::Playing; ++i) {
-        if (!m_pluginBusy) {
-            setSpectrumTimer(true);
-            break;
-        }
-        PumpMessages();
-        sleepMs(40);
-    }
-    m_pluginBusy = false;
-}
-
 void TAudioPlayer::pluginWndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+    // Only a plug-in channel hears from the output emulator about its file.
+    const auto plugin = std::dynamic_pointer_cast<PluginChannel>(m_current);
     switch (msg) {
-    case WM_PLUGIN_EOF: {
-        // The end of a stream closed since is not about what plays now.
-        const auto stream = static_cast<uint32_t>(wParam);
-        if (m_channelType != TChannelType::Plugin || stream != m_channel)
-            break;
-        if (m_pluginStarting) {
-            m_pluginEndedEarly = true;
-            break;
+    case WM_PLUGIN_EOF:
+        if (plugin && plugin->EndReached(static_cast<uint32_t>(wParam))) {
+            Stop();
+            if (OnPlayEnd)
+                OnPlayEnd(this);
         }
-        m_pluginBusy = false;
-        if (m_pluginStarted) {
-            // Let what is buffered play out.
-            while (m_channel == stream && m_bass->BASS_ChannelIsActive(m_channel) == BASS_ACTIVE_PLAYING) {
-                PumpMessages();
-                sleepMs(50);
-            }
-        }
-        // Another file may have been opened while this one played out.
-        if (m_channel != stream)
-            break;
-        Stop();
-        if (OnPlayEnd)
-            OnPlayEnd(this);
         break;
-    }
     case WM_PLUGIN_STARTPLAY: {
-        m_pluginBusy = false;
-        m_pluginStarted = true;
+        if (plugin)
+            plugin->SoundStarting();
         const auto* format = reinterpret_cast<const TStartPlayInfo*>(lParam);
         m_streamInfo.Channels = format->Channels;
         m_streamInfo.SampleRate = format->SampleRate;
@@ -123,7 +53,8 @@ void TAudioPlayer::pluginWndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam
         break;
     }
     case WM_PLUGIN_STREAM:
-        m_channel = static_cast<uint32_t>(wParam);
+        if (plugin)
+            plugin->StreamOpened(static_cast<uint32_t>(wParam));
         break;
     case WM_NEW_FFT_DATA:
         if (OnNewFFTData)
@@ -201,12 +132,13 @@ void TAudioPlayer::setSpectrumTimer(bool on) {
 }
 
 void TAudioPlayer::FFTTimerTick() {
-    if (m_bass->BASS_ChannelIsActive(m_channel) != BASS_ACTIVE_PLAYING) {
+    const uint32_t channel = Channel();
+    if (m_bass->BASS_ChannelIsActive(channel) != BASS_ACTIVE_PLAYING) {
         setSpectrumTimer(false);
         return;
     }
     std::array<float, 256> fft{};
-    if (m_bass->BASS_ChannelGetData(m_channel, fft.data(), BASS_DATA_FFT512) == DWORD(-1)) {
+    if (m_bass->BASS_ChannelGetData(channel, fft.data(), BASS_DATA_FFT512) == DWORD(-1)) {
         m_bandOut.fill(0);
         return;
     }
@@ -214,7 +146,7 @@ void TAudioPlayer::FFTTimerTick() {
     ComputeBands(fft.data(), m_bandOut);
     m_messageWindow->post(WM_NEW_FFT_DATA);
     if (m_visOutActive && m_sharedView) {
-        FillVisBlock(*m_bass, m_channel, static_cast<uint8_t*>(m_sharedView));
+        FillVisBlock(*m_bass, channel, static_cast<uint8_t*>(m_sharedView));
         m_sharedMemory->NotifyTarget(10, kVisBlockSize);
     }
     setSpectrumTimer(true);

@@ -2,8 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "plugins/OutputEmulator.h"
 
+#include "binding/BassBinding.h"
 #include "platform/Dialogs.h"
-#include "player/BassBinding.h"
 #include "plugins/PcmRing.h"
 
 #include <atomic>

@@ -8,13 +8,45 @@
 #include <array>
 #include <cctype>
 #include <dlfcn.h>
+#include <utility>
 
 namespace tindrel {
 
 namespace {
 
+// Owns one library handle of dlopen: the library is closed when its owner
+// goes, unless close() has done so already.
+class LibraryHandle {
+public:
+    LibraryHandle() = default;
+    explicit LibraryHandle(void* handle) : m_handle(handle) {}
+    LibraryHandle(const LibraryHandle&) = delete;
+    LibraryHandle& operator=(const LibraryHandle&) = delete;
+    LibraryHandle(LibraryHandle&& other) noexcept : m_handle(std::exchange(other.m_handle, nullptr)) {}
+    LibraryHandle& operator=(LibraryHandle&& other) noexcept {
+        if (this != &other) {
+            close();
+            m_handle = std::exchange(other.m_handle, nullptr);
+        }
+        return *this;
+    }
+    ~LibraryHandle() { close(); }
+
+    void* get() const { return m_handle; }
+    // false when the loader refuses to close it; the handle is given up
+    // either way, as it cannot be closed twice.
+    bool close() {
+        void* handle = std::exchange(m_handle, nullptr);
+        return !handle || dlclose(handle) == 0;
+    }
+
+private:
+    void* m_handle = nullptr;
+};
+
 struct Host {
     std::array<In_Module*, kPluginSlots> modules{};
+    std::array<LibraryHandle, kPluginSlots> libraries;
     std::array<TPluginInfo, kPluginSlots> infos;
     int32_t inUseSlot = -1;
     std::string pluginsFolder;
@@ -108,7 +140,7 @@ void QuitPluginHost() {
             continue;
         if (module->Quit)
             module->Quit();
-        dlclose(host.infos[slot].DLLHandle);
+        host.libraries[slot].close();
         // The record lived in the library just unmapped.
         host.modules[slot] = nullptr;
     }
@@ -141,26 +173,28 @@ int32_t LoadPlugin(const std::string& fileName) {
     const auto slot = static_cast<int32_t>(empty - host.modules.begin());
     if (!plainFileName(fileName))
         return kLoadFailed;
-    void* library = dlopen((host.pluginsFolder + fileName).c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!library)
+    LibraryHandle library(dlopen((host.pluginsFolder + fileName).c_str(), RTLD_NOW | RTLD_LOCAL));
+    if (!library.get())
         return kLoadFailed;
-    const auto entry = reinterpret_cast<GetInModule2Proc>(dlsym(library, "winampGetInModule2"));
+    const auto entry = reinterpret_cast<GetInModule2Proc>(dlsym(library.get(), "winampGetInModule2"));
     In_Module* module = entry ? entry() : nullptr;
-    if (!module || !hasRequiredEntries(*module)) {
-        dlclose(library);
+    // The members after the version are laid out as that version lays them
+    // out: a record of another version is not read any further.
+    if (!module || module->version != kInModuleVersion || !hasRequiredEntries(*module))
         return kLoadNotAPlugin;
-    }
     module->hMainWindow = EmulatorHandle();
-    module->hDllInstance = library;
+    module->hDllInstance = library.get();
     module->outMod = EmulatorOutModule();
     if (module->Init)
         module->Init();
     // Init runs before the host's services are in place.
     fillServices(*module);
     host.modules[slot] = module;
+    void* const handle = library.get();
     host.infos[slot] = {
         fileName, module->version, text(module->description), text(module->FileExtensions), module->is_seekable,
-        library};
+        handle};
+    host.libraries[slot] = std::move(library);
     return kPluginDone;
 }
 
@@ -172,7 +206,7 @@ int32_t UnloadPlugin(const std::string& fileName) {
         return kUnloadInUse;
     if (host.modules[slot]->Quit)
         host.modules[slot]->Quit();
-    if (dlclose(host.infos[slot].DLLHandle) != 0)
+    if (!host.libraries[slot].close())
         return kUnloadFailed;
     host.modules[slot] = nullptr;
     return kPluginDone;

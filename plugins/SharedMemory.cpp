@@ -2,19 +2,19 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "plugins/SharedMemory.h"
 
+#include "binding/BassBinding.h"
 #include "platform/Dialogs.h"
 #include "platform/FileOps.h"
-#include "player/BassBinding.h"
 #include "plugins/WindowLink.h"
 
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <semaphore.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <ctime>
 #include <unistd.h>
 
 namespace tindrel {
@@ -61,7 +61,7 @@ bool removeIfStale(const std::string& shareName) {
     if (fd < 0)
         return errno == ENOENT; // gone meanwhile: worth trying again
     struct stat st {};
-    timespec now {};
+    timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
     const bool settled = ::fstat(fd, &st) == 0 && now.tv_sec - st.st_mtim.tv_sec >= kSettleSeconds;
     const bool stale = settled && TryLock(fd, true);
@@ -76,7 +76,8 @@ bool removeIfStale(const std::string& shareName) {
 // Whether the name still stands for the block open as fd: after another
 // process took a block for stale, the name may stand for its new one.
 bool nameIsStill(const std::string& shareName, int fd) {
-    struct stat mine {}, named {};
+    struct stat mine {
+    }, named{};
     const int other = ::shm_open(systemName(shareName).c_str(), O_RDONLY, 0);
     if (other < 0)
         return false;

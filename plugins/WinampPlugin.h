@@ -93,6 +93,10 @@ using GetInModule2Proc = In_Module* (*)(void);
 
 } // extern "C"
 
+// The In_Module version the record above describes; a record of another
+// version has other members or other texts behind them.
+inline constexpr int kInModuleVersion = 0x100;
+
 // A plug-in tells the host that its output has played out by posting this
 // message, with both parameters 0, to its hMainWindow.
 inline constexpr uint32_t kPluginEndOfFileMessage = 1026;

@@ -13,9 +13,9 @@
 //   cpu     <file> <seconds>  CPU time used while playing on device 0, as a
 //                             percentage of one core
 
+#include "binding/BassBinding.h"
 #include "engine/Channel.h"
 #include "engine/FileDecoder.h"
-#include "player/BassBinding.h"
 
 #include <algorithm>
 #include <chrono>

@@ -2,9 +2,10 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "player/AudioPlayer.h"
 
+#include "binding/BassBinding.h"
 #include "platform/FakeDialogs.h"
 #include "platform/MessageWindow.h"
-#include "player/BassBinding.h"
+#include "plugins/SharedMemory.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 #include "tests/support/TempDir.h"
@@ -25,7 +26,9 @@ using test::TempDir;
 
 const std::string kProgramDir = TINDREL_PROGRAM_DIR;
 
-std::string sample(const std::string& relative) { return test::TestDataDir() + "/" + relative; }
+std::string sample(const std::string& relative) {
+    return test::TestDataDir() + "/" + relative;
+}
 
 class PlayerTest : public ::testing::Test {
 protected:
@@ -43,6 +46,9 @@ TEST_F(PlayerTest, StartsReadyOnTheSilentDevice) {
     EXPECT_EQ(player.BASSDLLVer(), "1.8");
     EXPECT_EQ(player.Mode(), TPlayerMode::Closed);
     EXPECT_TRUE(dialogs.messages().empty());
+    // The visualisation program looks for its block by this name.
+    EXPECT_EQ(player.SharedMemory()->ShareName(), "SharedMemory1");
+    EXPECT_EQ(player.PluginConfigForm(), nullptr); // made without widgets
 }
 
 TEST_F(PlayerTest, OpenDescribesTheFileAndTheModesFollowTheControls) {
@@ -59,12 +65,12 @@ TEST_F(PlayerTest, OpenDescribesTheFileAndTheModesFollowTheControls) {
         void (TAudioPlayer::*operation)();
         TPlayerMode after;
     } steps[] = {
-        {&TAudioPlayer::Pause, TPlayerMode::Ready},     {&TAudioPlayer::Stop, TPlayerMode::Ready},
-        {&TAudioPlayer::Play, TPlayerMode::Playing},    {&TAudioPlayer::Play, TPlayerMode::Playing},
-        {&TAudioPlayer::Resume, TPlayerMode::Playing},  {&TAudioPlayer::Pause, TPlayerMode::Paused},
-        {&TAudioPlayer::Stop, TPlayerMode::Paused},     {&TAudioPlayer::Play, TPlayerMode::Playing},
-        {&TAudioPlayer::Stop, TPlayerMode::Stopped},    {&TAudioPlayer::Pause, TPlayerMode::Stopped},
-        {&TAudioPlayer::Play, TPlayerMode::Playing},    {&TAudioPlayer::Close, TPlayerMode::Closed},
+        {&TAudioPlayer::Pause, TPlayerMode::Ready},    {&TAudioPlayer::Stop, TPlayerMode::Ready},
+        {&TAudioPlayer::Play, TPlayerMode::Playing},   {&TAudioPlayer::Play, TPlayerMode::Playing},
+        {&TAudioPlayer::Resume, TPlayerMode::Playing}, {&TAudioPlayer::Pause, TPlayerMode::Paused},
+        {&TAudioPlayer::Stop, TPlayerMode::Paused},    {&TAudioPlayer::Play, TPlayerMode::Playing},
+        {&TAudioPlayer::Stop, TPlayerMode::Stopped},   {&TAudioPlayer::Pause, TPlayerMode::Stopped},
+        {&TAudioPlayer::Play, TPlayerMode::Playing},   {&TAudioPlayer::Close, TPlayerMode::Closed},
         {&TAudioPlayer::Play, TPlayerMode::Closed},
     };
     int step = 0;
@@ -169,8 +175,8 @@ TEST_F(PlayerTest, FilesThatCannotBeDescribedOrPlayedAreReported) {
         EXPECT_FALSE(player.Open(file));
         ASSERT_EQ(dialogs.messages().size(), 1u);
         EXPECT_EQ(dialogs.messages()[0].caption, "Error");
-        EXPECT_TRUE(dialogs.messages()[0].text.startsWith(QString::fromStdString("Invalid stream file(" + file +
-                                                                                 ") !\r\n(error code: ")));
+        EXPECT_TRUE(dialogs.messages()[0].text.startsWith(
+            QString::fromStdString("Invalid stream file(" + file + ") !\r\n(error code: ")));
         EXPECT_EQ(player.Mode(), TPlayerMode::Playing) << "the current playback went on";
     }
 }
@@ -386,7 +392,8 @@ TEST(PlayerWithFakeEngine, EachStartUpFailureHasItsMessage) {
         const char* text; // empty: no message
         bool ready;
     } cases[] = {
-        {"TINDREL_FAKE_VERSION", "0x00070001", "Error", "BASS version is not 1.8 or higher\r\n(error code: 4242)", false},
+        {"TINDREL_FAKE_VERSION", "0x00070001", "Error", "BASS version is not 1.8 or higher\r\n(error code: 4242)",
+         false},
         {"TINDREL_FAKE_INIT_FAILS", "1", "Error", "Can't initialize device\r\n(error code: 4242)", false},
         {"TINDREL_FAKE_START_FAILS", "1", "", "", false},
         {"TINDREL_FAKE_DSVER", "7", "Warning",

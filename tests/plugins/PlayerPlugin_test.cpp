@@ -21,22 +21,25 @@
 #include <filesystem>
 #include <memory>
 #include <thread>
+#include <unistd.h>
 
 namespace tindrel {
 namespace {
 
 using test::WaitFor;
 
+std::unique_ptr<QObject> makeConfigForm(IDialogs& dialogs, MessageWindow* playerWindow) {
+    return std::make_unique<TPluginConfigForm>(dialogs, playerWindow);
+}
+
 // A player on device 0 whose Plugins folder holds the tone plug-in, loaded.
+// It owns its plug-in dialog, as the main window's does, and a visualisation
+// block of its own: players of other test processes make the usual one.
 class PlayerPluginTest : public ::testing::Test {
 protected:
     void SetUp() override {
         folder.addPlugin("in_tone", "in_tone.so");
-        // As the main window does, so the player owns its plug-in dialog.
-        TAudioPlayer::SetPluginConfigFactory([](IDialogs& d, MessageWindow* playerWindow) {
-            return std::unique_ptr<QObject>(std::make_unique<TPluginConfigForm>(d, playerWindow));
-        });
-        player = std::make_unique<TAudioPlayer>(nullptr, dialogs, folder.path(), 0);
+        player = std::make_unique<TAudioPlayer>(nullptr, dialogs, folder.path(), 0, &makeConfigForm, shareName);
         ASSERT_TRUE(player->PlayerReady());
         ASSERT_EQ(LoadPlugin("in_tone.so"), kPluginDone);
     }
@@ -47,6 +50,7 @@ protected:
     }
     uint32_t position() const { return player->GetPosition(); }
 
+    const std::string shareName = "TindrelTestVis" + std::to_string(::getpid());
     test::ProgramFolder folder;
     FakeDialogs dialogs;
     std::unique_ptr<TAudioPlayer> player;
@@ -286,19 +290,8 @@ TEST_F(PlayerPluginTest, TheSpectrumFollowsAPlayingPluginAndStopsWithIt) {
 }
 
 TEST_F(PlayerPluginTest, WithVisualisationOnEachTickFillsTheBlockAndNotifiesTheViewer) {
-    // Every player makes the one block of that name, so a player of another
-    // test process running beside this one may hold it for a while.
-    QElapsedTimer waited;
-    waited.start();
-    while (!player->SharedView() && waited.elapsed() < 30'000) {
-        player.reset();
-        QThread::msleep(100);
-        player = std::make_unique<TAudioPlayer>(nullptr, dialogs, folder.path(), 0);
-        ASSERT_EQ(LoadPlugin("in_tone.so"), kPluginDone);
-    }
-    if (!player->SharedView())
-        GTEST_SKIP() << "another process held the shared block for 30 s";
-    EXPECT_EQ(player->SharedMemory()->ShareName(), "SharedMemory1");
+    ASSERT_NE(player->SharedView(), nullptr);
+    EXPECT_EQ(player->SharedMemory()->ShareName(), shareName);
     EXPECT_EQ(player->SharedMemory()->Size(), kVisBlockSize);
     NamedWindow viewer("TApplication", "VisOut");
     ASSERT_TRUE(viewer.Listening());

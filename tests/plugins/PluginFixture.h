@@ -4,8 +4,8 @@
 
 #include "tests/support/WaitFor.h"
 
+#include "binding/BassBinding.h"
 #include "platform/FakeDialogs.h"
-#include "player/BassBinding.h"
 #include "tests/support/TempDir.h"
 
 #include <functional>
@@ -38,6 +38,5 @@ public:
     ~SilentEngine();
     BassLibrary bass;
 };
-
 
 } // namespace tindrel::test

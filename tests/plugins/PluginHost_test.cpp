@@ -70,6 +70,8 @@ TEST_F(PluginHostTest, RefusedLoadsGiveTheirCodeAndLeaveTheTableAlone) {
         {"in_x.so", kLoadAlreadyLoaded},
         {folder.addPlugin("in_noexport", "in_noexport.so"), kLoadNotAPlugin},
         {folder.addPlugin("in_nullmodule", "in_nullmodule.so"), kLoadNotAPlugin},
+        {folder.addPlugin("in_version_0x10", "in_v10.so"), kLoadNotAPlugin},
+        {folder.addPlugin("in_version_0x0F000100", "in_wide.so"), kLoadNotAPlugin},
         {"missing.so", kLoadFailed},
         {"../libbass.so", kLoadFailed}, // only files of the Plugins folder load
         {folder.path() + "/Plugins/in_x.so", kLoadFailed},
@@ -78,8 +80,8 @@ TEST_F(PluginHostTest, RefusedLoadsGiveTheirCodeAndLeaveTheTableAlone) {
         EXPECT_EQ(LoadPlugin(c.file), c.code) << c.file;
         EXPECT_EQ(GetPluginModule(1), nullptr) << c.file;
     }
-    EXPECT_FALSE(mapped("in_noexport.so"));
-    EXPECT_FALSE(mapped("in_nullmodule.so"));
+    for (const char* refused : {"in_noexport.so", "in_nullmodule.so", "in_v10.so", "in_wide.so"})
+        EXPECT_FALSE(mapped(refused)) << refused;
     // Names compare with their letter case.
     EXPECT_EQ(LoadPlugin(tone("In_X.so")), kPluginDone);
     EXPECT_EQ(FindPlugin("In_X.so"), 1);

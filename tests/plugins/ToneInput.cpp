@@ -11,7 +11,8 @@
 // Built in variants:
 //   TINDREL_TONE_ENDS_WHEN_IDLE  posts the end once IsPlaying() returns 0,
 //                                the end-of-file pattern most plug-ins use;
-//   TINDREL_TONE_WITHOUT=Member  leaves that entry of its record empty.
+//   TINDREL_TONE_WITHOUT=Member  leaves that entry of its record empty;
+//   TINDREL_TONE_VERSION=n       gives its record that version.
 #include "plugins/WinampPlugin.h"
 
 #include <algorithm>
@@ -228,6 +229,9 @@ In_Module mod = {
 extern "C" __attribute__((visibility("default"))) In_Module* winampGetInModule2() {
 #if defined(TINDREL_TONE_WITHOUT)
     mod.TINDREL_TONE_WITHOUT = nullptr;
+#endif
+#if defined(TINDREL_TONE_VERSION)
+    mod.version = TINDREL_TONE_VERSION;
 #endif
     return &mod;
 }

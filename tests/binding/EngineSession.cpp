@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
-#include "tests/player/EngineSession.h"
+#include "tests/binding/EngineSession.h"
 
 #include <cstdlib>
 #include <stdexcept>

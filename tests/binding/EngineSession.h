@@ -2,8 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
-#include "player/BassBinding.h"
-#include "tests/player/AudioCapture.h"
+#include "binding/BassBinding.h"
+#include "tests/binding/AudioCapture.h"
 #include "tests/support/TempDir.h"
 
 #include <chrono>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
-#include "player/BassBinding.h"
+#include "binding/BassBinding.h"
 
 #include <dlfcn.h>
 

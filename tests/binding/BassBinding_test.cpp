@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
-#include "player/BassBinding.h"
-#include "tests/player/EngineSession.h"
+#include "binding/BassBinding.h"
+#include "tests/binding/EngineSession.h"
 #include "tests/support/TempDir.h"
 
 #include <cstdio>

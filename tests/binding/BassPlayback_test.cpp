@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "tests/binding/EngineSession.h"
 #include "tests/engine/TinyModule.h"
-#include "tests/player/EngineSession.h"
 
 #include <atomic>
 #include <cctype>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
-#include "tests/player/AudioCapture.h"
+#include "tests/binding/AudioCapture.h"
 
 #include "tests/support/TempDir.h"
 
