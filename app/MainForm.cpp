@@ -98,10 +98,10 @@ void TMainForm::FormCreate(const QString& programFolder, int audioDevice) {
     m_id3v1Tag = std::make_unique<TID3v1>();
     m_id3v2Tag = std::make_unique<TID3v2>();
     setWindowTitle(QStringLiteral("Tindrel V") + m_versionText);
-    TAudioPlayer::SetPluginConfigFactory([](IDialogs& dialogs, MessageWindow* playerWindow) {
+    const auto makeConfigForm = [](IDialogs& dialogs, MessageWindow* playerWindow) {
         return std::unique_ptr<QObject>(std::make_unique<TPluginConfigForm>(dialogs, playerWindow));
-    });
-    m_player = new TAudioPlayer(this, m_dialogs, m_appDir.toStdString(), audioDevice);
+    };
+    m_player = new TAudioPlayer(this, m_dialogs, m_appDir.toStdString(), audioDevice, makeConfigForm);
     m_player->setObjectName(QStringLiteral("PermanentPlayer"));
     // The plug-in dialog has no control of its own on the pages.
     auto* pluginShortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+P")), this);

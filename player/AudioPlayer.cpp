@@ -41,16 +41,7 @@ constexpr uint32_t kLowestVersion = 0x00080001;
 constexpr DWORD kMusicCalcLen = 0x2000;
 constexpr DWORD kSample8Bits = 1;
 
-TAudioPlayer::PluginConfigFactory& pluginConfigFactory() {
-    static TAudioPlayer::PluginConfigFactory factory;
-    return factory;
-}
-
 } // namespace
-
-void TAudioPlayer::SetPluginConfigFactory(PluginConfigFactory factory) {
-    pluginConfigFactory() = std::move(factory);
-}
 
 TAudioPlayer::TAudioPlayer(QObject* owner, IDialogs& dialogs, const std::string& programFolder, int device,
                            PluginConfigFactory makeConfigForm, std::string visShareName)
@@ -58,7 +49,7 @@ TAudioPlayer::TAudioPlayer(QObject* owner, IDialogs& dialogs, const std::string&
     construct(programFolder, device);
     // Without a working device the player makes nothing it would own.
     if (m_pluginHostStarted)
-        createOwnedObjects(makeConfigForm ? makeConfigForm : pluginConfigFactory(), visShareName);
+        createOwnedObjects(makeConfigForm, visShareName);
 }
 
 void TAudioPlayer::construct(const std::string& programFolder, int device) {

@@ -114,10 +114,6 @@ public:
     // when the player was made without a factory for it.
     QObject* PluginConfigForm() const { return m_pluginConfigForm.get(); }
 
-    // The factory for players made without one. Kept only for the main
-    // window, which still sets it before it makes its player; pass the
-    // factory to the constructor instead.
-    static void SetPluginConfigFactory(PluginConfigFactory factory);
     TSharedMemory* SharedMemory() const { return m_sharedMemory.get(); }
     void* SharedView() const { return m_sharedView; }
     TAppExec* VisLauncher() const { return m_visLauncher.get(); }
