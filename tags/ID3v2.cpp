@@ -157,21 +157,31 @@ bool TID3v2::Load(const std::string& fileName) {
     TagHeader header;
     if (!fd.valid() || !readTagHeader(fd.get(), fileSize, header))
         return false;
-    if (!header.StartsWithTag())
-        return true;
-    m_exists = true;
-    m_majorVersion = header.bytes[3];
-    m_tagSize = header.TagSize();
-    std::string tag;
+    std::string tag(reinterpret_cast<const char*>(header.bytes.data()), header.bytes.size());
     try {
-        if (m_tagSize == 0 || !readTag(fd.get(), m_tagSize, tag))
-            return true;
-        takeFields(ParseID3v2Frames(tag, &m_droppedFrames));
+        if (header.StartsWithTag() && header.TagSize() > 0 && !readTag(fd.get(), header.TagSize(), tag))
+            tag.resize(kHeaderSize); // unreadable frames leave the fields empty
+        LoadTag(tag, fileSize);
     } catch (const std::bad_alloc&) {
         // A tag too large to hold leaves the fields empty, as an unreadable
         // one does.
+        LoadTag(std::string_view(tag).substr(0, kHeaderSize), fileSize);
     }
     return true;
+}
+
+void TID3v2::LoadTag(std::string_view bytes, int64_t fileSize) {
+    Clear();
+    TagHeader header;
+    header.fileSize = fileSize;
+    std::copy_n(bytes.begin(), std::min(bytes.size(), header.bytes.size()), header.bytes.begin());
+    if (bytes.size() < kHeaderSize || !header.StartsWithTag())
+        return;
+    m_exists = true;
+    m_majorVersion = header.bytes[3];
+    m_tagSize = header.TagSize();
+    if (m_tagSize > 0 && bytes.size() >= std::size_t(m_tagSize))
+        takeFields(ParseID3v2Frames(bytes.substr(0, std::size_t(m_tagSize)), &m_droppedFrames));
 }
 
 // The last frame of each field's ID gives the field. The comment is the last

@@ -32,6 +32,10 @@ public:
     // a tag; false (everything cleared) when the file cannot be opened or is
     // shorter.
     bool Load(const std::string& fileName);
+    // What Load reads, from the first bytes of a file of fileSize bytes held
+    // in memory: the header, and the fields and frames when bytes holds the
+    // whole tag.
+    void LoadTag(std::string_view bytes, int64_t fileSize);
     // Rebuilds the file with a version 2.3 tag of the fields and the kept
     // frames in front of the audio, dropping the old tag. The original is
     // replaced atomically only once the new file is complete on disk; on any
