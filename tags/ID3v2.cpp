@@ -184,20 +184,23 @@ void TID3v2::LoadTag(std::string_view bytes, int64_t fileSize) {
         takeFields(ParseID3v2Frames(bytes.substr(0, std::size_t(m_tagSize)), &m_droppedFrames));
 }
 
-// The last frame of each field's ID gives the field. The comment is the last
-// COMM frame without a description; it keeps its language, and the other
-// comments (a player's normalisation data, a comment in another language)
-// are kept as frames. Compressed or encrypted frames cannot be read and are
-// kept as they are.
+// The last frame of each field's ID gives the field. The comment is the text
+// of the last COMM frame without a description in the language of the first
+// such frame; it keeps that language, and the other comments (a player's
+// normalisation data, a comment in another language) are kept as frames. Compressed or encrypted frames cannot be read
+// and are kept as they are.
 void TID3v2::takeFields(std::vector<ID3v2Frame> frames) {
     const auto isComment = [](const ID3v2Frame& frame) {
         std::string description, text;
         CommentParts(frame.Content(), description, text);
         return frame.id == "COMM" && !frame.Opaque() && frame.Content().size() >= 4 && description.empty();
     };
-    const auto chosen = std::find_if(frames.rbegin(), frames.rend(), isComment);
-    if (chosen != frames.rend())
-        m_commentLanguage = chosen->Content().substr(1, 3);
+    // The first comment's language names the comment (Save writes it first,
+    // so a saved tag reads back the same); of several in that language the
+    // last one's text is used.
+    const auto first = std::find_if(frames.begin(), frames.end(), isComment);
+    if (first != frames.end())
+        m_commentLanguage = first->Content().substr(1, 3);
     std::string* const texts[] = {&m_title, &m_artist, &m_album, &m_trackText, &m_year, &m_genreText};
     for (ID3v2Frame& frame : frames) {
         const std::size_t index = frameIndex(frame.id);
