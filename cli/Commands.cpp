@@ -84,15 +84,18 @@ constexpr std::string_view kTagHelp =
 
 Without options, shows both tags of FILE as the Edit Tag page does. The
 options edit the page's fields in the order given, then the changed tags
-are written: the ID3v1 tag first, then the ID3v2 tag, always as version 2.3.
-A tag that no option touches is left in the file as it is.
+are written, both in one replacement of the file when both changed; the
+ID3v2 tag always as version 2.3, keeping every other frame the file's tag
+held (pictures, lyrics, other comments). A tag that no option touches is
+left in the file as it is.
 
 Options:
   --v1-title TEXT, --v1-artist TEXT, --v1-album TEXT, --v1-year TEXT,
   --v1-track NUMBER, --v1-comment TEXT
                          set an ID3v1 field (texts are cut to 30 bytes, the
-                         year to 4; a track that is not a number from 1 to 255
-                         means no track)
+                         year to 4, and characters outside Latin-1 become
+                         "?"; a track is kept in 8 bits, so 300 gives 44,
+                         and 0, a negative number or text means no track)
   --v1-genre NAME        an ID3v1 genre by name (any case), or "" for none
   --v2-title TEXT, --v2-artist TEXT, --v2-album TEXT, --v2-year TEXT,
   --v2-track NUMBER, --v2-genre TEXT, --v2-comment TEXT
