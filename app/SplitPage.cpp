@@ -213,8 +213,8 @@ void TSplitPage::btnOpenClick() {
     }
     if (m_player.PlayerReady()) {
         m_player.Open(path);
-        m_lengthMs = static_cast<int32_t>(m_player.GetPlayLength());
-        tkbPosition->setMaximum(m_lengthMs / 1000);
+        m_lengthMs = static_cast<int64_t>(m_player.GetPlayLength());
+        tkbPosition->setMaximum(static_cast<int>(m_lengthMs / 1000));
         m_infoLabels[5]->setText(QString::fromStdString(FormatTimeText(m_lengthMs / 1000.0)));
     }
     edtStart->setText(QStringLiteral("00:00.000"));
@@ -362,7 +362,7 @@ void TSplitPage::tkbPositionChange() {
     if (edtFile->text().isEmpty())
         return;
     const int p = tkbPosition->value();
-    const int32_t ms = p == tkbPosition->maximum() ? m_lengthMs % 1000 : 0;
+    const int32_t ms = p == tkbPosition->maximum() ? static_cast<int32_t>(m_lengthMs % 1000) : 0;
     labTime1->setText(QString::fromStdString(PositionLabelText(p, ms)));
     if (!m_timerMoving && m_player.Mode() == TPlayerMode::Playing) {
         const int32_t volume = m_player.GetVolume();

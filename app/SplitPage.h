@@ -35,7 +35,7 @@ public:
     TSplitPage(IDialogs& dialogs, TAudioPlayer& player, TID3v1& id3v1Tag, QWidget* parent = nullptr);
 
     // The length of the open file as the player measured it, in ms.
-    int32_t LengthMs() const { return m_lengthMs; }
+    int64_t LengthMs() const { return m_lengthMs; }
     // The path in the source field, which the tag page takes up when shown.
     QString FileName() const;
     // Stops the preview and closes its file, so a tag can be written into it.
@@ -77,7 +77,7 @@ private:
     TAudioPlayer& m_player;
     TID3v1& m_id3v1Tag;
 
-    int32_t m_lengthMs = 0;
+    int64_t m_lengthMs = 0;
     bool m_splitStopRequested = false;
     bool m_splitRunning = false;
     bool m_timerMoving = false; // the preview timer is moving the thumb

@@ -36,7 +36,8 @@ std::optional<PlayerFacts> ConsolePlayer::facts(const std::string& path) {
     TSupportedBy supportedBy = TSupportedBy::Unsupported;
     if (!player().GetStreamInfo(path, info, pluginIndex, supportedBy))
         return std::nullopt;
-    return PlayerFacts{info.FileSize, info.SampleRate, info.BitRate, info.Duration, info.Channels};
+    return PlayerFacts{static_cast<int64_t>(info.FileSize), info.SampleRate, info.BitRate,
+                       static_cast<int64_t>(info.Duration), info.Channels};
 }
 
 } // namespace tindrel

@@ -10,7 +10,7 @@ std::optional<SourceFacts> DescribeWithPlayer(TAudioPlayer& player, const std::s
     if (!player.PlayerReady())
         return std::nullopt;
     const bool opened = player.Open(path);
-    const SourceFacts facts{player.GetPlayLength(), player.StreamInfo().BitRate};
+    const SourceFacts facts{static_cast<int64_t>(player.GetPlayLength()), player.StreamInfo().BitRate};
     player.Close();
     if (!opened)
         return std::nullopt;

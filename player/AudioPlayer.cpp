@@ -305,15 +305,15 @@ void TAudioPlayer::Close() {
     m_streamInfo.SampleRate = 0;
 }
 
-uint32_t TAudioPlayer::GetPlayLength() {
+uint64_t TAudioPlayer::GetPlayLength() {
     return m_current ? m_current->Length() : 0;
 }
 
-uint32_t TAudioPlayer::GetPosition() {
+uint64_t TAudioPlayer::GetPosition() {
     return m_current ? m_current->Position(m_mode) : 0;
 }
 
-void TAudioPlayer::SetPosition(uint32_t ms) {
+void TAudioPlayer::SetPosition(uint64_t ms) {
     // A plug-in's seek pumps messages, whose handlers may close its channel.
     const std::shared_ptr<PlayerChannel> channel = m_current;
     if (!channel || channel->Busy() || ms > m_streamInfo.Duration)

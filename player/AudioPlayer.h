@@ -29,10 +29,10 @@ class TWMAfile;
 // header they come from.
 struct TStreamInfo {
     std::string FileName;
-    uint32_t FileSize = 0;
+    uint64_t FileSize = 0;
     uint32_t SampleRate = 0;
     uint32_t BitRate = 0;  // kbit/s; stays 0 for WAV
-    uint32_t Duration = 0; // ms
+    uint64_t Duration = 0; // ms
     uint16_t Channels = 0;
     std::string Title, Artist, Album, Year, Genre;
     uint8_t GenreID = 0;
@@ -82,9 +82,9 @@ public:
     void Resume();
     void Stop();
     void Close();
-    uint32_t GetPlayLength();
-    uint32_t GetPosition();
-    void SetPosition(uint32_t ms);
+    uint64_t GetPlayLength();
+    uint64_t GetPosition();
+    void SetPosition(uint64_t ms);
     int32_t GetVolume() const;
     void SetVolume(int32_t value);
     // Reads what is known of a file without creating a channel.

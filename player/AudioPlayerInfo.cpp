@@ -21,8 +21,8 @@ namespace tindrel {
 namespace {
 
 // Seconds to whole milliseconds, halves to even.
-uint32_t roundedMs(double seconds) {
-    return static_cast<uint32_t>(std::nearbyint(seconds * 1000.0));
+uint64_t roundedMs(double seconds) {
+    return static_cast<uint64_t>(std::nearbyint(seconds * 1000.0));
 }
 
 // Reads fileName with one of the WAV, Ogg and WMA readers and takes what
@@ -31,7 +31,7 @@ template <typename Reader> bool readFormat(Reader& reader, const std::string& fi
     reader.ReadFromFile(fileName);
     if (!reader.Valid())
         return false;
-    info.FileSize = static_cast<uint32_t>(reader.FileSize());
+    info.FileSize = static_cast<uint64_t>(reader.FileSize());
     info.SampleRate = reader.SampleRate();
     info.Channels = reader.Channels();
     info.Duration = roundedMs(reader.Duration());
@@ -74,7 +74,7 @@ void TAudioPlayer::readMp3(const std::string& fileName, TStreamInfo& info, bool&
     mpeg.Analyze(fileName);
     if (!mpeg.IsValid())
         return;
-    info.FileSize = static_cast<uint32_t>(mpeg.FileSize());
+    info.FileSize = static_cast<uint64_t>(mpeg.FileSize());
     info.SampleRate = mpeg.SampleRate();
     info.BitRate = mpeg.BitRate();
     info.Duration = roundedMs(mpeg.Duration());

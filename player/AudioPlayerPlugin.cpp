@@ -96,7 +96,7 @@ void TAudioPlayer::searchPlugins(const std::string& fileName, TStreamInfo& info,
     if (m_playerReady)
         supportedBy = TSupportedBy::PluginOnly;
     info.Title = title.data();
-    info.Duration = static_cast<uint32_t>(length);
+    info.Duration = static_cast<uint64_t>(length);
     found = true;
 }
 

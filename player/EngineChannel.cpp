@@ -38,9 +38,9 @@ void EngineChannel::Stop() {
     m_bass.BASS_ChannelStop(m_handle);
 }
 
-uint32_t EngineChannel::bytesToMs(int64_t bytes) const {
+uint64_t EngineChannel::bytesToMs(int64_t bytes) const {
     const float seconds = m_bass.BASS_ChannelBytes2Seconds(m_handle, static_cast<QWORD>(std::max<int64_t>(bytes, 0)));
-    return seconds > 0 ? static_cast<uint32_t>(std::nearbyint(double(seconds) * 1000.0)) : 0;
+    return seconds > 0 ? static_cast<uint64_t>(std::nearbyint(double(seconds) * 1000.0)) : 0;
 }
 
 } // namespace tindrel

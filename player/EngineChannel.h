@@ -31,7 +31,7 @@ protected:
     virtual bool play() = 0;
     // Asks the engine for the end-of-stream notice.
     virtual void watchEnd(SYNCPROC* endSync, MessageWindow* endWindow);
-    uint32_t bytesToMs(int64_t bytes) const;
+    uint64_t bytesToMs(int64_t bytes) const;
 
     BassLibrary& m_bass;
     const uint32_t m_handle;

@@ -18,7 +18,7 @@ void EngineMusicChannel::Free() {
     m_bass.BASS_MusicFree(m_handle);
 }
 
-uint32_t EngineMusicChannel::Length() {
+uint64_t EngineMusicChannel::Length() {
     // The module's length comes as a 32-bit count, negative on failure.
     return bytesToMs(static_cast<int32_t>(m_bass.BASS_MusicGetLength(m_handle, -1)));
 }

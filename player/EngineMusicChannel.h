@@ -17,9 +17,9 @@ public:
     TChannelType Type() const override { return TChannelType::Music; }
     bool Restart() override { return play(); }
     void Free() override;
-    uint32_t Length() override;
-    uint32_t Position(TPlayerMode) override { return 0; }
-    bool SetPosition(uint32_t) override { return false; }
+    uint64_t Length() override;
+    uint64_t Position(TPlayerMode) override { return 0; }
+    bool SetPosition(uint64_t) override { return false; }
     int32_t Volume() const override { return m_volume; }
     void SetVolume(int32_t value) override;
 

@@ -36,15 +36,15 @@ void EngineStreamChannel::Free() {
     m_bass.BASS_StreamFree(m_handle);
 }
 
-uint32_t EngineStreamChannel::Length() {
+uint64_t EngineStreamChannel::Length() {
     return bytesToMs(static_cast<int64_t>(m_bass.BASS_StreamGetLength(m_handle)));
 }
 
-uint32_t EngineStreamChannel::Position(TPlayerMode) {
+uint64_t EngineStreamChannel::Position(TPlayerMode) {
     return bytesToMs(static_cast<int64_t>(m_bass.BASS_ChannelGetPosition(m_handle)));
 }
 
-bool EngineStreamChannel::SetPosition(uint32_t ms) {
+bool EngineStreamChannel::SetPosition(uint64_t ms) {
     m_bass.BASS_ChannelSetPosition(m_handle,
                                    m_bass.BASS_ChannelSeconds2Bytes(m_handle, static_cast<float>(ms) / 1000.0f));
     return false;

@@ -23,9 +23,9 @@ public:
     TChannelType Type() const override { return m_wma ? TChannelType::WMAStream : TChannelType::Stream; }
     bool Restart() override;
     void Free() override;
-    uint32_t Length() override;
-    uint32_t Position(TPlayerMode mode) override;
-    bool SetPosition(uint32_t ms) override;
+    uint64_t Length() override;
+    uint64_t Position(TPlayerMode mode) override;
+    bool SetPosition(uint64_t ms) override;
     int32_t Volume() const override { return m_volume; }
     void SetVolume(int32_t value) override;
 

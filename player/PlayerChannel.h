@@ -37,10 +37,10 @@ public:
     virtual bool SoundStarted() const { return true; }
     // A start or a seek still waits for its answer; the controls wait too.
     virtual bool Busy() const { return false; }
-    virtual uint32_t Length() = 0; // ms
-    virtual uint32_t Position(TPlayerMode mode) = 0;
+    virtual uint64_t Length() = 0; // ms
+    virtual uint64_t Position(TPlayerMode mode) = 0;
     // Moves to ms; true when sound came again after the move.
-    virtual bool SetPosition(uint32_t ms) = 0;
+    virtual bool SetPosition(uint64_t ms) = 0;
     virtual int32_t Volume() const = 0;
     // value is 0..100, or -1 for the engine's "no change".
     virtual void SetVolume(int32_t value) = 0;

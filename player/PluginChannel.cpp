@@ -21,7 +21,7 @@ void sleepMs(int ms) {
 
 } // namespace
 
-PluginChannel::PluginChannel(In_Module& module, std::string fileName, uint32_t duration, const TPlayerMode& mode,
+PluginChannel::PluginChannel(In_Module& module, std::string fileName, uint64_t duration, const TPlayerMode& mode,
                              int32_t& volume, BassLibrary& bass, MessageWindow* playerWindow, MessageWindow* hostWindow)
     : m_module(module), m_fileName(std::move(fileName)), m_duration(duration), m_mode(mode), m_volume(volume),
       m_bass(bass), m_playerWindow(playerWindow), m_hostWindow(hostWindow) {}
@@ -73,11 +73,11 @@ void PluginChannel::Close() {
         m_hostWindow->post(WM_PLUGIN_CLOSED);
 }
 
-uint32_t PluginChannel::Position(TPlayerMode mode) {
+uint64_t PluginChannel::Position(TPlayerMode mode) {
     return mode == TPlayerMode::Ready ? 0 : static_cast<uint32_t>(std::max(0, PluginOutputTime(m_started)));
 }
 
-bool PluginChannel::SetPosition(uint32_t ms) {
+bool PluginChannel::SetPosition(uint64_t ms) {
     m_busy = m_mode == TPlayerMode::Playing && m_started;
     MarkSeekPending();
     m_module.SetOutputTime(static_cast<int>(ms));

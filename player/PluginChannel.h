@@ -20,7 +20,7 @@ class PluginChannel : public PlayerChannel {
 public:
     // mode is the player's, read while a seek waits; playerWindow gets the
     // end that comes during the start, hostWindow the notice of closing.
-    PluginChannel(In_Module& module, std::string fileName, uint32_t duration, const TPlayerMode& mode, int32_t& volume,
+    PluginChannel(In_Module& module, std::string fileName, uint64_t duration, const TPlayerMode& mode, int32_t& volume,
                   BassLibrary& bass, MessageWindow* playerWindow, MessageWindow* hostWindow);
 
     TChannelType Type() const override { return TChannelType::Plugin; }
@@ -34,9 +34,9 @@ public:
     void Close() override;
     bool SoundStarted() const override { return m_started; }
     bool Busy() const override { return m_busy; }
-    uint32_t Length() override { return m_duration; }
-    uint32_t Position(TPlayerMode mode) override;
-    bool SetPosition(uint32_t ms) override;
+    uint64_t Length() override { return m_duration; }
+    uint64_t Position(TPlayerMode mode) override;
+    bool SetPosition(uint64_t ms) override;
     int32_t Volume() const override { return m_volume; }
     void SetVolume(int32_t value) override;
 
@@ -51,7 +51,7 @@ public:
 private:
     In_Module& m_module;
     const std::string m_fileName;
-    const uint32_t m_duration;
+    const uint64_t m_duration;
     const TPlayerMode& m_mode;
     int32_t& m_volume;
     BassLibrary& m_bass;

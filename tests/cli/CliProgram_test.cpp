@@ -263,5 +263,16 @@ TEST_F(CliProgramTest, BothTagsAreWrittenTogetherOrNotAtAll) {
     EXPECT_EQ(ReadFileBytes(song), before);
 }
 
+// The player's figures are 64-bit: a file past 4 GiB (sparse here: ten
+// seconds of audio and then zeros) is not reported wrapped.
+TEST_F(CliProgramTest, FilesPastFourGibibytesKeepTheirSize) {
+    const std::string big = dir.file("big.mp3");
+    std::filesystem::copy_file(test::TestDataDir() + "/app/ten-seconds.mp3", big);
+    std::filesystem::resize_file(big, 4'500'000'000);
+    const ProgramResult r = RunCliProgram({"info", big});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Player file size: 4500000000 bytes"), std::string::npos) << r.out;
+}
+
 } // namespace
 } // namespace tindrel
