@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string_view>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
@@ -65,6 +66,27 @@ mode_t newFileMode() {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return 0666 & ~mask;
+}
+
+// Extended attributes (a download's origin, SELinux labels, access control
+// lists) belong to the file, not to its bytes: the replacement carries them.
+// One that cannot be set (a security label the writer may not give) is left
+// behind rather than failing the write.
+void copyExtendedAttributes(int from, int to) {
+    const ssize_t size = ::flistxattr(from, nullptr, 0);
+    if (size <= 0)
+        return;
+    std::vector<char> names(static_cast<std::size_t>(size));
+    const ssize_t got = ::flistxattr(from, names.data(), names.size());
+    for (ssize_t at = 0; at < got; at += ssize_t(std::strlen(names.data() + at)) + 1) {
+        const char* name = names.data() + at;
+        const ssize_t length = ::fgetxattr(from, name, nullptr, 0);
+        if (length < 0)
+            continue;
+        std::vector<char> value(static_cast<std::size_t>(length));
+        if (::fgetxattr(from, name, value.data(), value.size()) == length)
+            (void)::fsetxattr(to, name, value.data(), value.size(), 0);
+    }
 }
 
 } // namespace
@@ -132,6 +154,8 @@ AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
     // the writer may give it (as root), else it is the writer's own.
     if (replacing)
         (void)!::fchown(fd, st.st_uid, st.st_gid);
+    if (targetLock.valid())
+        copyExtendedAttributes(targetLock.get(), fd);
     ::fchmod(fd, evenIfReadOnly ? (mode | S_IWUSR) : mode);
     AtomicFile file(FileStream::adopt(fd, path), path, namedTemp);
     file.m_targetLock = std::move(targetLock);

@@ -16,6 +16,7 @@
 #include <stdexcept>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace tindrel {
@@ -119,6 +120,22 @@ TEST(AtomicFile, RefusesWhatIsNotARegularFileAndTakesTheLongestNames) {
     Replace(longest, PatternBytes(20, 2)); // over an existing file: linked beside it first
     EXPECT_EQ(ReadFileBytes(longest), PatternBytes(20, 2));
     EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"fifo.mp3", std::string(251, 'n') + ".mp3"}));
+}
+
+// The replacement carries the replaced file's extended attributes (where a
+// download came from, say), as the tag editor's rebuild of a file must.
+TEST(AtomicFile, KeepsTheExtendedAttributes) {
+    TempDir dir;
+    const std::string path = dir.write("song.mp3", PatternBytes(10, 1));
+    const std::string origin = "https://example.org/song.mp3";
+    if (::setxattr(path.c_str(), "user.xdg.origin.url", origin.data(), origin.size(), 0) != 0)
+        GTEST_SKIP() << "this file system keeps no user attributes";
+    Replace(path, PatternBytes(20, 2));
+    std::string value(100, '\0');
+    const ssize_t length = ::getxattr(path.c_str(), "user.xdg.origin.url", value.data(), value.size());
+    ASSERT_GT(length, 0);
+    EXPECT_EQ(value.substr(0, std::size_t(length)), origin);
+    EXPECT_EQ(ReadFileBytes(path), PatternBytes(20, 2));
 }
 
 } // namespace

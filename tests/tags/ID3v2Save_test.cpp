@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include <atomic>
+
 #include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -160,6 +164,37 @@ TEST(ID3v2Save, LeavesTheNamesBesideTheFileAlone) {
     struct stat st {};
     EXPECT_EQ(::lstat((path + "~").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+// Another user who may write the folder plants links to a file of theirs
+// under every name a save could use, all through 200 saves: no save writes
+// through one, and the file stays a file.
+TEST(ID3v2Save, LinksPlantedBesideTheFileAreNeverFollowed) {
+    TempDir dir;
+    const std::string path = CopySample(dir, "plain.mp3");
+    const std::string victim = dir.write("victim", PatternBytes(40, 6));
+    std::vector<std::string> names = {path + "~"};
+    for (int n = 0; n < 32; ++n)
+        names.push_back(path + ".tindrel-" + std::to_string(::getpid()) + "-" + std::to_string(n));
+    std::atomic<bool> done{false};
+    std::thread planter([&] {
+        while (!done)
+            for (const std::string& name : names)
+                (void)::symlink(victim.c_str(), name.c_str());
+    });
+    int saved = 0;
+    for (int i = 0; i < 200; ++i) {
+        TID3v2 tag = FullTag();
+        tag.SetTitle("take " + std::to_string(i));
+        saved += tag.Save(path) ? 1 : 0;
+    }
+    done = true;
+    planter.join();
+    EXPECT_GT(saved, 0);
+    EXPECT_EQ(ReadFileBytes(victim), PatternBytes(40, 6));
+    struct stat st {};
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
 }
 
 TEST(ID3v2Save, ThroughASymbolicLinkRebuildsTheFileItPointsTo) {
