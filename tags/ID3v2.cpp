@@ -185,15 +185,17 @@ void TID3v2::LoadTag(std::string_view bytes, int64_t fileSize) {
 }
 
 // The last frame of each field's ID gives the field. The comment is the text
-// of the last COMM frame without a description in the language of the first
-// such frame; it keeps that language, and the other comments (a player's
+// of the last COMM frame without a description (and with a text) in the
+// language of the first such frame; it keeps that language, and the other comments (a player's
 // normalisation data, a comment in another language) are kept as frames. Compressed or encrypted frames cannot be read
 // and are kept as they are.
 void TID3v2::takeFields(std::vector<ID3v2Frame> frames) {
     const auto isComment = [](const ID3v2Frame& frame) {
         std::string description, text;
         CommentParts(frame.Content(), description, text);
-        return frame.id == "COMM" && !frame.Opaque() && frame.Content().size() >= 4 && description.empty();
+        // One without text is no comment to show, and Save would write none
+        // in its place: it is kept as a frame.
+        return frame.id == "COMM" && !frame.Opaque() && description.empty() && !Trim(text).empty();
     };
     // The first comment's language names the comment (Save writes it first,
     // so a saved tag reads back the same); of several in that language the
