@@ -48,6 +48,24 @@ bool isWma(const char* container, AVCodecID codec) {
            std::find(kWmaCodecs.begin(), kWmaCodecs.end(), codec) != kWmaCodecs.end();
 }
 
+// How many frames a WMA 1 or 2 file's time stamps run ahead of its sound:
+// one block. The encoder's first block only primes the overlap of the
+// next, and the stamps count it, while ASF has no field for that padding
+// (FFmpeg reports neither initial padding nor a decoder delay). A block is
+// 512, 1024 or 2048 frames by sample rate, and WMA 1 keeps 1024 up to
+// 32 kHz. Measured on FFmpeg-encoded files at 16 to 48 kHz, mono and
+// stereo; WMA Pro and Lossless have blocks of their own and no encoder here
+// to measure them with, so their stamps are taken as they are.
+int64_t stampLead(AVCodecID codec, int rate) {
+    if (codec != AV_CODEC_ID_WMAV1 && codec != AV_CODEC_ID_WMAV2)
+        return 0;
+    if (rate <= 16000)
+        return 512;
+    if (rate <= 22050 || (rate <= 32000 && codec == AV_CODEC_ID_WMAV1))
+        return 1024;
+    return 2048;
+}
+
 class FfmpegDecoder final : public Decoder {
 public:
     explicit FfmpegDecoder(const std::string& path);
@@ -77,6 +95,7 @@ private:
     int m_channels = 0;
     int64_t m_length = -1;
     int64_t m_startPts = 0;
+    int64_t m_lead = 0;             // frames the time stamps run ahead of the sound
     std::vector<int16_t> m_pending; // decoded frames not yet read
     std::size_t m_pendingPos = 0;   // in samples
     int64_t m_nextFrame = 0;        // frame index of the next decoded sample
@@ -126,6 +145,7 @@ void FfmpegDecoder::openCodec() {
     if (m_rate <= 0 || m_codec->ch_layout.nb_channels <= 0)
         throw EngineError(BASS_ERROR_FILEFORM);
     m_startPts = m_stream->start_time == AV_NOPTS_VALUE ? 0 : m_stream->start_time;
+    m_lead = stampLead(par->codec_id, m_rate);
 }
 
 void FfmpegDecoder::openResampler() {
@@ -210,11 +230,13 @@ bool FfmpegDecoder::receiveFrame() {
 
 void FfmpegDecoder::appendFrame() {
     // Frames are counted as they come; only after a seek do the time stamps
-    // say where the decoder landed. (Some decoders hold back their first
-    // frame, so stamps cannot be trusted to count from the start.)
+    // say where the decoder landed, less the block they run ahead of the
+    // sound. (From the start the decoder gives nothing for the first two
+    // packets, so the count starts one block into the sound and two blocks
+    // behind the stamps: stamps cannot be trusted to count from the start.)
     const int64_t pts = m_frame->best_effort_timestamp;
     if (m_resync && pts != AV_NOPTS_VALUE)
-        m_nextFrame = ff().av_rescale_q(pts - m_startPts, m_stream->time_base, AVRational{1, m_rate});
+        m_nextFrame = ff().av_rescale_q(pts - m_startPts, m_stream->time_base, AVRational{1, m_rate}) - m_lead;
     m_resync = false;
     const int inCount = m_frame->nb_samples;
     const int outMax = ff().swr_get_out_samples(m_swr.get(), inCount);
@@ -244,9 +266,13 @@ bool FfmpegDecoder::seek(int64_t frame) {
         return false;
     // Decoding starts a little before the target: WMA's overlapping blocks
     // need the packet before it, or the first milliseconds after a seek
-    // come out faded in.
+    // come out faded in. The sound at `from` is stamped one lead later. A
+    // seek whose preroll reaches the start decodes from the very start, so
+    // a seek to 0 gives what playing from the start gives.
     const int64_t from = std::max<int64_t>(frame - m_rate / kPrerollPerSecond, 0);
-    const int64_t ts = ff().av_rescale_q(from, AVRational{1, m_rate}, m_stream->time_base) + m_startPts;
+    const int64_t ts = from == 0
+                           ? m_startPts
+                           : ff().av_rescale_q(from + m_lead, AVRational{1, m_rate}, m_stream->time_base) + m_startPts;
     if (ff().avformat_seek_file(m_format.get(), m_stream->index, INT64_MIN, ts, ts, 0) < 0 &&
         ff().av_seek_frame(m_format.get(), m_stream->index, ts, AVSEEK_FLAG_BACKWARD) < 0)
         return false;
@@ -257,7 +283,9 @@ bool FfmpegDecoder::seek(int64_t frame) {
     m_pendingPos = 0;
     m_nextFrame = frame; // in case the decoder gives no time stamps
     m_skipUntil = frame;
-    m_resync = true;
+    // A seek to 0 starts over and counts as playing from the start does, so
+    // the length found at the end is the same.
+    m_resync = frame > 0;
     m_inputEnded = false;
     m_finished = false;
     return true;
