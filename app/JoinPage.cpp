@@ -8,7 +8,6 @@
 #include "platform/FormBuilder.h"
 #include "platform/MessageWindow.h"
 
-#include <QEvent>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -20,18 +19,20 @@ namespace tindrel {
 
 namespace {
 
-// Sees the mouse being released over the list, which is when a click marks
-// the row that Up and Down move.
-class MouseUpFilter final : public QObject {
+// The file list, which marks a row when the mouse is released over it. The
+// row is read only after the list has handled the release itself: clicking a
+// row that is already part of a wider selection narrows the selection to it
+// on the release, not on the press.
+class FileList final : public QTreeWidget {
 public:
-    MouseUpFilter(QObject* parent, std::function<void()> onRelease)
-        : QObject(parent), m_onRelease(std::move(onRelease)) {}
+    explicit FileList(QWidget* parent) : QTreeWidget(parent) {}
+    void setOnRelease(std::function<void()> onRelease) { m_onRelease = std::move(onRelease); }
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::MouseButtonRelease)
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        QTreeWidget::mouseReleaseEvent(event);
+        if (m_onRelease)
             ErrorHandler::run(m_onRelease);
-        return QObject::eventFilter(watched, event);
     }
 
 private:
@@ -60,7 +61,9 @@ TJoinPage::TJoinPage(IDialogs& dialogs, QWidget* parent) : QWidget(parent), m_di
 }
 
 void TJoinPage::buildList() {
-    ltvFile = make<QTreeWidget>(this, QStringLiteral("ltvFile"), {6, 6, 524, 322});
+    auto* list = make<FileList>(this, QStringLiteral("ltvFile"), {6, 6, 524, 322});
+    list->setOnRelease([this] { ltvFileMouseUp(); });
+    ltvFile = list;
     ltvFile->setColumnCount(2);
     ltvFile->setHeaderLabels({QStringLiteral("File Name (Double click to play or stop)"), QStringLiteral("Status")});
     ltvFile->setColumnWidth(0, 400);
@@ -71,7 +74,6 @@ void TJoinPage::buildList() {
     ltvFile->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ltvFile->setSelectionBehavior(QAbstractItemView::SelectRows);
     ltvFile->header()->setStretchLastSection(false);
-    ltvFile->viewport()->installEventFilter(new MouseUpFilter(ltvFile, [this] { ltvFileMouseUp(); }));
 }
 
 void TJoinPage::buildButtons() {

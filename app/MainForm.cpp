@@ -107,8 +107,8 @@ void TMainForm::FormCreate(const QString& programFolder, int audioDevice) {
     auto* pluginShortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+P")), this);
     pluginShortcut->setObjectName(QStringLiteral("scPluginConfig"));
     connect(pluginShortcut, &QShortcut::activated, this, [this] {
-        if (auto* form = qobject_cast<QWidget*>(m_player->PluginConfigForm()))
-            form->show();
+        if (auto* form = qobject_cast<TPluginConfigForm*>(m_player->PluginConfigForm()))
+            form->ShowInFront();
     });
 }
 

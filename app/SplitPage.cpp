@@ -307,10 +307,9 @@ void TSplitPage::splitPartsMode() {
         return;
     }
     m_splitRunning = true;
-    const auto running = qScopeGuard([this] {
-        m_splitRunning = false;
-        pgbProgress->hide();
-    });
+    // Only a run that completes or is stopped hides the gauge; one that ends
+    // in an error leaves it showing how far it came.
+    const auto running = qScopeGuard([this] { m_splitRunning = false; });
     // The run keeps its own copies of everything it works from, so what the
     // user does meanwhile (opening another file, say) cannot change it.
     const std::string source = edtFile->text().toStdString();

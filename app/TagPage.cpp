@@ -210,14 +210,18 @@ void TTagPage::showOnPage(const ID3v1Fields& fields) {
     // saving gives "no genre" and never the 254 of an unselected list.
     m_v1.genreList->setCurrentIndex(fields.genreEntry < m_v1.genreList->count() ? fields.genreEntry : -1);
     m_v1.comment->setText(QString::fromStdString(fields.comment));
-    EnableID3v1Edits(fields.exists);
+    // Without a file nothing was read that could open or close the fields;
+    // only the box being unticked above may have closed them.
+    if (fields.fileFound)
+        EnableID3v1Edits(fields.exists);
 }
 
 void TTagPage::showOnPage(const ID3v2Fields& fields) {
     showSharedFields(m_v2, fields);
     m_v2.genre->setText(QString::fromStdString(fields.genre));
     m_v2.memo->setPlainText(QString::fromStdString(fields.comment));
-    EnableID3v2Edits(fields.exists);
+    if (fields.fileFound)
+        EnableID3v2Edits(fields.exists);
 }
 
 void TTagPage::ShowID3v1(const QString& fileName) {

@@ -36,7 +36,8 @@ template <typename From, typename To> void copyCommonFields(const From& from, To
 
 ID3v1Fields ShowID3v1(const std::string& fileName, TID3v1& tag) {
     ID3v1Fields fields;
-    if (!FileExists(fileName) || !tag.Load(fileName) || !tag.Exists())
+    fields.fileFound = FileExists(fileName);
+    if (!fields.fileFound || !tag.Load(fileName) || !tag.Exists())
         return fields;
     fields.exists = true;
     fields.caption = tag.Version() == TID3v1::kVersion10 ? "ID3v1 - Version 1.0" : "ID3v1 - Version 1.1";
@@ -54,7 +55,8 @@ ID3v1Fields ShowID3v1(const std::string& fileName, TID3v1& tag) {
 
 ID3v2Fields ShowID3v2(const std::string& fileName, TID3v2& tag) {
     ID3v2Fields fields;
-    if (!FileExists(fileName) || !tag.Load(fileName) || !tag.Exists())
+    fields.fileFound = FileExists(fileName);
+    if (!fields.fileFound || !tag.Load(fileName) || !tag.Exists())
         return fields;
     fields.exists = true;
     fields.caption = "ID3v2 - Version 2." + std::to_string(tag.MajorVersion());

@@ -30,6 +30,9 @@ struct ID3v1Fields {
     std::string year;
     int genreEntry = 0;
     std::string comment;
+    // False when the file was not there to read: the page then clears the
+    // group but leaves its fields enabled or disabled as they were.
+    bool fileFound = false;
 };
 
 // The ID3v2 group; its genre is free text.
@@ -43,10 +46,12 @@ struct ID3v2Fields {
     std::string year;
     std::string genre;
     std::string comment;
+    bool fileFound = false; // as for the ID3v1 group
 };
 
 // Loads the file's tag into tag and gives the group as the page shows it;
-// a missing file or a failed load gives the cleared group.
+// a missing file or a failed load gives the cleared group, with fileFound
+// telling the two apart.
 ID3v1Fields ShowID3v1(const std::string& fileName, TID3v1& tag);
 ID3v2Fields ShowID3v2(const std::string& fileName, TID3v2& tag);
 

@@ -6,6 +6,7 @@
 #include "mpeg/Rounding.h"
 #include "platform/FileStream.h"
 #include "player/ReaderText.h"
+#include "tags/ID3v2.h"
 
 #include <algorithm>
 #include <array>
@@ -105,18 +106,11 @@ std::u16string decodeUtf8(std::string_view text) {
 const std::array<std::string_view, 9> kCommentNames{"TITLE", "ARTIST",  "ALBUM",     "TRACKNUMBER", "DATE",
                                                     "GENRE", "COMMENT", "PERFORMER", "DESCRIPTION"};
 
-int32_t trackNumber(const std::string& text) {
-    const std::string number = text.substr(0, text.find('/'));
-    const int32_t value = ToInt32(number, 0);
-    return (value % 256 + 256) % 256;
-}
-
 } // namespace
 
 struct TOggVorbis::Comments {
     std::map<std::string, std::string, std::less<>> fields;
     std::string vendor;
-    bool vendorSet = false;
 
     const std::string& operator[](std::string_view name) const {
         static const std::string empty;
@@ -127,10 +121,10 @@ struct TOggVorbis::Comments {
         const std::string text = TrimBlanks(raw);
         const auto equals = text.find('=');
         if (equals == std::string::npos) {
-            if (!vendorSet) {
+            // Entry 0 names the vendor; an empty one leaves the place to the
+            // first later text without "=".
+            if (vendor.empty())
                 vendor = text;
-                vendorSet = true;
-            }
             return;
         }
         std::string name = text.substr(0, equals);
@@ -205,7 +199,9 @@ void TOggVorbis::takeComments(const Comments& comments) {
     m_title = comments["TITLE"];
     m_artist = comments["ARTIST"].empty() ? comments["PERFORMER"] : comments["ARTIST"];
     m_album = comments["ALBUM"];
-    m_track = static_cast<uint16_t>(trackNumber(comments["TRACKNUMBER"]));
+    // The same rule as an ID3v2 track: "n/total" gives n, any of the
+    // program's number forms, modulo 256.
+    m_track = ParseTrackNumber(comments["TRACKNUMBER"]);
     m_date = comments["DATE"];
     m_genre = comments["GENRE"];
     m_comment = comments["COMMENT"].empty() ? comments["DESCRIPTION"] : comments["COMMENT"];

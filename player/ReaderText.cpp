@@ -2,8 +2,6 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "player/ReaderText.h"
 
-#include <charconv>
-
 namespace tindrel {
 
 namespace {
@@ -67,19 +65,6 @@ std::string WideToUtf8(std::u16string_view text) {
         }
     }
     return out;
-}
-
-int32_t ToInt32(std::string_view text, int32_t fallback) {
-    const bool plus = !text.empty() && text.front() == '+';
-    if (plus)
-        text.remove_prefix(1);
-    if (text.empty() || (plus && text.front() == '-'))
-        return fallback;
-    int32_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size())
-        return fallback;
-    return value;
 }
 
 } // namespace tindrel

@@ -19,8 +19,4 @@ std::u16string TrimBlanks(std::u16string_view text);
 // cannot be shown and becomes '?'.
 std::string WideToUtf8(std::u16string_view text);
 
-// A signed decimal whole number in the 32-bit range with an optional sign,
-// or fallback when the text is anything else.
-int32_t ToInt32(std::string_view text, int32_t fallback);
-
 } // namespace tindrel

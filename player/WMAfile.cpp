@@ -4,6 +4,7 @@
 
 #include "mpeg/FileWindow.h"
 #include "platform/FileStream.h"
+#include "platform/PlatformInt.h"
 #include "player/ReaderText.h"
 
 #include <algorithm>
@@ -117,11 +118,12 @@ void TWMAfile::Header::readObjects(AsfCursor& in) {
         const int64_t start = in.position();
         const Guid guid = in.readGuid();
         const uint32_t size = in.read32(); // the low half of the 64-bit size
-        // A size that cannot hold the object's own head would keep the
-        // reader on the same bytes.
-        if (size < kMinObjectSize)
-            throw std::runtime_error("Malformed header object");
         readObject(in, guid, start);
+        // A size that cannot hold the object's own head points back into it
+        // (a size of 0 at the very same bytes): no further object can be
+        // found, so the walk ends with what was read so far.
+        if (size < kMinObjectSize)
+            break;
         in.seek(start + size);
     }
 }
@@ -150,9 +152,11 @@ void TWMAfile::Header::readContentDescription(AsfCursor& in) {
         length = in.read16();
     set(Field::Title, in.readText(lengths[0]));
     set(Field::Artist, in.readText(lengths[1]));
-    in.skip(lengths[2]); // copyright
+    // The copyright and the rating are read like the others and dropped, so
+    // an object cut off inside them fails the read as any cut text does.
+    in.readText(lengths[2]);
     set(Field::Comment, in.readText(lengths[3]));
-    in.skip(lengths[4]); // rating
+    in.readText(lengths[4]);
 }
 
 void TWMAfile::Header::readExtendedContentDescription(AsfCursor& in) {
@@ -214,7 +218,10 @@ void TWMAfile::take(const Header& header, int64_t fileSize) {
     m_title = TrimBlanks(header.text(Field::Title));
     m_artist = TrimBlanks(header.text(Field::Artist));
     m_album = TrimBlanks(header.text(Field::Album));
-    m_track = ToInt32(WideToUtf8(TrimBlanks(header.text(Field::Track))), 0);
+    // The number syntax of every typed or stored track in the program
+    // ("$0A" and "0x0A" too), but in the full 32 bits of this field.
+    int32_t track = 0;
+    m_track = TryParsePlatformInt(WideToUtf8(TrimBlanks(header.text(Field::Track))), track) ? track : 0;
     m_year = TrimBlanks(header.text(Field::Year));
     m_genre = TrimBlanks(header.text(Field::Genre));
     m_comment = TrimBlanks(header.text(Field::Comment));

@@ -57,7 +57,12 @@ void TPluginConfigForm::buildControls() {
     PluginGrid->setColumnWidth(0, 84);
     PluginGrid->setColumnWidth(1, 173);
     PluginGrid->setColumnWidth(2, 151);
-    PluginGrid->horizontalHeader()->hide();
+    // The header stands for the grid's fixed row 0: no captions, and its
+    // column edges are where the user drags to resize. The table's own row 0
+    // stays, hidden, so that the plug-ins keep rows 1 to 8.
+    PluginGrid->setHorizontalHeaderLabels({QString(), QString(), QString()});
+    PluginGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    PluginGrid->setRowHidden(0, true);
     PluginGrid->verticalHeader()->hide();
     PluginGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
     PluginGrid->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -94,6 +99,16 @@ void TPluginConfigForm::FillPluginList() {
 
 void TPluginConfigForm::confirm(const char* text) {
     m_dialogs.messageBox(QStringLiteral("Confirm"), QString::fromUtf8(text), MessageIcon::Information);
+    // The box belongs to the main window, which the window manager activates
+    // when the box closes; this window would drop behind it.
+    if (isVisible())
+        ShowInFront();
+}
+
+void TPluginConfigForm::ShowInFront() {
+    show();
+    raise();
+    activateWindow();
 }
 
 void TPluginConfigForm::setRow(int row, const std::string& fileName, const std::string& description,

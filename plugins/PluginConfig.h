@@ -29,6 +29,10 @@ public:
     int32_t LoadedCount() const { return m_loadedCount; }
     const std::string& SelectedName() const { return m_selectedName; }
 
+    // Shows the window, or brings it back in front of the main window, with
+    // the keyboard focus.
+    void ShowInFront();
+
     // Lists the plug-in libraries found in the Plugins folder.
     void FillPluginList();
     void FillPluginGrid();

@@ -105,6 +105,19 @@ TEST_F(JoinPageTest, UpAndDownMovePathsButLeaveStatusesAndSelection) {
     EXPECT_EQ(form->JoinPage()->MarkedIndex(), 1);
 }
 
+// Clicking a row that is already part of a wider selection narrows the
+// selection only when the button is released; the marked row must be the one
+// left selected, not the top of the old selection.
+TEST_F(JoinPageTest, ClickOnAnAlreadySelectedRowMarksThatRow) {
+    add({"a", "b", "c", "d"});
+    for (int row : {0, 1, 2})
+        list->topLevelItem(row)->setSelected(true);
+    clickRow(2);
+    EXPECT_EQ(form->JoinPage()->MarkedIndex(), 2);
+    click("btnUp");
+    EXPECT_EQ(column(0), QStringList({"a", "c", "b", "d"}));
+}
+
 TEST_F(JoinPageTest, RemoveDeletesOnlyTheTopmostSelectedRow) {
     add({"a", "b", "c", "d"});
     for (int row : {3, 1, 2})

@@ -5,6 +5,7 @@
 #include "app/TrackBar.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FakeDialogs.h"
+#include "tests/app/WindowFixture.h"
 #include "tests/support/TempDir.h"
 
 #include <QAbstractButton>
@@ -17,8 +18,8 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace tindrel {
@@ -31,8 +32,7 @@ protected:
     void SetUp() override { ErrorHandler::setDialogs(&dialogs); }
     void TearDown() override { ErrorHandler::setDialogs(nullptr); }
 
-    template <typename W = QWidget>
-    W* control(TMainForm& form, const char* name) {
+    template <typename W = QWidget> W* control(TMainForm& form, const char* name) {
         W* w = form.findChild<W*>(QString::fromLatin1(name));
         EXPECT_NE(w, nullptr) << "no control named " << name;
         return w;
@@ -86,16 +86,25 @@ TEST_F(MainFormTest, ControlsStartWithTheirCaptionsAndStates) {
         const char* text;
         bool enabled;
     } buttons[] = {
-        {"btnOpen", "&Open", true},          {"rdbPart", "Split file into", true},
+        {"btnOpen", "&Open", true},
+        {"rdbPart", "Split file into", true},
         {"rdbTime", "Split selected time session:", true},
-        {"btnSplit", "&Split", true},        {"btnStop", "S&top", true},
-        {"sbtnBegin", "{", true},            {"sbtnEnd", "}", true},
-        {"btnAdd", "&Add File ", true},      {"btnRemove", "&Remove", true},
-        {"btnClear", "  &Clear  ", true},    {"btnUp", "  &Up    ", true},
-        {"btnDown", " &Down", true},         {"btnJoint", "  &Join", true},
-        {"BitBtn1", "S&top", true},          {"btnOpenTag", "&Open", true},
-        {"chkTagExists1", "ID3v1 Tag Exists", true}, {"chkTagExists", "ID3 v2 Tag Exists", true},
-        {"Button1", "&Copy to ID3v2", true}, {"Button2", "Copy &from ID3v2", true},
+        {"btnSplit", "&Split", true},
+        {"btnStop", "S&top", true},
+        {"sbtnBegin", "{", true},
+        {"sbtnEnd", "}", true},
+        {"btnAdd", "&Add File ", true},
+        {"btnRemove", "&Remove", true},
+        {"btnClear", "  &Clear  ", true},
+        {"btnUp", "  &Up    ", true},
+        {"btnDown", " &Down", true},
+        {"btnJoint", "  &Join", true},
+        {"BitBtn1", "S&top", true},
+        {"btnOpenTag", "&Open", true},
+        {"chkTagExists1", "ID3v1 Tag Exists", true},
+        {"chkTagExists", "ID3 v2 Tag Exists", true},
+        {"Button1", "&Copy to ID3v2", true},
+        {"Button2", "Copy &from ID3v2", true},
         {"Button3", "&Updat All", true},
     };
     for (const auto& b : buttons) {
@@ -117,9 +126,9 @@ TEST_F(MainFormTest, ControlsStartWithTheirCaptionsAndStates) {
         const char* text;
         bool enabled;
     } fields[] = {
-        {"edtFile", "", true},       {"edtPart", "2", false},        {"edtStart", "00:00.000", true},
-        {"edtEnd", "00:00.000", true}, {"edtFileTag", "", true},     {"TitleEdit1", "", true},
-        {"TrackEdit", "", true},     {"GenreEdit", "", true},
+        {"edtFile", "", true},         {"edtPart", "2", false},  {"edtStart", "00:00.000", true},
+        {"edtEnd", "00:00.000", true}, {"edtFileTag", "", true}, {"TitleEdit1", "", true},
+        {"TrackEdit", "", true},       {"GenreEdit", "", true},
     };
     for (const auto& f : fields) {
         auto* w = control<QLineEdit>(form, f.name);
@@ -130,10 +139,17 @@ TEST_F(MainFormTest, ControlsStartWithTheirCaptionsAndStates) {
         const char* name;
         const char* text;
     } labels[] = {
-        {"labPart2", "equal parts (Max:99)."}, {"labStart1", "Starting time:"}, {"labEnd1", "Ending  time:"},
-        {"Label1", "( Min : Sec . MilliSec )"}, {"Label2", "( Min : Sec . MilliSec )"},
-        {"Label3", "( Min : Sec . MilliSec )"}, {"labTime", "Time:"}, {"labTime1", "00:00.000"},
-        {"labPeriod", ""}, {"labTitle", ""}, {"labLength", ""},
+        {"labPart2", "equal parts (Max:99)."},
+        {"labStart1", "Starting time:"},
+        {"labEnd1", "Ending  time:"},
+        {"Label1", "( Min : Sec . MilliSec )"},
+        {"Label2", "( Min : Sec . MilliSec )"},
+        {"Label3", "( Min : Sec . MilliSec )"},
+        {"labTime", "Time:"},
+        {"labTime1", "00:00.000"},
+        {"labPeriod", ""},
+        {"labTitle", ""},
+        {"labLength", ""},
     };
     for (const auto& l : labels)
         EXPECT_EQ(control<QLabel>(form, l.name)->text(), l.text) << l.name;
@@ -143,8 +159,11 @@ TEST_F(MainFormTest, ControlsStartWithTheirCaptionsAndStates) {
     const struct {
         const char* name;
         const char* hint;
-    } hints[] = {{"sbtnPlay", "Play"}, {"sbtnPause", "Pause"}, {"sbtnStop", "Stop"},
-                 {"sbtnBegin", "Select start time point"}, {"sbtnEnd", "Select end time point"}};
+    } hints[] = {{"sbtnPlay", "Play"},
+                 {"sbtnPause", "Pause"},
+                 {"sbtnStop", "Stop"},
+                 {"sbtnBegin", "Select start time point"},
+                 {"sbtnEnd", "Select end time point"}};
     for (const auto& h : hints)
         EXPECT_EQ(control(form, h.name)->toolTip(), h.hint) << h.name;
 
@@ -170,9 +189,9 @@ TEST_F(MainFormTest, TheFieldLimitsOfTheTagPageBindTyping) {
     const struct {
         const char* name;
         int limit;
-    } limits[] = {{"TrackEdit1", 2},   {"TitleEdit1", 30}, {"ArtistEdit1", 30}, {"AlbumEdit1", 30},
-                  {"YearEdit1", 4},    {"CommentEdit1", 30}, {"TrackEdit", 250}, {"TitleEdit", 250},
-                  {"ArtistEdit", 250}, {"AlbumEdit", 250}, {"YearEdit", 250}};
+    } limits[] = {{"TrackEdit1", 2},   {"TitleEdit1", 30},   {"ArtistEdit1", 30}, {"AlbumEdit1", 30},
+                  {"YearEdit1", 4},    {"CommentEdit1", 30}, {"TrackEdit", 250},  {"TitleEdit", 250},
+                  {"ArtistEdit", 250}, {"AlbumEdit", 250},   {"YearEdit", 250}};
     for (const auto& l : limits) {
         auto* field = control<QLineEdit>(form, l.name);
         field->clear();
@@ -244,6 +263,20 @@ TEST_F(MainFormTest, TypedStartAndEndTimesMoveTheTrackBarWithinItsRange) {
     EXPECT_EQ(period->text(), "The selected part is 5.25 (Second.Millisecond)");
     end->setText("00:30.999"); // truncates to the maximum itself
     EXPECT_EQ(track->value(), 30);
+}
+
+using PluginShortcutTest = test::WindowFixture;
+
+TEST_F(PluginShortcutTest, CtrlShiftPBringsThePluginWindowInFront) {
+    auto* config = qobject_cast<QWidget*>(form->Player()->PluginConfigForm());
+    ASSERT_NE(config, nullptr);
+    form->show();
+    for (const char* when : {"first opened", "behind the main window"}) {
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get())) << when;
+        QTest::keyClick(form.get(), Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(config)) << when;
+    }
 }
 
 } // namespace

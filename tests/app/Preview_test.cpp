@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
-#include "tests/app/WindowFixture.h"
 #include "app/Main.h"
 #include "app/SplitPage.h"
 #include "app/TrackBar.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FakeDialogs.h"
 #include "player/AudioPlayer.h"
+#include "tests/app/WindowFixture.h"
 #include "tests/support/TempDir.h"
 
 #include <QAbstractButton>
@@ -100,6 +100,11 @@ TEST_F(PreviewTest, TheMarkButtonsTakeTheThumbsSecondAndTheLengthsMillisecondsAt
     // The flag was used up by the change: typing moves the thumb again.
     form->findChild<QLineEdit*>("edtStart")->setText("00:02.000");
     EXPECT_EQ(track->value(), 2);
+    // "{" that leaves the text as it was sets no flag, which no change would
+    // clear: the next typed time still moves the thumb.
+    click("sbtnBegin");
+    form->findChild<QLineEdit*>("edtStart")->setText("00:01.000");
+    EXPECT_EQ(track->value(), 1);
 }
 
 } // namespace

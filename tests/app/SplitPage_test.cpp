@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
-#include "tests/app/WindowFixture.h"
 #include "app/Main.h"
 #include "app/SplitPage.h"
 #include "app/TrackBar.h"
@@ -9,6 +8,7 @@
 #include "player/AudioPlayer.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
+#include "tests/app/WindowFixture.h"
 #include "tests/support/Command.h"
 #include "tests/support/TempDir.h"
 
@@ -135,10 +135,10 @@ TEST_F(SplitPageTest, RefusalsAreExplainedAndWriteNothing) {
     edit("edtEnd")->setText("00:12.000");
     dialogs.queueSaveFile(QString::fromStdString(dir.file("late.mp3")));
     click("btnSplit");
-    EXPECT_EQ(messages(), QStringList({"Information: Please open a MP3 file.",
-                                       "Information: Start Time and End Time can not be the same",
-                                       "Information: Splitting MP3 is failed.",
-                                       "Information: Splitting MP3 is failed."}));
+    EXPECT_EQ(
+        messages(),
+        QStringList({"Information: Please open a MP3 file.", "Information: Start Time and End Time can not be the same",
+                     "Information: Splitting MP3 is failed.", "Information: Splitting MP3 is failed."}));
     EXPECT_FALSE(fs::exists(dir.file("reversed.mp3")));
     EXPECT_FALSE(fs::exists(dir.file("late.mp3")));
 }
@@ -161,14 +161,13 @@ TEST_F(SplitPageTest, TheSourceIsNeverOverwrittenWhateverItsSpelling) {
     fs::create_symlink(source, dir.file("link.mp3"));
     open(source);
     edit("edtEnd")->setText("00:02.000");
-    for (const std::string& output : {source, dir.file("link.mp3"), dir.path() + "/../" +
-                                                                         fs::path(dir.path()).filename().string() +
-                                                                         "/ten-seconds.mp3"}) {
+    for (const std::string& output :
+         {source, dir.file("link.mp3"),
+          dir.path() + "/../" + fs::path(dir.path()).filename().string() + "/ten-seconds.mp3"}) {
         dialogs.clear();
         dialogs.queueSaveFile(QString::fromStdString(output));
         click("btnSplit");
-        EXPECT_EQ(messages(), QStringList("Information: Output file can not be the same as the input file."))
-            << output;
+        EXPECT_EQ(messages(), QStringList("Information: Output file can not be the same as the input file.")) << output;
     }
     EXPECT_EQ(ReadFileBytes(source), bytes);
 }
@@ -226,6 +225,20 @@ TEST_F(SplitPageTest, StopEndsAPartsRunBeforeTheNextCut) {
     EXPECT_FALSE(fs::exists(dir.file("ten-seconds_chunk_2.mp3")));
     EXPECT_TRUE(dialogs.messages().empty()) << messages().join('\n').toStdString();
     EXPECT_FALSE(progress->isVisibleTo(form.get()));
+}
+
+TEST_F(SplitPageTest, APartsRunEndingInAnErrorKeepsTheGaugeShown) {
+    open(sample("ten-seconds.mp3"));
+    const std::string folder = dir.file("parts");
+    fs::create_directory(folder);
+    auto* progress = form->findChild<QProgressBar*>("pgbProgress");
+    progress->reset(); // below the range, so the gauge's 0 after part 1 is a change
+    // The folder goes away after part 1, so part 2 cannot be created.
+    QObject::connect(progress, &QProgressBar::valueChanged, form.get(), [&] { fs::remove_all(folder); });
+    splitInto("3", folder);
+    ASSERT_EQ(messages().size(), 1);
+    EXPECT_TRUE(messages().front().startsWith("Error: Cannot create file")) << messages().front().toStdString();
+    EXPECT_TRUE(progress->isVisibleTo(form.get()));
 }
 
 TEST_F(SplitPageTest, AWavSourceHasNoBitRateSoEachPieceIsTheWholeFile) {

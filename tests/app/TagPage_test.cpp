@@ -111,6 +111,21 @@ TEST_F(TagPageTest, VersionOneZeroShowsTrackZeroAndAMissingV2TagDisablesItsGroup
     EXPECT_TRUE(edit("TitleEdit")->isEnabled());
 }
 
+TEST_F(TagPageTest, AMissingFileClearsTheGroupsButLeavesTheirFieldsAsTheyWere) {
+    edit("TitleEdit1")->setText("typed");
+    edit("TitleEdit")->setText("typed");
+    open(QString::fromStdString(dir.file("missing.mp3")));
+    EXPECT_EQ(text("TitleEdit1"), "");
+    EXPECT_EQ(text("TitleEdit"), "");
+    EXPECT_FALSE(box("chkTagExists1")->isChecked());
+    // At start the fields are open with their boxes unticked; nothing was
+    // read that could close them.
+    for (const char* name : {"TitleEdit1", "TrackEdit1", "TitleEdit", "GenreEdit"})
+        EXPECT_TRUE(edit(name)->isEnabled()) << name;
+    EXPECT_TRUE(genres()->isEnabled());
+    EXPECT_TRUE(memo()->isEnabled());
+}
+
 TEST_F(TagPageTest, AVersion24TagShowsItsFields) {
     open(sample("mid3v2-v24.mp3"));
     EXPECT_TRUE(box("chkTagExists")->isChecked());

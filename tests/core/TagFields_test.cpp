@@ -112,7 +112,11 @@ TEST_F(TagFieldsFileTest, ShowFillsTheGroupsAsThePageDoes) {
     EXPECT_EQ(v24.title, "Four");
     EXPECT_EQ(v24.track, "9");
 
-    EXPECT_FALSE(ShowID3v1(dir.file("missing.mp3"), v1Tag).exists);
+    EXPECT_TRUE(v1.fileFound);
+    const ID3v1Fields missing = ShowID3v1(dir.file("missing.mp3"), v1Tag);
+    EXPECT_FALSE(missing.exists);
+    EXPECT_FALSE(missing.fileFound);
+    EXPECT_FALSE(ShowID3v2(dir.file("missing.mp3"), v2Tag).fileFound);
 }
 
 TEST_F(TagFieldsFileTest, SaveWritesTheFieldsThroughTheSetters) {

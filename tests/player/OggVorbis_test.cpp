@@ -193,6 +193,8 @@ TEST(OggVorbis, MapsTheCommentFields) {
         std::vector<std::string> comments;
         std::string title, artist, comment;
         uint16_t track;
+        std::string storedVendor = "Tindrel test vendor";
+        std::string vendor = "Tindrel test vendor";
     };
     const std::string longTitle(300, 'L');
     const std::vector<Case> cases = {
@@ -208,17 +210,21 @@ TEST(OggVorbis, MapsTheCommentFields) {
         {{"TITLE=a=b"}, "a=b", "", "", 0},
         {{"TITLE=" + longTitle, "ARTIST=after"}, std::string(244, 'L'), "after", "", 0},
         {{"UNKNOWN=x", "no equals sign"}, "", "", "", 0},
+        {{"TRACKNUMBER=$0A"}, "", "", "", 10},
+        {{"TRACKNUMBER=0x0C/12"}, "", "", "", 12},
+        {{"no equals sign", "another"}, "", "", "", 0, "", "no equals sign"},
     };
     for (const auto& c : cases) {
         OggLayout layout;
         layout.comments = c.comments;
+        layout.vendor = c.storedVendor;
         const TOggVorbis ogg = Read(OggFile(layout));
         EXPECT_EQ(ogg.Title(), c.title) << c.comments.front();
         EXPECT_EQ(ogg.Artist(), c.artist) << c.comments.front();
         EXPECT_EQ(ogg.Comment(), c.comment) << c.comments.front();
         EXPECT_EQ(ogg.Track(), c.track) << c.comments.front();
-        // A text without "=" after the vendor's does not replace it.
-        EXPECT_EQ(ogg.Vendor(), "Tindrel test vendor");
+        // A text without "=" after a stored vendor does not replace it.
+        EXPECT_EQ(ogg.Vendor(), c.vendor) << c.comments.front();
     }
 }
 

@@ -227,36 +227,65 @@ TEST(WMAfile, LaterTextsReplaceEarlierOnesAcrossBothObjects) {
     EXPECT_EQ(wma.Channels(), 1);
     EXPECT_EQ(wma.SampleRate(), 22050u);
 
-    objects.push_back(ExtendedContent({Text(u"WM/Track", u"x")}));
-    ASSERT_TRUE(wma.ReadFromFile(dir.write("track.wma", AsfFile(objects))));
-    EXPECT_EQ(wma.Track(), 0);
     EXPECT_EQ(WideToUtf8(wma.Title()), "New title");
 }
 
-TEST(WMAfile, MalformedObjectsEndTheReadWithoutLooping) {
-    Bytes zeroSize = Object(kContentGuid, {});
-    test::Put32(zeroSize, 16, 0);
-    std::vector<Bytes> withZero = Plausible();
-    withZero.push_back(zeroSize);
-    std::vector<Bytes> truncated = Plausible();
-    truncated.push_back(ContentDescription(u"T", u"A", u"C"));
-    Bytes cut = AsfFile(truncated);
-    cut.resize(30 + 104 + 84); // inside the sample rate
+TEST(WMAfile, TheTrackTextIsANumberInAnyOfTheProgramsForms) {
+    const struct {
+        std::u16string text;
+        int32_t track;
+    } cases[] = {{u"x", 0}, {u" $0A ", 10}, {u"0x0C", 12}, {u"300", 300}, {u"7/12", 0}};
+    for (const auto& c : cases) {
+        std::vector<Bytes> objects = Plausible();
+        objects.push_back(ExtendedContent({Text(u"WM/Track", c.text)}));
+        TempDir dir;
+        TWMAfile wma;
+        ASSERT_TRUE(wma.ReadFromFile(dir.write("track.wma", AsfFile(objects))));
+        EXPECT_EQ(wma.Track(), c.track) << WideToUtf8(c.text);
+    }
+}
+
+TEST(WMAfile, ATinyObjectEndsTheWalkButACutOneFailsTheRead) {
+    const auto withLast = [](Bytes last) {
+        std::vector<Bytes> objects = Plausible();
+        objects.push_back(ContentDescription(u"T", u"A", u"C"));
+        objects.push_back(std::move(last));
+        return AsfFile(objects);
+    };
+    const auto sized = [](uint32_t size) {
+        Bytes object = Object(Bytes(16, 0x11), {});
+        test::Put32(object, 16, size);
+        return object;
+    };
+    std::vector<Bytes> described = Plausible();
+    described.push_back(ContentDescription(u"T", u"A", u"C"));
+    const Bytes whole = AsfFile(described);
+    // Header 30, file properties 104, stream properties 98, then the content
+    // description's 50 bytes, of which the rating "PG" is the last 4.
+    const Bytes cutInRating(whole.begin(), whole.begin() + 30 + 104 + 98 + 48);
+    const Bytes cutInRate(whole.begin(), whole.begin() + 30 + 104 + 84);
+    Bytes countTooHigh = AsfFile(Plausible(), 0xFFFFFFFF);
+    countTooHigh.resize(30 + 104 + 98); // no stand-in data after the objects
     struct Case {
         const char* what;
         Bytes file;
+        bool read;
     };
     const Case cases[] = {
-        {"an object of size 0", AsfFile(withZero)},
-        {"more objects than the file holds", AsfFile(Plausible(), 0xFFFFFFFF)},
-        {"cut inside the stream properties", cut},
+        {"an object of size 0 after the others", withLast(sized(0)), true},
+        {"an object of size 10 after the others", withLast(sized(10)), true},
+        {"more objects than the file holds", countTooHigh, false},
+        {"cut inside the stream properties", cutInRate, false},
+        {"cut inside the rating", cutInRating, false},
     };
     const auto start = std::chrono::steady_clock::now();
     for (const auto& c : cases) {
         TempDir dir;
         TWMAfile wma;
-        EXPECT_FALSE(wma.ReadFromFile(dir.write("bad.wma", c.file))) << c.what;
-        EXPECT_FALSE(wma.Valid()) << c.what;
+        EXPECT_EQ(wma.ReadFromFile(dir.write("odd.wma", c.file)), c.read) << c.what;
+        EXPECT_EQ(wma.Valid(), c.read) << c.what;
+        EXPECT_EQ(wma.Title(), c.read ? u"T" : u"") << c.what;
+        EXPECT_EQ(wma.Comment(), c.read ? u"C" : u"") << c.what;
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }

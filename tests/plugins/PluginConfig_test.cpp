@@ -6,11 +6,14 @@
 #include "tests/plugins/PluginFixture.h"
 
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QListWidget>
 #include <QTableWidget>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <functional>
 
 namespace tindrel {
 namespace {
@@ -92,6 +95,44 @@ TEST_F(PluginConfigTest, TheListShowsThePluginFilesAndLoadsTheSelectedOne) {
         EXPECT_EQ(lastMessage(), r.message) << r.file;
         EXPECT_EQ(form->LoadedCount(), 1);
     }
+}
+
+TEST_F(PluginConfigTest, TheFixedRowHasNoCaptionsAndResizesTheColumns) {
+    form->show();
+    QHeaderView* fixedRow = grid->horizontalHeader();
+    ASSERT_TRUE(fixedRow->isVisibleTo(form.get()));
+    const int widths[] = {84, 173, 151};
+    for (int column = 0; column < 3; ++column) {
+        EXPECT_EQ(fixedRow->sectionSize(column), widths[column]) << column;
+        EXPECT_EQ(grid->model()->headerData(column, Qt::Horizontal).toString(), "") << column;
+    }
+    EXPECT_EQ(grid->rowAt(0), 1) << "the first row under the fixed one is not row 1";
+    // Drag the edge between the first two columns 30 pixels to the right.
+    const int y = fixedRow->height() / 2;
+    QTest::mousePress(fixedRow->viewport(), Qt::LeftButton, {}, {84, y});
+    QTest::mouseMove(fixedRow->viewport(), {114, y});
+    QTest::mouseRelease(fixedRow->viewport(), Qt::LeftButton, {}, {114, y});
+    EXPECT_EQ(fixedRow->sectionSize(0), 114);
+}
+
+TEST_F(PluginConfigTest, AConfirmBoxOrShowingItAgainBringsTheWindowInFront) {
+    QWidget mainWindow;
+    mainWindow.show();
+    form->show();
+    const struct {
+        const char* what;
+        std::function<void()> act;
+    } cases[] = {
+        {"a Confirm box", [&] { form->btnUnloadClick(); }},
+        {"showing it again", [&] { form->ShowInFront(); }},
+    };
+    for (const auto& c : cases) {
+        mainWindow.activateWindow(); // where the window manager leaves the focus
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&mainWindow)) << c.what;
+        c.act();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get())) << c.what;
+    }
+    EXPECT_EQ(lastMessage(), "No plug-ins are loaded");
 }
 
 TEST_F(PluginConfigTest, UnloadingTheLastRowEmptiesItAndAnEarlierRowClosesTheGap) {
