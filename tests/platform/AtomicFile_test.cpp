@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -105,15 +106,24 @@ TEST(AtomicFile, RefusesWhatIsNotARegularFileAndTakesTheLongestNames) {
     TempDir dir;
     const std::string fifo = dir.file("fifo.mp3");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    try {
-        AtomicFile::Create(fifo, true);
-        ADD_FAILURE() << "a pipe was replaced";
-    } catch (const std::runtime_error& error) {
-        EXPECT_EQ(std::string(error.what()), "Cannot create file \"" + fifo + "\". It is not a regular file");
+    std::vector<std::string> special = {fifo};
+    // A device node like /dev/null's, where the system lets us make one.
+    const std::string device = dir.file("null.mp3");
+    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
+        special.push_back(device);
+    for (const std::string& path : special) {
+        try {
+            AtomicFile::Create(path, true);
+            ADD_FAILURE() << path << " was replaced";
+        } catch (const std::runtime_error& error) {
+            EXPECT_EQ(std::string(error.what()), "Cannot create file \"" + path + "\". It is not a regular file");
+        }
+        struct stat st {};
+        ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+        EXPECT_FALSE(S_ISREG(st.st_mode)) << path;
     }
-    struct stat st {};
-    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    if (special.size() > 1)
+        ::unlink(device.c_str());
 
     const std::string longest = dir.file(std::string(251, 'n') + ".mp3"); // 255 bytes
     Replace(longest, PatternBytes(10, 1));
