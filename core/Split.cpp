@@ -30,49 +30,6 @@ std::optional<CutBytes> CutByteRange(int64_t startMs, int64_t endMs, const Sourc
     return CutBytes{facts.bitRateKbps * startMs / 8, facts.bitRateKbps * (endMs - startMs) / 8};
 }
 
-namespace {
-
-constexpr int64_t kID3v1Size = 128;
-
-// The piece as the two tag saves would leave it, written straight into the
-// new file: the ID3v1 save overwrites a "TAG" block at the piece's end or
-// appends one; the ID3v2 save then puts its tag in front, leaving out a tag
-// the piece starts with.
-void writeTaggedPiece(FileStream& input, const CutBytes& range, const PieceTags& tags, FileStream& out,
-                      PieceTagsWritten& written) {
-    const int64_t start = range.start;
-    const int64_t count = range.count;
-    written.id3v1 = tags.id3v1 && count >= kID3v1Size;
-    bool tailIsTag = false;
-    if (written.id3v1) {
-        char tail[3];
-        input.seek(start + count - kID3v1Size);
-        input.readExact(tail, sizeof tail);
-        tailIsTag = tail[0] == 'T' && tail[1] == 'A' && tail[2] == 'G';
-    }
-    const int64_t bodySize = count - (tailIsTag ? kID3v1Size : 0);
-    const int64_t blockSize = written.id3v1 ? kID3v1Size : 0;
-    int64_t skip = 0;
-    written.id3v2 = !tags.id3v2.empty();
-    if (written.id3v2 && count >= int64_t(TID3v2::kHeaderSize)) {
-        TagHeader header;
-        input.seek(start);
-        input.readExact(header.bytes.data(), header.bytes.size());
-        header.fileSize = bodySize + blockSize;
-        skip = header.StartsWithTag() ? header.TagSize() : 0;
-    }
-    out.writeAll(tags.id3v2.data(), written.id3v2 ? tags.id3v2.size() : 0);
-    const int64_t bodySkip = std::min(skip, bodySize);
-    input.seek(start + bodySkip);
-    out.copyFrom(input, bodySize - bodySkip, kCutBlockBytes);
-    if (written.id3v1) {
-        const auto blockSkip = static_cast<std::size_t>(skip - bodySkip);
-        out.writeAll(tags.id3v1->data() + blockSkip, tags.id3v1->size() - blockSkip);
-    }
-}
-
-} // namespace
-
 bool CutRange(const std::string& inputPath, const std::string& outputPath, const std::string& startText,
               int64_t offsetMs, bool overwrite, const std::string& endText, const DescribeSource& describe) {
     PieceTagsWritten ignored;
@@ -105,7 +62,9 @@ bool CutRange(const std::string& inputPath, const std::string& outputPath, const
     // complete; until then, and after a failed write, the old file stays.
     AtomicFile output = AtomicFile::Create(outputPath, true);
     if (range->start + range->count <= input.size()) {
-        writeTaggedPiece(input, *range, tags, output.stream(), written);
+        written.id3v2 = !tags.id3v2.empty();
+        written.id3v1 = WriteWithTags(input, range->start, range->count, tags.id3v2,
+                                      tags.id3v1 ? &*tags.id3v1 : nullptr, output.stream(), kCutBlockBytes);
         output.Commit();
         return true;
     }

@@ -287,6 +287,13 @@ namespace {
 
 constexpr int64_t kID3v1BlockSize = 128;
 
+bool startsWithTagMark(FileStream& source, int64_t at) {
+    char mark[3];
+    source.seek(at);
+    source.readExact(mark, sizeof mark);
+    return mark[0] == 'T' && mark[1] == 'A' && mark[2] == 'G';
+}
+
 // Why the file cannot be rebuilt, or nothing.
 std::optional<std::string> rebuildRefusal(const std::string& fileName) {
     struct stat st {};
@@ -320,31 +327,12 @@ bool rebuild(const std::string& linkOrFile, std::string_view tag, const TID3v1* 
         // and whole until the new one takes its name in one step.
         AtomicFile out = AtomicFile::Create(fileName, true);
         FileStream source = FileStream::openRead(fileName);
-        const int64_t size = source.size();
-        std::array<uint8_t, kID3v1BlockSize> block{};
-        bool tailIsTag = false;
-        if (v1 && size >= kID3v1BlockSize) {
-            v1Written = true;
-            block = v1->BuildBlock();
-            char tail[3];
-            source.seek(size - kID3v1BlockSize);
-            source.readExact(tail, sizeof tail);
-            tailIsTag = tail[0] == 'T' && tail[1] == 'A' && tail[2] == 'G';
-        }
-        const int64_t bodyEnd = size - (tailIsTag ? kID3v1BlockSize : 0);
-        TagHeader header;
-        if (!ReadTagHeader(fileName, header))
+        // As the ID3v2 save alone, a file too short for a tag header fails.
+        if (source.size() < int64_t(TID3v2::kHeaderSize))
             throw StreamReadError();
-        header.fileSize = bodyEnd + (v1Written ? kID3v1BlockSize : 0);
-        const int64_t audioStart = header.StartsWithTag() ? header.TagSize() : 0;
-        const int64_t bodySkip = std::min(audioStart, bodyEnd);
-        out.stream().writeAll(tag.data(), tag.size());
-        source.seek(bodySkip);
-        out.stream().copyFrom(source, bodyEnd - bodySkip, kCopyBlock);
-        if (v1Written) {
-            const auto blockSkip = static_cast<std::size_t>(audioStart - bodySkip);
-            out.stream().writeAll(block.data() + blockSkip, block.size() - blockSkip);
-        }
+        const std::optional<std::array<uint8_t, kID3v1BlockSize>> block =
+            v1 ? std::optional(v1->BuildBlock()) : std::nullopt;
+        v1Written = WriteWithTags(source, 0, source.size(), tag, block ? &*block : nullptr, out.stream(), kCopyBlock);
         out.Commit();
     } catch (const std::exception& error) {
         why = reasonOf(error, fileName);
@@ -355,6 +343,32 @@ bool rebuild(const std::string& linkOrFile, std::string_view tag, const TID3v1* 
 }
 
 } // namespace
+
+bool WriteWithTags(FileStream& source, int64_t start, int64_t count, std::string_view id3v2,
+                   const std::array<uint8_t, 128>* id3v1, FileStream& out, std::size_t blockBytes) {
+    const bool v1Written = id3v1 && count >= kID3v1BlockSize;
+    const bool tailIsTag = v1Written && startsWithTagMark(source, start + count - kID3v1BlockSize);
+    const int64_t bodySize = count - (tailIsTag ? kID3v1BlockSize : 0);
+    // The tag these bytes start with, measured against what they are once
+    // the ID3v1 save is done, is left out behind the new one.
+    int64_t skip = 0;
+    if (!id3v2.empty() && count >= int64_t(TID3v2::kHeaderSize)) {
+        TagHeader header;
+        source.seek(start);
+        source.readExact(header.bytes.data(), header.bytes.size());
+        header.fileSize = bodySize + (v1Written ? kID3v1BlockSize : 0);
+        skip = header.StartsWithTag() ? header.TagSize() : 0;
+    }
+    out.writeAll(id3v2.data(), id3v2.size());
+    const int64_t bodySkip = std::min(skip, bodySize);
+    source.seek(start + bodySkip);
+    out.copyFrom(source, bodySize - bodySkip, blockBytes);
+    if (v1Written) {
+        const auto blockSkip = static_cast<std::size_t>(skip - bodySkip);
+        out.writeAll(id3v1->data() + blockSkip, id3v1->size() - blockSkip);
+    }
+    return v1Written;
+}
 
 bool ReplaceLeadingTag(const std::string& linkOrFile, std::string_view tag, std::string* reason) {
     bool unused = false;

@@ -118,6 +118,16 @@ struct TagHeader {
 bool ReadTagHeader(const std::string& fileName, TagHeader& header);
 
 class TID3v1;
+class FileStream;
+
+// Writes into out the bytes [start, start + count) of source as an ID3v1
+// save followed by an ID3v2 save would leave them: the ID3v1 block (when
+// given and count is at least 128 bytes) over a "TAG" block at their end or
+// behind them, then the ID3v2 tag (when not empty) in front, in place of a
+// tag they start with. Copies in blocks of blockBytes; throws on a read or
+// write error. True when the ID3v1 block went in.
+bool WriteWithTags(FileStream& source, int64_t start, int64_t count, std::string_view id3v2,
+                   const std::array<uint8_t, 128>* id3v1, FileStream& out, std::size_t blockBytes);
 
 // Saves both tags in one replacement of the file, as an ID3v1 save followed
 // by an ID3v2 save would leave it, but with no moment at which the file

@@ -46,16 +46,6 @@ Bytes V23File(const Bytes& frames, std::size_t padding = 20) {
     return Concat(Concat(TagHeaderBytes(3, uint32_t(body.size())), body), PatternBytes(500, 9));
 }
 
-void ExpectNoFields(const TID3v2& tag) {
-    EXPECT_EQ(tag.Title(), "");
-    EXPECT_EQ(tag.Artist(), "");
-    EXPECT_EQ(tag.Album(), "");
-    EXPECT_EQ(tag.Year(), "");
-    EXPECT_EQ(tag.Genre(), "");
-    EXPECT_EQ(tag.Comment(), "");
-    EXPECT_EQ(tag.Track(), 0);
-}
-
 TEST(ID3v2Load, ReadsTheTagOfTheId3v2Tool) {
     TempDir dir;
     TID3v2 tag;

@@ -159,7 +159,7 @@ TEST_P(SaveInterrupted, TheFileIsAlwaysTheOldOrTheNewContent) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Writers, SaveInterrupted, ::testing::Values(ID3v2Writer(), BothTagsWriter()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& writer) { return std::string(writer.param.name); });
 
 } // namespace
 } // namespace tindrel
