@@ -117,19 +117,6 @@ std::string joinedList(const std::vector<std::string>& items) {
     return out;
 }
 
-// The source's two tags, read once and written into every piece as read.
-PieceTags sourceTags(const std::string& source) {
-    TID3v1 v1;
-    TID3v2 v2;
-    v1.Load(source);
-    v2.Load(source);
-    PieceTags tags{v2.BuildTag(), v1.BuildBlock()};
-    // A tag whose size does not fit the header's 28 bits cannot be saved.
-    if (tags.id3v2.size() - TID3v2::kHeaderSize >= (std::size_t(1) << 28))
-        tags.id3v2.clear();
-    return tags;
-}
-
 // Cuts one piece with the source's tags; a tag that could not go in is
 // named in the outcome. False when the cut is refused.
 bool cutPiece(const std::string& source, const std::string& piece, const std::string& startText,
@@ -145,7 +132,26 @@ bool cutPiece(const std::string& source, const std::string& piece, const std::st
     return true;
 }
 
-void finish(SplitOutcome& outcome, const std::vector<std::string>& refusedNames) {
+} // namespace
+
+PieceTags BuildPieceTags(const TID3v1& v1, const TID3v2& v2) {
+    PieceTags tags{v2.BuildTag(), v1.BuildBlock()};
+    // A tag whose size does not fit the header's 28 bits cannot be saved.
+    if (tags.id3v2.size() - TID3v2::kHeaderSize >= (std::size_t(1) << 28))
+        tags.id3v2.clear();
+    return tags;
+}
+
+// Read once and written into every piece as read.
+PieceTags SourcePieceTags(const std::string& source) {
+    TID3v1 v1;
+    TID3v2 v2;
+    v1.Load(source);
+    v2.Load(source);
+    return BuildPieceTags(v1, v2);
+}
+
+void AppendSplitProblems(SplitOutcome& outcome, const std::vector<std::string>& refusedNames) {
     if (!refusedNames.empty())
         outcome.message += "\nThese parts could not be cut and were not written: " + joinedList(refusedNames) + ".";
     if (!outcome.withoutID3v1.empty())
@@ -153,8 +159,6 @@ void finish(SplitOutcome& outcome, const std::vector<std::string>& refusedNames)
     if (!outcome.withoutID3v2.empty())
         outcome.message += "\nThe ID3v2 tag could not be written into: " + joinedList(outcome.withoutID3v2) + ".";
 }
-
-} // namespace
 
 std::optional<std::string> SplitRangeRefusal(const std::string& startText, const std::string& endText) {
     if (startText == endText)
@@ -184,18 +188,18 @@ SplitOutcome RunSplitRange(const std::string& source, const std::string& output,
         return {SplitResult::Failed, "Output file can not be the same as the input file.", {}, {}, {}, 0};
     // A refused cut writes nothing, so a file of that name keeps its own
     // bytes and tags.
-    if (!cutPiece(source, output, startText, endText, describe, sourceTags(source), outcome))
+    if (!cutPiece(source, output, startText, endText, describe, SourcePieceTags(source), outcome))
         return {SplitResult::Failed, kSplitFailed, {}, {}, {}, 0};
     outcome.message = kSplitCompleted;
     outcome.partsDone = 1;
-    finish(outcome, {});
+    AppendSplitProblems(outcome, {});
     return outcome;
 }
 
 SplitOutcome RunSplitParts(const std::string& source, const std::string& folder, int n, int64_t lengthMs,
                            const DescribeSource& describe, SplitObserver& observer) {
     SplitOutcome outcome;
-    const PieceTags tags = sourceTags(source);
+    const PieceTags tags = SourcePieceTags(source);
     const std::string stem = SourceStem(source);
     std::vector<std::string> refusedNames;
     for (int i = 0; i < n; ++i) {
@@ -215,7 +219,7 @@ SplitOutcome RunSplitParts(const std::string& source, const std::string& folder,
         observer.partDone(i + 1, n, PartProgress(i, n));
     }
     outcome.message = kSplitCompleted;
-    finish(outcome, refusedNames);
+    AppendSplitProblems(outcome, refusedNames);
     return outcome;
 }
 

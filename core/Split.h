@@ -55,6 +55,14 @@ struct PieceTags {
     std::string id3v2;
     std::optional<std::array<uint8_t, 128>> id3v1;
 };
+class TID3v1;
+class TID3v2;
+// The two tags' bytes for a piece; an ID3v2 tag too large for its header
+// is left out.
+PieceTags BuildPieceTags(const TID3v1& v1, const TID3v2& v2);
+// The source's own two tags, as every piece of a split gets them.
+PieceTags SourcePieceTags(const std::string& source);
+
 // Which of the tags went into the piece: an ID3v1 block needs a piece of at
 // least 128 bytes, as the ID3v1 save needs a file that long.
 struct PieceTagsWritten {
@@ -122,6 +130,11 @@ public:
     // Called after each part, with the gauge's percentage.
     virtual void partDone(int part, int count, int percent) { (void)part, (void)count, (void)percent; }
 };
+
+// Adds to the outcome's message a line naming the pieces that could not be
+// cut (refusedNames), and one for each tag naming the pieces it could not
+// be written into.
+void AppendSplitProblems(SplitOutcome& outcome, const std::vector<std::string>& refusedNames);
 
 // Why a time-range split is refused before anything is asked of the user:
 // the texts, not the times they stand for, are compared.

@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "core/SplitPlan.h"
+
+#include "core/TimeText.h"
+#include "platform/FileOps.h"
+
+namespace tindrel {
+
+std::vector<PlannedPiece> PiecesBetweenCuts(const std::string& source, const std::string& folder,
+                                            const std::vector<int64_t>& cutsMs, int64_t lengthMs) {
+    const PieceTags tags = SourcePieceTags(source);
+    const std::string stem = SourceStem(source);
+    std::vector<PlannedPiece> pieces;
+    int64_t start = 0;
+    for (std::size_t i = 0; i <= cutsMs.size(); ++i) {
+        const int64_t end = i < cutsMs.size() ? cutsMs[i] : lengthMs;
+        pieces.push_back({start, end, PartOutputPath(folder, stem, static_cast<int>(i + 1)), tags});
+        start = end;
+    }
+    return pieces;
+}
+
+std::vector<PlannedPiece> PiecesFromCue(const std::string& source, const std::string& folder, const CueSheet& sheet,
+                                        const std::vector<CueTrack>& tracks, int64_t lengthMs) {
+    std::vector<PlannedPiece> pieces;
+    for (std::size_t i = 0; i < tracks.size(); ++i) {
+        const int64_t start = tracks[i].startMs();
+        if (start >= lengthMs)
+            break;
+        const int64_t end = i + 1 < tracks.size() ? std::min(tracks[i + 1].startMs(), lengthMs) : lengthMs;
+        pieces.push_back({start, end, IncludeTrailingSeparator(folder) + CuePieceName(tracks[i]),
+                          CuePieceTags(source, sheet, tracks[i])});
+    }
+    return pieces;
+}
+
+SplitOutcome RunSplitPlan(const std::string& source, const std::vector<PlannedPiece>& pieces,
+                          const DescribeSource& describe, SplitObserver& observer, const std::string& note) {
+    SplitOutcome outcome;
+    std::vector<std::string> refusedNames;
+    const int n = static_cast<int>(pieces.size());
+    for (int i = 0; i < n; ++i) {
+        observer.letEventsRun();
+        if (observer.stopRequested()) {
+            outcome.result = SplitResult::Stopped;
+            return outcome;
+        }
+        const PlannedPiece& piece = pieces[static_cast<std::size_t>(i)];
+        PieceTagsWritten written;
+        // The times come from the sound itself or from a sheet, not from a
+        // listener's reaction, so they are cut as they stand.
+        if (CutRange(source, piece.path, FormatTimeText(piece.startMs / 1000.0), 0, true,
+                     FormatTimeText(piece.endMs / 1000.0), describe, piece.tags, written)) {
+            if (!written.id3v1)
+                outcome.withoutID3v1.push_back(ExtractFileName(piece.path));
+            if (!written.id3v2)
+                outcome.withoutID3v2.push_back(ExtractFileName(piece.path));
+        } else {
+            outcome.refusedParts.push_back(i + 1);
+            refusedNames.push_back(ExtractFileName(piece.path));
+        }
+        outcome.partsDone = i + 1;
+        observer.partDone(i + 1, n, PartProgress(i, n));
+    }
+    outcome.message = kSplitCompleted;
+    if (!note.empty())
+        outcome.message += "\n" + note;
+    AppendSplitProblems(outcome, refusedNames);
+    return outcome;
+}
+
+} // namespace tindrel
