@@ -22,7 +22,8 @@ Cuts, joins and tags MP3 files by the same rules as the Tindrel window.
 
 Commands:
   info    show the stream information, the analysis and both tags of files
-  split   write a time range, or a number of equal parts, of an MP3 file
+  split   write a time range, equal parts, or the pieces between pauses or
+          the tracks of a CUE sheet, of an MP3 file
   join    write the bodies of MP3 files one after another into one file
   tag     show, edit and copy the ID3v1 and ID3v2 tags of an MP3 file
 
@@ -55,6 +56,25 @@ Parts mode cuts N parts of equal length the same way and writes them as
 DIR/NAME_chunk_1.mp3 ... DIR/NAME_chunk_N.mp3 (NAME is the file name without
 its last four characters); existing parts are replaced.
 
+
+       tindrel-cli split FILE --parts N --at-pauses -d DIR [PAUSE OPTIONS]
+       tindrel-cli split FILE --silences -d DIR [PAUSE OPTIONS]
+       tindrel-cli split FILE --cue SHEET -d DIR
+
+The last three cut at times found in the sound or in a CUE sheet, as they
+stand (without the 150 ms), by the same byte rule, into DIR; existing files of
+the same names are replaced. Looking for pauses decodes FILE once.
+--at-pauses moves each inner cut of the equal parts to the middle of the
+longest pause within the window around it; the cuts that found no pause stay
+and are named, with the longest quiet found near them.
+--silences cuts in the middle of every pause (not those at either end of the
+file), keeping pieces of at least --min-piece; --pieces N keeps the N - 1
+longest pauses. Finding none is an error.
+--cue cuts at the INDEX 01 time of each track of SHEET (the gap before a track
+stays with the track before it), names the pieces "NN - Title.mp3" and tags
+them with the track's title and performer, the sheet's title as the album,
+and the track number.
+
 TIME is minutes:seconds.milliseconds, for example 01:23.456.
 
 Options:
@@ -64,6 +84,16 @@ Options:
   -f, --force            replace OUT when it exists
   --parts N              the number of equal parts
   -d, --directory DIR    the folder for the parts
+  --at-pauses            move the parts' cuts into pauses
+  --silences             cut at every pause
+  --cue SHEET            cut by a CUE sheet
+  --dry-run              list the pauses found and the pieces, write nothing
+Pause options:
+  --threshold DB         quieter than this is a pause (default -48)
+  --min-silence SECONDS  the shortest pause (default 0.3)
+  --window SECONDS       how far from a cut to look, either way (default 15)
+  --min-piece SECONDS    the shortest piece of --silences (default 0)
+  --pieces N             at most N pieces for --silences (default: no limit)
 )";
 
 constexpr std::string_view kJoinHelp =
@@ -112,6 +142,15 @@ constexpr std::array kSplitOptions = std::to_array<OptionRule>({
     {"--force", "-f", false},
     {"--parts", "", true},
     {"--directory", "-d", true},
+    {"--at-pauses", "", false},
+    {"--silences", "", false},
+    {"--cue", "", true},
+    {"--threshold", "", true},
+    {"--min-silence", "", true},
+    {"--window", "", true},
+    {"--min-piece", "", true},
+    {"--pieces", "", true},
+    {"--dry-run", "", false},
 });
 constexpr std::array kJoinOptions = std::to_array<OptionRule>({
     {"--output", "-o", true},

@@ -3,9 +3,15 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ProgressLine.h"
+#include "core/CueSheet.h"
+#include "core/Silence.h"
 #include "core/Split.h"
+#include "core/SplitPlan.h"
+#include "core/TimeText.h"
 #include "platform/FileOps.h"
 
+#include <cmath>
+#include <cstdio>
 #include <stdexcept>
 
 namespace tindrel {
@@ -74,19 +80,177 @@ int splitParts(const std::string& source, const std::string& count, const Comman
     return report(outcome, context);
 }
 
+// ---- The modes that cut where the sound pauses or a CUE sheet says ----------
+
+std::string FormatNumber(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+// A decimal number given to option, within [low, high].
+double numberOption(const CommandLine& line, std::string_view option, double fallback, double low, double high) {
+    const std::optional<std::string> text = line.value(option);
+    if (!text)
+        return fallback;
+    char* end = nullptr;
+    const double value = std::strtod(text->c_str(), &end);
+    if (text->empty() || *end != '\0' || !std::isfinite(value) || value < low || value > high)
+        throw UsageError(std::string(option) + " needs a number from " + FormatNumber(low) + " to " +
+                         FormatNumber(high) + ", not \"" + *text + "\"");
+    return value;
+}
+
+SilenceOptions silenceOptions(const CommandLine& line) {
+    const SilenceOptions defaults;
+    return {numberOption(line, "--threshold", defaults.thresholdDb, -120, 0),
+            std::llround(numberOption(line, "--min-silence", defaults.minLengthMs / 1000.0, 0.01, 3600) * 1000)};
+}
+
+std::string seconds(int64_t ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f s", ms / 1000.0);
+    return text;
+}
+
+// Decodes the source once for its pauses; nothing when stopped.
+std::optional<LevelProfile> scan(const std::string& source, CliContext& context) {
+    std::optional<LevelProfile> profile = ScanLevels(
+        source,
+        [&context](int percent) { context.progress.show("Looking for pauses: " + std::to_string(percent) + "%"); },
+        context.stopRequested);
+    context.progress.clear();
+    if (!profile)
+        context.err << "tindrel-cli: Looking for pauses is stopped; nothing was written.\n";
+    return profile;
+}
+
+// Lists what a split would write (and the pauses found), or writes it.
+int runPlan(const std::string& source, const std::vector<PlannedPiece>& pieces, const std::vector<Silence>& pauses,
+            const std::string& note, const CommandLine& line, CliContext& context) {
+    if (line.has("--dry-run")) {
+        for (std::size_t i = 0; i < pauses.size(); ++i)
+            context.out << "Pause " << i + 1 << ": " << FormatTimeText(pauses[i].startMs / 1000.0) << " - "
+                        << FormatTimeText(pauses[i].endMs / 1000.0) << " (" << seconds(pauses[i].lengthMs()) << ")\n";
+        for (std::size_t i = 0; i < pieces.size(); ++i)
+            context.out << "Piece " << i + 1 << ": " << FormatTimeText(pieces[i].startMs / 1000.0) << " - "
+                        << FormatTimeText(pieces[i].endMs / 1000.0) << " " << pieces[i].path << "\n";
+        if (!note.empty())
+            context.out << note << "\n";
+        return kExitDone;
+    }
+    ConsoleSplitObserver observer(context);
+    const SplitOutcome outcome = RunSplitPlan(source, pieces, context.describe, observer, note);
+    context.progress.clear();
+    if (outcome.result == SplitResult::Stopped) {
+        context.err << "tindrel-cli: Splitting is stopped after " << outcome.partsDone << " of " << pieces.size()
+                    << " parts.\n";
+        return kExitStopped;
+    }
+    return report(outcome, context);
+}
+
+// The folder, and the source's length as the player reports it.
+int64_t checkedLength(const std::string& source, const std::string& folder, CliContext& context) {
+    if (const auto refusal = PartsFolderRefusal(folder))
+        throw std::runtime_error(*refusal);
+    const std::optional<SourceFacts> facts = context.describe(source);
+    if (!facts)
+        throw std::runtime_error(kSplitFailed);
+    return facts->lengthMs;
+}
+
+int splitPartsAtPauses(const std::string& source, const std::string& count, const CommandLine& line,
+                       CliContext& context) {
+    int32_t n = 0;
+    if (const auto refusal = PartsCountRefusal(count, n))
+        throw std::runtime_error(*refusal);
+    const std::string folder = line.value("--directory").value_or("");
+    const int64_t lengthMs = checkedLength(source, folder, context);
+    const SilenceOptions options = silenceOptions(line);
+    const int64_t windowMs = std::llround(numberOption(line, "--window", kPauseWindowMs / 1000.0, 0, 3600) * 1000);
+    const std::optional<LevelProfile> profile = scan(source, context);
+    if (!profile)
+        return kExitStopped;
+    const std::vector<PauseCut> cuts = PlacePartsAtPauses(*profile, n, lengthMs, options, windowMs);
+    std::vector<int64_t> times;
+    for (const PauseCut& cut : cuts)
+        times.push_back(cut.cutMs);
+    return runPlan(source, PiecesBetweenCuts(source, folder, times, lengthMs), profile->FindSilences(options),
+                   UnmovedCutsText(cuts, options, windowMs), line, context);
+}
+
+int splitSilences(const std::string& source, const CommandLine& line, CliContext& context) {
+    const std::string folder = line.value("--directory").value_or("");
+    const int64_t lengthMs = checkedLength(source, folder, context);
+    const SilenceOptions options = silenceOptions(line);
+    const int64_t minPieceMs = std::llround(numberOption(line, "--min-piece", 0, 0, 360'000) * 1000);
+    const int pieces = static_cast<int>(numberOption(line, "--pieces", 0, 0, 10'000));
+    const std::optional<LevelProfile> profile = scan(source, context);
+    if (!profile)
+        return kExitStopped;
+    const std::vector<Silence> pauses = profile->FindSilences(options);
+    const std::vector<int64_t> cuts = CutsAtSilences(pauses, lengthMs, minPieceMs, pieces);
+    // Finding nothing is said, not taken for one piece the size of the file.
+    if (cuts.empty())
+        throw std::runtime_error("No pause of at least " + seconds(options.minLengthMs) + " below " +
+                                 FormatNumber(options.thresholdDb) + " dB to cut at was found; nothing was written.");
+    return runPlan(source, PiecesBetweenCuts(source, folder, cuts, lengthMs), pauses, {}, line, context);
+}
+
+int splitCue(const std::string& source, const std::string& sheetPath, const CommandLine& line, CliContext& context) {
+    const std::string folder = line.value("--directory").value_or("");
+    const CueSheet sheet = LoadCueSheet(sheetPath);
+    const std::vector<CueTrack> tracks = TracksFor(sheet, source);
+    const int64_t lengthMs = checkedLength(source, folder, context);
+    const std::vector<PlannedPiece> pieces = PiecesFromCue(source, folder, sheet, tracks, lengthMs);
+    if (pieces.empty())
+        throw std::runtime_error("Every track of the CUE sheet starts after the end of the file; nothing was written.");
+    return runPlan(source, pieces, {}, {}, line, context);
+}
+
+// Which options go with which mode, so that a mistyped command is told
+// rather than silently half obeyed.
+void checkModeOptions(const CommandLine& line) {
+    const bool parts = line.has("--parts"), pauses = line.has("--at-pauses"), silences = line.has("--silences"),
+               cue = line.has("--cue");
+    if (int(parts) + int(silences) + int(cue) > 1)
+        throw UsageError("--parts, --silences and --cue are modes of their own; give one");
+    for (const char* mode : {"--parts", "--silences", "--cue"})
+        if (line.has(mode) && (line.has("--start") || line.has("--end") || line.has("--output")))
+            throw UsageError(std::string(mode) + " goes with -d DIR, not with --start, --end or -o");
+    if (pauses && !parts)
+        throw UsageError("--at-pauses goes with --parts N");
+    if (!parts && !silences && !cue && line.has("--directory"))
+        throw UsageError("-d DIR goes with --parts N, --silences or --cue SHEET");
+    for (const char* option : {"--threshold", "--min-silence"})
+        if (line.has(option) && !pauses && !silences)
+            throw UsageError(std::string(option) + " goes with --at-pauses or --silences");
+    if (line.has("--window") && !pauses)
+        throw UsageError("--window goes with --at-pauses");
+    for (const char* option : {"--min-piece", "--pieces"})
+        if (line.has(option) && !silences)
+            throw UsageError(std::string(option) + " goes with --silences");
+    if (line.has("--dry-run") && !pauses && !silences && !cue)
+        throw UsageError("--dry-run goes with --at-pauses, --silences or --cue SHEET");
+}
+
 } // namespace
 
 int SplitCommand(const CommandLine& line, CliContext& context) {
     if (line.operands.size() != 1)
         throw UsageError("split needs exactly one FILE");
     const std::string& source = line.operands[0];
+    checkModeOptions(line);
     const std::optional<std::string> parts = line.value("--parts");
-    if (parts && (line.has("--start") || line.has("--end") || line.has("--output")))
-        throw UsageError("--parts goes with -d DIR, not with --start, --end or -o");
-    if (!parts && line.has("--directory"))
-        throw UsageError("-d DIR goes with --parts N");
     if (!FileExists(source))
         throw std::runtime_error("Please open a MP3 file.");
+    if (const std::optional<std::string> sheet = line.value("--cue"))
+        return splitCue(source, *sheet, line, context);
+    if (line.has("--silences"))
+        return splitSilences(source, line, context);
+    if (parts && line.has("--at-pauses"))
+        return splitPartsAtPauses(source, *parts, line, context);
     return parts ? splitParts(source, *parts, line, context) : splitTime(source, line, context);
 }
 

@@ -2,11 +2,11 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 // The split command against the page's steps, with the player's answers
 // given by the test so that every byte range is known.
-#include "core/Split.h"
-#include "core/TimeText.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ProgressLine.h"
+#include "core/Split.h"
+#include "core/TimeText.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 #include "tests/support/TempDir.h"
@@ -113,6 +113,16 @@ TEST_F(SplitCommandTest, RefusalsGiveThePagesMessagesAndWriteNothing) {
         {{"--parts", "2"}, 1, "Please specify a proper output directory."},
         {{"--parts", "2", "-o", piece}, 2, "--parts goes with -d DIR"},
         {{"-d", dir.path(), "--end", "00:01.000", "-o", piece}, 2, "-d DIR goes with --parts N"},
+        {{"--silences", "--parts", "2", "-d", dir.path()}, 2, "modes of their own"},
+        {{"--cue", "a.cue", "-o", piece}, 2, "--cue goes with -d DIR"},
+        {{"--at-pauses", "-d", dir.path()}, 2, "--at-pauses goes with --parts N"},
+        {{"--parts", "2", "--window", "3", "-d", dir.path()}, 2, "--window goes with --at-pauses"},
+        {{"--parts", "2", "--threshold", "-50", "-d", dir.path()}, 2, "--threshold goes with --at-pauses or"},
+        {{"--silences", "--threshold", "6", "-d", dir.path()}, 2, "--threshold needs a number from -120 to 0"},
+        {{"--silences", "--min-silence", "0.3s", "-d", dir.path()}, 2, "--min-silence needs a number"},
+        {{"--silences", "-d", dir.path()}, 1, "No pause of at least 0.300 s below -48 dB to cut at was found"},
+        {{"--cue", dir.file("none.cue"), "-d", dir.path()}, 1, "Cannot open file"},
+        {{"--cue", existing, "-d", dir.path()}, 1, "The CUE sheet cannot be used"},
     };
     const auto before = ReadFileBytes(source);
     for (const auto& c : cases) {

@@ -1,0 +1,146 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+// tindrel-cli cutting by a CUE sheet and at pauses, run as a program with
+// its player, on recordings made by sox and lame.
+#include "core/Silence.h"
+#include "tests/cli/RunProgram.h"
+#include "tests/support/Command.h"
+#include "tests/support/SoundFile.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace tindrel {
+namespace {
+
+using test::ProgramResult;
+using test::RunCliProgram;
+using test::Sound;
+
+// One MPEG audio frame at 44.1 kHz, and the scan's block, rounded up.
+constexpr int64_t kFrameMs = 27;
+constexpr int64_t kBlockMs = 5;
+
+// Where a piece's sound starts: the end of the quiet it opens with.
+int64_t soundStartMs(const std::string& piece) {
+    const std::optional<LevelProfile> profile = ScanLevels(piece, {}, {});
+    if (!profile)
+        return -1;
+    const std::vector<Silence> quiet = profile->FindSilences({-48, 20});
+    return quiet.empty() || quiet.front().startMs > kFrameMs ? 0 : quiet.front().endMs;
+}
+
+// Five tracks; each one's tone starts 0.2 s after its INDEX 01 and ends
+// 0.5 s before the next, so a piece that starts a frame late or early shows
+// it in the quiet it opens with. Tracks 3 and 5 have a pregap (INDEX 00).
+// The MP3 has no frame before its sound (lame -t), since the byte rule
+// counts from the file's first byte.
+TEST(SplitByCue, PiecesStartAtTheTracksAndCarryTheSheetsTags) {
+    const test::TempDir dir;
+    const double starts[] = {0, 3.2, 6.04, 9.5, 12.88}; // INDEX 01, in s (12.88 = 12:66 in frames)
+    const double end = 16;
+    std::vector<test::Stretch> sound;
+    for (int i = 0; i < 5; ++i) {
+        const double next = i < 4 ? starts[i + 1] : end;
+        sound.push_back({Sound::Zero, 0.2});
+        sound.push_back({Sound::Tone, next - starts[i] - 0.7});
+        sound.push_back({Sound::Zero, 0.5});
+    }
+    const std::string source = test::MakeMp3(dir.path(), "album.mp3", sound, "-t");
+    ASSERT_FALSE(source.empty());
+    const std::string sheet = dir.write("album.cue", test::Bytes{});
+    test::WriteFileBytes(sheet, [] {
+        const std::string text =
+            "REM GENRE Test\r\nPERFORMER \"The Band\"\r\nTITLE \"Caf\xE9 Album\"\r\nFILE \"album.wav\" WAVE\r\n"
+            "  TRACK 01 AUDIO\r\n    TITLE \"One\"\r\n    INDEX 01 00:00:00\r\n"
+            "  TRACK 02 AUDIO\r\n    TITLE \"Two: A/B\"\r\n    PERFORMER \"Guest\"\r\n    INDEX 01 00:03:15\r\n"
+            "  TRACK 03 AUDIO\r\n    TITLE Three\r\n    INDEX 00 00:05:40\r\n    INDEX 01 00:06:03\r\n"
+            "  TRACK 04 AUDIO\r\n    TITLE \"Four\"\r\n    INDEX 01 00:09:37\r\n"
+            "  TRACK 05 AUDIO\r\n    TITLE \"Five\"\r\n    INDEX 00 00:12:00\r\n    INDEX 01 00:12:66\r\n";
+        return test::Bytes(text.begin(), text.end());
+    }());
+    const std::string out = dir.file("out");
+    std::filesystem::create_directory(out);
+    const ProgramResult r = RunCliProgram({"split", source, "--cue", sheet, "-d", out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Splitting MP3 is completed.\n");
+
+    const struct {
+        const char* name;
+        const char* artist;
+        const char* title;
+    } pieces[] = {{"01 - One.mp3", "The Band", "One"},
+                  {"02 - Two_ A_B.mp3", "Guest", "Two: A/B"},
+                  {"03 - Three.mp3", "The Band", "Three"},
+                  {"04 - Four.mp3", "The Band", "Four"},
+                  {"05 - Five.mp3", "The Band", "Five"}};
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 5);
+    for (int i = 0; i < 5; ++i) {
+        const std::string piece = out + "/" + pieces[i].name;
+        ASSERT_TRUE(std::filesystem::exists(piece)) << piece;
+        EXPECT_LE(std::llabs(soundStartMs(piece) - 200), kFrameMs + kBlockMs) << piece;
+        const std::string tags = test::CommandOutput("mid3v2 -l '" + piece + "'");
+        for (const std::string& line : {std::string("TIT2=") + pieces[i].title, std::string("TPE1=") + pieces[i].artist,
+                                        std::string("TALB=Caf\xC3\xA9 Album"), "TRCK=" + std::to_string(i + 1)})
+            EXPECT_NE(tags.find(line + "\n"), std::string::npos) << piece << " lacks " << line << ":\n" << tags;
+    }
+}
+
+TEST(SplitAtPauses, TheToolCutsAtPausesAndNamesTheCutsItCouldNotMove) {
+    const test::TempDir dir;
+    // Pauses at 1.5-2.5 s and 3.5-4 s, and a 0.2 s gap at 5.5 s, in 8 s.
+    const std::string source = test::MakeMp3(dir.path(), "talk.mp3",
+                                             {{Sound::Tone, 1.5},
+                                              {Sound::Zero, 1},
+                                              {Sound::Tone, 1},
+                                              {Sound::Zero, 0.5},
+                                              {Sound::Tone, 1.5},
+                                              {Sound::Zero, 0.2},
+                                              {Sound::Tone, 2.3}});
+    ASSERT_FALSE(source.empty());
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+        std::vector<std::string> said; // in the output (or the error for a failure)
+        int pieces;
+    } cases[] = {
+        {"three parts: the first cut moves to 2 s, the second finds only the 0.2 s gap within 1 s",
+         {"--parts", "3", "--at-pauses", "--window", "1"},
+         0,
+         {"Splitting MP3 is completed.\nCut 2 at 00:05.3", " was not moved: no pause of at least 0.300 s within 1 s; "
+                                                           "the longest quiet there lasts 0.1"},
+         3},
+        {"the plan without writing",
+         {"--parts", "3", "--at-pauses", "--dry-run"},
+         0,
+         {"Pause 1: 00:01.5", "Pause 2: 00:03.5", "Piece 3: 00:03.7"},
+         0},
+        {"every pause", {"--silences"}, 0, {"Splitting MP3 is completed.\n"}, 3},
+        {"the longest pause only", {"--silences", "--pieces", "2"}, 0, {"Splitting MP3 is completed.\n"}, 2},
+        {"no pause long enough is said, not taken for one piece",
+         {"--silences", "--min-silence", "1.5"},
+         1,
+         {"No pause of at least 1.500 s below -48 dB to cut at was found; nothing was written."},
+         0},
+    };
+    for (const auto& c : cases) {
+        const std::string out = dir.file("out");
+        std::filesystem::remove_all(out);
+        std::filesystem::create_directory(out);
+        std::vector<std::string> args{"split", source, "-d", out};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ProgramResult r = RunCliProgram(args);
+        EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
+        for (const std::string& text : c.said)
+            EXPECT_NE((c.status == 0 ? r.out : r.err).find(text), std::string::npos) << c.name << ":\n"
+                                                                                     << r.out << r.err;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), c.pieces) << c.name;
+    }
+}
+
+} // namespace
+} // namespace tindrel
