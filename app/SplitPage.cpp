@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/SplitPage.h"
 
+#include "app/PauseDialog.h"
 #include "app/TrackBar.h"
 #include "app/UpDown.h"
 #include "core/PlayerSource.h"
@@ -126,6 +127,8 @@ void TSplitPage::buildSplitControls() {
 
     btnSplit = makeButton(this, QStringLiteral("btnSplit"), QStringLiteral("&Split"), {332, 212, 100, 30});
     btnStop = makeButton(this, QStringLiteral("btnStop"), QStringLiteral("S&top"), {440, 212, 100, 30});
+    btnPauses = makeButton(this, QStringLiteral("btnPauses"), QStringLiteral("Pa&uses..."), {546, 212, 90, 30});
+    btnPauses->setToolTip(QStringLiteral("Cut at pauses or by a CUE sheet"));
     pgbProgress = make<QProgressBar>(this, QStringLiteral("pgbProgress"), {332, 254, 304, 18});
     pgbProgress->setRange(0, 100);
     pgbProgress->setValue(0);
@@ -140,6 +143,7 @@ void TSplitPage::connectControls() {
     onClick(rdbPart, this, &TSplitPage::rdbPartClick);
     onClick(btnSplit, this, &TSplitPage::btnSplitClick);
     onClick(btnStop, this, &TSplitPage::btnStopClick);
+    onClick(btnPauses, this, &TSplitPage::btnPausesClick);
     onClick(sbtnPlay, this, &TSplitPage::sbtnPlayClick);
     onClick(sbtnPause, this, &TSplitPage::sbtnPauseClick);
     onClick(sbtnStop, this, &TSplitPage::sbtnStopClick);
@@ -320,6 +324,22 @@ void TSplitPage::splitPartsMode() {
     pgbProgress->hide();
     if (outcome.result != SplitResult::Stopped)
         m_dialogs.information(QString::fromStdString(outcome.message));
+}
+
+void TSplitPage::btnPausesClick() {
+    const std::string source = edtFile->text().toStdString();
+    if (!FileExists(source)) {
+        m_dialogs.information(QStringLiteral("Please open a MP3 file."));
+        return;
+    }
+    if (!m_pauseDialog)
+        m_pauseDialog = new TPauseDialog(m_dialogs, this);
+    int32_t n = 0;
+    // The window says so when a refused count is to be used.
+    if (PartsCountRefusal(edtPart->text().toStdString(), n))
+        n = 0;
+    m_pauseDialog->Start(source, m_lengthMs, n, describeWithPlayer());
+    m_pauseDialog->show();
 }
 
 void TSplitPage::sbtnPlayClick() {

@@ -19,6 +19,7 @@ namespace tindrel {
 
 class IDialogs;
 class TAudioPlayer;
+class TPauseDialog;
 class TID3v1;
 class TTrackBar;
 class TUpDown;
@@ -47,6 +48,8 @@ public:
     void rdbPartClick();
     void btnSplitClick();
     void btnStopClick();
+    // Opens the window for cuts at pauses or by a CUE sheet.
+    void btnPausesClick();
 
     // Preview handlers.
     void sbtnPlayClick();
@@ -102,6 +105,8 @@ private:
     QPushButton* btnOpen = nullptr;
     QPushButton* btnSplit = nullptr;
     QPushButton* btnStop = nullptr;
+    QPushButton* btnPauses = nullptr;
+    TPauseDialog* m_pauseDialog = nullptr; // made when first asked for
 
     // Preview.
     QLabel* labTime1 = nullptr;

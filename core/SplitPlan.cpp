@@ -35,6 +35,17 @@ std::vector<PlannedPiece> PiecesFromCue(const std::string& source, const std::st
     return pieces;
 }
 
+bool MoveCut(std::vector<int64_t>& times, std::size_t i, int64_t ms, int64_t lengthMs) {
+    if (i >= times.size())
+        return false;
+    const int64_t after = i > 0 ? times[i - 1] : -1;
+    const int64_t before = i + 1 < times.size() ? times[i + 1] : lengthMs;
+    if (ms <= after || ms >= before)
+        return false;
+    times[i] = ms;
+    return true;
+}
+
 SplitOutcome RunSplitPlan(const std::string& source, const std::vector<PlannedPiece>& pieces,
                           const DescribeSource& describe, SplitObserver& observer, const std::string& note) {
     SplitOutcome outcome;

@@ -34,6 +34,12 @@ std::vector<PlannedPiece> PiecesBetweenCuts(const std::string& source, const std
 std::vector<PlannedPiece> PiecesFromCue(const std::string& source, const std::string& folder, const CueSheet& sheet,
                                         const std::vector<CueTrack>& tracks, int64_t lengthMs);
 
+// Moves times[i] (cuts or piece starts, in time order) to ms when it stays
+// after the one before (at 0 or later for the first) and before the one
+// after (before lengthMs for the last); false, and nothing changed,
+// otherwise.
+bool MoveCut(std::vector<int64_t>& times, std::size_t i, int64_t ms, int64_t lengthMs);
+
 // Cuts every planned piece from source at its own times, each with its
 // tags, replacing files of the same names. A piece whose cut is refused is
 // left out and named in the message; one whose tags cannot be written is

@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+// The split page's window for cuts at pauses and by a CUE sheet: its
+// wiring; the rules themselves are the core's tests.
+#include "app/PauseDialog.h"
+#include "app/SplitPage.h"
+#include "tests/app/WindowFixture.h"
+#include "tests/support/SoundFile.h"
+#include "tests/support/WaitFor.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTableWidget>
+
+namespace tindrel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Sound;
+
+class PauseDialogTest : public test::WindowFixture {
+protected:
+    // Opens the recording on the page and its pause window.
+    TPauseDialog* openWindow(const std::string& source) {
+        open(source);
+        click("btnPauses");
+        auto* window = form->findChild<TPauseDialog*>("frmPauses");
+        EXPECT_TRUE(window && window->isVisible());
+        return window;
+    }
+    template <typename W> W* in(TPauseDialog* window, const char* name) { return window->findChild<W*>(name); }
+    QStringList cutTexts(TPauseDialog* window) {
+        QStringList texts;
+        auto* grid = in<QTableWidget>(window, "grdCuts");
+        for (int i = 0; i < grid->rowCount(); ++i)
+            texts << grid->item(i, 0)->text() + " " + grid->item(i, 1)->text();
+        return texts;
+    }
+};
+
+TEST_F(PauseDialogTest, FindsPausesInTheBackgroundAndSplitsAtTheCutsTheUserKept) {
+    // Pauses at 1-2 s and 3-3.5 s in 5.5 s.
+    const std::string source =
+        test::MakeMp3(dir.path(), "talk.mp3",
+                      {{Sound::Tone, 1}, {Sound::Zero, 1}, {Sound::Tone, 1}, {Sound::Zero, 0.5}, {Sound::Tone, 2}});
+    ASSERT_FALSE(source.empty());
+    TPauseDialog* window = openWindow(source);
+    ASSERT_TRUE(window);
+    in<QRadioButton>(window, "rdbSilences")->click();
+    in<QAbstractButton>(window, "btnFind")->click();
+    ASSERT_TRUE(test::WaitFor([&] { return !window->Scanning() && !window->PlannedCuts().empty(); }, 10'000));
+    EXPECT_EQ(in<QListWidget>(window, "lstPauses")->count(), 2);
+    ASSERT_EQ(window->PlannedCuts().size(), 2u);
+    EXPECT_NEAR(double(window->PlannedCuts()[0]), 1500, 26);
+    EXPECT_NEAR(double(window->PlannedCuts()[1]), 3250, 26);
+
+    // Moving a cut by its time, a move past the next cut refused, dropping one.
+    auto* grid = in<QTableWidget>(window, "grdCuts");
+    grid->item(1, 0)->setText("00:03.300");
+    EXPECT_EQ(window->PlannedCuts()[1], 3300);
+    grid->item(0, 0)->setText("00:04.000");
+    EXPECT_EQ(messages().size(), 1);
+    EXPECT_NEAR(double(window->PlannedCuts()[0]), 1500, 26);
+    grid->setCurrentCell(0, 0);
+    in<QAbstractButton>(window, "btnDrop")->click();
+    EXPECT_EQ(cutTexts(window), QStringList("00:03.300 talk_chunk_2.mp3"));
+
+    dialogs.clear();
+    fs::create_directory(dir.file("out"));
+    dialogs.queueFolder(QString::fromStdString(dir.file("out")));
+    in<QAbstractButton>(window, "btnSplitAtCuts")->click();
+    EXPECT_EQ(messages(), QStringList("Information: Splitting MP3 is completed."));
+    EXPECT_TRUE(fs::exists(dir.file("out/talk_chunk_2.mp3")));
+    EXPECT_FALSE(fs::exists(dir.file("out/talk_chunk_3.mp3")));
+}
+
+TEST_F(PauseDialogTest, TakesTheSheetBesideTheFileAndNamesThePiecesByIt) {
+    const std::string source = test::MakeMp3(dir.path(), "album.mp3", {{Sound::Tone, 4}});
+    ASSERT_FALSE(source.empty());
+    const std::string sheet = "TITLE \"Album\"\nFILE \"album.wav\" WAVE\nTRACK 01 AUDIO\nTITLE \"First\"\n"
+                              "INDEX 01 00:00:00\nTRACK 02 AUDIO\nTITLE \"Second\"\nINDEX 01 00:02:00\n";
+    dir.write("album.cue", test::Bytes(sheet.begin(), sheet.end()));
+    TPauseDialog* window = openWindow(source);
+    ASSERT_TRUE(window);
+    EXPECT_EQ(in<QLineEdit>(window, "edtCue")->text().toStdString(), dir.file("album.cue"));
+    in<QRadioButton>(window, "rdbCue")->click();
+    in<QAbstractButton>(window, "btnFind")->click();
+    EXPECT_EQ(cutTexts(window), QStringList({"00:00.000 01 - First.mp3", "00:02.000 02 - Second.mp3"}));
+    dialogs.queueFolder(QString::fromStdString(dir.path()));
+    in<QAbstractButton>(window, "btnSplitAtCuts")->click();
+    EXPECT_EQ(messages(), QStringList("Information: Splitting MP3 is completed."));
+    EXPECT_TRUE(fs::exists(dir.file("01 - First.mp3")));
+    EXPECT_TRUE(fs::exists(dir.file("02 - Second.mp3")));
+}
+
+} // namespace
+} // namespace tindrel
