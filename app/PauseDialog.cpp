@@ -328,7 +328,8 @@ void TPauseDialog::planFromProfile() {
             m_cuts.push_back(cut.cutMs);
         m_note = UnmovedCutsText(cuts, settings, windowMs());
     } else {
-        m_cuts = CutsAtSilences(pauses, m_lengthMs, std::llround(spnMinPiece->value() * 1000), spnPieces->value());
+        m_cuts = CutsAtSilences(pauses, m_profile->lengthMs(), std::llround(spnMinPiece->value() * 1000),
+                                spnPieces->value());
         if (m_cuts.empty())
             m_note = "No pause of at least " + FormatTimeText(settings.minLengthMs / 1000.0) +
                      " to cut at was found; change the settings and find again.";

@@ -190,7 +190,7 @@ int splitSilences(const std::string& source, const CommandLine& line, CliContext
     if (!profile)
         return kExitStopped;
     const std::vector<Silence> pauses = profile->FindSilences(options);
-    const std::vector<int64_t> cuts = CutsAtSilences(pauses, lengthMs, minPieceMs, pieces);
+    const std::vector<int64_t> cuts = CutsAtSilences(pauses, profile->lengthMs(), minPieceMs, pieces);
     // Finding nothing is said, not taken for one piece the size of the file.
     if (cuts.empty())
         throw std::runtime_error("No pause of at least " + seconds(options.minLengthMs) + " below " +

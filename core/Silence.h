@@ -86,7 +86,8 @@ std::vector<PauseCut> PlacePartsAtPauses(const LevelProfile& profile, int n, int
                                          const SilenceOptions& options, int64_t windowMs = kPauseWindowMs);
 
 // The cuts of a split by silences: the middle of each pause that touches
-// neither end of the file, keeping at least minPieceMs between cuts and
+// neither end of the file (lengthMs as the pauses were measured, the
+// profile's: the player's length may differ by a few ms), keeping at least minPieceMs between cuts and
 // from either end; longer pauses win. pieces > 0 keeps at most pieces - 1
 // cuts, at the longest pauses. In time order.
 std::vector<int64_t> CutsAtSilences(const std::vector<Silence>& silences, int64_t lengthMs, int64_t minPieceMs,

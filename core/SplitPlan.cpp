@@ -5,7 +5,27 @@
 #include "core/TimeText.h"
 #include "platform/FileOps.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <limits>
+
 namespace tindrel {
+
+namespace {
+
+// The last millisecond whose byte the file holds by the byte rule. The
+// player's length is rounded and may run a few bytes past the end; a piece
+// that ends there ends at the file's last byte instead of failing.
+int64_t lastWholeMs(const std::string& source, const DescribeSource& describe) {
+    std::error_code error;
+    const auto bytes = std::filesystem::file_size(source, error);
+    const std::optional<SourceFacts> facts = describe(source);
+    if (error || !facts || facts->bitRateKbps <= 0)
+        return std::numeric_limits<int64_t>::max();
+    return static_cast<int64_t>(bytes) * 8 / facts->bitRateKbps;
+}
+
+} // namespace
 
 std::vector<PlannedPiece> PiecesBetweenCuts(const std::string& source, const std::string& folder,
                                             const std::vector<int64_t>& cutsMs, int64_t lengthMs) {
@@ -51,6 +71,7 @@ SplitOutcome RunSplitPlan(const std::string& source, const std::vector<PlannedPi
     SplitOutcome outcome;
     std::vector<std::string> refusedNames;
     const int n = static_cast<int>(pieces.size());
+    const int64_t lastMs = lastWholeMs(source, describe);
     for (int i = 0; i < n; ++i) {
         observer.letEventsRun();
         if (observer.stopRequested()) {
@@ -62,7 +83,7 @@ SplitOutcome RunSplitPlan(const std::string& source, const std::vector<PlannedPi
         // The times come from the sound itself or from a sheet, not from a
         // listener's reaction, so they are cut as they stand.
         if (CutRange(source, piece.path, FormatTimeText(piece.startMs / 1000.0), 0, true,
-                     FormatTimeText(piece.endMs / 1000.0), describe, piece.tags, written)) {
+                     FormatTimeText(std::min(piece.endMs, lastMs) / 1000.0), describe, piece.tags, written)) {
             if (!written.id3v1)
                 outcome.withoutID3v1.push_back(ExtractFileName(piece.path));
             if (!written.id3v2)
