@@ -89,6 +89,55 @@ void copyExtendedAttributes(int from, int to) {
     }
 }
 
+// The journal of an in-place rewrite carries the rewritten file's inode
+// number, so a journal is never copied into a file that took the name since.
+constexpr char kJournalMark = 'j';
+
+std::string journalName(const std::string& path, ino_t inode) {
+    return tempPrefix(path) + kJournalMark + std::to_string(inode);
+}
+
+// Copies count bytes at offset from one file into the same place of the
+// other.
+bool copyRange(int from, int to, off_t offset, off_t count) {
+    std::vector<char> block(std::size_t(std::min<off_t>(count, 1 << 20)));
+    while (count > 0) {
+        const ssize_t got = ::pread(from, block.data(), std::size_t(std::min<off_t>(count, off_t(block.size()))), offset);
+        if (got <= 0)
+            return false;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = ::pwrite(to, block.data() + done, std::size_t(got - done), offset + done);
+            if (put <= 0)
+                return false;
+            done += put;
+        }
+        offset += got;
+        count -= got;
+    }
+    return true;
+}
+
+// Makes the file open as target hold what the file open as content holds.
+bool copyWhole(int content, int target) {
+    struct stat in {};
+    if (::fstat(content, &in) != 0 || !copyRange(content, target, 0, in.st_size))
+        return false;
+    return ::ftruncate(target, in.st_size) == 0 && ::fsync(target) == 0;
+}
+
+// Finishes the copy a killed writer left half done from its journal into
+// path, when path is still the file the journal was written for.
+void finishInPlaceCopy(const std::string& journal, const std::string& path, ino_t inode) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_ino == inode) {
+        const UniqueFd content(::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        const UniqueFd target(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+        if (!content.valid() || !target.valid() || !copyWhole(content.get(), target.get()))
+            return; // the journal stays for the next try
+    }
+    ::unlink(journal.c_str());
+}
+
 } // namespace
 
 void AtomicFile::SweepLeftovers(const std::string& path) {
@@ -108,7 +157,12 @@ void AtomicFile::SweepLeftovers(const std::string& path) {
     ::closedir(dir);
     for (const std::string& name : stale) {
         struct stat st {};
-        if (::lstat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        if (::lstat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        const std::size_t numbers = name.find('-', name.rfind(kTempMark) + std::string_view(kTempMark).size());
+        if (numbers + 1 < name.size() && name[numbers + 1] == kJournalMark)
+            finishInPlaceCopy(name, path, ino_t(std::strtoull(name.c_str() + numbers + 2, nullptr, 10)));
+        else
             ::unlink(name.c_str());
     }
 }
@@ -159,6 +213,7 @@ AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
     ::fchmod(fd, evenIfReadOnly ? (mode | S_IWUSR) : mode);
     AtomicFile file(FileStream::adopt(fd, path), path, namedTemp);
     file.m_targetLock = std::move(targetLock);
+    file.m_inPlace = replacing && st.st_nlink > 1;
     return file;
 }
 
@@ -171,6 +226,10 @@ void AtomicFile::Commit() {
     const int fd = m_stream.fd();
     if (::fsync(fd) != 0)
         throw StreamWriteError();
+    if (m_inPlace) {
+        commitInPlace();
+        return;
+    }
     if (m_namedTemp.empty()) {
         // Give the nameless file a name: straight in place when none is
         // there, else beside it first and then over the old file.
@@ -193,6 +252,54 @@ void AtomicFile::Commit() {
             throw StreamWriteError(); // the destructor removes the temporary name
         m_committed = true;
     }
+    SyncFolderOf(m_path);
+    m_stream.close();
+    m_targetLock.reset();
+}
+
+void AtomicFile::commitInPlace() {
+    struct stat target {};
+    if (!m_targetLock.valid() || ::fstat(m_targetLock.get(), &target) != 0)
+        throw StreamWriteError();
+    // The complete new content takes the journal name first, so that a kill
+    // during the copy below can be finished by the next write.
+    const std::string journal = journalName(m_path, target.st_ino);
+    if (m_namedTemp.empty()) {
+        const std::string procPath = "/proc/self/fd/" + std::to_string(m_stream.fd());
+        ::unlink(journal.c_str());
+        if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, journal.c_str(), AT_SYMLINK_FOLLOW) != 0)
+            throw StreamWriteError();
+    } else if (::rename(m_namedTemp.c_str(), journal.c_str()) != 0) {
+        throw StreamWriteError();
+    }
+    m_namedTemp = journal; // removed by the destructor while the old content is whole
+    SyncFolderOf(m_path);
+    const UniqueFd content(::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    UniqueFd out(::open(m_path.c_str(), O_WRONLY | O_CLOEXEC));
+    // A read-only file is made writable, as its replacement would be.
+    if (!out.valid() && errno == EACCES && ::fchmod(m_targetLock.get(), (target.st_mode & 07777) | S_IWUSR) == 0)
+        out = UniqueFd(::open(m_path.c_str(), O_WRONLY | O_CLOEXEC));
+    struct stat now {}, in {};
+    if (!content.valid() || !out.valid() || ::fstat(out.get(), &now) != 0 || now.st_ino != target.st_ino ||
+        ::fstat(content.get(), &in) != 0)
+        throw StreamWriteError();
+    // Space for the whole new content is asked for first, and the part past
+    // the old end written before the old content is touched: a full disk or
+    // a size limit then fails with the file as it was.
+    const off_t oldSize = now.st_size, newSize = in.st_size;
+    if (::fallocate(out.get(), FALLOC_FL_KEEP_SIZE, 0, newSize) != 0 && errno != EOPNOTSUPP && errno != ENOSYS)
+        throw StreamWriteError();
+    if (newSize > oldSize && !copyRange(content.get(), out.get(), oldSize, newSize - oldSize)) {
+        (void)!::ftruncate(out.get(), oldSize);
+        throw StreamWriteError();
+    }
+    // From here the old content changes: on a failure the journal stays, and
+    // the next write to this name finishes the copy from it.
+    m_committed = true;
+    if (!copyRange(content.get(), out.get(), 0, std::min(oldSize, newSize)) ||
+        (newSize < oldSize && ::ftruncate(out.get(), newSize) != 0) || ::fsync(out.get()) != 0)
+        throw StreamWriteError();
+    ::unlink(journal.c_str());
     SyncFolderOf(m_path);
     m_stream.close();
     m_targetLock.reset();

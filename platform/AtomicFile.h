@@ -20,6 +20,14 @@ namespace tindrel {
 // process killed in the few instructions between the two leaves that name,
 // holding the complete new file while the target is still the old one; the
 // next write to the same target removes it.
+//
+// A file with other hard links is not replaced, or the other names would
+// keep the old content: the complete new content is first given a journal
+// name beside it, then copied into the file itself (the part past the old
+// end first, so a full disk or a size limit fails before anything of the
+// old content changed), and the journal removed. A process killed during
+// that copy leaves the journal; the next write to the same name (or
+// SweepLeftovers) finishes the copy from it before anything else.
 inline constexpr const char* kFileInUseReason = "The file is in use by another program";
 inline constexpr const char* kNotRegularReason = "It is not a regular file";
 
@@ -34,7 +42,9 @@ public:
     static AtomicFile Create(const std::string& path, bool evenIfReadOnly = false);
 
     // Removes the temporary names beside path that writers which no longer
-    // run have left. Create() does it first; names of running writers stay.
+    // run have left, and finishes a copy into a hard-linked file that such a
+    // writer left half done. Create() does it first; names of running
+    // writers stay.
     static void SweepLeftovers(const std::string& path);
 
     AtomicFile(AtomicFile&&) noexcept = default;
@@ -47,6 +57,8 @@ public:
     void Commit();
 
 private:
+    void commitInPlace();
+
     AtomicFile(FileStream stream, std::string path, std::string namedTemp)
         : m_stream(std::move(stream)), m_path(std::move(path)), m_namedTemp(std::move(namedTemp)) {}
 
@@ -58,6 +70,8 @@ private:
     bool m_committed = false;
     // The replaced file, locked until the new one has taken its name.
     UniqueFd m_targetLock;
+    // The replaced file has other names: its content is rewritten in place.
+    bool m_inPlace = false;
 };
 
 } // namespace tindrel

@@ -148,5 +148,41 @@ TEST(AtomicFile, KeepsTheExtendedAttributes) {
     EXPECT_EQ(ReadFileBytes(path), PatternBytes(20, 2));
 }
 
+// A file with a second name keeps it: both names see the new content, the
+// file stays the same file, and no journal is left. A journal a killed
+// writer left is copied in by the next write before it writes.
+TEST(AtomicFile, AHardLinkedFileIsRewrittenInPlace) {
+    TempDir dir;
+    const std::string out = dir.write("out.mp3", PatternBytes(3'000, 1));
+    const std::string other = dir.file("other.mp3");
+    ASSERT_EQ(::link(out.c_str(), other.c_str()), 0);
+    struct stat before {};
+    ASSERT_EQ(::stat(out.c_str(), &before), 0);
+    for (const std::size_t size : {5'000u, 1'000u, 1'000u}) {
+        const Bytes fresh = PatternBytes(size, uint32_t(size));
+        Replace(out, fresh);
+        EXPECT_EQ(ReadFileBytes(other), fresh) << size;
+        struct stat after {};
+        ASSERT_EQ(::stat(out.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_nlink, 2u);
+        EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"other.mp3", "out.mp3"}));
+    }
+
+    // What a writer killed in the middle of its copy leaves: a mix in the
+    // file and the whole new content in its journal.
+    const Bytes whole = PatternBytes(4'000, 9);
+    Bytes mix = whole;
+    mix.resize(2'500);
+    test::WriteFileBytes(out, mix);
+    const std::string journal =
+        "out.mp3.tindrel-" + std::to_string(EndedProcess()) + "-j" + std::to_string(before.st_ino);
+    dir.write(journal, whole);
+    dir.write("out.mp3.tindrel-" + std::to_string(EndedProcess()) + "-j1", PatternBytes(10, 2)); // another file's
+    AtomicFile::SweepLeftovers(out);
+    EXPECT_EQ(ReadFileBytes(other), whole);
+    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"other.mp3", "out.mp3"}));
+}
+
 } // namespace
 } // namespace tindrel

@@ -3,7 +3,12 @@
 #include "tests/support/FaultInjection.h"
 
 #include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <sched.h>
 #include <stdexcept>
+#include <string>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
@@ -89,6 +94,57 @@ std::optional<bool> RunAsOrdinaryUser(const std::vector<std::string>& owned, con
     }
     giveTo(0);
     return result;
+}
+
+namespace {
+
+bool writeText(const std::string& path, const std::string& text) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    const bool done = fd >= 0 && ::write(fd, text.data(), text.size()) == ssize_t(text.size());
+    if (fd >= 0)
+        ::close(fd);
+    return done;
+}
+
+// Gives this process a mount namespace of its own: as root directly, as
+// another user inside a user namespace in which it is root.
+bool enterOwnMountNamespace() {
+    if (::geteuid() == 0)
+        return ::unshare(CLONE_NEWNS) == 0;
+    const std::string uid = std::to_string(::geteuid()), gid = std::to_string(::getegid());
+    return ::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0 && writeText("/proc/self/setgroups", "deny") &&
+           writeText("/proc/self/uid_map", uid + " " + uid + " 1") &&
+           writeText("/proc/self/gid_map", gid + " " + gid + " 1");
+}
+
+} // namespace
+
+std::optional<bool> RunOnASmallDisk(std::size_t bytes, const std::function<bool(const std::string& folder)>& work) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::string folder = "/tmp/tindrel-small-disk-XXXXXX";
+        if (!enterOwnMountNamespace() || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            !::mkdtemp(folder.data()))
+            ::_exit(2);
+        const std::string options = "size=" + std::to_string(bytes);
+        if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) != 0) {
+            ::rmdir(folder.c_str());
+            ::_exit(2);
+        }
+        bool done = false;
+        try {
+            done = work(folder);
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "%s\n", error.what());
+        }
+        ::umount(folder.c_str());
+        ::rmdir(folder.c_str());
+        ::_exit(done ? 0 : 1);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) == 2)
+        return std::nullopt;
+    return WEXITSTATUS(status) == 0;
 }
 
 } // namespace tindrel::test

@@ -35,4 +35,10 @@ bool RunKilledAfter(const std::function<bool()>& work, std::chrono::microseconds
 // process may not become that user or that user cannot reach the paths.
 std::optional<bool> RunAsOrdinaryUser(const std::vector<std::string>& owned, const std::function<bool()>& work);
 
+// Runs work in a child process on a file system of its own that holds only
+// bytes (a tmpfs mounted in a mount namespace of the child's, so nothing
+// outside sees it), given the folder it is mounted on. Returns what work
+// returned, or nothing when the system lets this process mount nothing.
+std::optional<bool> RunOnASmallDisk(std::size_t bytes, const std::function<bool(const std::string& folder)>& work);
+
 } // namespace tindrel::test
