@@ -2,13 +2,13 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/PauseDialog.h"
 
+#include "app/GaugeSplitObserver.h"
 #include "core/SplitPlan.h"
 #include "core/TimeText.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FileOps.h"
 #include "platform/FormBuilder.h"
-#include "platform/MessageWindow.h"
 
 #include <QDoubleSpinBox>
 #include <QFormLayout>
@@ -58,19 +58,6 @@ QString pauseText(const Silence& s) {
     std::snprintf(length, sizeof length, " (%.3f s)", s.lengthMs() / 1000.0);
     return timeText(s.startMs) + QStringLiteral(" - ") + timeText(s.endMs) + QString::fromLatin1(length);
 }
-
-// The dialog's gauge and Stop button while the pieces are written.
-class DialogSplitObserver final : public SplitObserver {
-public:
-    DialogSplitObserver(QProgressBar& gauge, const bool& stopRequested) : m_gauge(gauge), m_stop(stopRequested) {}
-    void letEventsRun() override { PumpMessages(); }
-    bool stopRequested() override { return m_stop; }
-    void partDone(int, int, int percent) override { m_gauge.setValue(percent); }
-
-private:
-    QProgressBar& m_gauge;
-    const bool& m_stop;
-};
 
 } // namespace
 
@@ -434,7 +421,7 @@ void TPauseDialog::btnSplitClick() {
         btnFind->setEnabled(true);
         btnStop->setEnabled(false);
     });
-    DialogSplitObserver observer(*pgbScan, m_stopSplit);
+    TGaugeSplitObserver observer(*pgbScan, m_stopSplit);
     const SplitOutcome outcome = RunSplitPlan(m_source, pieces, m_describe, observer, m_note);
     if (outcome.result != SplitResult::Stopped)
         m_dialogs.information(QString::fromStdString(outcome.message));

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/SplitPage.h"
 
+#include "app/GaugeSplitObserver.h"
 #include "app/PauseDialog.h"
 #include "app/TrackBar.h"
 #include "app/UpDown.h"
@@ -12,7 +13,6 @@
 #include "platform/ErrorHandler.h"
 #include "platform/FileOps.h"
 #include "platform/FormBuilder.h"
-#include "platform/MessageWindow.h"
 #include "platform/PlatformInt.h"
 #include "player/AudioPlayer.h"
 #include "tags/ID3v1.h"
@@ -278,24 +278,6 @@ void TSplitPage::splitTimeMode() {
     m_dialogs.information(QString::fromStdString(outcome.message));
 }
 
-namespace {
-
-// The gauge and the Stop button of the page, for a parts split.
-class PageSplitObserver final : public SplitObserver {
-public:
-    PageSplitObserver(QProgressBar& gauge, const bool& stopRequested)
-        : m_gauge(gauge), m_stopRequested(stopRequested) {}
-    void letEventsRun() override { PumpMessages(); }
-    bool stopRequested() override { return m_stopRequested; }
-    void partDone(int, int, int percent) override { m_gauge.setValue(percent); }
-
-private:
-    QProgressBar& m_gauge;
-    const bool& m_stopRequested;
-};
-
-} // namespace
-
 void TSplitPage::splitPartsMode() {
     m_splitStopRequested = false;
     int32_t n = 0;
@@ -318,7 +300,7 @@ void TSplitPage::splitPartsMode() {
     // user does meanwhile (opening another file, say) cannot change it.
     const std::string source = edtFile->text().toStdString();
     pgbProgress->show();
-    PageSplitObserver observer(*pgbProgress, m_splitStopRequested);
+    TGaugeSplitObserver observer(*pgbProgress, m_splitStopRequested);
     const SplitOutcome outcome =
         RunSplitParts(source, chosen->toStdString(), n, m_lengthMs, describeWithPlayer(), observer);
     pgbProgress->hide();
