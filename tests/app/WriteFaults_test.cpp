@@ -333,8 +333,8 @@ void KillDuringWrites(const std::string& what, const std::function<bool()>& writ
     EXPECT_EQ(std::size_t(keptOld + gotNew), trials * outs.size());
 }
 
-// Every writer of outputs: a join (also into a file with a second name), a
-// plain cut, a cut with the source's tags, and a parts split.
+// Every writer of outputs: a join, a plain cut (also into a file with a
+// second name), a cut with the source's tags, and a parts split.
 TEST(WriteFaults, AKilledWriterLeavesTheOldFileOrTheNewOne) {
     TempDir dir;
     const std::vector<Bytes> inputs = {PatternBytes(6'000'000, 6), PatternBytes(6'000'000, 7)};
@@ -348,22 +348,23 @@ TEST(WriteFaults, AKilledWriterLeavesTheOldFileOrTheNewOne) {
     };
     KillDuringWrites("join", join, {{out, joined(inputs)}}, old, dir.path(), 3);
     // 4,000,000 bytes from byte 160,000 at 128 kbit/s: 10 s to 260 s.
-    KillDuringWrites(
-        "cut", [&] {
-            return CutRange(a, out, "00:10.150", kCutOffsetMs, true, "04:20.150", fixed(375'000, 128));
-        },
-        {{out, Bytes(inputs[0].begin() + 160'000, inputs[0].begin() + 4'160'000)}}, old, dir.path(), 3);
+    const auto cut = [&] {
+        return CutRange(a, out, "00:10.150", kCutOffsetMs, true, "04:20.150", fixed(375'000, 128));
+    };
+    const Bytes piece(inputs[0].begin() + 160'000, inputs[0].begin() + 4'160'000);
+    KillDuringWrites("cut", cut, {{out, piece}}, old, dir.path(), 3);
 
     const std::string link = dir.file("link.mp3");
     ASSERT_EQ(::link(out.c_str(), link.c_str()), 0);
-    KillDuringWrites("join into a linked file", join, {{out, joined(inputs)}}, old, dir.path(), 4, link);
+    KillDuringWrites("cut into a linked file", cut, {{out, piece}}, old, dir.path(), 4, link);
     ::unlink(link.c_str());
 
-    // A tagged source: each piece gets both its tags in the same replacement.
-    const Bytes tagged = Tagged(inputs[1]);
+    // A tagged source of 125 s: each piece gets both its tags in the same
+    // replacement.
+    const Bytes tagged = Tagged(PatternBytes(2'000'000, 9));
     const std::string source = dir.write("tagged.mp3", tagged);
-    const auto cutWithTags = [&](const std::string& piece) {
-        return RunSplitRange(source, piece, "00:10.150", "04:20.150", fixed(375'000, 128)).result ==
+    const auto cutWithTags = [&](const std::string& output) {
+        return RunSplitRange(source, output, "00:05.150", "01:55.150", fixed(125'000, 128)).result ==
                SplitResult::Completed;
     };
     const std::string reference = dir.file("reference.mp3");
@@ -373,7 +374,7 @@ TEST(WriteFaults, AKilledWriterLeavesTheOldFileOrTheNewOne) {
 
     const auto parts = [&](const std::string& folder) {
         SplitObserver observer;
-        return RunSplitParts(source, folder, 3, 375'000, fixed(375'000, 128), observer).result ==
+        return RunSplitParts(source, folder, 3, 125'000, fixed(125'000, 128), observer).result ==
                SplitResult::Completed;
     };
     TempDir references, pieces;
