@@ -242,7 +242,8 @@ void TPauseDialog::btnFindClick() {
     pgbScan->setValue(0);
     labNote->setText(QStringLiteral("Looking for pauses..."));
     const std::string path = m_source;
-    m_worker = std::thread([this, path] {
+    const int scan = ++m_scan;
+    m_worker = std::thread([this, path, scan] {
         std::shared_ptr<LevelProfile> profile;
         QString error;
         try {
@@ -259,11 +260,13 @@ void TPauseDialog::btnFindClick() {
             error = QString::fromStdString(e.what());
         }
         QMetaObject::invokeMethod(
-            this, [this, profile, error] { scanDone(profile, error); }, Qt::QueuedConnection);
+            this, [this, scan, profile, error] { scanDone(scan, profile, error); }, Qt::QueuedConnection);
     });
 }
 
-void TPauseDialog::scanDone(std::shared_ptr<LevelProfile> profile, QString error) {
+void TPauseDialog::scanDone(int scan, std::shared_ptr<LevelProfile> profile, QString error) {
+    if (scan != m_scan)
+        return;
     if (m_worker.joinable())
         m_worker.join();
     btnFind->setEnabled(true);
@@ -286,6 +289,10 @@ void TPauseDialog::stopScan() {
     m_stopScan = true;
     if (m_worker.joinable())
         m_worker.join();
+    ++m_scan;
+    btnFind->setEnabled(true);
+    btnStop->setEnabled(false);
+    btnSplit->setEnabled(true);
 }
 
 void TPauseDialog::btnStopClick() {

@@ -62,7 +62,7 @@ protected:
 private:
     void buildControls();
     void stopScan();
-    void scanDone(std::shared_ptr<LevelProfile> profile, QString error);
+    void scanDone(int scan, std::shared_ptr<LevelProfile> profile, QString error);
     void planFromProfile();
     void planFromSheet();
     void showPlan();
@@ -79,6 +79,9 @@ private:
 
     std::thread m_worker;
     std::atomic<bool> m_stopScan{false};
+    // Counts the scans started, so that the result of one given up (for
+    // another file) is not taken for the current one.
+    int m_scan = 0;
     bool m_stopSplit = false;
     std::shared_ptr<LevelProfile> m_profile; // of m_source, once scanned
     std::vector<int64_t> m_cuts;
