@@ -63,7 +63,9 @@ SourceInfoFrame findInfoFrame(const FileStream& input) {
     if (!frame.Found)
         return {};
     SourceInfoFrame found;
-    found.first = WalkFrames(input, begin + frame.Offset, begin + frame.Offset + frame.Length);
+    // The next frame's header is read too: a first frame counts only when
+    // one follows it.
+    found.first = WalkFrames(input, begin + frame.Offset, begin + frame.Offset + frame.Length + 4);
     found.offset = found.first.InfoOffset;
     return found;
 }
