@@ -190,7 +190,7 @@ void TJoinPage::btnJointClick() {
     const auto running = qScopeGuard([this] { m_joinRunning = false; });
     PageJoinObserver observer(m_joinStopRequested,
                               [this](std::size_t row, JoinStatus status) { setRowStatus(int(row), status); });
-    if (RunJoin(inputs, output, observer, chkExact->isChecked() ? JoinMode::Exact : JoinMode::Design) ==
+    if (RunJoin(inputs, output, observer, chkExact->isChecked() ? JoinMode::Exact : JoinMode::Bytes) ==
         JoinResult::Completed)
         m_dialogs.information(QStringLiteral("Joining is completed."));
 }

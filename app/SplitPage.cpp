@@ -264,7 +264,7 @@ void TSplitPage::btnSplitClick() {
 }
 
 SplitMode TSplitPage::splitMode() const {
-    return chkExact->isChecked() ? SplitMode::Exact : SplitMode::Design;
+    return chkExact->isChecked() ? SplitMode::Exact : SplitMode::Bytes;
 }
 
 void TSplitPage::splitTimeMode() {

@@ -40,7 +40,7 @@ int report(const SplitOutcome& outcome, CliContext& context) {
 }
 
 SplitMode modeOf(const CommandLine& line) {
-    return line.has("--exact") ? SplitMode::Exact : SplitMode::Design;
+    return line.has("--exact") ? SplitMode::Exact : SplitMode::Bytes;
 }
 
 int splitTime(const std::string& source, const CommandLine& line, CliContext& context) {

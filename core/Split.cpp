@@ -133,8 +133,8 @@ std::pair<int64_t, int64_t> keptAudio(FileStream& input, const CutBytes& range, 
 }
 
 // CutRange once the times are known and moved by the offset.
-bool designCut(const std::string& inputPath, const std::string& outputPath, int64_t startMs, int64_t endMs,
-               bool overwrite, const DescribeSource& describe, const PieceTags& tags, PieceTagsWritten& written) {
+bool byteCut(const std::string& inputPath, const std::string& outputPath, int64_t startMs, int64_t endMs,
+             bool overwrite, const DescribeSource& describe, const PieceTags& tags, PieceTagsWritten& written) {
     written = {};
     if (!FileExists(inputPath))
         return false;
@@ -213,7 +213,7 @@ bool CutRange(const std::string& inputPath, const std::string& outputPath, const
     offsetMs = std::clamp(offsetMs, -kCutOffsetLimitMs, kCutOffsetLimitMs);
     const int64_t startMs = ParseTimeMs(startText) + offsetMs;
     const int64_t endMs = ParseTimeMs(endText) + offsetMs;
-    return designCut(inputPath, outputPath, startMs, endMs, overwrite, describe, tags, written);
+    return byteCut(inputPath, outputPath, startMs, endMs, overwrite, describe, tags, written);
 }
 
 bool CutPiece(const std::string& source, const std::string& output, int64_t startMs, int64_t endMs, SplitMode mode,
@@ -221,10 +221,10 @@ bool CutPiece(const std::string& source, const std::string& output, int64_t star
     written = {};
     if (!FileExists(source) || SameFile(source, output))
         return false;
-    if (mode == SplitMode::Design) {
+    if (mode == SplitMode::Bytes) {
         if (!holdsMPEGAudio(source))
             throw std::runtime_error(NoMPEGAudioMessage(source));
-        return designCut(source, output, startMs + kCutOffsetMs, endMs + kCutOffsetMs, true, describe, tags, written);
+        return byteCut(source, output, startMs + kCutOffsetMs, endMs + kCutOffsetMs, true, describe, tags, written);
     }
     FileStream input = FileStream::openRead(source);
     const TFrameWalk walk = WalkSource(input);
@@ -341,7 +341,7 @@ SplitOutcome RunSplitRange(const std::string& source, const std::string& output,
     // A refused cut writes nothing, so a file of that name keeps its own
     // bytes and tags.
     const bool cut = cutPiece(output, outcome, [&](PieceTagsWritten& written) {
-        if (mode == SplitMode::Design)
+        if (mode == SplitMode::Bytes)
             return CutRange(source, output, startText, kCutOffsetMs, true, endText, describe, tags, written);
         const int64_t startMs = ParseTimeMs(startText);
         const int64_t endMs = ParseTimeMs(endText);
