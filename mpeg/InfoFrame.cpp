@@ -111,16 +111,18 @@ TInfoFrame readVbri(std::span<const uint8_t> frame) {
     return info;
 }
 
+// Entry i: the share of the audio bytes (the info frame not counted) that
+// lies before the end of the frame i % of the way through, in 256ths, as
+// the encoder writes it; entry 0 is 0.
 void writeXingToc(std::span<uint8_t> frame, const TInfoFrame& info, const TInfoCounts& counts) {
     const auto& lengths = counts.FrameLengths;
-    const int64_t n = int64_t(lengths.size());
-    int64_t offset = int64_t(frame.size());
-    int64_t at = 0;
+    const std::size_t n = lengths.size();
+    std::vector<int64_t> before(n + 1, 0);
+    for (std::size_t k = 0; k < n; ++k)
+        before[k + 1] = before[k] + lengths[k];
     for (std::size_t i = 0; i < kTocSize; ++i) {
-        // The frame that starts i % of the way through the time.
-        for (const int64_t target = int64_t(i) * n / 100; at < target; ++at)
-            offset += lengths[std::size_t(at)];
-        const int64_t value = counts.ByteCount > 0 ? offset * 256 / counts.ByteCount : 0;
+        const std::size_t upTo = std::min(n, i * n / kTocSize + 1);
+        const int64_t value = i == 0 || before[n] == 0 ? 0 : before[upTo] * 256 / before[n];
         frame[info.TocOffset + i] = uint8_t(std::min<int64_t>(value, 255));
     }
 }

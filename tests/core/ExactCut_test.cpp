@@ -141,9 +141,9 @@ TEST(ExactCut, PiecesDecodeToTheSourcesSamplesOverTheirRange) {
     std::printf("largest sample difference: %d\n", largest);
 }
 
-// The design's byte cut keeps a copied Xing/Info frame, rewritten for the
+// The byte cut keeps a copied Xing/Info frame, rewritten for the
 // piece: readers give the piece's own length, not the source's.
-TEST(ExactCut, ADesignCutsFirstPieceReportsItsOwnLength) {
+TEST(ExactCut, AByteCutsFirstPieceReportsItsOwnLength) {
     if (!haveTools() || !test::HaveFfprobe())
         GTEST_SKIP() << "sox, lame, mpg123 or ffprobe is not installed";
     const DescribeSource analysis = [](const std::string& path) {
