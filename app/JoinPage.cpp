@@ -99,7 +99,8 @@ void TJoinPage::buildButtons() {
         onClick(button, this, entry.handler);
     }
     // Beyond the byte join: the audio frames behind one Xing/Info frame.
-    chkExact = makeButton<QCheckBox>(this, QStringLiteral("chkExact"), QStringLiteral("E&xact"), {538, 266, 98, 22});
+    chkExact =
+        makeButton<QCheckBox>(this, QStringLiteral("chkExactJoin"), QStringLiteral("E&xact"), {538, 266, 98, 22});
     chkExact->setToolTip(QStringLiteral("Join the audio frames gaplessly"));
 }
 

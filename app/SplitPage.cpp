@@ -128,7 +128,7 @@ void TSplitPage::buildSplitControls() {
     btnSplit = makeButton(this, QStringLiteral("btnSplit"), QStringLiteral("&Split"), {332, 212, 100, 30});
     btnStop = makeButton(this, QStringLiteral("btnStop"), QStringLiteral("S&top"), {440, 212, 100, 30});
     // Beyond the byte cut: whole frames, sample-exact and gapless.
-    chkExact = makeButton<QCheckBox>(this, QStringLiteral("chkExact"), QStringLiteral("E&xact (gapless)"),
+    chkExact = makeButton<QCheckBox>(this, QStringLiteral("chkExactSplit"), QStringLiteral("E&xact (gapless)"),
                                      {332, 282, 200, 22});
     pgbProgress = make<QProgressBar>(this, QStringLiteral("pgbProgress"), {332, 254, 304, 18});
     pgbProgress->setRange(0, 100);

@@ -3,8 +3,10 @@
 #include "app/Main.h"
 #include "app/SplitPage.h"
 #include "app/TrackBar.h"
+#include "mpeg/FrameWalk.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FakeDialogs.h"
+#include "platform/FileStream.h"
 #include "player/AudioPlayer.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
@@ -13,6 +15,7 @@
 #include "tests/support/TempDir.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -289,6 +292,25 @@ TEST_F(SplitPageTest, AVbrSourceIsCutByItsAverageBitRate) {
     click("btnSplit");
     EXPECT_EQ(messages(), QStringList("Information: Splitting MP3 is completed."));
     EXPECT_EQ(audioOfPiece(dir.file("piece.mp3")), slice(bytes, kbps * 1000 / 8, kbps * 2000 / 8 - 1));
+}
+
+// The Exact box, beside Split and Stop and shown whole, makes the parts
+// exact: each holds half the source's samples, as its own Info frame says.
+TEST_F(SplitPageTest, TheExactBoxMakesThePartsExact) {
+    auto* box = form->findChild<QCheckBox*>("chkExactSplit");
+    ASSERT_NE(box, nullptr);
+    EXPECT_LE(box->sizeHint().width(), box->width());
+    EXPECT_TRUE(box->parentWidget()->rect().contains(box->geometry()));
+    open(sample("ten-seconds.mp3"));
+    box->setChecked(true);
+    splitInto("2", dir.path());
+    EXPECT_EQ(messages(), QStringList("Information: Splitting MP3 is completed."));
+    for (const char* piece : {"ten-seconds_chunk_1.mp3", "ten-seconds_chunk_2.mp3"}) {
+        const FileStream file = FileStream::openRead(dir.file(piece));
+        TID3v2 tag;
+        tag.Load(dir.file(piece));
+        EXPECT_EQ(WalkFrames(file, tag.TagSize(), file.size() - 128).ValidSamples(), 220'500) << piece;
+    }
 }
 
 } // namespace
