@@ -17,6 +17,7 @@
 #include "tags/ID3v1.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -126,6 +127,9 @@ void TSplitPage::buildSplitControls() {
 
     btnSplit = makeButton(this, QStringLiteral("btnSplit"), QStringLiteral("&Split"), {332, 212, 100, 30});
     btnStop = makeButton(this, QStringLiteral("btnStop"), QStringLiteral("S&top"), {440, 212, 100, 30});
+    // Beyond the byte cut: whole frames, sample-exact and gapless.
+    chkExact = makeButton<QCheckBox>(this, QStringLiteral("chkExactSplit"), QStringLiteral("E&xact (gapless)"),
+                                     {332, 282, 200, 22});
     pgbProgress = make<QProgressBar>(this, QStringLiteral("pgbProgress"), {332, 254, 304, 18});
     pgbProgress->setRange(0, 100);
     pgbProgress->setValue(0);
@@ -259,6 +263,10 @@ void TSplitPage::btnSplitClick() {
         splitPartsMode();
 }
 
+SplitMode TSplitPage::splitMode() const {
+    return chkExact->isChecked() ? SplitMode::Exact : SplitMode::Bytes;
+}
+
 void TSplitPage::splitTimeMode() {
     if (const auto refusal = SplitRangeRefusal(edtStart->text().toStdString(), edtEnd->text().toStdString())) {
         m_dialogs.information(QString::fromStdString(*refusal));
@@ -270,7 +278,7 @@ void TSplitPage::splitTimeMode() {
     if (!chosen)
         return;
     const SplitOutcome outcome = RunSplitRange(source, chosen->toStdString(), edtStart->text().toStdString(),
-                                               edtEnd->text().toStdString(), describeWithPlayer());
+                                               edtEnd->text().toStdString(), describeWithPlayer(), splitMode());
     m_dialogs.information(QString::fromStdString(outcome.message));
 }
 
@@ -316,7 +324,7 @@ void TSplitPage::splitPartsMode() {
     pgbProgress->show();
     PageSplitObserver observer(*pgbProgress, m_splitStopRequested);
     const SplitOutcome outcome =
-        RunSplitParts(source, chosen->toStdString(), n, m_lengthMs, describeWithPlayer(), observer);
+        RunSplitParts(source, chosen->toStdString(), n, m_lengthMs, describeWithPlayer(), observer, splitMode());
     pgbProgress->hide();
     if (outcome.result != SplitResult::Stopped)
         m_dialogs.information(QString::fromStdString(outcome.message));
