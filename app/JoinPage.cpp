@@ -8,6 +8,7 @@
 #include "platform/FormBuilder.h"
 #include "platform/MessageWindow.h"
 
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -97,6 +98,10 @@ void TJoinPage::buildButtons() {
                                   {538, entry.y, 98, 28});
         onClick(button, this, entry.handler);
     }
+    // Beyond the byte join: the audio frames behind one Xing/Info frame.
+    chkExact =
+        makeButton<QCheckBox>(this, QStringLiteral("chkExactJoin"), QStringLiteral("E&xact"), {538, 266, 98, 22});
+    chkExact->setToolTip(QStringLiteral("Join the audio frames gaplessly"));
 }
 
 void TJoinPage::btnAddClick() {
@@ -186,7 +191,8 @@ void TJoinPage::btnJointClick() {
     const auto running = qScopeGuard([this] { m_joinRunning = false; });
     PageJoinObserver observer(m_joinStopRequested,
                               [this](std::size_t row, JoinStatus status) { setRowStatus(int(row), status); });
-    if (RunJoin(inputs, output, observer) == JoinResult::Completed)
+    if (RunJoin(inputs, output, observer, chkExact->isChecked() ? JoinMode::Exact : JoinMode::Bytes) ==
+        JoinResult::Completed)
         m_dialogs.information(QStringLiteral("Joining is completed."));
 }
 

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <cstdint>
 
+class QCheckBox;
 class QTreeWidget;
 
 namespace tindrel {
@@ -47,6 +48,7 @@ private:
     bool m_joinRunning = false;
 
     QTreeWidget* ltvFile = nullptr;
+    QCheckBox* chkExact = nullptr;
 };
 
 } // namespace tindrel

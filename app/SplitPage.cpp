@@ -18,6 +18,7 @@
 #include "tags/ID3v1.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -129,6 +130,9 @@ void TSplitPage::buildSplitControls() {
     btnStop = makeButton(this, QStringLiteral("btnStop"), QStringLiteral("S&top"), {440, 212, 100, 30});
     btnPauses = makeButton(this, QStringLiteral("btnPauses"), QStringLiteral("Pa&uses..."), {546, 212, 90, 30});
     btnPauses->setToolTip(QStringLiteral("Cut at pauses or by a CUE sheet"));
+    // Beyond the byte cut: whole frames, sample-exact and gapless.
+    chkExact = makeButton<QCheckBox>(this, QStringLiteral("chkExactSplit"), QStringLiteral("E&xact (gapless)"),
+                                     {332, 282, 200, 22});
     pgbProgress = make<QProgressBar>(this, QStringLiteral("pgbProgress"), {332, 254, 304, 18});
     pgbProgress->setRange(0, 100);
     pgbProgress->setValue(0);
@@ -263,6 +267,10 @@ void TSplitPage::btnSplitClick() {
         splitPartsMode();
 }
 
+SplitMode TSplitPage::splitMode() const {
+    return chkExact->isChecked() ? SplitMode::Exact : SplitMode::Bytes;
+}
+
 void TSplitPage::splitTimeMode() {
     if (const auto refusal = SplitRangeRefusal(edtStart->text().toStdString(), edtEnd->text().toStdString())) {
         m_dialogs.information(QString::fromStdString(*refusal));
@@ -274,7 +282,7 @@ void TSplitPage::splitTimeMode() {
     if (!chosen)
         return;
     const SplitOutcome outcome = RunSplitRange(source, chosen->toStdString(), edtStart->text().toStdString(),
-                                               edtEnd->text().toStdString(), describeWithPlayer());
+                                               edtEnd->text().toStdString(), describeWithPlayer(), splitMode());
     m_dialogs.information(QString::fromStdString(outcome.message));
 }
 
@@ -302,7 +310,7 @@ void TSplitPage::splitPartsMode() {
     pgbProgress->show();
     TGaugeSplitObserver observer(*pgbProgress, m_splitStopRequested);
     const SplitOutcome outcome =
-        RunSplitParts(source, chosen->toStdString(), n, m_lengthMs, describeWithPlayer(), observer);
+        RunSplitParts(source, chosen->toStdString(), n, m_lengthMs, describeWithPlayer(), observer, splitMode());
     pgbProgress->hide();
     if (outcome.result != SplitResult::Stopped)
         m_dialogs.information(QString::fromStdString(outcome.message));

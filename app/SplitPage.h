@@ -11,6 +11,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QCheckBox;
 class QRadioButton;
 class QTimer;
 class QToolButton;
@@ -69,6 +70,7 @@ private:
     void buildPreview();
     void buildSplitControls();
     void connectControls();
+    SplitMode splitMode() const;
     void splitTimeMode();
     void splitPartsMode();
     // The cut's view of a source: its length and bit rate from the player.
@@ -93,6 +95,7 @@ private:
     QLineEdit* edtFile = nullptr;
     QLineEdit* edtPart = nullptr;
     TUpDown* updPart = nullptr;
+    QCheckBox* chkExact = nullptr;
     QRadioButton* rdbPart = nullptr;
     QRadioButton* rdbTime = nullptr;
     QLabel* labPart2 = nullptr;

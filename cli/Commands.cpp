@@ -45,8 +45,11 @@ separated by an empty line.
 )";
 
 constexpr std::string_view kSplitHelp =
-    R"(Usage: tindrel-cli split FILE [--start TIME] --end TIME -o OUT [--force]
-       tindrel-cli split FILE --parts N -d DIR
+    R"(Usage: tindrel-cli split FILE [--start TIME] --end TIME -o OUT [--force] [--exact]
+       tindrel-cli split FILE --parts N -d DIR [--exact]
+       tindrel-cli split FILE --parts N --at-pauses -d DIR [PAUSE OPTIONS] [--exact]
+       tindrel-cli split FILE --silences -d DIR [PAUSE OPTIONS] [--exact]
+       tindrel-cli split FILE --cue SHEET -d DIR [--exact]
 
 Time mode copies the bytes of FILE between two times into OUT. Both times are
 moved 150 ms earlier and turned into bytes by the bit rate the player reports:
@@ -55,15 +58,15 @@ and ID3v2 tags are then written into the piece.
 Parts mode cuts N parts of equal length the same way and writes them as
 DIR/NAME_chunk_1.mp3 ... DIR/NAME_chunk_N.mp3 (NAME is the file name without
 its last four characters); existing parts are replaced.
-
-
-       tindrel-cli split FILE --parts N --at-pauses -d DIR [PAUSE OPTIONS]
-       tindrel-cli split FILE --silences -d DIR [PAUSE OPTIONS]
-       tindrel-cli split FILE --cue SHEET -d DIR
-
+With --exact the times are used as they are: the cut is made on whole frames
+found by walking them, with a new Xing/Info frame whose encoder delay and
+padding make a gapless decoder play exactly the samples from the start time
+to the end time; parts divide the exact length and meet without a gap.
+A file in which no MPEG audio is found is refused.
 The last three cut at times found in the sound or in a CUE sheet, as they
-stand (without the 150 ms), by the same byte rule, into DIR; existing files of
-the same names are replaced. Looking for pauses decodes FILE once.
+stand (without the 150 ms), by the byte rule or, with --exact, exactly, into
+DIR; existing files of the same names are replaced. Looking for pauses
+decodes FILE once.
 --at-pauses moves each inner cut of the equal parts to the middle of the
 longest pause within the window around it; the cuts that found no pause stay
 and are named, with the longest quiet found near them.
@@ -84,6 +87,7 @@ Options:
   -f, --force            replace OUT when it exists
   --parts N              the number of equal parts
   -d, --directory DIR    the folder for the parts
+  --exact                cut on frames, sample-exact and gapless
   --at-pauses            move the parts' cuts into pauses
   --silences             cut at every pause
   --cue SHEET            cut by a CUE sheet
@@ -103,10 +107,15 @@ Writes OUT as the bodies of the files, one after another in the order given.
 The body of a file is all of it but its first 2,000 and its last 128 bytes;
 nothing is read, checked or repaired, and OUT gets no tag of its own. A file
 of 2,128 bytes or fewer adds nothing. OUT may not be one of the files.
+With --exact the files' audio frames are joined instead, their own Xing/Info
+frames left out, behind one new Xing/Info frame for the whole; the pieces of
+an exact split join back into the source's audio without a seam. Files whose
+sample rate, channels or MPEG version differ from the first are refused.
 
 Options:
   -o, --output OUT       the file to write
   -f, --force            replace OUT when it exists
+  --exact                join the audio frames, gapless
 )";
 
 constexpr std::string_view kTagHelp =
@@ -142,6 +151,7 @@ constexpr std::array kSplitOptions = std::to_array<OptionRule>({
     {"--force", "-f", false},
     {"--parts", "", true},
     {"--directory", "-d", true},
+    {"--exact", "", false},
     {"--at-pauses", "", false},
     {"--silences", "", false},
     {"--cue", "", true},
@@ -155,6 +165,7 @@ constexpr std::array kSplitOptions = std::to_array<OptionRule>({
 constexpr std::array kJoinOptions = std::to_array<OptionRule>({
     {"--output", "-o", true},
     {"--force", "-f", false},
+    {"--exact", "", false},
 });
 constexpr std::array kTagOptions = std::to_array<OptionRule>({
     {"--v1-title", "", true},

@@ -51,7 +51,8 @@ int JoinCommand(const CommandLine& line, CliContext& context) {
     }
 
     ConsoleJoinObserver observer(context, inputs.size());
-    const JoinResult result = RunJoin(inputs, *output, observer);
+    const JoinResult result =
+        RunJoin(inputs, *output, observer, line.has("--exact") ? JoinMode::Exact : JoinMode::Bytes);
     context.progress.clear();
     if (result == JoinResult::Stopped) {
         context.err << "tindrel-cli: Joining is stopped.\n";

@@ -45,6 +45,10 @@ int report(const SplitOutcome& outcome, CliContext& context) {
     throw std::runtime_error(outcome.message);
 }
 
+SplitMode modeOf(const CommandLine& line) {
+    return line.has("--exact") ? SplitMode::Exact : SplitMode::Bytes;
+}
+
 int splitTime(const std::string& source, const CommandLine& line, CliContext& context) {
     const std::string start = line.value("--start").value_or("00:00.000");
     const std::string end = line.value("--end").value_or("00:00.000");
@@ -57,7 +61,7 @@ int splitTime(const std::string& source, const CommandLine& line, CliContext& co
     // is the answer. The source itself is refused by the split, not here.
     if (FileExists(*output) && !SameFile(*output, source) && !line.has("--force"))
         throw std::runtime_error("\"" + *output + "\" exists; add --force to replace it.");
-    return report(RunSplitRange(source, *output, start, end, context.describe), context);
+    return report(RunSplitRange(source, *output, start, end, context.describe, modeOf(line)), context);
 }
 
 int splitParts(const std::string& source, const std::string& count, const CommandLine& line, CliContext& context) {
@@ -66,12 +70,14 @@ int splitParts(const std::string& source, const std::string& count, const Comman
     if (auto refusal = PartsCountRefusal(count, n); refusal || (refusal = PartsFolderRefusal(folder)))
         throw std::runtime_error(*refusal);
     // The page divides the length that the player reported when the file
-    // was opened.
-    const std::optional<SourceFacts> facts = context.describe(source);
+    // was opened; the exact mode finds the length itself.
+    const SplitMode mode = modeOf(line);
+    const std::optional<SourceFacts> facts =
+        mode == SplitMode::Exact ? std::optional<SourceFacts>(SourceFacts{}) : context.describe(source);
     if (!facts)
         throw std::runtime_error(kSplitFailed);
     ConsoleSplitObserver observer(context);
-    const SplitOutcome outcome = RunSplitParts(source, folder, n, facts->lengthMs, context.describe, observer);
+    const SplitOutcome outcome = RunSplitParts(source, folder, n, facts->lengthMs, context.describe, observer, mode);
     context.progress.clear();
     if (outcome.result == SplitResult::Stopped) {
         context.err << "tindrel-cli: Splitting is stopped after " << outcome.partsDone << " of " << n << " parts.\n";

@@ -2,9 +2,12 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "core/Join.h"
 
+#include "core/ExactCut.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
 #include "platform/FileStream.h"
+
+#include <stdexcept>
 
 namespace tindrel {
 
@@ -34,11 +37,36 @@ void AppendJoinBody(const std::string& input, FileStream& output) {
     output.copyFrom(source, body, kJoinBlockBytes);
 }
 
-JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& output, JoinObserver& observer) {
+namespace {
+
+// Every input's frames, walked before the output is created, so that a
+// refusal leaves nothing behind.
+std::vector<TFrameWalk> walkInputs(const std::vector<std::string>& inputs) {
+    std::vector<TFrameWalk> walks;
+    for (const std::string& input : inputs)
+        walks.push_back(WalkSource(FileStream::openRead(input)));
+    if (const auto refusal = ExactJoinRefusal(inputs, walks))
+        throw std::runtime_error(*refusal);
+    return walks;
+}
+
+} // namespace
+
+JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& output, JoinObserver& observer,
+                   JoinMode mode) {
+    const std::vector<TFrameWalk> walks = mode == JoinMode::Exact ? walkInputs(inputs) : std::vector<TFrameWalk>{};
     // The output takes its name only when the join ends, so an error or a
     // crash half-way never leaves a half-written file where the user's file
     // of that name was. A stopped join is an ending: it keeps what it wrote.
     AtomicFile out = AtomicFile::Create(output);
+    std::optional<ExactJoiner> joiner;
+    if (mode == JoinMode::Exact)
+        joiner.emplace(out.stream());
+    const auto commit = [&] {
+        if (joiner)
+            joiner->Finish();
+        out.Commit();
+    };
     // Each row lets window events run once per pass; a Stop seen then marks
     // the row and ends the join with what was written.
     const auto stoppedAt = [&](std::size_t row) {
@@ -46,7 +74,7 @@ JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& ou
         if (!observer.stopRequested())
             return false;
         observer.setStatus(row, JoinStatus::Stopped);
-        out.Commit();
+        commit();
         return true;
     };
     for (std::size_t row = 0; row < inputs.size(); ++row) {
@@ -57,10 +85,15 @@ JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& ou
     for (std::size_t row = 0; row < inputs.size(); ++row) {
         if (stoppedAt(row))
             return JoinResult::Stopped;
-        AppendJoinBody(inputs[row], out.stream());
+        if (joiner) {
+            FileStream input = FileStream::openRead(inputs[row]);
+            joiner->Append(input, walks[row]);
+        } else {
+            AppendJoinBody(inputs[row], out.stream());
+        }
         observer.setStatus(row, JoinStatus::Done);
     }
-    out.Commit();
+    commit();
     return JoinResult::Completed;
 }
 

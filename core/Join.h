@@ -42,11 +42,20 @@ int64_t JoinBodySize(int64_t fileSize);
 // input cannot be opened and "Stream read error" when it shrinks meanwhile.
 void AppendJoinBody(const std::string& input, FileStream& output);
 
-// Writes output as the bodies of inputs, one after another, reporting each
-// row's status. A completed or stopped join puts the output in place; an
-// error is thrown to the caller and leaves any earlier file of that name as
-// it was.
-JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& output, JoinObserver& observer);
+// Bytes: the inputs' bodies, cut by position. Exact: their audio frames,
+// their own Xing/Info frames left out, behind one new Xing/Info frame whose
+// delay and padding cover the whole; an input that continues the audio
+// before it (the next piece of an exact split) joins without a seam.
+enum class JoinMode { Bytes, Exact };
+
+// Writes output from inputs, one after another, reporting each row's
+// status. A completed or stopped join puts the output in place; an error is
+// thrown to the caller and leaves any earlier file of that name as it was.
+// Exact mode first walks every input and throws, before the output is
+// created, a message naming the inputs that hold no MPEG audio or differ
+// from the first in sample rate, channels or MPEG version.
+JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& output, JoinObserver& observer,
+                   JoinMode mode = JoinMode::Bytes);
 
 // The first input that is the very file named by output (compared by
 // identity, not by spelling), if any: writing there would empty it before it

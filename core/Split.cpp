@@ -2,7 +2,11 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "core/Split.h"
 
+#include "core/ExactCut.h"
 #include "core/TimeText.h"
+#include "mpeg/FileWindow.h"
+#include "mpeg/InfoFrame.h"
+#include "mpeg/MPEGaudio.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
 #include "platform/FileStream.h"
@@ -11,7 +15,10 @@
 #include "tags/ID3v2.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <functional>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,18 +43,104 @@ bool CutRange(const std::string& inputPath, const std::string& outputPath, const
     return CutRange(inputPath, outputPath, startText, offsetMs, overwrite, endText, describe, PieceTags{}, ignored);
 }
 
-bool CutRange(const std::string& inputPath, const std::string& outputPath, const std::string& startText,
-              int64_t offsetMs, bool overwrite, const std::string& endText, const DescribeSource& describe,
-              const PieceTags& tags, PieceTagsWritten& written) {
+namespace {
+
+// The source's Xing/Info or VBRI frame, when the stream starts with one.
+struct SourceInfoFrame {
+    int64_t offset = -1;
+    TFrameWalk first; // the walk of the info frame alone
+};
+
+SourceInfoFrame findInfoFrame(const FileStream& input) {
+    std::array<uint8_t, TID3v2::kHeaderSize> head{};
+    ReadWindow(input, 0, head);
+    TagHeader header{head, input.size()};
+    const int64_t begin = header.StartsWithTag() ? header.TagSize() : 0;
+    std::array<uint8_t, kMPEGWindowSize> window{};
+    const std::size_t got = ReadWindow(input, begin, window);
+    TVBRHeader unused;
+    const TMPEGFrame frame = FindFirstFrame(std::span(window.data(), got), unused);
+    if (!frame.Found)
+        return {};
+    SourceInfoFrame found;
+    // The next frame's header is read too: a first frame counts only when
+    // one follows it.
+    found.first = WalkFrames(input, begin + frame.Offset, begin + frame.Offset + frame.Length + 4);
+    found.offset = found.first.InfoOffset;
+    return found;
+}
+
+uint16_t crcOfRange(const FileStream& input, int64_t from, int64_t to) {
+    std::vector<uint8_t> block(kCutBlockBytes);
+    uint16_t crc = 0;
+    for (int64_t at = from; at < to;) {
+        const auto n = static_cast<std::size_t>(std::min<int64_t>(int64_t(block.size()), to - at));
+        if (ReadWindow(input, at, std::span(block.data(), n)) < n)
+            throw StreamReadError();
+        crc = InfoCrc16(std::span(block.data(), n), crc);
+        at += int64_t(n);
+    }
+    return crc;
+}
+
+// A piece that holds the source's Xing/Info or VBRI frame gets that frame's
+// counts, table and sums rewritten for the piece, in place, so that readers
+// give the piece's own length and seek within it; every other byte stays.
+// audioBegin/audioEnd: the source bytes the piece holds behind its new
+// ID3v2 tag (tagBytes long), without the ID3v1 block at its end.
+void mendInfoFrame(const FileStream& input, int64_t audioBegin, int64_t audioEnd, std::size_t tagBytes,
+                   FileStream& piece) {
+    const SourceInfoFrame source = findInfoFrame(input);
+    if (source.offset < 0 || source.offset < audioBegin || source.offset + source.first.InfoLength > audioEnd)
+        return;
+    const TFrameWalk walk = WalkFrames(input, source.offset, audioEnd);
+    std::vector<uint8_t> frame(walk.InfoLength);
+    if (!walk.Info.Found || ReadWindow(input, walk.InfoOffset, frame) < frame.size())
+        return;
+    std::vector<uint32_t> lengths;
+    for (const TFrameSpan& f : walk.Frames)
+        lengths.push_back(f.Length);
+    const int64_t infoEnd = walk.InfoOffset + walk.InfoLength;
+    const TInfoCounts counts{lengths, audioEnd - walk.InfoOffset, crcOfRange(input, infoEnd, audioEnd)};
+    // The encoder's padding belongs to the end of its stream.
+    const bool endsWithSource = walk.Info.ByteCount > 0 ? audioEnd >= walk.InfoOffset + walk.Info.ByteCount : false;
+    RewriteInfoFrame(frame, walk.Info, counts, endsWithSource);
+    const int64_t end = piece.position();
+    piece.seek(int64_t(tagBytes) + (walk.InfoOffset - audioBegin));
+    piece.writeAll(frame.data(), frame.size());
+    piece.seek(end);
+}
+
+// The byte range of the piece that stays behind the new ID3v2 tag, as
+// WriteWithTags leaves it: a tag the range starts with is replaced, and so
+// is an ID3v1 block at its end.
+std::pair<int64_t, int64_t> keptAudio(FileStream& input, const CutBytes& range, const PieceTags& tags) {
+    const bool v1 = tags.id3v1 && range.count >= int64_t(TID3v1::kBlockSize);
+    int64_t end = range.start + range.count;
+    std::array<uint8_t, 3> mark{};
+    if (v1 && ReadWindow(input, end - int64_t(TID3v1::kBlockSize), mark) == 3 &&
+        mark == std::array<uint8_t, 3>{'T', 'A', 'G'})
+        end -= int64_t(TID3v1::kBlockSize);
+    int64_t begin = range.start;
+    if (!tags.id3v2.empty() && range.count >= int64_t(TID3v2::kHeaderSize)) {
+        TagHeader header;
+        ReadWindow(input, range.start, header.bytes);
+        header.fileSize = (end - range.start) + (v1 ? int64_t(TID3v1::kBlockSize) : 0);
+        if (header.StartsWithTag())
+            begin = std::min(end, range.start + header.TagSize());
+    }
+    return {begin, end};
+}
+
+// CutRange once the times are known and moved by the offset.
+bool byteCut(const std::string& inputPath, const std::string& outputPath, int64_t startMs, int64_t endMs,
+             bool overwrite, const DescribeSource& describe, const PieceTags& tags, PieceTagsWritten& written) {
     written = {};
     if (!FileExists(inputPath))
         return false;
     const std::optional<SourceFacts> facts = describe(inputPath);
     if (!facts)
         return false;
-    offsetMs = std::clamp(offsetMs, -kCutOffsetLimitMs, kCutOffsetLimitMs);
-    const int64_t startMs = ParseTimeMs(startText) + offsetMs;
-    const int64_t endMs = ParseTimeMs(endText) + offsetMs;
     std::optional<CutBytes> range = CutByteRange(startMs, endMs, *facts);
     // Writing onto the source itself would delete it before it is read.
     if (!range || SameFile(inputPath, outputPath))
@@ -65,6 +158,8 @@ bool CutRange(const std::string& inputPath, const std::string& outputPath, const
         written.id3v2 = !tags.id3v2.empty();
         written.id3v1 = WriteWithTags(input, range->start, range->count, tags.id3v2,
                                       tags.id3v1 ? &*tags.id3v1 : nullptr, output.stream(), kCutBlockBytes);
+        const auto [begin, end] = keptAudio(input, *range, tags);
+        mendInfoFrame(input, begin, end, tags.id3v2.size(), output.stream());
         output.Commit();
         return true;
     }
@@ -79,6 +174,64 @@ bool CutRange(const std::string& inputPath, const std::string& outputPath, const
     }
     output.Commit();
     return true;
+}
+
+// The exact piece [firstSample, endSample) of an already walked source.
+bool exactCut(FileStream& input, const TFrameWalk& walk, const std::string& outputPath, int64_t firstSample,
+              int64_t endSample, const PieceTags& tags, PieceTagsWritten& written) {
+    written = {};
+    if (firstSample >= std::min(endSample, walk.ValidSamples()))
+        return false;
+    AtomicFile output = AtomicFile::Create(outputPath, true);
+    // A tag without frames (the source had none) is left out: decoders
+    // warn about a tag of size 0, and it says nothing.
+    if (tags.id3v2.size() > TID3v2::kHeaderSize)
+        output.stream().writeAll(tags.id3v2.data(), tags.id3v2.size());
+    WriteExactPiece(input, walk, firstSample, endSample, output.stream());
+    if (tags.id3v1)
+        output.stream().writeAll(tags.id3v1->data(), tags.id3v1->size());
+    written = {tags.id3v1.has_value(), !tags.id3v2.empty() || tags.id3v2.size() == TID3v2::kHeaderSize};
+    output.Commit();
+    return true;
+}
+
+// The MPEG analysis finds valid audio in the file.
+bool holdsMPEGAudio(const std::string& path) {
+    TMPEGaudio analysis;
+    analysis.Analyze(path);
+    return analysis.IsValid();
+}
+
+} // namespace
+
+bool CutRange(const std::string& inputPath, const std::string& outputPath, const std::string& startText,
+              int64_t offsetMs, bool overwrite, const std::string& endText, const DescribeSource& describe,
+              const PieceTags& tags, PieceTagsWritten& written) {
+    written = {};
+    if (!FileExists(inputPath))
+        return false;
+    offsetMs = std::clamp(offsetMs, -kCutOffsetLimitMs, kCutOffsetLimitMs);
+    const int64_t startMs = ParseTimeMs(startText) + offsetMs;
+    const int64_t endMs = ParseTimeMs(endText) + offsetMs;
+    return byteCut(inputPath, outputPath, startMs, endMs, overwrite, describe, tags, written);
+}
+
+bool CutPiece(const std::string& source, const std::string& output, int64_t startMs, int64_t endMs, SplitMode mode,
+              const DescribeSource& describe, const PieceTags& tags, PieceTagsWritten& written) {
+    written = {};
+    if (!FileExists(source) || SameFile(source, output))
+        return false;
+    if (mode == SplitMode::Bytes) {
+        if (!holdsMPEGAudio(source))
+            throw std::runtime_error(NoMPEGAudioMessage(source));
+        return byteCut(source, output, startMs + kCutOffsetMs, endMs + kCutOffsetMs, true, describe, tags, written);
+    }
+    FileStream input = FileStream::openRead(source);
+    const TFrameWalk walk = WalkSource(input);
+    if (startMs >= endMs)
+        return false;
+    return exactCut(input, walk, output, SampleAtMs(startMs, walk.SampleRate()), SampleAtMs(endMs, walk.SampleRate()),
+                    tags, written);
 }
 
 std::string SourceStem(const std::string& path) {
@@ -119,11 +272,9 @@ std::string joinedList(const std::vector<std::string>& items) {
 
 // Cuts one piece with the source's tags; a tag that could not go in is
 // named in the outcome. False when the cut is refused.
-bool cutPiece(const std::string& source, const std::string& piece, const std::string& startText,
-              const std::string& endText, const DescribeSource& describe, const PieceTags& tags,
-              SplitOutcome& outcome) {
+bool cutPiece(const std::string& piece, SplitOutcome& outcome, const std::function<bool(PieceTagsWritten&)>& cut) {
     PieceTagsWritten written;
-    if (!CutRange(source, piece, startText, kCutOffsetMs, true, endText, describe, tags, written))
+    if (!cut(written))
         return false;
     if (!written.id3v1)
         outcome.withoutID3v1.push_back(ExtractFileName(piece));
@@ -180,15 +331,30 @@ std::optional<std::string> PartsFolderRefusal(const std::string& folder) {
 }
 
 SplitOutcome RunSplitRange(const std::string& source, const std::string& output, const std::string& startText,
-                           const std::string& endText, const DescribeSource& describe) {
+                           const std::string& endText, const DescribeSource& describe, SplitMode mode) {
     SplitOutcome outcome;
     // Another spelling of the source (a link, "..", a relative path) is the
     // source all the same.
     if (SameFile(output, source))
         return {SplitResult::Failed, "Output file can not be the same as the input file.", {}, {}, {}, 0};
+    // A byte copy of a file that holds no MPEG audio would be an ".mp3"
+    // that nothing plays.
+    if (!holdsMPEGAudio(source))
+        return {SplitResult::Failed, NoMPEGAudioMessage(source), {}, {}, {}, 0};
+    const PieceTags tags = SourcePieceTags(source);
     // A refused cut writes nothing, so a file of that name keeps its own
     // bytes and tags.
-    if (!cutPiece(source, output, startText, endText, describe, SourcePieceTags(source), outcome))
+    const bool cut = cutPiece(output, outcome, [&](PieceTagsWritten& written) {
+        if (mode == SplitMode::Bytes)
+            return CutRange(source, output, startText, kCutOffsetMs, true, endText, describe, tags, written);
+        const int64_t startMs = ParseTimeMs(startText);
+        const int64_t endMs = ParseTimeMs(endText);
+        FileStream input = FileStream::openRead(source);
+        const TFrameWalk walk = WalkSource(input);
+        return startMs < endMs && exactCut(input, walk, output, SampleAtMs(startMs, walk.SampleRate()),
+                                           SampleAtMs(endMs, walk.SampleRate()), tags, written);
+    });
+    if (!cut)
         return {SplitResult::Failed, kSplitFailed, {}, {}, {}, 0};
     outcome.message = kSplitCompleted;
     outcome.partsDone = 1;
@@ -197,10 +363,19 @@ SplitOutcome RunSplitRange(const std::string& source, const std::string& output,
 }
 
 SplitOutcome RunSplitParts(const std::string& source, const std::string& folder, int n, int64_t lengthMs,
-                           const DescribeSource& describe, SplitObserver& observer) {
+                           const DescribeSource& describe, SplitObserver& observer, SplitMode mode) {
     SplitOutcome outcome;
+    if (!holdsMPEGAudio(source))
+        return {SplitResult::Failed, NoMPEGAudioMessage(source), {}, {}, {}, 0};
     const PieceTags tags = SourcePieceTags(source);
     const std::string stem = SourceStem(source);
+    // The exact mode walks the source once for all its parts.
+    std::optional<FileStream> input;
+    TFrameWalk walk;
+    if (mode == SplitMode::Exact) {
+        input = FileStream::openRead(source);
+        walk = WalkSource(*input);
+    }
     std::vector<std::string> refusedNames;
     for (int i = 0; i < n; ++i) {
         observer.letEventsRun();
@@ -208,10 +383,18 @@ SplitOutcome RunSplitParts(const std::string& source, const std::string& folder,
             outcome.result = SplitResult::Stopped;
             return outcome;
         }
-        const PartTimes t = PartRange(i, n, lengthMs);
         const std::string piece = PartOutputPath(folder, stem, i + 1);
-        if (!cutPiece(source, piece, FormatTimeText(t.startMs / 1000.0), FormatTimeText(t.endMs / 1000.0), describe,
-                      tags, outcome)) {
+        const bool cut = cutPiece(piece, outcome, [&](PieceTagsWritten& written) {
+            if (mode == SplitMode::Exact) {
+                const int64_t samples = walk.ValidSamples();
+                return !SameFile(source, piece) &&
+                       exactCut(*input, walk, piece, samples * i / n, samples * (i + 1) / n, tags, written);
+            }
+            const PartTimes t = PartRange(i, n, lengthMs);
+            return CutRange(source, piece, FormatTimeText(t.startMs / 1000.0), kCutOffsetMs, true,
+                            FormatTimeText(t.endMs / 1000.0), describe, tags, written);
+        });
+        if (!cut) {
             outcome.refusedParts.push_back(i + 1);
             refusedNames.push_back(std::to_string(i + 1));
         }

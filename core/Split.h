@@ -79,6 +79,24 @@ bool CutRange(const std::string& inputPath, const std::string& outputPath, const
               int64_t offsetMs, bool overwrite, const std::string& endText, const DescribeSource& describe,
               const PieceTags& tags, PieceTagsWritten& written);
 
+// How a piece is cut. Bytes: the byte range that the bit rate gives for
+// the times, moved by the offset (a copied Xing/Info or VBRI frame gets the
+// piece's counts). Exact: whole frames found by walking them, with a fresh
+// Xing/Info frame whose encoder delay and padding make a gapless decoder
+// give exactly the samples from the start time to the end time.
+enum class SplitMode { Bytes, Exact };
+
+// Cuts the range [startMs, endMs) of source into output (replacing a file
+// of that name) with the tags written into it, in either mode; the clean
+// way in for any workflow that cuts pieces by time. Bytes mode moves both
+// times by kCutOffsetMs and asks describe for length and bit rate, as the
+// split page's cuts do; exact mode uses the times as they are. False when
+// the cut is refused (as CutRange refuses it, or, exact, a range that holds
+// no sample); nothing is written then. Throws std::runtime_error naming the
+// source when it holds no MPEG audio, and as CutRange throws.
+bool CutPiece(const std::string& source, const std::string& output, int64_t startMs, int64_t endMs, SplitMode mode,
+              const DescribeSource& describe, const PieceTags& tags, PieceTagsWritten& written);
+
 // The file name of path with its last four characters dropped, whatever
 // they are: "song.mp3" gives "song", "song.mpeg" gives "song.".
 std::string SourceStem(const std::string& path);
@@ -148,13 +166,18 @@ std::optional<std::string> PartsFolderRefusal(const std::string& folder);
 // writes the source's two tags into the piece. Refused (Failed, nothing
 // written) when output is the source however spelt, or the cut is refused.
 // Throws as CutRange does.
+// In both modes a source in which the MPEG analysis finds no audio is
+// refused (Failed) with a message that names it.
 SplitOutcome RunSplitRange(const std::string& source, const std::string& output, const std::string& startText,
-                           const std::string& endText, const DescribeSource& describe);
+                           const std::string& endText, const DescribeSource& describe,
+                           SplitMode mode = SplitMode::Bytes);
 // Cuts source into n equal parts of lengthMs into folder, named by
 // PartOutputPath, each with the source's two tags. A part whose cut is
 // refused is left out and named in the message; a part whose tags cannot be
-// written is kept and named. Throws as CutRange does.
+// written is kept and named. Throws as CutRange does. Exact mode divides
+// the source's exact length in samples instead of lengthMs, into parts that
+// meet without a gap or an overlap.
 SplitOutcome RunSplitParts(const std::string& source, const std::string& folder, int n, int64_t lengthMs,
-                           const DescribeSource& describe, SplitObserver& observer);
+                           const DescribeSource& describe, SplitObserver& observer, SplitMode mode = SplitMode::Bytes);
 
 } // namespace tindrel

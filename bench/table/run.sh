@@ -154,6 +154,25 @@ row "cat" clean_out -- sh -c 'cat "$@" >"$0"' "$out/joined.mp3" "${join_inputs[@
 row "ffmpeg concat -c copy" clean_out -- ffmpeg -v error -y -f concat -safe 0 -i "$work/concat.txt" -c copy \
   "$out/joined.mp3"
 
+# The exact, gapless mode: one walk of the frame headers on top of the copy.
+begin_task "exact cut 01:00-02:00 (--exact, gapless)"
+row "tindrel-cli split --exact" clean_out -- "$cli" split "$long" --start 01:00.000 --end 02:00.000 --exact \
+  -o "$out/piece.mp3"
+row "mp3splt" clean_out -- mp3splt -q -d "$out" -o piece "$long" 1.00 2.00
+row "ffmpeg -ss/-to -c copy" clean_out -- ffmpeg -v error -y -ss 60 -to 120 -i "$long" -c copy "$out/piece.mp3"
+
+begin_task "exact 10 equal parts (--exact, gapless)"
+row "tindrel-cli split --parts 10 --exact" clean_out -- "$cli" split "$long" --parts 10 --exact -d "$out"
+row "mp3splt -S 10" clean_out -- mp3splt -q -d "$out" -S 10 "$long"
+row "ffmpeg -f segment -c copy" clean_out -- ffmpeg -v error -y -i "$long" -f segment -segment_time 30 -c copy \
+  "$out/part%02d.mp3"
+
+begin_task "exact join of 10 files of 4.8 MB (--exact)"
+row "tindrel-cli join --exact" clean_out -- "$cli" join --exact -o "$out/joined.mp3" "${join_inputs[@]}"
+row "ffmpeg concat -c copy" clean_out -- ffmpeg -v error -y -f concat -safe 0 -i "$work/concat.txt" -c copy \
+  "$out/joined.mp3"
+rows+=("$task|mp3splt|-|-|skipped: mp3splt cuts but does not join")
+
 begin_task "ID3v2 tag write on a $tag_mb MB file"
 target="$work/target.mp3"
 fresh_target() { cp "$work/big.mp3" "$target"; }

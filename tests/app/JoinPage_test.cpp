@@ -2,11 +2,14 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/JoinPage.h"
 #include "app/Main.h"
+#include "mpeg/FrameWalk.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FakeDialogs.h"
+#include "platform/FileStream.h"
 #include "tests/support/TempDir.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QFile>
 #include <QTest>
 #include <QTreeWidget>
@@ -19,6 +22,7 @@ using test::Bytes;
 using test::PatternBytes;
 using test::ReadFileBytes;
 using test::TempDir;
+using test::TestDataDir;
 
 class JoinPageTest : public ::testing::Test {
 protected:
@@ -233,6 +237,26 @@ TEST_F(JoinPageTest, AnInputIsNeverChosenAsTheOutput) {
     EXPECT_EQ(dialogs.messages()[0].text, "The output file can not be one of the files to join.");
     EXPECT_EQ(ReadFileBytes(a), original);
     EXPECT_EQ(column(1), QStringList({"Ready", "Ready"}));
+}
+
+// The Exact box, below Stop and shown whole, makes the join exact: the
+// frames of both files behind one Info frame that counts them all.
+TEST_F(JoinPageTest, TheExactBoxJoinsTheFrames) {
+    auto* box = form->findChild<QCheckBox*>("chkExactJoin");
+    ASSERT_NE(box, nullptr);
+    EXPECT_LE(box->sizeHint().width(), box->width());
+    EXPECT_TRUE(box->parentWidget()->rect().contains(box->geometry()));
+    const std::string source = TestDataDir() + "/app/ten-seconds.mp3";
+    add({QString::fromStdString(source), QString::fromStdString(source)});
+    box->setChecked(true);
+    dialogs.queueSaveFile(QString::fromStdString(dir.file("joined.mp3")));
+    click("btnJoint");
+    EXPECT_EQ(dialogs.messages().size(), 1u);
+    const FileStream one = FileStream::openRead(source);
+    const FileStream joined = FileStream::openRead(dir.file("joined.mp3"));
+    const TFrameWalk walk = WalkFrames(joined, 0, joined.size());
+    EXPECT_EQ(walk.Info.FrameCount, 2 * int64_t(WalkFrames(one, 0, one.size()).Frames.size()));
+    EXPECT_EQ(walk.Info.FrameCount, int64_t(walk.Frames.size()));
 }
 
 } // namespace

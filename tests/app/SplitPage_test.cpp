@@ -3,8 +3,10 @@
 #include "app/Main.h"
 #include "app/SplitPage.h"
 #include "app/TrackBar.h"
+#include "mpeg/FrameWalk.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FakeDialogs.h"
+#include "platform/FileStream.h"
 #include "player/AudioPlayer.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
@@ -13,6 +15,7 @@
 #include "tests/support/TempDir.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -72,6 +75,12 @@ TEST_F(SplitPageTest, OpeningShowsTheTagsAndTheLength) {
     EXPECT_TRUE(dialogs.messages().empty()) << messages().join('\n').toStdString();
 }
 
+// The bytes behind the leading Info frame of a 128 kbit/s, 44.1 kHz stream
+// (417 bytes, unpadded), which a piece holding it gets rewritten.
+Bytes pastInfoFrame(const Bytes& audio) {
+    return Bytes(audio.begin() + std::min<std::size_t>(417, audio.size()), audio.end());
+}
+
 TEST_F(SplitPageTest, TwoEqualPartsOfTenSecondsAt128kbps) {
     const std::string source = sample("ten-seconds.mp3");
     const Bytes bytes = ReadFileBytes(source);
@@ -84,8 +93,10 @@ TEST_F(SplitPageTest, TwoEqualPartsOfTenSecondsAt128kbps) {
     // Part 1 is bytes 0 ... 77,583; it starts at the first byte of the file,
     // so its leading tag was the source's own and has been replaced. Part 2
     // is bytes 77,600 ... 157,599; the 16 bytes between are in neither.
-    EXPECT_EQ(audioOfPiece(dir.file("ten-seconds_chunk_1.mp3")),
-              slice(bytes, std::size_t(sourceTag.TagSize()), 77'583));
+    // Its first frame, the source's Info frame, now counts the piece's
+    // frames; every byte behind it is the source's.
+    EXPECT_EQ(pastInfoFrame(audioOfPiece(dir.file("ten-seconds_chunk_1.mp3"))),
+              pastInfoFrame(slice(bytes, std::size_t(sourceTag.TagSize()), 77'583)));
     EXPECT_EQ(audioOfPiece(dir.file("ten-seconds_chunk_2.mp3")), slice(bytes, 77'600, 157'599));
     TID3v1 v1;
     ASSERT_TRUE(v1.Load(dir.file("ten-seconds_chunk_2.mp3")));
@@ -107,7 +118,8 @@ TEST_F(SplitPageTest, TimeModeCutsTheRangeAndWritesTheSourcesTags) {
     EXPECT_EQ(dialogs.saveRequests()[0].proposedName, "ten-seconds_chunk_1.mp3");
     TID3v2 sourceTag;
     sourceTag.Load(source);
-    EXPECT_EQ(audioOfPiece(piece), slice(bytes, std::size_t(sourceTag.TagSize()), 29'599));
+    EXPECT_EQ(pastInfoFrame(audioOfPiece(piece)),
+              pastInfoFrame(slice(bytes, std::size_t(sourceTag.TagSize()), 29'599)));
     EXPECT_EQ(form->Player()->Mode(), TPlayerMode::Closed) << "the cut leaves the player closed";
 
     // Both tags as a tagger reads them.
@@ -241,13 +253,17 @@ TEST_F(SplitPageTest, APartsRunEndingInAnErrorKeepsTheGaugeShown) {
     EXPECT_TRUE(progress->isVisibleTo(form.get()));
 }
 
-TEST_F(SplitPageTest, AWavSourceHasNoBitRateSoEachPieceIsTheWholeFile) {
+// A WAV file's bit rate of 0 would copy the whole file into every ".mp3"
+// piece; a source without MPEG audio is refused instead, by name.
+TEST_F(SplitPageTest, AWavSourceIsRefusedAsItHoldsNoMPEGAudio) {
     const std::string source = sample("tone.wav");
     dialogs.queueOpenFile(QString::fromStdString(source));
     click("btnOpen");
     splitInto("2", dir.path());
+    EXPECT_EQ(messages(), QStringList("Information: \"" + QString::fromStdString(source) +
+                                      "\" holds no MPEG audio; only MP3 files can be cut or joined."));
     for (const char* piece : {"tone_chunk_1.mp3", "tone_chunk_2.mp3"})
-        EXPECT_EQ(audioOfPiece(dir.file(piece)), ReadFileBytes(source)) << piece;
+        EXPECT_EQ(test::FileSizeOf(dir.file(piece)), 0) << piece;
 }
 
 TEST_F(SplitPageTest, ARangeThePlayersBitRateDoesNotFitEndsWithAStreamReadError) {
@@ -276,6 +292,25 @@ TEST_F(SplitPageTest, AVbrSourceIsCutByItsAverageBitRate) {
     click("btnSplit");
     EXPECT_EQ(messages(), QStringList("Information: Splitting MP3 is completed."));
     EXPECT_EQ(audioOfPiece(dir.file("piece.mp3")), slice(bytes, kbps * 1000 / 8, kbps * 2000 / 8 - 1));
+}
+
+// The Exact box, beside Split and Stop and shown whole, makes the parts
+// exact: each holds half the source's samples, as its own Info frame says.
+TEST_F(SplitPageTest, TheExactBoxMakesThePartsExact) {
+    auto* box = form->findChild<QCheckBox*>("chkExactSplit");
+    ASSERT_NE(box, nullptr);
+    EXPECT_LE(box->sizeHint().width(), box->width());
+    EXPECT_TRUE(box->parentWidget()->rect().contains(box->geometry()));
+    open(sample("ten-seconds.mp3"));
+    box->setChecked(true);
+    splitInto("2", dir.path());
+    EXPECT_EQ(messages(), QStringList("Information: Splitting MP3 is completed."));
+    for (const char* piece : {"ten-seconds_chunk_1.mp3", "ten-seconds_chunk_2.mp3"}) {
+        const FileStream file = FileStream::openRead(dir.file(piece));
+        TID3v2 tag;
+        tag.Load(dir.file(piece));
+        EXPECT_EQ(WalkFrames(file, tag.TagSize(), file.size() - 128).ValidSamples(), 220'500) << piece;
+    }
 }
 
 } // namespace

@@ -1,0 +1,364 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "core/ExactCut.h"
+
+#include "mpeg/FileWindow.h"
+#include "mpeg/InfoFrame.h"
+#include "platform/FileStream.h"
+#include "tags/ID3v1.h"
+#include "tags/ID3v2.h"
+
+#include <algorithm>
+#include <deque>
+#include <stdexcept>
+
+namespace tindrel {
+
+namespace {
+
+// A decoder works in granules of 576 samples; the sound of one granule
+// overlaps the next, and its synthesis reaches back into the one before,
+// so a granule comes out exactly as in the whole stream once the two
+// before it were decoded from their true bits.
+constexpr int64_t kGranule = 576;
+constexpr int64_t kLeadGranules = 2;
+// The furthest a Layer III frame's main data may start before its own
+// data area: 9 bits of reservoir in MPEG 1, 8 bits in MPEG 2 and 2.5.
+int64_t reservoirLimit(const TMPEGFrame& format) {
+    return format.VersionCode == kMPEG1 ? 511 : 255;
+}
+
+constexpr std::size_t kCopyBlock = 64 * 1024;
+// The frames kept in memory at the end of a joined stream, to recognise a
+// stream that repeats them.
+constexpr std::size_t kRememberedFrames = 16;
+
+std::vector<uint8_t> readBytes(const FileStream& input, int64_t offset, std::size_t count) {
+    std::vector<uint8_t> bytes(count);
+    if (ReadWindow(input, offset, bytes) < count)
+        throw StreamReadError();
+    return bytes;
+}
+
+std::size_t dataOffset(const TMPEGFrame& format, const uint8_t* header) {
+    return 4 + ((header[1] & 1) == 0 ? 2 : 0) + SideInfoSize(format);
+}
+
+// Writes a stream behind a Xing/Info frame that is filled in at the end,
+// when its counts, its music CRC and the delay and padding are known.
+class StreamWriter {
+public:
+    explicit StreamWriter(FileStream& out) : m_out(out), m_start(out.position()) {}
+
+    bool started() const { return m_infoLength > 0; }
+    int64_t frameCount() const { return int64_t(m_lengths.size()); }
+    const std::deque<std::vector<uint8_t>>& lastFrames() const { return m_last; }
+
+    void begin(const TFrameWalk& walk, const FileStream& input, uint8_t bitRateIndex) {
+        m_spec.Format = walk.Format;
+        m_spec.BitRateIndex = bitRateIndex;
+        m_spec.Quality = walk.Info.HasQuality ? walk.Info.Quality : 0;
+        if (walk.Info.HasExtension)
+            m_extension = readBytes(input, walk.InfoOffset + int64_t(walk.Info.ExtensionOffset), kInfoExtensionSize);
+        m_spec.Extension = m_extension;
+        m_infoLength = InfoFrameLength(m_spec);
+        if (m_infoLength == 0)
+            throw std::runtime_error("No frame of this stream's kind can hold a Xing/Info frame.");
+        const std::vector<uint8_t> placeholder(m_infoLength, 0);
+        m_out.writeAll(placeholder.data(), placeholder.size());
+    }
+
+    void appendFrame(std::span<const uint8_t> frame, uint8_t bitRateIndex) {
+        m_out.writeAll(frame.data(), frame.size());
+        m_crc = InfoCrc16(frame, m_crc);
+        noteFrame(uint32_t(frame.size()), bitRateIndex);
+        remember(frame);
+    }
+
+    // Copies frames [from, to) of a walked input, run by run of adjacent
+    // frames, in blocks that end on frame boundaries.
+    void copyFrames(const FileStream& input, const std::vector<TFrameSpan>& frames, std::size_t from, std::size_t to) {
+        std::vector<uint8_t> block;
+        for (std::size_t i = from; i < to;) {
+            std::size_t j = i;
+            int64_t bytes = 0;
+            while (j < to && (j == i || frames[j].Offset == frames[j - 1].End()) &&
+                   (j == i || bytes + frames[j].Length <= int64_t(kCopyBlock))) {
+                bytes += frames[j].Length;
+                ++j;
+            }
+            block.resize(std::size_t(bytes));
+            if (ReadWindow(input, frames[i].Offset, block) < block.size())
+                throw StreamReadError();
+            m_out.writeAll(block.data(), block.size());
+            m_crc = InfoCrc16(block, m_crc);
+            std::size_t at = 0;
+            for (std::size_t k = i; k < j; ++k) {
+                noteFrame(frames[k].Length, frames[k].BitRateIndex);
+                if (j - k <= kRememberedFrames)
+                    remember(std::span(block.data() + at, frames[k].Length));
+                at += frames[k].Length;
+            }
+            i = j;
+        }
+    }
+
+    // Fills in the Xing/Info frame and leaves out at the end of the stream.
+    void finish(int64_t delay, int64_t padding) {
+        if (!started())
+            return;
+        m_spec.Constant = m_constant;
+        m_spec.Delay = uint16_t(std::clamp<int64_t>(delay, 0, 4095));
+        m_spec.Padding = uint16_t(std::clamp<int64_t>(padding, 0, 4095));
+        int64_t bytes = int64_t(m_infoLength);
+        for (const uint32_t length : m_lengths)
+            bytes += length;
+        const std::vector<uint8_t> info = BuildInfoFrame(m_spec, {m_lengths, bytes, m_crc});
+        const int64_t end = m_out.position();
+        m_out.seek(m_start);
+        m_out.writeAll(info.data(), info.size());
+        m_out.seek(end);
+    }
+
+private:
+    void noteFrame(uint32_t length, uint8_t bitRateIndex) {
+        if (m_lengths.empty())
+            m_bitRateIndex = bitRateIndex;
+        m_constant = m_constant && bitRateIndex == m_bitRateIndex;
+        m_lengths.push_back(length);
+    }
+    void remember(std::span<const uint8_t> frame) {
+        m_last.emplace_back(frame.begin(), frame.end());
+        if (m_last.size() > kRememberedFrames)
+            m_last.pop_front();
+    }
+
+    FileStream& m_out;
+    int64_t m_start;
+    TNewInfoFrame m_spec;
+    std::vector<uint8_t> m_extension;
+    std::size_t m_infoLength = 0;
+    std::vector<uint32_t> m_lengths;
+    uint8_t m_bitRateIndex = 0;
+    bool m_constant = true;
+    uint16_t m_crc = 0;
+    std::deque<std::vector<uint8_t>> m_last;
+};
+
+// The main data that frames from `first` on may take from before their own:
+// the last bytes of the data areas of the frames before it, as many as the
+// first frames reach back for.
+std::vector<uint8_t> reservoirBefore(const FileStream& input, const TFrameWalk& walk, std::size_t first) {
+    const int64_t limit = reservoirLimit(walk.Format);
+    int64_t needed = 0;
+    int64_t behind = 0; // data bytes of the frames from `first` up to k
+    for (std::size_t k = first; k < walk.Frames.size() && behind < limit; ++k) {
+        needed = std::max(needed, int64_t(walk.Frames[k].MainDataBegin) - behind);
+        const std::vector<uint8_t> head = readBytes(input, walk.Frames[k].Offset, 4);
+        behind += int64_t(walk.Frames[k].Length) - int64_t(dataOffset(walk.Format, head.data()));
+    }
+    std::vector<uint8_t> tail;
+    for (std::size_t k = first; k-- > 0 && int64_t(tail.size()) < needed;) {
+        const std::vector<uint8_t> frame = readBytes(input, walk.Frames[k].Offset, walk.Frames[k].Length);
+        const std::size_t data = dataOffset(walk.Format, frame.data());
+        const auto take =
+            std::min<std::size_t>(frame.size() - std::min(data, frame.size()), std::size_t(needed) - tail.size());
+        tail.insert(tail.begin(), frame.end() - long(take), frame.end());
+    }
+    return tail;
+}
+
+// How many silent frames go before the first frame of a piece from inside
+// the stream (the last of them carries the reservoir). Decoders run their
+// synthesis filter through a ring of buffers that advances with every
+// frame they decode; the pieces come out bit for bit as in the whole stream
+// only when the ring stands where it stood there, which the count of
+// frames before the first sets. Found by decoding with mpg123: the count
+// must have the parity of the first frame's index in MPEG 1, and be 2 in
+// MPEG 2 and 2.5. Both fit the delay field's 12 bits with the lead frames.
+int64_t silentFramesBefore(const TMPEGFrame& format, std::size_t first) {
+    if (format.VersionCode != kMPEG1)
+        return 2;
+    return first % 2 == 0 ? 2 : 1;
+}
+
+bool isSilentFrame(std::span<const uint8_t> frame, const TMPEGFrame& format) {
+    const std::size_t data = dataOffset(format, frame.data());
+    return frame.size() >= data && std::all_of(frame.begin() + long(data - SideInfoSize(format)),
+                                               frame.begin() + long(data), [](uint8_t b) { return b == 0; });
+}
+
+} // namespace
+
+std::string NoMPEGAudioMessage(const std::string& path) {
+    return "\"" + path + "\" holds no MPEG audio; only MP3 files can be cut or joined.";
+}
+
+TFrameWalk WalkSource(const FileStream& input) {
+    const int64_t size = input.size();
+    int64_t begin = 0;
+    int64_t end = size;
+    std::array<uint8_t, TID3v2::kHeaderSize> head{};
+    ReadWindow(input, 0, head);
+    TagHeader header;
+    header.bytes = head;
+    header.fileSize = size;
+    if (header.StartsWithTag())
+        begin = header.TagSize();
+    std::array<uint8_t, 3> tail{};
+    if (size >= int64_t(TID3v1::kBlockSize) && ReadWindow(input, size - int64_t(TID3v1::kBlockSize), tail) == 3 &&
+        tail == std::array<uint8_t, 3>{'T', 'A', 'G'})
+        end = size - int64_t(TID3v1::kBlockSize);
+    TFrameWalk walk = WalkFrames(input, begin, std::max(begin, end));
+    if (!walk.Found || walk.Frames.empty())
+        throw std::runtime_error(NoMPEGAudioMessage(input.path()));
+    if (walk.Format.LayerCode != kLayerIII)
+        throw std::runtime_error("\"" + input.path() +
+                                 "\" is not MPEG Layer III audio; the exact mode cuts only that.");
+    return walk;
+}
+
+int64_t SampleAtMs(int64_t ms, uint32_t sampleRate) {
+    return ms <= 0 ? 0 : ms * int64_t(sampleRate) / 1000;
+}
+
+bool WriteExactPiece(FileStream& input, const TFrameWalk& walk, int64_t firstSample, int64_t endSample,
+                     FileStream& out) {
+    endSample = std::min(endSample, walk.ValidSamples());
+    firstSample = std::max<int64_t>(firstSample, 0);
+    if (firstSample >= endSample || walk.Frames.empty())
+        return false;
+    const int64_t spf = walk.SamplesPerFrame();
+    const int64_t granulesPerFrame = spf / kGranule;
+    // Positions in the source's decoder output.
+    const int64_t start = firstSample + walk.ValidBegin();
+    const int64_t end = endSample + walk.ValidBegin();
+    const int64_t leadGranule = start / kGranule - kLeadGranules;
+    const std::size_t first = leadGranule <= 0 ? 0 : std::size_t(leadGranule / granulesPerFrame);
+    const std::size_t last = std::min(std::size_t((end - 1) / spf), walk.Frames.size() - 1);
+    // A piece from inside the stream starts with a silent frame holding the
+    // reservoir its first frames take their main data from; a piece whose
+    // start lies within the decoder's delay needs one too, as the delay
+    // field cannot be negative.
+    const int64_t startInPiece = start - int64_t(first) * spf;
+    const bool silentFirst = first > 0 || startInPiece < kDecoderDelay;
+    std::vector<uint8_t> silent;
+    uint8_t firstIndex = walk.Frames[first].BitRateIndex;
+    if (silentFirst) {
+        const std::vector<uint8_t> tail = reservoirBefore(input, walk, first);
+        firstIndex = BitRateIndexForData(walk.Format, tail.size(), firstIndex);
+        silent = BuildSilentFrame(walk.Format, firstIndex, tail);
+    }
+    const int64_t silentFrames = silentFirst ? silentFramesBefore(walk.Format, first) : 0;
+    const int64_t lead = silentFrames * spf;
+    const int64_t total = lead + int64_t(last - first + 1) * spf;
+    StreamWriter writer(out);
+    writer.begin(walk, input, firstIndex);
+    for (int64_t i = 1; i < silentFrames; ++i)
+        writer.appendFrame(BuildSilentFrame(walk.Format, firstIndex, {}), firstIndex);
+    if (silentFirst)
+        writer.appendFrame(silent, firstIndex);
+    writer.copyFrames(input, walk.Frames, first, last + 1);
+    writer.finish(lead + startInPiece - kDecoderDelay, total + kDecoderDelay - (lead + end - int64_t(first) * spf));
+    return true;
+}
+
+// ---- ExactJoiner ---------------------------------------------------------------
+
+struct ExactJoiner::State {
+    explicit State(FileStream& out) : writer(out) {}
+    StreamWriter writer;
+    int64_t validBegin = 0; // in the joined stream's decoder output
+    int64_t validEnd = 0;
+    int64_t samplesPerFrame = 0;
+};
+
+ExactJoiner::ExactJoiner(FileStream& out) : m_state(std::make_unique<State>(out)) {}
+ExactJoiner::~ExactJoiner() = default;
+
+void ExactJoiner::Append(FileStream& input, const TFrameWalk& walk) {
+    State& s = *m_state;
+    const auto& frames = walk.Frames;
+    if (frames.empty())
+        return;
+    const int64_t spf = walk.SamplesPerFrame();
+    if (!s.writer.started()) {
+        s.samplesPerFrame = spf;
+        s.writer.begin(walk, input, frames.front().BitRateIndex);
+        int64_t lead = 0;
+        if (walk.ValidBegin() < kDecoderDelay) {
+            // Without the encoder's delay the stream's first sample is
+            // wanted; the delay field cannot reach before the decoder's own.
+            s.writer.appendFrame(BuildSilentFrame(walk.Format, frames.front().BitRateIndex, {}),
+                                 frames.front().BitRateIndex);
+            lead = spf;
+        }
+        s.writer.copyFrames(input, frames, 0, frames.size());
+        s.validBegin = lead + walk.ValidBegin();
+        s.validEnd = lead + walk.ValidEnd();
+        return;
+    }
+    const int64_t written = s.writer.frameCount();
+    const int64_t shift = s.validEnd - walk.ValidBegin();
+    if (shift >= 0 && shift % spf == 0) {
+        // The input continues the stream if its frames from its first
+        // sounding one on repeat those written at the same time.
+        const int64_t k = shift / spf;
+        int64_t j0 = 0;
+        while (j0 < int64_t(frames.size()) &&
+               isSilentFrame(readBytes(input, frames[std::size_t(j0)].Offset, frames[std::size_t(j0)].Length),
+                             walk.Format))
+            ++j0;
+        const int64_t jEnd = std::min<int64_t>(int64_t(frames.size()), written - k);
+        const int64_t jLead = std::max<int64_t>(0, (walk.ValidBegin() / kGranule - kLeadGranules) * kGranule / spf);
+        const auto& last = s.writer.lastFrames();
+        const int64_t firstRemembered = written - int64_t(last.size());
+        bool repeats = jEnd - j0 >= 1 && j0 <= jLead && j0 + k >= firstRemembered;
+        for (int64_t j = j0; repeats && j < jEnd; ++j)
+            repeats = readBytes(input, frames[std::size_t(j)].Offset, frames[std::size_t(j)].Length) ==
+                      last[std::size_t(j + k - firstRemembered)];
+        if (repeats) {
+            s.writer.copyFrames(input, frames, std::size_t(jEnd), frames.size());
+            s.validEnd = k * spf + walk.ValidEnd();
+            return;
+        }
+    }
+    // Another stream: its frames follow whole, and the samples around the
+    // seam that its encoder and the last one's added stay in.
+    s.writer.copyFrames(input, frames, 0, frames.size());
+    s.validEnd = written * spf + walk.ValidEnd();
+}
+
+void ExactJoiner::Finish() {
+    State& s = *m_state;
+    const int64_t total = s.writer.frameCount() * s.samplesPerFrame;
+    s.writer.finish(s.validBegin - kDecoderDelay, total + kDecoderDelay - s.validEnd);
+}
+
+std::optional<std::string> ExactJoinRefusal(const std::vector<std::string>& paths,
+                                            const std::vector<TFrameWalk>& walks) {
+    if (walks.empty())
+        return std::nullopt;
+    const auto describe = [&](std::size_t i) {
+        const TFrameWalk& w = walks[i];
+        const char* version = w.Format.VersionCode == kMPEG1   ? "MPEG 1"
+                              : w.Format.VersionCode == kMPEG2 ? "MPEG 2"
+                                                               : "MPEG 2.5";
+        return "\"" + paths[i] + "\" (" + std::to_string(w.SampleRate()) + " Hz, " +
+               (w.Channels() == 1 ? "mono" : "stereo") + ", " + version + ")";
+    };
+    std::string differing;
+    const TMPEGFrame& f = walks[0].Format;
+    for (std::size_t i = 1; i < walks.size(); ++i) {
+        const TFrameWalk& w = walks[i];
+        if (w.SampleRate() != walks[0].SampleRate() || w.Channels() != walks[0].Channels() ||
+            w.Format.VersionCode != f.VersionCode || w.Format.LayerCode != f.LayerCode)
+            differing += (differing.empty() ? "" : ", ") + describe(i);
+    }
+    if (differing.empty())
+        return std::nullopt;
+    return "These files differ from " + describe(0) +
+           " in sample rate, channels or MPEG version and cannot be joined exactly: " + differing + ".";
+}
+
+} // namespace tindrel

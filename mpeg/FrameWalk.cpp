@@ -1,0 +1,170 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "mpeg/FrameWalk.h"
+
+#include "mpeg/FileWindow.h"
+#include "platform/FileStream.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace tindrel {
+
+namespace {
+
+// Frame headers are read from blocks this large, so a walk costs one read
+// of the stream whatever its frames.
+constexpr std::size_t kWalkBlockBytes = 512 * 1024;
+
+// Bytes of the file at absolute positions below end, through one block.
+class BlockReader {
+public:
+    BlockReader(const FileStream& file, int64_t end) : m_file(file), m_end(end), m_block(kWalkBlockBytes) {}
+
+    // The n bytes at position, or nullptr when they run past end.
+    const uint8_t* at(int64_t position, std::size_t n) {
+        if (position < 0 || position + int64_t(n) > m_end)
+            return nullptr;
+        if (position < m_start || position + int64_t(n) > m_start + int64_t(m_size)) {
+            const auto wanted = static_cast<std::size_t>(std::min<int64_t>(int64_t(m_block.size()), m_end - position));
+            m_start = position;
+            m_size = ReadWindow(m_file, position, std::span(m_block.data(), wanted));
+            if (m_size < n)
+                throw StreamReadError();
+        }
+        return m_block.data() + (position - m_start);
+    }
+
+private:
+    const FileStream& m_file;
+    int64_t m_end;
+    std::vector<uint8_t> m_block;
+    int64_t m_start = 0;
+    std::size_t m_size = 0;
+};
+
+// A header of the stream's kind: same version, layer and sample rate.
+bool sameKind(const uint8_t* header, const TMPEGFrame& format) {
+    if (!LooksLikeFrameHeader(header))
+        return false;
+    TMPEGFrame frame;
+    DecodeFrameHeader(header, frame);
+    return frame.VersionCode == format.VersionCode && frame.LayerCode == format.LayerCode &&
+           frame.SampleRateIndex == format.SampleRateIndex;
+}
+
+// The first position from p on that holds a header whose successor is a
+// header of the same kind, or which ends exactly at the end.
+std::optional<int64_t> findFrame(BlockReader& reader, int64_t p, int64_t end, const TMPEGFrame* format) {
+    for (; p + 4 <= end; ++p) {
+        const uint8_t* header = reader.at(p, 4);
+        if (header[0] != 0xFF || (format ? !sameKind(header, *format) : !LooksLikeFrameHeader(header)))
+            continue;
+        TMPEGFrame frame;
+        DecodeFrameHeader(header, frame);
+        const int64_t next = p + FrameLength(frame);
+        if (next == end && format)
+            return p;
+        const uint8_t* successor = reader.at(next, 4);
+        if (successor && sameKind(successor, frame))
+            return p;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+uint32_t SamplesPerFrame(const TMPEGFrame& frame) {
+    if (frame.LayerCode == kLayerI)
+        return 384;
+    if (frame.LayerCode == kLayerIII && frame.VersionCode != kMPEG1)
+        return 576;
+    return 1152;
+}
+
+uint32_t SideInfoSize(const TMPEGFrame& frame) {
+    if (frame.LayerCode != kLayerIII)
+        return 0;
+    const bool mono = frame.ModeCode == kModeMono;
+    if (frame.VersionCode == kMPEG1)
+        return mono ? 17 : 32;
+    return mono ? 9 : 17;
+}
+
+uint16_t MainDataBegin(const TMPEGFrame& frame, const uint8_t* frameBytes) {
+    if (frame.LayerCode != kLayerIII)
+        return 0;
+    const uint8_t* side = frameBytes + 4 + (frame.Protected ? 2 : 0);
+    // 9 bits in MPEG 1, 8 bits in MPEG 2 and 2.5.
+    if (frame.VersionCode == kMPEG1)
+        return uint16_t(side[0] << 1 | side[1] >> 7);
+    return side[0];
+}
+
+uint32_t TFrameWalk::SamplesPerFrame() const {
+    return tindrel::SamplesPerFrame(Format);
+}
+
+int64_t TFrameWalk::ValidBegin() const {
+    return Info.HasExtension ? Info.EncoderDelay + kDecoderDelay : 0;
+}
+
+int64_t TFrameWalk::ValidEnd() const {
+    if (!Info.HasExtension)
+        return TotalSamples();
+    return std::max(ValidBegin(), TotalSamples() - Info.EncoderPadding + kDecoderDelay);
+}
+
+int64_t TFrameWalk::StreamBegin() const {
+    if (InfoOffset >= 0)
+        return InfoOffset;
+    return Frames.empty() ? 0 : Frames.front().Offset;
+}
+
+int64_t TFrameWalk::StreamEnd() const {
+    return Frames.empty() ? StreamBegin() + InfoLength : Frames.back().End();
+}
+
+TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end) {
+    TFrameWalk walk;
+    BlockReader reader(file, end);
+    std::optional<int64_t> p = findFrame(reader, begin, end, nullptr);
+    if (!p)
+        return walk;
+    DecodeFrameHeader(reader.at(*p, 4), walk.Format);
+    walk.Found = true;
+    bool first = true;
+    while (p && *p + 4 <= end) {
+        const uint8_t* header = reader.at(*p, 4);
+        if (!sameKind(header, walk.Format)) {
+            p = findFrame(reader, *p + 1, end, &walk.Format);
+            continue;
+        }
+        TMPEGFrame frame;
+        DecodeFrameHeader(header, frame);
+        const uint32_t length = FrameLength(frame);
+        const uint8_t* bytes = reader.at(*p, length);
+        if (!bytes)
+            break;
+        if (first) {
+            first = false;
+            walk.Info = ReadInfoFrame(std::span(bytes, length), frame);
+            if (walk.Info.Found) {
+                walk.InfoOffset = *p;
+                walk.InfoLength = length;
+                *p += length;
+                continue;
+            }
+        }
+        walk.Frames.push_back({*p, length, MainDataBegin(frame, bytes), uint8_t(frame.BitRateIndex)});
+        *p += length;
+    }
+    if (!walk.Frames.empty()) {
+        // The format is that of the audio, not of the info frame before it.
+        const uint8_t* header = reader.at(walk.Frames.front().Offset, 4);
+        DecodeFrameHeader(header, walk.Format);
+    }
+    return walk;
+}
+
+} // namespace tindrel

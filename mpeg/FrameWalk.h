@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#pragma once
+
+#include "mpeg/InfoFrame.h"
+#include "mpeg/MPEGFrame.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace tindrel {
+
+class FileStream;
+
+// One audio frame of a walked stream.
+struct TFrameSpan {
+    int64_t Offset = 0;  // file position of the header
+    uint32_t Length = 0; // bytes, padding included
+    // Layer III: how many bytes before its own data area the frame's main
+    // data begins (the bit reservoir); 0 for Layers I and II.
+    uint16_t MainDataBegin = 0;
+    uint8_t BitRateIndex = 0;
+
+    int64_t End() const { return Offset + Length; }
+};
+
+// The decoder's own delay in samples, on top of the encoder's delay: a
+// gapless decoder skips both at the start and adds it back at the end.
+inline constexpr int64_t kDecoderDelay = 529;
+
+// Every frame of a stream, found by stepping from header to header.
+struct TFrameWalk {
+    bool Found = false;
+    // The header fields of the first audio frame: the stream's format.
+    TMPEGFrame Format;
+    // The Xing/Info or VBRI frame before the audio, if any; it carries no
+    // sound and is not in Frames.
+    int64_t InfoOffset = -1;
+    uint32_t InfoLength = 0;
+    TInfoFrame Info;
+    std::vector<TFrameSpan> Frames;
+
+    uint32_t SamplesPerFrame() const;
+    uint32_t SampleRate() const { return TableSampleRate(Format); }
+    int Channels() const { return Format.ModeCode == kModeMono ? 1 : 2; }
+    int64_t TotalSamples() const { return int64_t(Frames.size()) * SamplesPerFrame(); }
+    // The part of the decoder's output that is the encoder's input, as a
+    // gapless decoder cuts it: [ValidBegin, ValidEnd) in samples from the
+    // first audio frame. Without encoder delay and padding every sample is
+    // kept.
+    int64_t ValidBegin() const;
+    int64_t ValidEnd() const;
+    int64_t ValidSamples() const { return ValidEnd() - ValidBegin(); }
+    // The first byte of the stream (the info frame when there is one) and
+    // the byte after its last whole frame.
+    int64_t StreamBegin() const;
+    int64_t StreamEnd() const;
+};
+
+// Walks the frames of file between begin and end (normally from behind an
+// ID3v2 tag to before an ID3v1 tag). The first frame is the first header
+// whose successor is also a header; later frames must keep its MPEG
+// version, layer and sample rate, and bytes that are no such frame are
+// stepped over to the next header that is followed by another. A frame cut
+// off by end is left out. Reads in large blocks; throws "Stream read
+// error" when the system refuses a read.
+TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end);
+
+// Samples per frame for a header: 384 for Layer I, 1152 for Layer II and
+// for MPEG 1 Layer III, 576 for MPEG 2 and 2.5 Layer III.
+uint32_t SamplesPerFrame(const TMPEGFrame& frame);
+// Bytes of Layer III side information behind the header (and its CRC).
+uint32_t SideInfoSize(const TMPEGFrame& frame);
+// The reservoir field of a Layer III frame, read from its first bytes.
+uint16_t MainDataBegin(const TMPEGFrame& frame, const uint8_t* frameBytes);
+
+} // namespace tindrel

@@ -1,0 +1,305 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "mpeg/InfoFrame.h"
+
+#include "mpeg/FrameWalk.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <optional>
+
+namespace tindrel {
+
+namespace {
+
+constexpr uint32_t kHasFrames = 1;
+constexpr uint32_t kHasBytes = 2;
+constexpr uint32_t kHasToc = 4;
+constexpr uint32_t kHasQuality = 8;
+constexpr std::size_t kTocSize = 100;
+// Signature, flags, frames, bytes, table, quality.
+constexpr std::size_t kFullXingSize = 120;
+// A VBRI header sits 32 bytes behind the header whatever the mode; its
+// table starts 26 bytes into it.
+constexpr std::size_t kVbriOffset = 36;
+constexpr std::size_t kVbriTocOffset = 26;
+// Offsets inside the encoder's extension.
+constexpr std::size_t kExtDelayPadding = 21;
+constexpr std::size_t kExtMusicLength = 28;
+constexpr std::size_t kExtMusicCrc = 32;
+constexpr std::size_t kExtTagCrc = 34;
+
+uint32_t readBE(std::span<const uint8_t> bytes, std::size_t at, std::size_t size) {
+    uint32_t value = 0;
+    for (std::size_t i = 0; i < size; ++i)
+        value = value << 8 | bytes[at + i];
+    return value;
+}
+
+void writeBE(std::span<uint8_t> bytes, std::size_t at, std::size_t size, uint64_t value) {
+    for (std::size_t i = size; i-- > 0; value >>= 8)
+        bytes[at + i] = uint8_t(value);
+}
+
+bool startsWith(std::span<const uint8_t> bytes, std::size_t at, const char* text) {
+    const std::size_t n = std::strlen(text);
+    return at + n <= bytes.size() && std::memcmp(bytes.data() + at, text, n) == 0;
+}
+
+std::size_t xingOffset(const TMPEGFrame& format) {
+    return 4 + (format.Protected ? 2 : 0) + SideInfoSize(format);
+}
+
+TInfoFrame readXing(std::span<const uint8_t> frame, std::size_t at) {
+    TInfoFrame info;
+    if (at + 8 > frame.size())
+        return info;
+    info.HeaderOffset = at;
+    info.Flags = readBE(frame, at + 4, 4);
+    std::size_t next = at + 8;
+    const auto field = [&](uint32_t flag, std::size_t size) -> std::optional<std::size_t> {
+        if (!(info.Flags & flag))
+            return std::nullopt;
+        const std::size_t here = next;
+        next += size;
+        return here;
+    };
+    const auto frames = field(kHasFrames, 4);
+    const auto bytes = field(kHasBytes, 4);
+    const auto toc = field(kHasToc, kTocSize);
+    const auto quality = field(kHasQuality, 4);
+    if (next > frame.size())
+        return info;
+    info.Found = true;
+    info.FrameCount = frames ? int64_t(readBE(frame, *frames, 4)) : -1;
+    info.ByteCount = bytes ? int64_t(readBE(frame, *bytes, 4)) : -1;
+    info.HasToc = toc.has_value();
+    info.TocOffset = toc.value_or(0);
+    info.HasQuality = quality.has_value();
+    info.Quality = quality ? readBE(frame, *quality, 4) : 0;
+    // The extension starts with the encoder's name: letters and digits.
+    if (next + kInfoExtensionSize <= frame.size() &&
+        std::all_of(frame.begin() + long(next), frame.begin() + long(next) + 4,
+                    [](uint8_t c) { return std::isalnum(c) != 0; })) {
+        info.HasExtension = true;
+        info.ExtensionOffset = next;
+        const uint32_t delayPadding = readBE(frame, next + kExtDelayPadding, 3);
+        info.EncoderDelay = uint16_t(delayPadding >> 12);
+        info.EncoderPadding = uint16_t(delayPadding & 0xFFF);
+    }
+    return info;
+}
+
+TInfoFrame readVbri(std::span<const uint8_t> frame) {
+    TInfoFrame info;
+    if (kVbriOffset + kVbriTocOffset > frame.size())
+        return info;
+    info.IsVBRI = true;
+    info.HeaderOffset = kVbriOffset;
+    info.Quality = readBE(frame, kVbriOffset + 8, 2);
+    info.ByteCount = readBE(frame, kVbriOffset + 10, 4);
+    info.FrameCount = readBE(frame, kVbriOffset + 14, 4);
+    info.VbriEntries = uint16_t(readBE(frame, kVbriOffset + 18, 2));
+    info.VbriScale = uint16_t(readBE(frame, kVbriOffset + 20, 2));
+    info.VbriEntrySize = uint16_t(readBE(frame, kVbriOffset + 22, 2));
+    info.VbriFramesPerEntry = uint16_t(readBE(frame, kVbriOffset + 24, 2));
+    info.TocOffset = kVbriOffset + kVbriTocOffset;
+    const std::size_t tocBytes = std::size_t(info.VbriEntries) * info.VbriEntrySize;
+    info.HasToc = info.VbriEntrySize >= 1 && info.VbriEntrySize <= 4 && info.TocOffset + tocBytes <= frame.size();
+    info.Found = true;
+    return info;
+}
+
+// Entry i: the share of the audio bytes (the info frame not counted) that
+// lies before the end of the frame i % of the way through, in 256ths, as
+// the encoder writes it; entry 0 is 0.
+void writeXingToc(std::span<uint8_t> frame, const TInfoFrame& info, const TInfoCounts& counts) {
+    const auto& lengths = counts.FrameLengths;
+    const std::size_t n = lengths.size();
+    std::vector<int64_t> before(n + 1, 0);
+    for (std::size_t k = 0; k < n; ++k)
+        before[k + 1] = before[k] + lengths[k];
+    for (std::size_t i = 0; i < kTocSize; ++i) {
+        const std::size_t upTo = std::min(n, i * n / kTocSize + 1);
+        const int64_t value = i == 0 || before[n] == 0 ? 0 : before[upTo] * 256 / before[n];
+        frame[info.TocOffset + i] = uint8_t(std::min<int64_t>(value, 255));
+    }
+}
+
+// A VBRI table keeps its number of entries and their width; the frames per
+// entry and the scale change so that it spans the new frames.
+void writeVbriToc(std::span<uint8_t> frame, const TInfoFrame& info, const TInfoCounts& counts) {
+    const std::size_t entries = info.VbriEntries;
+    if (entries == 0)
+        return;
+    const std::size_t n = counts.FrameLengths.size();
+    const std::size_t perEntry = std::clamp<std::size_t>((n + entries - 1) / entries, 1, 0xFFFF);
+    std::vector<uint64_t> sizes(entries, 0);
+    for (std::size_t i = 0; i < n; ++i)
+        sizes[std::min(i / perEntry, entries - 1)] += counts.FrameLengths[i];
+    const uint64_t largest = *std::max_element(sizes.begin(), sizes.end());
+    const uint64_t limit = (uint64_t(1) << (8 * info.VbriEntrySize)) - 1;
+    const uint64_t scale = std::clamp<uint64_t>((largest + limit - 1) / limit, 1, 0xFFFF);
+    writeBE(frame, info.HeaderOffset + 20, 2, scale);
+    writeBE(frame, info.HeaderOffset + 24, 2, perEntry);
+    for (std::size_t i = 0; i < entries; ++i)
+        writeBE(frame, info.TocOffset + i * info.VbriEntrySize, info.VbriEntrySize,
+                std::min<uint64_t>(sizes[i] / scale, limit));
+}
+
+void writeExtensionSums(std::span<uint8_t> frame, const TInfoFrame& info, const TInfoCounts& counts) {
+    const std::size_t ext = info.ExtensionOffset;
+    writeBE(frame, ext + kExtMusicLength, 4, uint64_t(counts.ByteCount));
+    writeBE(frame, ext + kExtMusicCrc, 2, counts.MusicCrc);
+    writeBE(frame, ext + kExtTagCrc, 2, InfoCrc16(frame.first(ext + kExtTagCrc)));
+}
+
+TMPEGFrame silentHeader(const TMPEGFrame& format, uint8_t bitRateIndex) {
+    TMPEGFrame frame = format;
+    frame.Protected = false;
+    frame.Padded = false;
+    frame.BitRateIndex = bitRateIndex;
+    return frame;
+}
+
+std::size_t dataArea(const TMPEGFrame& frame) {
+    const std::size_t length = FrameLength(frame);
+    const std::size_t head = 4 + SideInfoSize(frame);
+    return length > head ? length - head : 0;
+}
+
+std::vector<uint8_t> headerBytes(const TMPEGFrame& frame) {
+    std::vector<uint8_t> bytes(FrameLength(frame), 0);
+    bytes[0] = 0xFF;
+    bytes[1] = uint8_t(0xE0 | frame.VersionCode << 3 | frame.LayerCode << 1 | (frame.Protected ? 0 : 1));
+    bytes[2] = uint8_t(frame.BitRateIndex << 4 | frame.SampleRateIndex << 2 | (frame.Padded ? 2 : 0) |
+                       (frame.PrivateBit ? 1 : 0));
+    bytes[3] = uint8_t(frame.ModeCode << 6 | frame.ModeExtension << 4 | (frame.Copyright ? 8 : 0) |
+                       (frame.Original ? 4 : 0) | frame.EmphasisCode);
+    return bytes;
+}
+
+} // namespace
+
+TInfoFrame ReadInfoFrame(std::span<const uint8_t> frame, const TMPEGFrame& format) {
+    const std::size_t at = xingOffset(format);
+    if (startsWith(frame, at, "Xing") || startsWith(frame, at, "Info"))
+        return readXing(frame, at);
+    if (startsWith(frame, kVbriOffset, "VBRI"))
+        return readVbri(frame);
+    return {};
+}
+
+uint16_t InfoCrc16(std::span<const uint8_t> bytes, uint16_t crc) {
+    // Eight tables, so that eight bytes are taken in one step: the music
+    // CRC runs over every byte a join or a cut writes.
+    static const auto tables = [] {
+        std::array<std::array<uint16_t, 256>, 8> t{};
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = i;
+            for (int bit = 0; bit < 8; ++bit)
+                c = (c & 1) ? (c >> 1) ^ 0xA001 : c >> 1;
+            t[0][i] = uint16_t(c);
+        }
+        for (std::size_t k = 1; k < t.size(); ++k)
+            for (std::size_t i = 0; i < 256; ++i)
+                t[k][i] = uint16_t(t[k - 1][i] >> 8 ^ t[0][t[k - 1][i] & 0xFF]);
+        return t;
+    }();
+    const uint8_t* p = bytes.data();
+    std::size_t n = bytes.size();
+    for (; n >= 8; n -= 8, p += 8) {
+        crc = uint16_t(tables[7][(crc ^ p[0]) & 0xFF] ^ tables[6][(crc >> 8 ^ p[1]) & 0xFF] ^ tables[5][p[2]] ^
+                       tables[4][p[3]] ^ tables[3][p[4]] ^ tables[2][p[5]] ^ tables[1][p[6]] ^ tables[0][p[7]]);
+    }
+    for (; n > 0; --n, ++p)
+        crc = uint16_t(crc >> 8 ^ tables[0][(crc ^ *p) & 0xFF]);
+    return crc;
+}
+
+bool RewriteInfoFrame(std::span<uint8_t> frame, const TInfoFrame& info, const TInfoCounts& counts, bool keepPadding) {
+    if (!info.Found)
+        return false;
+    const uint64_t frames = counts.FrameLengths.size();
+    if (info.IsVBRI) {
+        writeBE(frame, info.HeaderOffset + 10, 4, uint64_t(counts.ByteCount));
+        writeBE(frame, info.HeaderOffset + 14, 4, frames);
+        if (info.HasToc)
+            writeVbriToc(frame, info, counts);
+        return true;
+    }
+    std::size_t next = info.HeaderOffset + 8;
+    if (info.Flags & kHasFrames) {
+        writeBE(frame, next, 4, frames);
+        next += 4;
+    }
+    if (info.Flags & kHasBytes)
+        writeBE(frame, next, 4, uint64_t(counts.ByteCount));
+    if (info.HasToc)
+        writeXingToc(frame, info, counts);
+    if (info.HasExtension) {
+        if (!keepPadding)
+            writeBE(frame, info.ExtensionOffset + kExtDelayPadding, 3, uint32_t(info.EncoderDelay) << 12);
+        writeExtensionSums(frame, info, counts);
+    }
+    return true;
+}
+
+std::size_t InfoFrameLength(const TNewInfoFrame& spec) {
+    const uint8_t index = BitRateIndexForData(spec.Format, kFullXingSize + kInfoExtensionSize, spec.BitRateIndex);
+    return index == 0 ? 0 : FrameLength(silentHeader(spec.Format, index));
+}
+
+std::vector<uint8_t> BuildInfoFrame(const TNewInfoFrame& spec, const TInfoCounts& counts) {
+    const std::size_t side = SideInfoSize(spec.Format);
+    const uint8_t index = BitRateIndexForData(spec.Format, kFullXingSize + kInfoExtensionSize, spec.BitRateIndex);
+    std::vector<uint8_t> frame = headerBytes(silentHeader(spec.Format, index));
+    if (index == 0 || frame.size() < 4 + side + kFullXingSize + kInfoExtensionSize)
+        return {};
+    const std::size_t at = 4 + side;
+    std::memcpy(frame.data() + at, spec.Constant ? "Info" : "Xing", 4);
+    writeBE(frame, at + 4, 4, kHasFrames | kHasBytes | kHasToc | kHasQuality);
+    writeBE(frame, at + 116, 4, spec.Quality);
+    const std::size_t ext = at + kFullXingSize;
+    if (spec.Extension.size() >= kInfoExtensionSize) {
+        std::memcpy(frame.data() + ext, spec.Extension.data(), kInfoExtensionSize);
+        // Peak and replay gain were measured on the whole source: unknown
+        // for a piece.
+        std::fill(frame.begin() + long(ext + 11), frame.begin() + long(ext + 19), uint8_t{0});
+    } else {
+        std::memcpy(frame.data() + ext, "LAME     ", 9);
+    }
+    writeBE(frame, ext + kExtDelayPadding, 3, uint32_t(spec.Delay & 0xFFF) << 12 | (spec.Padding & 0xFFF));
+    TInfoFrame info;
+    info.Found = true;
+    info.HeaderOffset = at;
+    info.Flags = kHasFrames | kHasBytes | kHasToc | kHasQuality;
+    info.HasToc = true;
+    info.TocOffset = at + 16;
+    info.HasExtension = true;
+    info.ExtensionOffset = ext;
+    info.EncoderDelay = spec.Delay;
+    RewriteInfoFrame(frame, info, counts, true);
+    return frame;
+}
+
+uint8_t BitRateIndexForData(const TMPEGFrame& format, std::size_t dataBytes, uint8_t preferred) {
+    if (preferred > 0 && preferred < 15 && dataArea(silentHeader(format, preferred)) >= dataBytes)
+        return preferred;
+    for (uint8_t index = 1; index < 15; ++index)
+        if (dataArea(silentHeader(format, index)) >= dataBytes)
+            return index;
+    return 0;
+}
+
+std::vector<uint8_t> BuildSilentFrame(const TMPEGFrame& format, uint8_t bitRateIndex, std::span<const uint8_t> tail) {
+    const TMPEGFrame header = silentHeader(format, bitRateIndex);
+    if (dataArea(header) < tail.size() || bitRateIndex == 0 || bitRateIndex > 14)
+        return {};
+    std::vector<uint8_t> frame = headerBytes(header);
+    std::copy(tail.begin(), tail.end(), frame.end() - long(tail.size()));
+    return frame;
+}
+
+} // namespace tindrel
