@@ -185,7 +185,8 @@ void TPauseDialog::buildControls() {
             [this](QTableWidgetItem* item) { ErrorHandler::guard([this, item] { cutEdited(item); })(); });
 }
 
-void TPauseDialog::Start(const std::string& source, int64_t lengthMs, int parts, DescribeSource describe) {
+void TPauseDialog::Start(const std::string& source, int64_t lengthMs, int parts, DescribeSource describe,
+                         SplitMode mode) {
     if (source != m_source || lengthMs != m_lengthMs) {
         stopScan();
         m_profile.reset();
@@ -202,6 +203,13 @@ void TPauseDialog::Start(const std::string& source, int64_t lengthMs, int parts,
     m_lengthMs = lengthMs;
     m_parts = parts;
     m_describe = std::move(describe);
+    m_mode = mode;
+}
+
+int64_t TPauseDialog::planLengthMs() const {
+    // The exact mode cuts the decoded stream, whose length the scan measured;
+    // the byte rule goes by the player's length.
+    return m_mode == SplitMode::Exact && m_profile && !m_sheet ? m_profile->lengthMs() : m_lengthMs;
 }
 
 bool TPauseDialog::byCue() const {
@@ -316,7 +324,8 @@ void TPauseDialog::planFromProfile() {
             m_dialogs.information(QStringLiteral("Please specify a proper quantity of parts."));
             return;
         }
-        const std::vector<PauseCut> cuts = PlacePartsAtPauses(*m_profile, m_parts, m_lengthMs, settings, windowMs());
+        const std::vector<PauseCut> cuts =
+            PlacePartsAtPauses(*m_profile, m_parts, planLengthMs(), settings, windowMs());
         m_cuts.clear();
         for (const PauseCut& cut : cuts)
             m_cuts.push_back(cut.cutMs);
@@ -377,7 +386,7 @@ void TPauseDialog::cutEdited(QTableWidgetItem* item) {
     const std::size_t row = std::size_t(item->row());
     const double seconds = ParseTimeSeconds(item->text().toStdString());
     const int64_t ms = seconds < 0 ? -1 : std::llround(seconds * 1000);
-    if (ms < 0 || !MoveCut(m_cuts, row, ms, m_lengthMs)) {
+    if (ms < 0 || !MoveCut(m_cuts, row, ms, planLengthMs())) {
         showPlan();
         m_dialogs.information(QStringLiteral("A cut must lie after the cut before it and before the one after it."));
         return;
@@ -418,7 +427,7 @@ void TPauseDialog::btnSplitClick() {
         return;
     }
     const std::vector<PlannedPiece> pieces = m_sheet ? PiecesFromCue(m_source, folder, *m_sheet, m_tracks, m_lengthMs)
-                                                     : PiecesBetweenCuts(m_source, folder, m_cuts, m_lengthMs);
+                                                     : PiecesBetweenCuts(m_source, folder, m_cuts, planLengthMs());
     m_stopSplit = false;
     btnSplit->setEnabled(false);
     btnFind->setEnabled(false);
@@ -429,7 +438,7 @@ void TPauseDialog::btnSplitClick() {
         btnStop->setEnabled(false);
     });
     TGaugeSplitObserver observer(*pgbScan, m_stopSplit);
-    const SplitOutcome outcome = RunSplitPlan(m_source, pieces, m_describe, observer, m_note);
+    const SplitOutcome outcome = RunSplitPlan(m_source, pieces, m_describe, observer, m_note, m_mode);
     if (outcome.result != SplitResult::Stopped)
         m_dialogs.information(QString::fromStdString(outcome.message));
 }

@@ -43,8 +43,9 @@ public:
 
     // The file to cut, its length as the player measured it, the number of
     // equal parts the page holds (0 for a count it would refuse), and the
-    // page's view of the source.
-    void Start(const std::string& source, int64_t lengthMs, int parts, DescribeSource describe);
+    // page's view of the source, and how the page cuts (its Exact box).
+    void Start(const std::string& source, int64_t lengthMs, int parts, DescribeSource describe,
+               SplitMode mode = SplitMode::Bytes);
     // True while the worker thread scans.
     bool Scanning() const { return m_worker.joinable(); }
     // The planned cuts (piece starts for a sheet), in time order.
@@ -68,6 +69,7 @@ private:
     void showPlan();
     void cutEdited(QTableWidgetItem* item);
     bool byCue() const;
+    int64_t planLengthMs() const;
     SilenceOptions options() const;
     int64_t windowMs() const;
 
@@ -76,6 +78,7 @@ private:
     int64_t m_lengthMs = 0;
     int m_parts = 2;
     DescribeSource m_describe;
+    SplitMode m_mode = SplitMode::Bytes;
 
     std::thread m_worker;
     std::atomic<bool> m_stopScan{false};

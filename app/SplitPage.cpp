@@ -328,7 +328,7 @@ void TSplitPage::btnPausesClick() {
     // The window says so when a refused count is to be used.
     if (PartsCountRefusal(edtPart->text().toStdString(), n))
         n = 0;
-    m_pauseDialog->Start(source, m_lengthMs, n, describeWithPlayer());
+    m_pauseDialog->Start(source, m_lengthMs, n, describeWithPlayer(), splitMode());
     m_pauseDialog->show();
 }
 

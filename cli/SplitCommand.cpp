@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <stdexcept>
 
 namespace tindrel {
@@ -146,7 +147,7 @@ int runPlan(const std::string& source, const std::vector<PlannedPiece>& pieces, 
         return kExitDone;
     }
     ConsoleSplitObserver observer(context);
-    const SplitOutcome outcome = RunSplitPlan(source, pieces, context.describe, observer, note);
+    const SplitOutcome outcome = RunSplitPlan(source, pieces, context.describe, observer, note, modeOf(line));
     context.progress.clear();
     if (outcome.result == SplitResult::Stopped) {
         context.err << "tindrel-cli: Splitting is stopped after " << outcome.partsDone << " of " << pieces.size()
@@ -156,14 +157,22 @@ int runPlan(const std::string& source, const std::vector<PlannedPiece>& pieces, 
     return report(outcome, context);
 }
 
-// The folder, and the source's length as the player reports it.
-int64_t checkedLength(const std::string& source, const std::string& folder, CliContext& context) {
+// The length the cuts are planned over, once the folder is checked: the
+// player's for the byte rule. The exact mode cuts the decoded stream, so it
+// takes the length the scan measured when there is one, and needs no
+// player (without either, its last piece simply runs to the end).
+int64_t planLength(const std::string& source, const std::string& folder, const CommandLine& line, CliContext& context,
+                   std::optional<int64_t> decodedMs = std::nullopt) {
     if (const auto refusal = PartsFolderRefusal(folder))
         throw std::runtime_error(*refusal);
+    if (modeOf(line) == SplitMode::Exact && decodedMs)
+        return *decodedMs;
     const std::optional<SourceFacts> facts = context.describe(source);
-    if (!facts)
-        throw std::runtime_error(kSplitFailed);
-    return facts->lengthMs;
+    if (facts)
+        return facts->lengthMs;
+    if (modeOf(line) == SplitMode::Exact)
+        return std::numeric_limits<int32_t>::max();
+    throw std::runtime_error(kSplitFailed);
 }
 
 int splitPartsAtPauses(const std::string& source, const std::string& count, const CommandLine& line,
@@ -172,12 +181,13 @@ int splitPartsAtPauses(const std::string& source, const std::string& count, cons
     if (const auto refusal = PartsCountRefusal(count, n))
         throw std::runtime_error(*refusal);
     const std::string folder = line.value("--directory").value_or("");
-    const int64_t lengthMs = checkedLength(source, folder, context);
+    planLength(source, folder, line, context, 0); // refuses before the scan, not after it
     const SilenceOptions options = silenceOptions(line);
     const int64_t windowMs = std::llround(numberOption(line, "--window", kPauseWindowMs / 1000.0, 0, 3600) * 1000);
     const std::optional<LevelProfile> profile = scan(source, context);
     if (!profile)
         return kExitStopped;
+    const int64_t lengthMs = planLength(source, folder, line, context, profile->lengthMs());
     const std::vector<PauseCut> cuts = PlacePartsAtPauses(*profile, n, lengthMs, options, windowMs);
     std::vector<int64_t> times;
     for (const PauseCut& cut : cuts)
@@ -188,13 +198,14 @@ int splitPartsAtPauses(const std::string& source, const std::string& count, cons
 
 int splitSilences(const std::string& source, const CommandLine& line, CliContext& context) {
     const std::string folder = line.value("--directory").value_or("");
-    const int64_t lengthMs = checkedLength(source, folder, context);
+    planLength(source, folder, line, context, 0); // refuses before the scan, not after it
     const SilenceOptions options = silenceOptions(line);
     const int64_t minPieceMs = std::llround(numberOption(line, "--min-piece", 0, 0, 360'000) * 1000);
     const int pieces = static_cast<int>(numberOption(line, "--pieces", 0, 0, 10'000));
     const std::optional<LevelProfile> profile = scan(source, context);
     if (!profile)
         return kExitStopped;
+    const int64_t lengthMs = planLength(source, folder, line, context, profile->lengthMs());
     const std::vector<Silence> pauses = profile->FindSilences(options);
     const std::vector<int64_t> cuts = CutsAtSilences(pauses, profile->lengthMs(), minPieceMs, pieces);
     // Finding nothing is said, not taken for one piece the size of the file.
@@ -208,7 +219,7 @@ int splitCue(const std::string& source, const std::string& sheetPath, const Comm
     const std::string folder = line.value("--directory").value_or("");
     const CueSheet sheet = LoadCueSheet(sheetPath);
     const std::vector<CueTrack> tracks = TracksFor(sheet, source);
-    const int64_t lengthMs = checkedLength(source, folder, context);
+    const int64_t lengthMs = planLength(source, folder, line, context);
     const std::vector<PlannedPiece> pieces = PiecesFromCue(source, folder, sheet, tracks, lengthMs);
     if (pieces.empty())
         throw std::runtime_error("Every track of the CUE sheet starts after the end of the file; nothing was written.");

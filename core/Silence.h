@@ -40,6 +40,7 @@ public:
     LevelProfile(int rate, int blockFrames, int64_t lengthFrames, std::vector<float> levels);
 
     int64_t lengthMs() const;
+    int64_t lengthFrames() const { return m_lengthFrames; } // decoded samples a channel
     int blockCount() const { return static_cast<int>(m_levels.size()); }
     // Every pause of at least the options' length, in time order.
     std::vector<Silence> FindSilences(const SilenceOptions& options) const;

@@ -234,6 +234,19 @@ bool CutPiece(const std::string& source, const std::string& output, int64_t star
                     tags, written);
 }
 
+bool CutPieceExact(const std::string& source, const std::string& output, int64_t start, int64_t end,
+                   int64_t unitsPerSecond, const PieceTags& tags, PieceTagsWritten& written) {
+    written = {};
+    if (!FileExists(source) || SameFile(source, output) || unitsPerSecond <= 0)
+        return false;
+    FileStream input = FileStream::openRead(source);
+    const TFrameWalk walk = WalkSource(input);
+    if (start >= end)
+        return false;
+    const auto sampleAt = [&](int64_t t) { return std::max<int64_t>(0, t * walk.SampleRate() / unitsPerSecond); };
+    return exactCut(input, walk, output, sampleAt(start), sampleAt(end), tags, written);
+}
+
 std::string SourceStem(const std::string& path) {
     const std::string name = ExtractFileName(path);
     return name.size() > 4 ? name.substr(0, name.size() - 4) : std::string();

@@ -97,6 +97,12 @@ enum class SplitMode { Bytes, Exact };
 bool CutPiece(const std::string& source, const std::string& output, int64_t startMs, int64_t endMs, SplitMode mode,
               const DescribeSource& describe, const PieceTags& tags, PieceTagsWritten& written);
 
+// The exact CutPiece with the range [start, end) in units of
+// 1/unitsPerSecond s (1000 for ms, 75 for a CUE sheet's frames), turned into
+// samples at the source's rate without first being rounded to whole ms.
+bool CutPieceExact(const std::string& source, const std::string& output, int64_t start, int64_t end,
+                   int64_t unitsPerSecond, const PieceTags& tags, PieceTagsWritten& written);
+
 // The file name of path with its last four characters dropped, whatever
 // they are: "song.mp3" gives "song", "song.mpeg" gives "song.".
 std::string SourceStem(const std::string& path);

@@ -2,7 +2,9 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "core/SplitPlan.h"
 
+#include "core/ExactCut.h"
 #include "core/TimeText.h"
+#include "mpeg/MPEGaudio.h"
 #include "platform/FileOps.h"
 
 #include <algorithm>
@@ -23,6 +25,25 @@ int64_t lastWholeMs(const std::string& source, const DescribeSource& describe) {
     if (error || !facts || facts->bitRateKbps <= 0)
         return std::numeric_limits<int64_t>::max();
     return static_cast<int64_t>(bytes) * 8 / facts->bitRateKbps;
+}
+
+// Past any file's end, in ms or in a sheet's frames: an exact cut that
+// ends there ends with the stream.
+constexpr int64_t kToTheEndMs = std::numeric_limits<int32_t>::max();
+
+// Cuts one piece at its own times. The times come from the sound itself or
+// from a sheet, not from a listener's reaction, so the byte cut takes them
+// as they stand, without the offset.
+bool cutPlanned(const std::string& source, const PlannedPiece& piece, bool last, int64_t lastByteMs, SplitMode mode,
+                const DescribeSource& describe, PieceTagsWritten& written) {
+    if (mode == SplitMode::Exact && piece.startCd >= 0)
+        return CutPieceExact(source, piece.path, piece.startCd, last || piece.endCd < 0 ? kToTheEndMs : piece.endCd, 75,
+                             piece.tags, written);
+    if (mode == SplitMode::Exact)
+        return CutPieceExact(source, piece.path, piece.startMs, last ? kToTheEndMs : piece.endMs, 1000, piece.tags,
+                             written);
+    return CutRange(source, piece.path, FormatTimeText(piece.startMs / 1000.0), 0, true,
+                    FormatTimeText(std::min(piece.endMs, lastByteMs) / 1000.0), describe, piece.tags, written);
 }
 
 } // namespace
@@ -49,8 +70,9 @@ std::vector<PlannedPiece> PiecesFromCue(const std::string& source, const std::st
         if (start >= lengthMs)
             break;
         const int64_t end = i + 1 < tracks.size() ? std::min(tracks[i + 1].startMs(), lengthMs) : lengthMs;
+        const int64_t endCd = i + 1 < tracks.size() && tracks[i + 1].startMs() <= lengthMs ? tracks[i + 1].index01 : -1;
         pieces.push_back({start, end, IncludeTrailingSeparator(folder) + CuePieceName(tracks[i]),
-                          CuePieceTags(source, sheet, tracks[i])});
+                          CuePieceTags(source, sheet, tracks[i]), tracks[i].index01, endCd});
     }
     return pieces;
 }
@@ -67,8 +89,15 @@ bool MoveCut(std::vector<int64_t>& times, std::size_t i, int64_t ms, int64_t len
 }
 
 SplitOutcome RunSplitPlan(const std::string& source, const std::vector<PlannedPiece>& pieces,
-                          const DescribeSource& describe, SplitObserver& observer, const std::string& note) {
+                          const DescribeSource& describe, SplitObserver& observer, const std::string& note,
+                          SplitMode mode) {
     SplitOutcome outcome;
+    // As for every split: a byte copy of a file without MPEG audio would be
+    // an ".mp3" that nothing plays.
+    TMPEGaudio analysis;
+    analysis.Analyze(source);
+    if (!analysis.IsValid())
+        return {SplitResult::Failed, NoMPEGAudioMessage(source), {}, {}, {}, 0};
     std::vector<std::string> refusedNames;
     const int n = static_cast<int>(pieces.size());
     const int64_t lastMs = lastWholeMs(source, describe);
@@ -80,10 +109,7 @@ SplitOutcome RunSplitPlan(const std::string& source, const std::vector<PlannedPi
         }
         const PlannedPiece& piece = pieces[static_cast<std::size_t>(i)];
         PieceTagsWritten written;
-        // The times come from the sound itself or from a sheet, not from a
-        // listener's reaction, so they are cut as they stand.
-        if (CutRange(source, piece.path, FormatTimeText(piece.startMs / 1000.0), 0, true,
-                     FormatTimeText(std::min(piece.endMs, lastMs) / 1000.0), describe, piece.tags, written)) {
+        if (cutPlanned(source, piece, i + 1 == n, lastMs, mode, describe, written)) {
             if (!written.id3v1)
                 outcome.withoutID3v1.push_back(ExtractFileName(piece.path));
             if (!written.id3v2)

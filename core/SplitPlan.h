@@ -18,6 +18,10 @@ struct PlannedPiece {
     int64_t endMs = 0;
     std::string path;
     PieceTags tags;
+    // For a sheet's piece, its start and end in the sheet's 1/75 s (-1 for
+    // none): the exact mode cuts there, not at the ms they round to.
+    int64_t startCd = -1;
+    int64_t endCd = -1;
 };
 
 // The pieces between successive cuts (in time order, each inside the
@@ -40,12 +44,16 @@ std::vector<PlannedPiece> PiecesFromCue(const std::string& source, const std::st
 // otherwise.
 bool MoveCut(std::vector<int64_t>& times, std::size_t i, int64_t ms, int64_t lengthMs);
 
-// Cuts every planned piece from source at its own times, each with its
-// tags, replacing files of the same names. A piece whose cut is refused is
-// left out and named in the message; one whose tags cannot be written is
-// kept and named. note, when not empty, follows the completion line. Stops
-// between pieces when the observer asks. Throws as CutRange does.
+// Cuts every planned piece from source at its own times (never moved by
+// the offset), each with its tags, replacing files of the same names: by
+// the byte rule, or exactly (the last piece then runs to the end of the
+// stream). A piece whose cut is refused is left out and named in the
+// message; one whose tags cannot be written is kept and named. note, when
+// not empty, follows the completion line. Stops between pieces when the
+// observer asks. A source without MPEG audio is refused (Failed), as by
+// every split. Throws as CutPiece does.
 SplitOutcome RunSplitPlan(const std::string& source, const std::vector<PlannedPiece>& pieces,
-                          const DescribeSource& describe, SplitObserver& observer, const std::string& note = {});
+                          const DescribeSource& describe, SplitObserver& observer, const std::string& note = {},
+                          SplitMode mode = SplitMode::Bytes);
 
 } // namespace tindrel

@@ -75,12 +75,13 @@ TEST_F(PauseDialogTest, FindsPausesInTheBackgroundAndSplitsAtTheCutsTheUserKept)
     EXPECT_FALSE(fs::exists(dir.file("out/talk_chunk_3.mp3")));
 }
 
-TEST_F(PauseDialogTest, TakesTheSheetBesideTheFileAndNamesThePiecesByIt) {
+TEST_F(PauseDialogTest, TakesTheSheetBesideTheFileAndCutsThePiecesItNamesAsThePageCuts) {
     const std::string source = test::MakeMp3(dir.path(), "album.mp3", {{Sound::Tone, 4}});
     ASSERT_FALSE(source.empty());
     const std::string sheet = "TITLE \"Album\"\nFILE \"album.wav\" WAVE\nTRACK 01 AUDIO\nTITLE \"First\"\n"
                               "INDEX 01 00:00:00\nTRACK 02 AUDIO\nTITLE \"Second\"\nINDEX 01 00:02:00\n";
     dir.write("album.cue", test::Bytes(sheet.begin(), sheet.end()));
+    form->findChild<QAbstractButton*>("chkExactSplit")->click(); // the page's mode goes with the window
     TPauseDialog* window = openWindow(source);
     ASSERT_TRUE(window);
     EXPECT_EQ(in<QLineEdit>(window, "edtCue")->text().toStdString(), dir.file("album.cue"));
@@ -92,6 +93,7 @@ TEST_F(PauseDialogTest, TakesTheSheetBesideTheFileAndNamesThePiecesByIt) {
     EXPECT_EQ(messages(), QStringList("Information: Splitting MP3 is completed."));
     EXPECT_TRUE(fs::exists(dir.file("01 - First.mp3")));
     EXPECT_TRUE(fs::exists(dir.file("02 - Second.mp3")));
+    EXPECT_EQ(ScanLevels(dir.file("01 - First.mp3"), {}, {})->lengthFrames(), 88'200) << "2 s to the sample";
 }
 
 } // namespace

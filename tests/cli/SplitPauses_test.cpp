@@ -36,11 +36,11 @@ int64_t soundStartMs(const std::string& piece) {
 // Five tracks; each one's tone starts 0.2 s after its INDEX 01 and ends
 // 0.5 s before the next, so a piece that starts a frame late or early shows
 // it in the quiet it opens with. Tracks 3 and 5 have a pregap (INDEX 00).
-// The MP3 has no frame before its sound (lame -t), since the byte rule
-// counts from the file's first byte.
+// The byte rule counts from the file's first byte, so its MP3 has no frame
+// before its sound (lame -t); the exact mode cuts the gapless stream that
+// the encoder's first frame describes, to the sample.
 TEST(SplitByCue, PiecesStartAtTheTracksAndCarryTheSheetsTags) {
-    const test::TempDir dir;
-    const double starts[] = {0, 3.2, 6.04, 9.5, 12.88}; // INDEX 01, in s (12.88 = 12:66 in frames)
+    const double starts[] = {0, 3.2, 6.04, 712 / 75.0, 12.88}; // INDEX 01, in s
     const double end = 16;
     std::vector<test::Stretch> sound;
     for (int i = 0; i < 5; ++i) {
@@ -49,25 +49,21 @@ TEST(SplitByCue, PiecesStartAtTheTracksAndCarryTheSheetsTags) {
         sound.push_back({Sound::Tone, next - starts[i] - 0.7});
         sound.push_back({Sound::Zero, 0.5});
     }
-    const std::string source = test::MakeMp3(dir.path(), "album.mp3", sound, "-t");
-    ASSERT_FALSE(source.empty());
-    const std::string sheet = dir.write("album.cue", test::Bytes{});
-    test::WriteFileBytes(sheet, [] {
-        const std::string text =
-            "REM GENRE Test\r\nPERFORMER \"The Band\"\r\nTITLE \"Caf\xE9 Album\"\r\nFILE \"album.wav\" WAVE\r\n"
-            "  TRACK 01 AUDIO\r\n    TITLE \"One\"\r\n    INDEX 01 00:00:00\r\n"
-            "  TRACK 02 AUDIO\r\n    TITLE \"Two: A/B\"\r\n    PERFORMER \"Guest\"\r\n    INDEX 01 00:03:15\r\n"
-            "  TRACK 03 AUDIO\r\n    TITLE Three\r\n    INDEX 00 00:05:40\r\n    INDEX 01 00:06:03\r\n"
-            "  TRACK 04 AUDIO\r\n    TITLE \"Four\"\r\n    INDEX 01 00:09:37\r\n"
-            "  TRACK 05 AUDIO\r\n    TITLE \"Five\"\r\n    INDEX 00 00:12:00\r\n    INDEX 01 00:12:66\r\n";
-        return test::Bytes(text.begin(), text.end());
-    }());
-    const std::string out = dir.file("out");
-    std::filesystem::create_directory(out);
-    const ProgramResult r = RunCliProgram({"split", source, "--cue", sheet, "-d", out});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Splitting MP3 is completed.\n");
-
+    const std::string text =
+        "REM GENRE Test\r\nPERFORMER \"The Band\"\r\nTITLE \"Caf\xE9 Album\"\r\nFILE \"album.wav\" WAVE\r\n"
+        "  TRACK 01 AUDIO\r\n    TITLE \"One\"\r\n    INDEX 01 00:00:00\r\n"
+        "  TRACK 02 AUDIO\r\n    TITLE \"Two: A/B\"\r\n    PERFORMER \"Guest\"\r\n    INDEX 01 00:03:15\r\n"
+        "  TRACK 03 AUDIO\r\n    TITLE Three\r\n    INDEX 00 00:05:40\r\n    INDEX 01 00:06:03\r\n"
+        "  TRACK 04 AUDIO\r\n    TITLE \"Four\"\r\n    INDEX 01 00:09:37\r\n"
+        "  TRACK 05 AUDIO\r\n    TITLE \"Five\"\r\n    INDEX 00 00:12:00\r\n    INDEX 01 00:12:66\r\n";
+    const struct {
+        const char* mode;
+        const char* lameArgs;
+        int64_t startToleranceMs;
+        // The samples of each piece but the last (1/75 s is 588 samples).
+        std::vector<int64_t> samples;
+    } modes[] = {{"bytes", "-t", kFrameMs + kBlockMs, {}},
+                 {"exact", "", kBlockMs, {141'120, 125'244, 152'292, 149'352}}};
     const struct {
         const char* name;
         const char* artist;
@@ -77,15 +73,39 @@ TEST(SplitByCue, PiecesStartAtTheTracksAndCarryTheSheetsTags) {
                   {"03 - Three.mp3", "The Band", "Three"},
                   {"04 - Four.mp3", "The Band", "Four"},
                   {"05 - Five.mp3", "The Band", "Five"}};
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 5);
-    for (int i = 0; i < 5; ++i) {
-        const std::string piece = out + "/" + pieces[i].name;
-        ASSERT_TRUE(std::filesystem::exists(piece)) << piece;
-        EXPECT_LE(std::llabs(soundStartMs(piece) - 200), kFrameMs + kBlockMs) << piece;
-        const std::string tags = test::CommandOutput("mid3v2 -l '" + piece + "'");
-        for (const std::string& line : {std::string("TIT2=") + pieces[i].title, std::string("TPE1=") + pieces[i].artist,
-                                        std::string("TALB=Caf\xC3\xA9 Album"), "TRCK=" + std::to_string(i + 1)})
-            EXPECT_NE(tags.find(line + "\n"), std::string::npos) << piece << " lacks " << line << ":\n" << tags;
+    for (const auto& m : modes) {
+        const test::TempDir dir;
+        const std::string source = test::MakeMp3(dir.path(), "album.mp3", sound, m.lameArgs);
+        ASSERT_FALSE(source.empty());
+        const std::string sheet = dir.write("album.cue", test::Bytes(text.begin(), text.end()));
+        const std::string out = dir.file("out");
+        std::filesystem::create_directory(out);
+        std::vector<std::string> args{"split", source, "--cue", sheet, "-d", out};
+        if (m.samples.size())
+            args.push_back("--exact");
+        const ProgramResult r = RunCliProgram(args);
+        ASSERT_EQ(r.status, 0) << m.mode << ": " << r.err;
+        EXPECT_EQ(r.out, "Splitting MP3 is completed.\n") << m.mode;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 5) << m.mode;
+        int64_t total = 0;
+        for (int i = 0; i < 5; ++i) {
+            const std::string piece = out + "/" + pieces[i].name;
+            ASSERT_TRUE(std::filesystem::exists(piece)) << piece;
+            EXPECT_LE(std::llabs(soundStartMs(piece) - 200), m.startToleranceMs) << m.mode << ": " << piece;
+            const std::string tags = test::CommandOutput("mid3v2 -l '" + piece + "'");
+            for (const std::string& line :
+                 {std::string("TIT2=") + pieces[i].title, std::string("TPE1=") + pieces[i].artist,
+                  std::string("TALB=Caf\xC3\xA9 Album"), "TRCK=" + std::to_string(i + 1)})
+                EXPECT_NE(tags.find(line + "\n"), std::string::npos) << piece << " lacks " << line << ":\n" << tags;
+            const int64_t samples = ScanLevels(piece, {}, {})->lengthFrames();
+            total += samples;
+            if (i < int(m.samples.size())) {
+                EXPECT_EQ(samples, m.samples[std::size_t(i)]) << m.mode << ": " << piece;
+            }
+        }
+        if (m.samples.size()) {
+            EXPECT_EQ(total, ScanLevels(source, {}, {})->lengthFrames()) << "the exact pieces add up to the source";
+        }
     }
 }
 
@@ -121,6 +141,7 @@ TEST(SplitAtPauses, TheToolCutsAtPausesAndNamesTheCutsItCouldNotMove) {
          0},
         {"every pause", {"--silences"}, 0, {"Splitting MP3 is completed.\n"}, 3},
         {"the longest pause only", {"--silences", "--pieces", "2"}, 0, {"Splitting MP3 is completed.\n"}, 2},
+        {"every pause, cut exactly", {"--silences", "--exact"}, 0, {"Splitting MP3 is completed.\n"}, 3},
         {"no pause long enough is said, not taken for one piece",
          {"--silences", "--min-silence", "1.5"},
          1,

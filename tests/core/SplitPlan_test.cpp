@@ -2,7 +2,9 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "core/SplitPlan.h"
 
+#include "core/Silence.h"
 #include "tags/ID3v2.h"
+#include "tests/support/SoundFile.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -37,29 +39,30 @@ TEST(SplitPlan, AMovedCutStaysBetweenItsNeighbours) {
     }
 }
 
-// Pieces of a 10 s source at 128 kbit/s (16 bytes a ms) that has no tags:
-// each is its bytes from 16 x start between the empty tags the split
-// writes, with no 150 ms offset; a piece that ends at the player's length,
-// which runs past the file, ends at the last whole ms the file holds
-// (9,999 ms: byte 159,984).
+// Pieces of a 10 s tone at 128 kbit/s (16 bytes a ms) without tags or a
+// first frame of notes: by the byte rule each is its bytes from 16 x start
+// between the tags the split writes, with no 150 ms offset; the last one,
+// whose end the player puts 100 ms past the file, ends at the last whole
+// ms the file holds. Exactly, each decodes to its own length, the last
+// one to the end of the stream.
 TEST(SplitPlan, PiecesAreCutAtTheirOwnTimesWithTheirTags) {
     const test::TempDir dir;
-    const Bytes source = test::PatternBytes(159'990, 7);
-    const std::string input = dir.write("album.mp3", source);
-    const DescribeSource describe = [](const std::string&) { return std::optional(SourceFacts{10'000, 128}); };
+    const std::string input = test::MakeMp3(dir.path(), "album.mp3", {{test::Sound::Tone, 10}}, "-t");
+    ASSERT_FALSE(input.empty());
+    const Bytes source = ReadFileBytes(input);
+    const DescribeSource describe = [](const std::string&) { return std::optional(SourceFacts{10'100, 128}); };
     const CueSheet sheet = ParseCueSheet("TITLE Album\nTRACK 01 AUDIO\nTITLE One\nINDEX 01 00:00:00\n"
                                          "TRACK 02 AUDIO\nTITLE Two\nINDEX 00 00:02:00\nINDEX 01 00:04:00\n"
-                                         "TRACK 03 AUDIO\nTITLE Late\nINDEX 01 00:10:00\n");
-    const std::vector<PlannedPiece> pieces = PiecesFromCue(input, dir.path(), sheet, sheet.tracks, 10'000);
+                                         "TRACK 03 AUDIO\nTITLE Late\nINDEX 01 00:10:10\n");
+    const std::vector<PlannedPiece> pieces = PiecesFromCue(input, dir.path(), sheet, sheet.tracks, 10'100);
     ASSERT_EQ(pieces.size(), 2u) << "a track that starts at the end is left out";
     EXPECT_EQ(pieces[0].endMs, 4000) << "the pregap stays with the track before";
     SplitObserver observer;
-    const SplitOutcome outcome = RunSplitPlan(input, pieces, describe, observer, "a note");
-    EXPECT_EQ(outcome.message, "Splitting MP3 is completed.\na note");
+    EXPECT_EQ(RunSplitPlan(input, pieces, describe, observer, "a note").message, "Splitting MP3 is completed.\na note");
     const struct {
         std::string name;
         std::size_t first, last;
-    } written[] = {{"01 - One.mp3", 0, 64'000}, {"02 - Two.mp3", 64'000, 159'984}};
+    } written[] = {{"01 - One.mp3", 0, 64'000}, {"02 - Two.mp3", 64'000, source.size() / 16 * 16}};
     for (const auto& w : written) {
         TID3v2 tag;
         ASSERT_TRUE(tag.Load(dir.file(w.name))) << w.name;
@@ -75,6 +78,22 @@ TEST(SplitPlan, PiecesAreCutAtTheirOwnTimesWithTheirTags) {
     EXPECT_EQ(parts[1].path, dir.path() + "/album_chunk_2.mp3");
     EXPECT_EQ(parts[1].startMs, 2500);
     EXPECT_EQ(parts[2].endMs, 10'000);
+    EXPECT_EQ(RunSplitPlan(input, parts, describe, observer, {}, SplitMode::Exact).message,
+              "Splitting MP3 is completed.");
+    // The last piece runs to the end of the stream, which without the
+    // encoder's notes holds its delay and padding too.
+    const int64_t lengths[] = {2500, 6500, ScanLevels(input, {}, {})->lengthMs() - 9000};
+    for (int i = 0; i < 3; ++i) {
+        const auto decoded = ScanLevels(parts[std::size_t(i)].path, {}, {});
+        ASSERT_TRUE(decoded);
+        EXPECT_NEAR(double(decoded->lengthMs()), double(lengths[i]), 1) << parts[std::size_t(i)].path;
+    }
+
+    const std::string noise = dir.write("noise.mp3", test::PatternBytes(20'000, 3));
+    const SplitOutcome refused =
+        RunSplitPlan(noise, PiecesBetweenCuts(noise, dir.path(), {500}, 1000), describe, observer);
+    EXPECT_EQ(refused.result, SplitResult::Failed);
+    EXPECT_NE(refused.message.find("holds no MPEG audio"), std::string::npos) << refused.message;
 }
 
 } // namespace

@@ -17,17 +17,17 @@ std::string synth(Sound sound, double seconds) {
     const char* effect = "";
     switch (sound) {
     case Sound::Tone:
-        effect = "synth %.3f sine 440 gain -6";
+        effect = "synth %.6f sine 440 gain -6";
         break;
     case Sound::Zero:
-        effect = "trim 0 %.3f";
+        effect = "trim 0 %.6f";
         break;
     case Sound::Hiss:
         // Uniform noise of peak p has a mean power of p^2 / 3.
-        effect = "synth %.3f whitenoise vol 0.00173";
+        effect = "synth %.6f whitenoise vol 0.00173";
         break;
     case Sound::Speech:
-        effect = "synth %.3f pinknoise tremolo 5 100 gain -3";
+        effect = "synth %.6f pinknoise tremolo 5 100 gain -3";
         break;
     }
     std::snprintf(text, sizeof text, effect, seconds);
