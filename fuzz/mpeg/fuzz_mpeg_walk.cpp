@@ -26,11 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (walk.Info.Found) {
         std::vector<uint8_t> info(data + walk.InfoOffset, data + walk.InfoOffset + walk.InfoLength);
         tindrel::RewriteInfoFrame(info, walk.Info, {lengths, int64_t(size), 0}, false);
-        tindrel::TNewInfoFrame spec;
-        spec.Format = walk.Format;
-        spec.BitRateIndex = walk.Format.BitRateIndex;
-        const std::vector<uint8_t> fresh = tindrel::BuildInfoFrame(spec, {lengths, int64_t(size), 0});
-        if (!fresh.empty() && fresh.size() != tindrel::InfoFrameLength(spec))
+        tindrel::TNewInfoFrame wanted;
+        wanted.Format = walk.Format;
+        wanted.BitRateIndex = walk.Format.BitRateIndex;
+        const std::vector<uint8_t> fresh = tindrel::BuildInfoFrame(wanted, {lengths, int64_t(size), 0});
+        if (!fresh.empty() && fresh.size() != tindrel::InfoFrameLength(wanted))
             std::abort();
     }
     return 0;
