@@ -246,31 +246,31 @@ bool RewriteInfoFrame(std::span<uint8_t> frame, const TInfoFrame& info, const TI
     return true;
 }
 
-std::size_t InfoFrameLength(const TNewInfoFrame& spec) {
-    const uint8_t index = BitRateIndexForData(spec.Format, kFullXingSize + kInfoExtensionSize, spec.BitRateIndex);
-    return index == 0 ? 0 : FrameLength(silentHeader(spec.Format, index));
+std::size_t InfoFrameLength(const TNewInfoFrame& wanted) {
+    const uint8_t index = BitRateIndexForData(wanted.Format, kFullXingSize + kInfoExtensionSize, wanted.BitRateIndex);
+    return index == 0 ? 0 : FrameLength(silentHeader(wanted.Format, index));
 }
 
-std::vector<uint8_t> BuildInfoFrame(const TNewInfoFrame& spec, const TInfoCounts& counts) {
-    const std::size_t side = SideInfoSize(spec.Format);
-    const uint8_t index = BitRateIndexForData(spec.Format, kFullXingSize + kInfoExtensionSize, spec.BitRateIndex);
-    std::vector<uint8_t> frame = headerBytes(silentHeader(spec.Format, index));
+std::vector<uint8_t> BuildInfoFrame(const TNewInfoFrame& wanted, const TInfoCounts& counts) {
+    const std::size_t side = SideInfoSize(wanted.Format);
+    const uint8_t index = BitRateIndexForData(wanted.Format, kFullXingSize + kInfoExtensionSize, wanted.BitRateIndex);
+    std::vector<uint8_t> frame = headerBytes(silentHeader(wanted.Format, index));
     if (index == 0 || frame.size() < 4 + side + kFullXingSize + kInfoExtensionSize)
         return {};
     const std::size_t at = 4 + side;
-    std::memcpy(frame.data() + at, spec.Constant ? "Info" : "Xing", 4);
+    std::memcpy(frame.data() + at, wanted.Constant ? "Info" : "Xing", 4);
     writeBE(frame, at + 4, 4, kHasFrames | kHasBytes | kHasToc | kHasQuality);
-    writeBE(frame, at + 116, 4, spec.Quality);
+    writeBE(frame, at + 116, 4, wanted.Quality);
     const std::size_t ext = at + kFullXingSize;
-    if (spec.Extension.size() >= kInfoExtensionSize) {
-        std::memcpy(frame.data() + ext, spec.Extension.data(), kInfoExtensionSize);
+    if (wanted.Extension.size() >= kInfoExtensionSize) {
+        std::memcpy(frame.data() + ext, wanted.Extension.data(), kInfoExtensionSize);
         // Peak and replay gain were measured on the whole source: unknown
         // for a piece.
         std::fill(frame.begin() + long(ext + 11), frame.begin() + long(ext + 19), uint8_t{0});
     } else {
         std::memcpy(frame.data() + ext, "LAME     ", 9);
     }
-    writeBE(frame, ext + kExtDelayPadding, 3, uint32_t(spec.Delay & 0xFFF) << 12 | (spec.Padding & 0xFFF));
+    writeBE(frame, ext + kExtDelayPadding, 3, uint32_t(wanted.Delay & 0xFFF) << 12 | (wanted.Padding & 0xFFF));
     TInfoFrame info;
     info.Found = true;
     info.HeaderOffset = at;
@@ -279,7 +279,7 @@ std::vector<uint8_t> BuildInfoFrame(const TNewInfoFrame& spec, const TInfoCounts
     info.TocOffset = at + 16;
     info.HasExtension = true;
     info.ExtensionOffset = ext;
-    info.EncoderDelay = spec.Delay;
+    info.EncoderDelay = wanted.Delay;
     RewriteInfoFrame(frame, info, counts, true);
     return frame;
 }

@@ -86,9 +86,9 @@ struct TNewInfoFrame {
     uint32_t Quality = 0;
     std::span<const uint8_t> Extension;
 };
-std::vector<uint8_t> BuildInfoFrame(const TNewInfoFrame& spec, const TInfoCounts& counts);
+std::vector<uint8_t> BuildInfoFrame(const TNewInfoFrame& wanted, const TInfoCounts& counts);
 // The length BuildInfoFrame's frame will have.
-std::size_t InfoFrameLength(const TNewInfoFrame& spec);
+std::size_t InfoFrameLength(const TNewInfoFrame& wanted);
 
 // Layer III helpers shared by the frame walk and the frames a cut makes.
 // A silent frame of format's kind with the given bit rate index: side

@@ -127,6 +127,7 @@ TEST_F(CliProgramTest, JoinRefusalsWriteNothing) {
         {{"join", "-o", dir.file("o.mp3"), a, dir.path()}, 1, "Is a directory"},
         {{"join", "-o", dir.file("no/such/folder.mp3"), a}, 1, "Cannot create file \""},
         {{"join", "--frobnicate", "-o", dir.file("o.mp3"), a}, 2, "unknown option --frobnicate"},
+        {{"join", "--exact", "-o", dir.file("o.mp3"), a}, 1, "holds no MPEG audio"},
     };
     for (const auto& c : cases) {
         const ProgramResult r = RunCliProgram(c.args);
