@@ -6,7 +6,7 @@
 # pause of 0.5 to 3 s every 20 s or so): tindrel-cli against mp3splt's
 # silence mode on the same file, in the same run, with the same settings
 # (-48 dB, 0.3 s). Each tool splits the file into the pieces between the
-# pauses; Tindrel's dry run (the scan alone, nothing written) is a row of
+# pauses (by the byte rule, and exactly); Tindrel's dry run (the scan alone, nothing written) is a row of
 # its own. Writing 180 pieces is mostly waiting for the disk: Tindrel
 # flushes each piece before it takes its name. Every figure is the median of RUNS runs (default 3) after one
 # unmeasured warm-up run, so the page cache is warm for both alike.
@@ -59,6 +59,7 @@ cd "$work"
 scan=$(median "$cli" split "$work/long.mp3" --silences -d "$work/out" --dry-run)
 tindrel=$(median "$cli" split "$work/long.mp3" --silences -d "$work/out")
 tindrel_pieces=$(ls "$work/out" | wc -l)
+exact=$(median "$cli" split "$work/long.mp3" --silences --exact -d "$work/out")
 peer="-"
 peer_pieces="-"
 if command -v mp3splt >/dev/null 2>&1; then
@@ -78,6 +79,7 @@ row() {
   printf '%-44s %10s %12s %8s %14s\n' "$1" "$2" "$speed" "$3" "$ratio"
 }
 row "tindrel-cli split --silences" "$tindrel" "$tindrel_pieces"
+row "tindrel-cli split --silences --exact" "$exact" "$tindrel_pieces"
 row "tindrel-cli split --silences --dry-run (scan)" "$scan" "-"
 row "mp3splt -s -p th=-48,min=0.3" "$peer" "$peer_pieces" ""
 echo "goal: tindrel/peer at most 1.0, and at least 300 x real time"
