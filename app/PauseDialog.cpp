@@ -33,6 +33,9 @@ namespace tindrel {
 
 namespace {
 
+// How much of the sound before a cut its preview plays.
+constexpr int64_t kPreviewLeadMs = 2'000;
+
 QDoubleSpinBox* makeSeconds(QWidget* parent, const QString& name, double value, double maximum) {
     auto* box = new QDoubleSpinBox(parent);
     box->setObjectName(name);
@@ -128,6 +131,7 @@ void TPauseDialog::buildControls() {
     grdCuts = new QTableWidget(0, 2, this);
     grdCuts->setObjectName(QStringLiteral("grdCuts"));
     grdCuts->setHorizontalHeaderLabels({QStringLiteral("Cut at"), QStringLiteral("Piece from there")});
+    grdCuts->setToolTip(QStringLiteral("Double-click a cut to hear it"));
     grdCuts->horizontalHeader()->setStretchLastSection(true);
     grdCuts->setSelectionBehavior(QAbstractItemView::SelectRows);
     grdCuts->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -170,6 +174,10 @@ void TPauseDialog::buildControls() {
     onClick(btnSplit, this, &TPauseDialog::btnSplitClick);
     onClick(btnCue, this, &TPauseDialog::btnCueClick);
     connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
+    connect(grdCuts, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+        if (row >= 0 && std::size_t(row) < m_cuts.size())
+            emit previewAt(std::max<int64_t>(0, m_cuts[std::size_t(row)] - kPreviewLeadMs));
+    });
     // Only the settings of the chosen way of cutting can be changed.
     const auto enableSettings = [this] {
         spnThreshold->setEnabled(!byCue());

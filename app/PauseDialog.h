@@ -57,6 +57,11 @@ public:
     void btnSplitClick();
     void btnCueClick();
 
+signals:
+    // A planned cut was double-clicked: the page plays from a little before
+    // it, so the cut can be heard before anything is written.
+    void previewAt(int64_t ms);
+
 protected:
     void reject() override;
 

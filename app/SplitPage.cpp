@@ -322,8 +322,16 @@ void TSplitPage::btnPausesClick() {
         m_dialogs.information(QStringLiteral("Please open a MP3 file."));
         return;
     }
-    if (!m_pauseDialog)
+    if (!m_pauseDialog) {
         m_pauseDialog = new TPauseDialog(m_dialogs, this);
+        // The preview plays from the track bar's whole second.
+        connect(m_pauseDialog, &TPauseDialog::previewAt, this, [this](int64_t ms) {
+            ErrorHandler::guard([this, ms] {
+                tkbPosition->setValue(static_cast<int>(ms / 1000));
+                sbtnPlayClick();
+            })();
+        });
+    }
     int32_t n = 0;
     // The window says so when a refused count is to be used.
     if (PartsCountRefusal(edtPart->text().toStdString(), n))

@@ -39,7 +39,7 @@ protected:
     }
 };
 
-TEST_F(PauseDialogTest, FindsPausesInTheBackgroundAndSplitsAtTheCutsTheUserKept) {
+TEST_F(PauseDialogTest, FindsPausesInTheBackgroundPlaysACutAndSplitsAtTheCutsTheUserKept) {
     // Pauses at 1-2 s and 3-3.5 s in 5.5 s.
     const std::string source =
         test::MakeMp3(dir.path(), "talk.mp3",
@@ -55,8 +55,14 @@ TEST_F(PauseDialogTest, FindsPausesInTheBackgroundAndSplitsAtTheCutsTheUserKept)
     EXPECT_NEAR(double(window->PlannedCuts()[0]), 1500, 26);
     EXPECT_NEAR(double(window->PlannedCuts()[1]), 3250, 26);
 
-    // Moving a cut by its time, a move past the next cut refused, dropping one.
+    // A double-click plays from 2 s before the cut, in whole seconds.
     auto* grid = in<QTableWidget>(window, "grdCuts");
+    emit grid->cellDoubleClicked(1, 0);
+    EXPECT_EQ(form->Player()->Mode(), TPlayerMode::Playing);
+    EXPECT_NEAR(double(form->Player()->GetPosition()), 1'000, 50);
+    form->SplitPage()->sbtnStopClick();
+
+    // Moving a cut by its time, a move past the next cut refused, dropping one.
     grid->item(1, 0)->setText("00:03.300");
     EXPECT_EQ(window->PlannedCuts()[1], 3300);
     grid->item(0, 0)->setText("00:04.000");
