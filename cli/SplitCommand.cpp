@@ -201,7 +201,10 @@ int splitSilences(const std::string& source, const CommandLine& line, CliContext
     planLength(source, folder, line, context, 0); // refuses before the scan, not after it
     const SilenceOptions options = silenceOptions(line);
     const int64_t minPieceMs = std::llround(numberOption(line, "--min-piece", 0, 0, 360'000) * 1000);
-    const int pieces = static_cast<int>(numberOption(line, "--pieces", 0, 0, 10'000));
+    const double piecesValue = numberOption(line, "--pieces", 0, 0, 10'000);
+    if (piecesValue != std::floor(piecesValue))
+        throw UsageError("--pieces needs a whole number");
+    const int pieces = static_cast<int>(piecesValue);
     const std::optional<LevelProfile> profile = scan(source, context);
     if (!profile)
         return kExitStopped;

@@ -120,6 +120,7 @@ TEST_F(SplitCommandTest, RefusalsGiveThePagesMessagesAndWriteNothing) {
         {{"--parts", "2", "--threshold", "-50", "-d", dir.path()}, 2, "--threshold goes with --at-pauses or"},
         {{"--silences", "--threshold", "6", "-d", dir.path()}, 2, "--threshold needs a number from -120 to 0"},
         {{"--silences", "--min-silence", "0.3s", "-d", dir.path()}, 2, "--min-silence needs a number"},
+        {{"--silences", "--pieces", "2.5", "-d", dir.path()}, 2, "--pieces needs a whole number"},
         {{"--silences", "-d", dir.path()}, 1, "No pause of at least 0.300 s below -48 dB to cut at was found"},
         {{"--cue", dir.file("none.cue"), "-d", dir.path()}, 1, "Cannot open file"},
         {{"--cue", existing, "-d", dir.path()}, 1, "The CUE sheet cannot be used"},
