@@ -29,8 +29,9 @@ Peak peakOf(const int16_t* samples, std::size_t count) {
 }
 
 // The columns' share of [0, count): column c covers [bound(c), bound(c + 1)).
+// count * columns stays far inside 64 bits: a day of audio is 2^32 frames.
 int64_t bound(int64_t count, int columns, int c) {
-    return static_cast<int64_t>(static_cast<__int128>(count) * c / columns);
+    return static_cast<int64_t>(count * c / columns);
 }
 
 } // namespace
@@ -147,8 +148,8 @@ std::vector<Peak> WaveformLoader::peaks(int64_t first, int64_t count, int column
                 peak.take(m_blocks[static_cast<std::size_t>(b)]);
         } else if (!m_sketch.empty() && length > 0 && from < length) {
             const int s = static_cast<int>(m_sketch.size());
-            const auto s0 = static_cast<int>(static_cast<__int128>(from) * s / length);
-            const auto s1 = static_cast<int>(static_cast<__int128>(std::min(to, length) - 1) * s / length);
+            const auto s0 = static_cast<int>(from * s / length);
+            const auto s1 = static_cast<int>((std::min(to, length) - 1) * s / length);
             for (int k = s0; k <= s1 && k < s; ++k)
                 peak.take(m_sketch[static_cast<std::size_t>(k)]);
         }
@@ -174,19 +175,38 @@ void WaveformLoader::run() {
 
 void WaveformLoader::work(const std::string& path) {
     std::unique_ptr<engine::Decoder> scanner;
-    std::unique_ptr<engine::Decoder> closeUp;
     try {
         scanner = engine::OpenFileDecoder(path);
-        closeUp = engine::OpenFileDecoder(path);
     } catch (const std::exception&) {
-        std::lock_guard lock(m_mutex);
-        if (!interrupted())
-            m_state.failed = true;
-    }
-    if (!scanner || !closeUp) {
+        {
+            std::lock_guard lock(m_mutex);
+            if (!interrupted())
+                m_state.failed = true;
+        }
         m_changed();
         return;
     }
+    // The close-ups have a decoder of their own, opened when first wanted:
+    // opening may count every frame of a long file.
+    std::unique_ptr<engine::Decoder> closeUp;
+    const auto serve = [&] {
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_wantedCloseUp)
+                return;
+        }
+        if (!closeUp) {
+            try {
+                closeUp = engine::OpenFileDecoder(path);
+            } catch (const std::exception&) {
+                // The file went away since: the blocks still show.
+                std::lock_guard lock(m_mutex);
+                m_wantedCloseUp.reset();
+                return;
+            }
+        }
+        serveCloseUp(*closeUp);
+    };
     {
         std::lock_guard lock(m_mutex);
         if (interrupted())
@@ -210,7 +230,7 @@ void WaveformLoader::work(const std::string& path) {
     auto lastReport = std::chrono::steady_clock::now();
     bool atEnd = !scanner->seek(0);
     while (!atEnd && !interrupted()) {
-        serveCloseUp(*closeUp);
+        serve();
         fresh.clear();
         for (int64_t b = 0; b < kScanChunkBlocks; ++b) {
             std::size_t got = 0;
@@ -253,7 +273,7 @@ void WaveformLoader::work(const std::string& path) {
         if (interrupted() || m_quit)
             return;
         lock.unlock();
-        serveCloseUp(*closeUp);
+        serve();
         lock.lock();
     }
 }
