@@ -13,9 +13,9 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QPushButton>
-#include <QShortcut>
 #include <QScopeGuard>
 #include <QTreeWidget>
 
@@ -33,8 +33,16 @@ class FileList final : public QTreeWidget {
 public:
     explicit FileList(QWidget* parent) : QTreeWidget(parent) {}
     void setOnRelease(std::function<void()> onRelease) { m_onRelease = std::move(onRelease); }
+    void setOnDelete(std::function<void()> onDelete) { m_onDelete = std::move(onDelete); }
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier && m_onDelete) {
+            ErrorHandler::run(m_onDelete);
+            return;
+        }
+        QTreeWidget::keyPressEvent(event);
+    }
     void mouseReleaseEvent(QMouseEvent* event) override {
         QTreeWidget::mouseReleaseEvent(event);
         if (m_onRelease)
@@ -43,6 +51,7 @@ protected:
 
 private:
     std::function<void()> m_onRelease;
+    std::function<void()> m_onDelete;
 };
 
 class PageJoinObserver final : public JoinObserver {
@@ -72,13 +81,12 @@ TJoinPage::TJoinPage(IDialogs& dialogs, QWidget* parent) : QWidget(parent), m_di
     buildList();
     buildButtons();
     setAcceptDrops(true);
-    auto* remove = new QShortcut(QKeySequence::Delete, ltvFile, nullptr, nullptr, Qt::WidgetShortcut);
-    connect(remove, &QShortcut::activated, this, ErrorHandler::guard([this] { removeSelectedRows(); }));
 }
 
 void TJoinPage::buildList() {
     auto* list = make<FileList>(this, QStringLiteral("ltvFile"), {6, 6, 524, 412});
     list->setOnRelease([this] { ltvFileMouseUp(); });
+    list->setOnDelete([this] { removeSelectedRows(); });
     ltvFile = list;
     ltvFile->setColumnCount(kColumns);
     ltvFile->setHeaderLabels({QStringLiteral("File Name (Double click to play or stop)"), QStringLiteral("Length"),

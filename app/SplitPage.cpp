@@ -178,10 +178,11 @@ void TSplitPage::connectControls() {
     connect(edtFile, &QLineEdit::returnPressed, this, ErrorHandler::guard([this] { openPath(edtFile->text()); }));
     connect(m_waveform, &TWaveform::seekRequested, this,
             [this](qint64 ms) { ErrorHandler::run([&] { seekTo(ms); }); });
+    // A drag writes both fields but leaves the play position where it was.
     connect(m_waveform, &TWaveform::selectionDragged, this, [this](qint64 from, qint64 to) {
         ErrorHandler::run([&] {
-            edtStart->setText(QString::fromStdString(FormatTimeText(static_cast<double>(from) / 1000.0)));
-            edtEnd->setText(QString::fromStdString(FormatTimeText(static_cast<double>(to) / 1000.0)));
+            writeTimeField(true, from);
+            writeTimeField(false, to);
         });
     });
     for (QLineEdit* field : {edtStart, edtEnd})
@@ -300,7 +301,10 @@ void TSplitPage::togglePlay() {
 void TSplitPage::markAtPosition(bool isStart) {
     if (m_loadedPath.isEmpty())
         return;
-    const int64_t ms = std::clamp<int64_t>(PlayPositionMs(), 0, m_lengthMs);
+    writeTimeField(isStart, std::clamp<int64_t>(PlayPositionMs(), 0, m_lengthMs));
+}
+
+void TSplitPage::writeTimeField(bool isStart, int64_t ms) {
     QLineEdit* field = isStart ? edtStart : edtEnd;
     bool& oneShot = isStart ? m_startOneShot : m_endOneShot;
     const int second = static_cast<int>(ms / 1000);

@@ -89,6 +89,9 @@ private:
     void togglePlay();
     // Writes the play position into the start or end field, to the ms.
     void markAtPosition(bool isStart);
+    // Writes a time into the start or end field and the track bar's
+    // selection without moving the play position.
+    void writeTimeField(bool isStart, int64_t ms);
     // Marks a time field whose text is not a time and shows why; true when
     // both fields hold times.
     bool checkTimeFields();
