@@ -5,11 +5,11 @@
 #
 # The programs load the audio engine and look for Option.ini and Plugins in
 # their own folder, so they live together in one program folder,
-# <prefix>/lib/tindrel, with links to them in <prefix>/bin. The links are
+# <prefix>/libexec/tindrel, with links to them in <prefix>/bin. The links are
 # resolved at run time, so the programs still find their folder.
 
 set(TINDREL_APP_ID org.tindrel.Tindrel)
-set(TINDREL_INSTALL_PROGRAM_DIR lib/tindrel)
+set(TINDREL_INSTALL_PROGRAM_DIR libexec/tindrel)
 
 install(TARGETS tindrel tindrel-cli RUNTIME DESTINATION ${TINDREL_INSTALL_PROGRAM_DIR})
 # basswma finds bass beside itself through its $ORIGIN run path.
@@ -20,7 +20,7 @@ install(CODE [[
     set(link "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/bin/${program}")
     file(MAKE_DIRECTORY "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/bin")
     file(REMOVE "${link}")
-    file(CREATE_LINK "../lib/tindrel/${program}" "${link}" SYMBOLIC)
+    file(CREATE_LINK "../libexec/tindrel/${program}" "${link}" SYMBOLIC)
     message(STATUS "Installing: ${link}")
   endforeach()
 ]])
