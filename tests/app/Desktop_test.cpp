@@ -126,6 +126,34 @@ TEST_F(DesktopTest, FilesDroppedOrNamedAreOpenedOnSplitAndTagAndAddedInOrderToJo
     EXPECT_TRUE(dialogs.messages().empty()) << messages().join('\n').toStdString();
 }
 
+TEST_F(DesktopTest, JoinRowsShowTheFormatAndMarkTheFilesUnlikeTheFirst) {
+    struct Row {
+        std::string file;
+        const char* length;
+        const char* kbps;
+        const char* hz;
+        const char* unlike; // what the mark says, or nothing
+    };
+    const Row rows[] = {
+        {sample("ten-seconds.mp3"), "00:10.057", "128", "44100", ""},
+        {sample("vbr-untagged.mp3"), "00:04.049", "58", "44100", "mono, the first file is stereo"},
+        {dir.write("text.mp3", test::Bytes(4000, 'x')), "", "", "", "no MPEG audio was found in this file"},
+    };
+    for (const Row& r : rows)
+        form->JoinPage()->addFiles({QString::fromStdString(r.file)});
+    ASSERT_EQ(joinList()->topLevelItemCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const Row& r = rows[i];
+        const QTreeWidgetItem* row = joinList()->topLevelItem(i);
+        SCOPED_TRACE(r.file);
+        EXPECT_EQ(row->text(1), r.length);
+        EXPECT_EQ(row->text(2), r.kbps);
+        EXPECT_EQ(row->text(3), r.hz);
+        EXPECT_EQ(row->data(4, Qt::UserRole).toBool(), *r.unlike != 0);
+        EXPECT_EQ(row->toolTip(4), *r.unlike ? QString("Does not match the first file: ") + r.unlike : QString());
+    }
+}
+
 TEST_F(DesktopTest, KeysMoveThePlayPositionMarkItAndToggleThePlayer) {
     open(sample("ten-seconds.mp3"));
     focusSplitPage();
@@ -172,6 +200,22 @@ TEST_F(DesktopTest, KeysMoveThePlayPositionMarkItAndToggleThePlayer) {
     EXPECT_EQ(text("edtStart"),
               QString::fromStdString(FormatTimeText(static_cast<double>(form->Player()->GetPosition()) / 1000.0)));
     EXPECT_TRUE(dialogs.messages().empty()) << messages().join('\n').toStdString();
+}
+
+// Tab goes down the preview column, then down the split column, then to Help
+// and About; the spinner's arrows are no stops of their own.
+TEST_F(DesktopTest, TabFollowsTheSplitPagesReadingOrder) {
+    open(sample("ten-seconds.mp3"));
+    click("rdbPart"); // the parts field and its arrows take part too
+    focusSplitPage();
+    QStringList visited;
+    for (int i = 0; i < 16; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget()->objectName();
+    }
+    EXPECT_EQ(visited.join(' ').toStdString(),
+              "sbtnPlay sbtnPause sbtnStop sbtnBegin sbtnEnd edtFile btnOpen rdbPart edtPart btnSplit btnStop "
+              "sbtnHelp1 sbtnAbout1 qt_tabwidget_tabbar tkbPosition sbtnPlay");
 }
 
 TEST_F(DesktopTest, AnInvalidTimeIsMarkedAsTypedAndSplitExplainsIt) {
