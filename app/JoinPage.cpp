@@ -2,19 +2,16 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/JoinPage.h"
 
+#include "app/FileDrop.h"
 #include "core/Join.h"
+#include "core/TimeText.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FormBuilder.h"
 #include "platform/MessageWindow.h"
 
-#include "core/TimeText.h"
-
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QMimeData>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTreeWidget>
@@ -188,19 +185,11 @@ void TJoinPage::removeSelectedRows() {
 }
 
 void TJoinPage::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls())
-        event->acceptProposedAction();
+    AcceptFileDrag(event);
 }
 
 void TJoinPage::dropEvent(QDropEvent* event) {
-    QStringList paths;
-    for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile())
-            paths << url.toLocalFile();
-    if (paths.isEmpty())
-        return;
-    event->acceptProposedAction();
-    ErrorHandler::run([&] { addFiles(paths); });
+    TakeFileDrop(event, [this](const QStringList& paths) { addFiles(paths); });
 }
 
 int TJoinPage::firstSelectedRow() const {

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/SplitPage.h"
 
+#include "app/FileDrop.h"
 #include "app/TrackBar.h"
 #include "app/UpDown.h"
 #include "app/Waveform.h"
@@ -18,15 +19,12 @@
 #include "tags/ID3v1.h"
 
 #include <QAbstractButton>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QMimeData>
 #include <QScopeGuard>
 #include <QShortcut>
 #include <QStyle>
@@ -321,17 +319,11 @@ void TSplitPage::writeTimeField(bool isStart, int64_t ms) {
 }
 
 void TSplitPage::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls() && !event->mimeData()->urls().isEmpty() &&
-        event->mimeData()->urls().front().isLocalFile())
-        event->acceptProposedAction();
+    AcceptFileDrag(event);
 }
 
 void TSplitPage::dropEvent(QDropEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.isEmpty() || !urls.front().isLocalFile())
-        return;
-    event->acceptProposedAction();
-    ErrorHandler::run([&] { openPath(urls.front().toLocalFile()); });
+    TakeFileDrop(event, [this](const QStringList& paths) { openPath(paths.front()); });
 }
 
 QString TSplitPage::FileName() const {

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/TagPage.h"
 
+#include "app/FileDrop.h"
 #include "core/TagFields.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
@@ -17,12 +18,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
-#include <QMimeData>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -191,16 +189,11 @@ void TTagPage::openPath(const QString& path) {
 }
 
 void TTagPage::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls() && event->mimeData()->urls().front().isLocalFile())
-        event->acceptProposedAction();
+    AcceptFileDrag(event);
 }
 
 void TTagPage::dropEvent(QDropEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.isEmpty() || !urls.front().isLocalFile())
-        return;
-    event->acceptProposedAction();
-    ErrorHandler::run([&] { openPath(urls.front().toLocalFile()); });
+    TakeFileDrop(event, [this](const QStringList& paths) { openPath(paths.front()); });
 }
 
 QStringList TTagPage::pageSnapshot() const {
