@@ -125,7 +125,7 @@ int TWaveform::xAtMs(int64_t ms) const {
 }
 
 void TWaveform::zoomAt(int x, double steps) {
-    if (m_lengthFrames <= 0)
+    if (m_lengthFrames <= 0 || width() <= 0)
         return;
     const double anchor = static_cast<double>(m_viewFirst) + static_cast<double>(x) * m_viewCount / width();
     const double count = static_cast<double>(m_viewCount) / std::pow(kZoomPerNotch, steps);
