@@ -3,6 +3,7 @@
 #include "app/HelpForm.h"
 
 #include <QFile>
+#include <QScrollBar>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QVBoxLayout>
@@ -22,6 +23,7 @@ THelpForm::THelpForm(QWidget* owner) : QDialog(owner), m_browser(new QTextBrowse
     m_browser->setObjectName(QStringLiteral("txbManual"));
     m_browser->setOpenExternalLinks(true);
     m_browser->setMarkdown(ManualText());
+    m_browser->document()->setDocumentMargin(12);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_browser);
@@ -29,12 +31,15 @@ THelpForm::THelpForm(QWidget* owner) : QDialog(owner), m_browser(new QTextBrowse
 }
 
 void THelpForm::showAt(const QString& section) {
-    m_browser->moveCursor(QTextCursor::Start);
-    if (!section.isEmpty())
-        m_browser->find(section);
     show();
     raise();
     activateWindow();
+    m_browser->moveCursor(QTextCursor::Start);
+    // The section's heading goes to the top of the window, not just into view.
+    if (!section.isEmpty() && m_browser->find(section)) {
+        QScrollBar* bar = m_browser->verticalScrollBar();
+        bar->setValue(bar->value() + m_browser->cursorRect().top() - 8);
+    }
 }
 
 } // namespace tindrel

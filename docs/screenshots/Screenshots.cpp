@@ -6,7 +6,9 @@
 //   split page (its waveform read, a range selected and the play position
 //   set), the files in the join list and SONG's tags on the tag page, and
 //   takes a picture of the screen for each page with ImageMagick's import:
-//   OUT_PREFIX-split.png, OUT_PREFIX-join.png, OUT_PREFIX-tag.png.
+//   OUT_PREFIX-split.png, OUT_PREFIX-join.png, OUT_PREFIX-tag.png, and one of
+//   the Help window at the tag page's section, OUT_PREFIX-help.png.
+#include "app/HelpForm.h"
 #include "app/JoinPage.h"
 #include "app/Main.h"
 #include "app/SplitPage.h"
@@ -77,6 +79,9 @@ int main(int argc, char** argv) {
     ok = shoot(form, prefix + QStringLiteral("-join.png")) && ok;
     pages->setCurrentIndex(2);
     ok = shoot(form, prefix + QStringLiteral("-tag.png")) && ok;
+    form.showHelp();
+    form.HelpForm()->move(40, 40);
+    ok = shoot(*form.HelpForm(), prefix + QStringLiteral("-help.png")) && ok;
     ErrorHandler::setDialogs(nullptr);
     return ok ? 0 : 1;
 }
