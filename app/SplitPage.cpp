@@ -191,11 +191,11 @@ void TSplitPage::connectControls() {
 }
 
 void TSplitPage::buildKeys() {
-    struct KeySpec {
+    struct KeyAction {
         QKeySequence key;
         std::function<void()> action;
     };
-    const KeySpec keys[] = {
+    const KeyAction keys[] = {
         {Qt::Key_Space, [this] { togglePlay(); }},
         {Qt::Key_BracketLeft, [this] { markAtPosition(true); }},
         {Qt::Key_BraceLeft, [this] { markAtPosition(true); }},
@@ -210,10 +210,10 @@ void TSplitPage::buildKeys() {
     };
     // Typing into a field keeps these keys for the field: a line edit takes
     // printable keys and the arrows before any shortcut sees them.
-    for (const KeySpec& spec : keys) {
-        auto* shortcut = new QShortcut(spec.key, this);
+    for (const KeyAction& entry : keys) {
+        auto* shortcut = new QShortcut(entry.key, this);
         shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-        connect(shortcut, &QShortcut::activated, this, ErrorHandler::guard(spec.action));
+        connect(shortcut, &QShortcut::activated, this, ErrorHandler::guard(entry.action));
     }
 }
 

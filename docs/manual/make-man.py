@@ -126,24 +126,24 @@ def body(lines):
 
 
 def page(name, markdown, version):
-    spec = PAGES[name]
+    page_info = PAGES[name]
     intro, parts = sections(markdown)
     out = [
         '.TH %s 1 "" "Tindrel %s" "User Commands"' % (name.upper().replace("-", r"\-"), version),
         ".SH NAME",
-        "%s \\- %s" % (name.replace("-", r"\-"), spec["summary"]),
+        "%s \\- %s" % (name.replace("-", r"\-"), page_info["summary"]),
         ".SH SYNOPSIS",
     ]
-    out.extend(spec["synopsis"])
+    out.extend(page_info["synopsis"])
     if name == "tindrel":
         out.append(".SH DESCRIPTION")
         out.extend(body(intro))
     for title, lines in parts:
-        if spec["sections"](title):
+        if page_info["sections"](title):
             heading = "DESCRIPTION" if title == CLI_SECTION else title.upper()
             out.append(".SH " + inline(heading))
             out.extend(body(lines))
-    out.extend([".SH SEE ALSO", spec["see"]])
+    out.extend([".SH SEE ALSO", page_info["see"]])
     return "\n".join(out) + "\n"
 
 
