@@ -17,15 +17,15 @@ build_dir=${BUILD_DIR:-build}
 
 # Everything the build, the program and the tests need, as Debian packages.
 packages=(
-  # build
-  cmake ninja-build g++ pkg-config
+  # build (python3 makes the manual pages from the manual)
+  cmake ninja-build g++ pkg-config python3
   # program
   qt6-base-dev libgl-dev libmpg123-dev libvorbis-dev libavformat-dev libavcodec-dev libswresample-dev
   libsdl2-dev libopenmpt-dev libkissfft-dev
   # tests, fixtures and their cross-checks, fuzzing, packaging checks
   googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev
   lame sox ffmpeg vorbis-tools id3v2 eyed3 python3-mutagen
-  desktop-file-utils appstream
+  desktop-file-utils appstream man-db
   # benchmarks and their peers, screenshots
   libtag1-dev mp3splt mpg123 mediainfo x11-utils xvfb xauth imagemagick
 )

@@ -2,7 +2,9 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/JoinPage.h"
 
+#include "app/FileDrop.h"
 #include "core/Join.h"
+#include "core/TimeText.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FormBuilder.h"
@@ -10,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTreeWidget>
@@ -28,8 +31,16 @@ class FileList final : public QTreeWidget {
 public:
     explicit FileList(QWidget* parent) : QTreeWidget(parent) {}
     void setOnRelease(std::function<void()> onRelease) { m_onRelease = std::move(onRelease); }
+    void setOnDelete(std::function<void()> onDelete) { m_onDelete = std::move(onDelete); }
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier && m_onDelete) {
+            ErrorHandler::run(m_onDelete);
+            return;
+        }
+        QTreeWidget::keyPressEvent(event);
+    }
     void mouseReleaseEvent(QMouseEvent* event) override {
         QTreeWidget::mouseReleaseEvent(event);
         if (m_onRelease)
@@ -38,6 +49,7 @@ protected:
 
 private:
     std::function<void()> m_onRelease;
+    std::function<void()> m_onDelete;
 };
 
 class PageJoinObserver final : public JoinObserver {
@@ -53,22 +65,34 @@ private:
     std::function<void(std::size_t, JoinStatus)> m_setStatus;
 };
 
+// The columns of the list; the file name and the status are the design's.
+enum Column { kName, kLength, kBitRate, kSampleRate, kStatus, kColumns };
+// The facts of a row's file, kept with the row so the rows can be compared.
+constexpr int kFactsRole = Qt::UserRole + 1;
+
+const QColor kMismatchBackground(0xff, 0xe3, 0xb8);
+
 } // namespace
 
 TJoinPage::TJoinPage(IDialogs& dialogs, QWidget* parent) : QWidget(parent), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("tabJoint"));
     buildList();
     buildButtons();
+    setAcceptDrops(true);
 }
 
 void TJoinPage::buildList() {
-    auto* list = make<FileList>(this, QStringLiteral("ltvFile"), {6, 6, 524, 322});
+    auto* list = make<FileList>(this, QStringLiteral("ltvFile"), {6, 6, 524, 412});
     list->setOnRelease([this] { ltvFileMouseUp(); });
+    list->setOnDelete([this] { removeSelectedRows(); });
     ltvFile = list;
-    ltvFile->setColumnCount(2);
-    ltvFile->setHeaderLabels({QStringLiteral("File Name (Double click to play or stop)"), QStringLiteral("Status")});
-    ltvFile->setColumnWidth(0, 400);
-    ltvFile->setColumnWidth(1, 100);
+    ltvFile->setColumnCount(kColumns);
+    ltvFile->setHeaderLabels({QStringLiteral("File Name (Double click to play or stop)"), QStringLiteral("Length"),
+                              QStringLiteral("kbit/s"), QStringLiteral("Hz"), QStringLiteral("Status")});
+    const int widths[] = {250, 76, 52, 58, 62};
+    for (int c = 0; c < kColumns; ++c)
+        ltvFile->setColumnWidth(c, widths[c]);
+    ltvFile->setTextElideMode(Qt::ElideMiddle);
     ltvFile->setRootIsDecorated(false);
     ltvFile->setItemsExpandable(false);
     ltvFile->setUniformRowHeights(true);
@@ -105,11 +129,72 @@ void TJoinPage::buildButtons() {
 }
 
 void TJoinPage::btnAddClick() {
-    const auto chosen = m_dialogs.openFiles(kMp3Filter);
-    if (!chosen)
+    if (const auto chosen = m_dialogs.openFiles(kMp3Filter))
+        addFiles(*chosen);
+}
+
+void TJoinPage::addFiles(const QStringList& paths) {
+    for (const QString& path : paths) {
+        auto* row = new QTreeWidgetItem(ltvFile);
+        row->setText(kName, path);
+        row->setToolTip(kName, path);
+        row->setText(kStatus, QString::fromLatin1(JoinStatusText(JoinStatus::Ready)));
+        const JoinInputFacts facts = DescribeJoinInput(path.toStdString());
+        if (facts.valid) {
+            row->setText(kLength, QString::fromStdString(FormatTimeText(static_cast<double>(facts.lengthMs) / 1000.0)));
+            row->setText(kBitRate, QString::number(facts.kbps));
+            row->setText(kSampleRate, QString::number(facts.sampleRate));
+        }
+        for (int c : {kLength, kBitRate, kSampleRate})
+            row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+        row->setData(kName, kFactsRole,
+                     QVariantList{facts.valid, qint64(facts.lengthMs), facts.kbps, facts.sampleRate, facts.mono});
+    }
+    markMismatches();
+}
+
+namespace {
+
+JoinInputFacts factsOfRow(const QTreeWidgetItem* row) {
+    const QVariantList v = row->data(kName, kFactsRole).toList();
+    if (v.size() != 5)
+        return {};
+    return {v[0].toBool(), v[1].toLongLong(), v[2].toInt(), v[3].toInt(), v[4].toBool()};
+}
+
+} // namespace
+
+void TJoinPage::markMismatches() {
+    if (ltvFile->topLevelItemCount() == 0)
         return;
-    for (const QString& path : *chosen)
-        new QTreeWidgetItem(ltvFile, {path, QStringLiteral("Ready")});
+    const JoinInputFacts first = factsOfRow(ltvFile->topLevelItem(0));
+    for (int r = 0; r < ltvFile->topLevelItemCount(); ++r) {
+        QTreeWidgetItem* row = ltvFile->topLevelItem(r);
+        const QString why = QString::fromStdString(JoinMismatch(first, factsOfRow(row)));
+        row->setData(kStatus, Qt::UserRole, !why.isEmpty());
+        for (int c = 0; c < kColumns; ++c) {
+            row->setBackground(c, why.isEmpty() ? QBrush() : QBrush(kMismatchBackground));
+            if (c != kName)
+                row->setToolTip(c, why.isEmpty() ? QString() : QStringLiteral("Does not match the first file: ") + why);
+        }
+    }
+}
+
+void TJoinPage::removeSelectedRows() {
+    const QList<QTreeWidgetItem*> selected = ltvFile->selectedItems();
+    if (selected.isEmpty())
+        return;
+    qDeleteAll(selected);
+    m_markedIndex = -1;
+    markMismatches();
+}
+
+void TJoinPage::dragEnterEvent(QDragEnterEvent* event) {
+    AcceptFileDrag(event);
+}
+
+void TJoinPage::dropEvent(QDropEvent* event) {
+    TakeFileDrop(event, [this](const QStringList& paths) { addFiles(paths); });
 }
 
 int TJoinPage::firstSelectedRow() const {
@@ -128,6 +213,7 @@ void TJoinPage::btnRemoveClick() {
         return;
     delete ltvFile->takeTopLevelItem(first);
     m_markedIndex = -1;
+    markMismatches();
 }
 
 void TJoinPage::btnClearClick() {
@@ -140,31 +226,47 @@ void TJoinPage::ltvFileMouseUp() {
         m_markedIndex = first;
 }
 
-void TJoinPage::swapRowPaths(int a, int b) {
-    QTreeWidgetItem* rowA = ltvFile->topLevelItem(a);
-    QTreeWidgetItem* rowB = ltvFile->topLevelItem(b);
-    const QString path = rowA->text(0);
-    rowA->setText(0, rowB->text(0));
-    rowB->setText(0, path);
+void TJoinPage::moveMarkedRow(int by) {
+    const int to = m_markedIndex + by;
+    if (m_markedIndex < 0 || m_markedIndex >= ltvFile->topLevelItemCount() || to < 0 ||
+        to >= ltvFile->topLevelItemCount())
+        return;
+    // The file moves with what is known of it; a status stays with its place
+    // in the list, as the join reports it by place.
+    QTreeWidgetItem* from = ltvFile->topLevelItem(m_markedIndex);
+    QTreeWidgetItem* onto = ltvFile->topLevelItem(to);
+    for (int c = 0; c < kColumns; ++c) {
+        if (c == kStatus)
+            continue;
+        const QString text = from->text(c);
+        from->setText(c, onto->text(c));
+        onto->setText(c, text);
+        const QString tip = from->toolTip(c);
+        from->setToolTip(c, onto->toolTip(c));
+        onto->setToolTip(c, tip);
+    }
+    const QVariant facts = from->data(kName, kFactsRole);
+    from->setData(kName, kFactsRole, onto->data(kName, kFactsRole));
+    onto->setData(kName, kFactsRole, facts);
+    m_markedIndex = to;
+    // The highlight follows the file.
+    ltvFile->clearSelection();
+    ltvFile->setCurrentItem(onto);
+    onto->setSelected(true);
+    markMismatches();
 }
 
 void TJoinPage::btnUpClick() {
-    if (m_markedIndex < 1 || m_markedIndex >= ltvFile->topLevelItemCount())
-        return;
-    swapRowPaths(m_markedIndex, m_markedIndex - 1);
-    --m_markedIndex;
+    moveMarkedRow(-1);
 }
 
 void TJoinPage::btnDownClick() {
-    if (m_markedIndex < 0 || m_markedIndex >= ltvFile->topLevelItemCount() - 1)
-        return;
-    swapRowPaths(m_markedIndex, m_markedIndex + 1);
-    ++m_markedIndex;
+    moveMarkedRow(+1);
 }
 
 void TJoinPage::setRowStatus(int row, JoinStatus status) {
     if (QTreeWidgetItem* item = ltvFile->topLevelItem(row))
-        item->setText(1, QString::fromLatin1(JoinStatusText(status)));
+        item->setText(kStatus, QString::fromLatin1(JoinStatusText(status)));
 }
 
 void TJoinPage::btnJointClick() {
@@ -180,7 +282,7 @@ void TJoinPage::btnJointClick() {
         return;
     std::vector<std::string> inputs;
     for (int row = 0; row < rows; ++row)
-        inputs.push_back(ltvFile->topLevelItem(row)->text(0).toStdString());
+        inputs.push_back(ltvFile->topLevelItem(row)->text(kName).toStdString());
     const std::string output = chosen->toStdString();
     if (FindInputSameAs(inputs, output)) {
         m_dialogs.information(QStringLiteral("The output file can not be one of the files to join."));

@@ -6,6 +6,8 @@
 #include <cstdint>
 
 class QCheckBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QTreeWidget;
 
 namespace tindrel {
@@ -25,6 +27,12 @@ public:
     // selected, or -1 once a row was removed or the list cleared.
     int32_t MarkedIndex() const { return m_markedIndex; }
 
+    // Adds rows for files, in the order given (Add File, a drop, the command
+    // line), each with its length, bit rate and sample rate.
+    void addFiles(const QStringList& paths);
+    // Removes every selected row (the Delete key).
+    void removeSelectedRows();
+
     void btnAddClick();
     void btnRemoveClick();
     void btnClearClick();
@@ -34,12 +42,19 @@ public:
     void BitBtn1Click();
     void ltvFileMouseUp();
 
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
 private:
     void buildList();
+    // Marks the rows whose format differs from the first row's.
+    void markMismatches();
+    // Moves the marked row by one (Up, Down) and keeps it selected.
+    void moveMarkedRow(int by);
     void buildButtons();
     // The lowest index among the selected rows, or -1.
     int firstSelectedRow() const;
-    void swapRowPaths(int a, int b);
     void setRowStatus(int row, JoinStatus status);
 
     IDialogs& m_dialogs;

@@ -13,6 +13,7 @@ namespace tindrel {
 
 class IDialogs;
 class TAboutForm;
+class THelpForm;
 class TAudioPlayer;
 class TID3v1;
 class TID3v2;
@@ -27,23 +28,26 @@ class TTagPage;
 class TMainForm : public QWidget {
     Q_OBJECT
 public:
-    // programFolder is where Option.ini, the help file and the audio engine
-    // are looked for; audioDevice is the engine's output device (-1 the
+    // programFolder is where Option.ini and the audio engine are looked for; audioDevice is the engine's output device (-1 the
     // default device, 0 "no sound").
     TMainForm(IDialogs& dialogs, const QString& programFolder, int audioDevice = -1, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     const QString& AppDir() const { return m_appDir; }
     const QString& VersionText() const { return m_versionText; }
-    const QString& HelpFilePath() const { return m_helpFilePath; }
     TAboutForm* AboutForm() const { return m_about.get(); }
+    THelpForm* HelpForm() const { return m_help; }
     TAudioPlayer* Player() const { return m_player; }
     TSplitPage* SplitPage() const { return m_splitPage; }
     TJoinPage* JoinPage() const { return m_joinPage; }
     TTagPage* TagPage() const { return m_tagPage; }
 
+    // Shows the manual at the section of the page shown.
     void showHelp();
     void showAbout();
+    // The files named on the command line: one opens on the Split MP3 page,
+    // several go into the Join MP3 list in the order given.
+    void openFiles(const QStringList& paths);
 
     // The one pair of tag objects, shared by the split and tag pages.
     TID3v1* ID3v1Tag() const { return m_id3v1Tag.get(); }
@@ -59,9 +63,9 @@ private:
 
     QString m_appDir;
     QString m_versionText;
-    QString m_helpFilePath;
 
     std::unique_ptr<TAboutForm> m_about;
+    THelpForm* m_help = nullptr; // a Qt child of the window, made when first asked for
     std::unique_ptr<TID3v1> m_id3v1Tag;
     std::unique_ptr<TID3v2> m_id3v2Tag;
     TAudioPlayer* m_player = nullptr; // a Qt child of the window, "PermanentPlayer"

@@ -3,6 +3,7 @@
 #include "app/Main.h"
 
 #include "app/AboutForm.h"
+#include "app/HelpForm.h"
 #include "app/JoinPage.h"
 #include "app/SplitPage.h"
 #include "app/TagPage.h"
@@ -30,7 +31,8 @@ namespace tindrel {
 namespace {
 
 constexpr int kClientWidth = 653;
-constexpr int kClientHeight = 421;
+// The design's 421 pixels, and room for the split page's waveform strip.
+constexpr int kClientHeight = 421 + 92;
 constexpr int kBannerHeight = 57;
 
 // The banner across the top: a dark gradient with the program's mark (a
@@ -92,7 +94,6 @@ TMainForm::~TMainForm() {
 
 void TMainForm::FormCreate(const QString& programFolder, int audioDevice) {
     m_appDir = QString::fromStdString(IncludeTrailingSeparator(programFolder.toStdString()));
-    m_helpFilePath = m_appDir + QStringLiteral("Tindrel.hlp");
     const std::string ini = (m_appDir + QStringLiteral("Option.ini")).toStdString();
     m_versionText = QString::fromStdString(ReadIniString(ini, "General", "Version", "3.1"));
     m_id3v1Tag = std::make_unique<TID3v1>();
@@ -117,13 +118,13 @@ void TMainForm::buildPages() {
     pgcMain->setObjectName(QStringLiteral("pgcMain"));
     pgcMain->setGeometry(0, kBannerHeight, kClientWidth, kClientHeight - kBannerHeight);
     m_splitPage = new TSplitPage(m_dialogs, *m_player, *m_id3v1Tag);
-    addHelpAndAbout(m_splitPage, 1, {456, 300, 86, 26}, {550, 300, 86, 26});
+    addHelpAndAbout(m_splitPage, 1, {456, 390, 86, 26}, {550, 390, 86, 26});
     m_joinPage = new TJoinPage(m_dialogs);
-    addHelpAndAbout(m_joinPage, 2, {538, 266, 98, 28}, {538, 300, 98, 28});
+    addHelpAndAbout(m_joinPage, 2, {538, 356, 98, 28}, {538, 390, 98, 28});
     const PreviewLink preview{[split = m_splitPage] { return split->FileName(); },
                               [split = m_splitPage] { split->ReleaseFile(); }};
     m_tagPage = new TTagPage(m_dialogs, *m_id3v1Tag, *m_id3v2Tag, preview);
-    addHelpAndAbout(m_tagPage, 3, {456, 302, 86, 26}, {550, 302, 86, 26});
+    addHelpAndAbout(m_tagPage, 3, {456, 390, 86, 26}, {550, 390, 86, 26});
     pgcMain->addTab(m_splitPage, QStringLiteral("  Split MP3  "));
     pgcMain->addTab(m_joinPage, QStringLiteral("  Join MP3  "));
     pgcMain->addTab(m_tagPage, QStringLiteral("  Edit Tag  "));
@@ -154,7 +155,22 @@ void TMainForm::addHelpAndAbout(QWidget* page, int index, const QRect& helpRect,
 }
 
 void TMainForm::showHelp() {
-    m_dialogs.openDocument(m_helpFilePath);
+    if (!m_help)
+        m_help = new THelpForm(this);
+    const QWidget* page = pgcMain->currentWidget();
+    m_help->showAt(page == m_splitPage  ? QStringLiteral("Splitting a file")
+                   : page == m_joinPage ? QStringLiteral("Joining files")
+                                        : QStringLiteral("Editing tags"));
+}
+
+void TMainForm::openFiles(const QStringList& paths) {
+    if (paths.size() == 1) {
+        pgcMain->setCurrentWidget(m_splitPage);
+        m_splitPage->openPath(paths.front());
+    } else if (paths.size() > 1) {
+        pgcMain->setCurrentWidget(m_joinPage);
+        m_joinPage->addFiles(paths);
+    }
 }
 
 void TMainForm::showAbout() {

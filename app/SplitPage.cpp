@@ -2,10 +2,12 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/SplitPage.h"
 
+#include "app/FileDrop.h"
 #include "app/GaugeSplitObserver.h"
 #include "app/PauseDialog.h"
 #include "app/TrackBar.h"
 #include "app/UpDown.h"
+#include "app/Waveform.h"
 #include "core/PlayerSource.h"
 #include "core/Split.h"
 #include "core/TimeText.h"
@@ -26,6 +28,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
+#include <QShortcut>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -37,6 +40,10 @@ namespace tindrel {
 namespace {
 
 const QString kMinSecMs = QStringLiteral("( Min : Sec . MilliSec )");
+// The waveform strip's height; everything of the preview below it moves down
+// by as much.
+constexpr int kWaveHeight = 92;
+const QString kInvalidStyle = QStringLiteral("QLineEdit { background: #ffd9d4; }");
 
 // ID3v1 texts are ISO-8859-1 bytes: one byte a character.
 QString fromLatin1Tag(const std::string& bytes) {
@@ -66,35 +73,42 @@ TSplitPage::TSplitPage(IDialogs& dialogs, TAudioPlayer& player, TID3v1& id3v1Tag
     buildPreview();
     buildSplitControls();
     connectControls();
+    buildKeys();
+    setTabOrder();
+    setAcceptDrops(true);
 }
 
 // Left: what is known of the open file, and the preview.
 void TSplitPage::buildPreview() {
-    auto* group = make<QGroupBox>(this, QStringLiteral("gpbSplit"), {6, 4, 300, 324});
+    auto* group = make<QGroupBox>(this, QStringLiteral("gpbSplit"), {6, 4, 300, 324 + kWaveHeight});
     const char* captions[] = {"Title:", "Artist:", "Album:", "Year:", "Comment:", "Length:"};
     const char* names[] = {"labTitle", "labArtist", "labAlbum", "labYear", "labComment", "labLength"};
     for (int i = 0; i < 6; ++i) {
         makeLabel(group, {}, QString::fromLatin1(captions[i]), {12, 18 + 24 * i, 72, 20});
         m_infoLabels[i] = makeLabel(group, QString::fromLatin1(names[i]), {}, {86, 18 + 24 * i, 206, 20});
     }
-    tkbPosition = make<TTrackBar>(group, QStringLiteral("tkbPosition"), {8, 166, 284, 34});
+    m_waveform = make<TWaveform>(group, QStringLiteral("wfmWave"), {10, 166, 280, kWaveHeight - 6});
+    const int y = kWaveHeight; // the rest of the preview sits below the waveform
+    tkbPosition = make<TTrackBar>(group, QStringLiteral("tkbPosition"), {8, 166 + y, 284, 34});
     tkbPosition->setRange(0, 30);
     sbtnPlay = makePictureButton(group, QStringLiteral("sbtnPlay"), QStyle::SP_MediaPlay, QStringLiteral("Play"),
-                                 {12, 210, 34, 28});
+                                 {12, 210 + y, 34, 28});
     sbtnPause = makePictureButton(group, QStringLiteral("sbtnPause"), QStyle::SP_MediaPause, QStringLiteral("Pause"),
-                                  {50, 210, 34, 28});
+                                  {50, 210 + y, 34, 28});
     sbtnStop = makePictureButton(group, QStringLiteral("sbtnStop"), QStyle::SP_MediaStop, QStringLiteral("Stop"),
-                                 {88, 210, 34, 28});
+                                 {88, 210 + y, 34, 28});
     sbtnBegin = makeMarkButton(group, QStringLiteral("sbtnBegin"), QStringLiteral("{"),
-                               QStringLiteral("Select start time point"), {218, 210, 34, 28});
+                               QStringLiteral("Select start time point"), {218, 210 + y, 34, 28});
     sbtnEnd = makeMarkButton(group, QStringLiteral("sbtnEnd"), QStringLiteral("}"),
-                             QStringLiteral("Select end time point"), {256, 210, 34, 28});
-    makeLabel(group, QStringLiteral("labTime"), QStringLiteral("Time:"), {12, 252, 40, 20});
-    labTime1 = makeLabel(group, QStringLiteral("labTime1"), QStringLiteral("00:00.000"), {54, 252, 80, 20});
-    makeLabel(group, QStringLiteral("Label1"), kMinSecMs, {136, 252, 156, 20});
+                             QStringLiteral("Select end time point"), {256, 210 + y, 34, 28});
+    makeLabel(group, QStringLiteral("labTime"), QStringLiteral("Time:"), {12, 252 + y, 40, 20});
+    labTime1 = makeLabel(group, QStringLiteral("labTime1"), QStringLiteral("00:00.000"), {54, 252 + y, 80, 20});
+    makeLabel(group, QStringLiteral("Label1"), kMinSecMs, {136, 252 + y, 156, 20});
     TmrPlayer = new QTimer(this);
     TmrPlayer->setObjectName(QStringLiteral("TmrPlayer"));
     TmrPlayer->setInterval(1000);
+    m_cursorTimer = new QTimer(this);
+    m_cursorTimer->setInterval(40);
 }
 
 // Right: the source, the kind of split, and the times.
@@ -122,13 +136,14 @@ void TSplitPage::buildSplitControls() {
     edtEnd = make<QLineEdit>(this, QStringLiteral("edtEnd"), {420, 149, 76, 24});
     edtEnd->setText(QStringLiteral("00:00.000"));
     makeLabel(this, QStringLiteral("Label3"), kMinSecMs, {500, 150, 142, 22});
-    labPeriod = makeLabel(this, QStringLiteral("labPeriod"), {}, {332, 180, 308, 22});
+    labPeriod = makeLabel(this, QStringLiteral("labPeriod"), {}, {316, 178, 326, 34});
+    labPeriod->setWordWrap(true);
     for (QWidget* w : std::initializer_list<QWidget*>{edtPart, updPart, labPart2})
         w->setEnabled(false);
 
-    btnSplit = makeButton(this, QStringLiteral("btnSplit"), QStringLiteral("&Split"), {332, 212, 100, 30});
-    btnStop = makeButton(this, QStringLiteral("btnStop"), QStringLiteral("S&top"), {440, 212, 100, 30});
-    btnPauses = makeButton(this, QStringLiteral("btnPauses"), QStringLiteral("Pa&uses..."), {546, 212, 90, 30});
+    btnSplit = makeButton(this, QStringLiteral("btnSplit"), QStringLiteral("&Split"), {332, 214, 100, 30});
+    btnStop = makeButton(this, QStringLiteral("btnStop"), QStringLiteral("S&top"), {440, 214, 100, 30});
+    btnPauses = makeButton(this, QStringLiteral("btnPauses"), QStringLiteral("Pa&uses..."), {546, 214, 90, 30});
     btnPauses->setToolTip(QStringLiteral("Cut at pauses or by a CUE sheet"));
     // Beyond the byte cut: whole frames, sample-exact and gapless.
     chkExact = makeButton<QCheckBox>(this, QStringLiteral("chkExactSplit"), QStringLiteral("E&xact (gapless)"),
@@ -139,6 +154,12 @@ void TSplitPage::buildSplitControls() {
     pgbProgress->setTextVisible(false);
     pgbProgress->setStyleSheet(QStringLiteral("QProgressBar::chunk { background-color: #1f5fbf; }"));
     pgbProgress->hide();
+    // The arrows are for the mouse; the field itself is the Tab stop.
+    for (QWidget* arrow : updPart->findChildren<QWidget*>())
+        arrow->setFocusPolicy(Qt::NoFocus);
+    // A file dropped on a field opens it, rather than pasting its name.
+    for (QLineEdit* field : {edtFile, edtPart, edtStart, edtEnd})
+        field->setAcceptDrops(false);
 }
 
 void TSplitPage::connectControls() {
@@ -157,6 +178,159 @@ void TSplitPage::connectControls() {
     connect(edtEnd, &QLineEdit::textChanged, this, ErrorHandler::guard([this] { edtEndChange(); }));
     connect(tkbPosition, &QSlider::valueChanged, this, ErrorHandler::guard([this] { tkbPositionChange(); }));
     connect(TmrPlayer, &QTimer::timeout, this, ErrorHandler::guard([this] { TmrPlayerTimer(); }));
+    connect(m_cursorTimer, &QTimer::timeout, this,
+            ErrorHandler::guard([this] { m_waveform->setPositionMs(PlayPositionMs()); }));
+    connect(edtFile, &QLineEdit::returnPressed, this, ErrorHandler::guard([this] { openPath(edtFile->text()); }));
+    connect(m_waveform, &TWaveform::seekRequested, this, [this](qint64 ms) { ErrorHandler::run([&] { seekTo(ms); }); });
+    // A drag writes both fields but leaves the play position where it was.
+    connect(m_waveform, &TWaveform::selectionDragged, this, [this](qint64 from, qint64 to) {
+        ErrorHandler::run([&] {
+            writeTimeField(true, from);
+            writeTimeField(false, to);
+        });
+    });
+    for (QLineEdit* field : {edtStart, edtEnd})
+        connect(field, &QLineEdit::textChanged, this, ErrorHandler::guard([this] {
+                    checkTimeFields();
+                    showSelectionOnWaveform();
+                }));
+}
+
+void TSplitPage::buildKeys() {
+    struct KeyAction {
+        QKeySequence key;
+        std::function<void()> action;
+    };
+    const KeyAction keys[] = {
+        {Qt::Key_Space, [this] { togglePlay(); }},
+        {Qt::Key_BracketLeft, [this] { markAtPosition(true); }},
+        {Qt::Key_BraceLeft, [this] { markAtPosition(true); }},
+        {Qt::Key_BracketRight, [this] { markAtPosition(false); }},
+        {Qt::Key_BraceRight, [this] { markAtPosition(false); }},
+        {Qt::Key_Left, [this] { seekTo(PlayPositionMs() - 1000); }},
+        {Qt::Key_Right, [this] { seekTo(PlayPositionMs() + 1000); }},
+        {Qt::SHIFT | Qt::Key_Left, [this] { seekTo(PlayPositionMs() - 100); }},
+        {Qt::SHIFT | Qt::Key_Right, [this] { seekTo(PlayPositionMs() + 100); }},
+        {Qt::Key_Home, [this] { seekTo(0); }},
+        {Qt::Key_End, [this] { seekTo(m_lengthMs); }},
+    };
+    // Typing into a field keeps these keys for the field: a line edit takes
+    // printable keys and the arrows before any shortcut sees them.
+    for (const KeyAction& entry : keys) {
+        auto* shortcut = new QShortcut(entry.key, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, ErrorHandler::guard(entry.action));
+    }
+}
+
+void TSplitPage::setTabOrder() {
+    // Reading order: the preview column from top to bottom, then the split
+    // column, with Help and About (added by the window) last.
+    const QWidget* chain[] = {tkbPosition, sbtnPlay, sbtnPause, sbtnStop,  sbtnBegin, sbtnEnd,
+                              edtFile,     btnOpen,  rdbPart,   edtPart,   rdbTime,   edtStart,
+                              edtEnd,      btnSplit, btnStop,   btnPauses, chkExact};
+    for (std::size_t i = 0; i + 1 < std::size(chain); ++i)
+        QWidget::setTabOrder(const_cast<QWidget*>(chain[i]), const_cast<QWidget*>(chain[i + 1]));
+}
+
+QString TSplitPage::TimeFieldProblem(const QString& caption, const QString& text) {
+    bool whole = true;
+    try {
+        (void)ParseTimeMs(text.toStdString());
+    } catch (const std::exception&) {
+        whole = false;
+    }
+    if (whole && ParseTimeSeconds(text.toStdString()) >= 0)
+        return {};
+    return caption + QStringLiteral(": \"") + text + QStringLiteral("\" is not a time; use the format mm:ss.mmm");
+}
+
+bool TSplitPage::checkTimeFields() {
+    QString problem;
+    for (auto [field, caption] :
+         {std::pair{edtStart, QStringLiteral("Starting time")}, std::pair{edtEnd, QStringLiteral("Ending time")}}) {
+        const QString fieldProblem = TimeFieldProblem(caption, field->text());
+        field->setProperty("invalid", !fieldProblem.isEmpty());
+        field->setStyleSheet(fieldProblem.isEmpty() ? QString() : kInvalidStyle);
+        field->setToolTip(fieldProblem);
+        if (problem.isEmpty())
+            problem = fieldProblem;
+    }
+    if (!problem.isEmpty())
+        labPeriod->setText(problem);
+    else if (labPeriod->text().contains(QStringLiteral("mm:ss.mmm")))
+        UpdateSelectedPartLabel();
+    return problem.isEmpty();
+}
+
+void TSplitPage::showSelectionOnWaveform() {
+    const double start = ParseTimeSeconds(edtStart->text().toStdString());
+    const double end = ParseTimeSeconds(edtEnd->text().toStdString());
+    if (start >= 0 && end > start)
+        m_waveform->setSelectionMs(std::llround(start * 1000), std::llround(end * 1000));
+    else
+        m_waveform->setSelectionMs(0, 0);
+}
+
+int64_t TSplitPage::PlayPositionMs() {
+    const TPlayerMode mode = m_player.Mode();
+    if (mode == TPlayerMode::Playing || mode == TPlayerMode::Paused)
+        return static_cast<int64_t>(m_player.GetPosition());
+    return m_cursorMs;
+}
+
+void TSplitPage::seekTo(int64_t ms) {
+    if (m_loadedPath.isEmpty())
+        return;
+    ms = std::clamp<int64_t>(ms, 0, m_lengthMs);
+    m_cursorMs = ms;
+    const TPlayerMode mode = m_player.Mode();
+    if (mode == TPlayerMode::Playing || mode == TPlayerMode::Paused)
+        m_player.SetPosition(static_cast<uint64_t>(ms));
+    m_seekingByMs = true;
+    const auto done = qScopeGuard([this] { m_seekingByMs = false; });
+    tkbPosition->setValue(static_cast<int>(ms / 1000));
+    labTime1->setText(
+        QString::fromStdString(PositionLabelText(static_cast<int32_t>(ms / 1000), static_cast<int32_t>(ms % 1000))));
+    m_waveform->setPositionMs(ms);
+}
+
+void TSplitPage::togglePlay() {
+    const TPlayerMode mode = m_player.Mode();
+    if (mode == TPlayerMode::Playing || mode == TPlayerMode::Paused)
+        sbtnPauseClick();
+    else
+        sbtnPlayClick();
+}
+
+void TSplitPage::markAtPosition(bool isStart) {
+    if (m_loadedPath.isEmpty())
+        return;
+    writeTimeField(isStart, std::clamp<int64_t>(PlayPositionMs(), 0, m_lengthMs));
+}
+
+void TSplitPage::writeTimeField(bool isStart, int64_t ms) {
+    QLineEdit* field = isStart ? edtStart : edtEnd;
+    bool& oneShot = isStart ? m_startOneShot : m_endOneShot;
+    const int second = static_cast<int>(ms / 1000);
+    if (isStart)
+        tkbPosition->SetSelStart(second);
+    else
+        tkbPosition->SetSelEnd(second);
+    const QString text = QString::fromStdString(FormatTimeText(static_cast<double>(ms) / 1000.0));
+    // As with the mark buttons: the field's own handler must not move the
+    // thumb back to the whole second.
+    oneShot = text != field->text();
+    field->setText(text);
+    UpdateSelectedPartLabel();
+}
+
+void TSplitPage::dragEnterEvent(QDragEnterEvent* event) {
+    AcceptFileDrag(event);
+}
+
+void TSplitPage::dropEvent(QDropEvent* event) {
+    TakeFileDrop(event, [this](const QStringList& paths) { openPath(paths.front()); });
 }
 
 QString TSplitPage::FileName() const {
@@ -165,6 +339,7 @@ QString TSplitPage::FileName() const {
 
 void TSplitPage::ReleaseFile() {
     TmrPlayer->stop();
+    m_cursorTimer->stop();
     m_player.Close();
 }
 
@@ -202,12 +377,22 @@ void TSplitPage::edtTimeChange(QLineEdit* field, bool& oneShot, bool isStart) {
 }
 
 void TSplitPage::btnOpenClick() {
-    const auto chosen = m_dialogs.openFile(kMp3Filter);
-    if (!chosen)
+    if (const auto chosen = m_dialogs.openFile(kMp3Filter))
+        openPath(*chosen);
+}
+
+void TSplitPage::openPath(const QString& chosen) {
+    if (!FileExists(chosen.toStdString())) {
+        m_dialogs.information(QStringLiteral("There is no file \"") + chosen + QStringLiteral("\"."));
         return;
-    edtFile->setText(*chosen);
+    }
+    edtFile->setText(chosen);
+    m_loadedPath = chosen;
+    m_cursorTimer->stop();
     m_player.Close();
-    const std::string path = chosen->toStdString();
+    m_cursorMs = 0;
+    m_waveform->openFile(chosen);
+    const std::string path = chosen.toStdString();
     m_id3v1Tag.Load(path);
     if (m_id3v1Tag.Exists()) {
         const std::string* texts[] = {&m_id3v1Tag.Title(), &m_id3v1Tag.Artist(), &m_id3v1Tag.Album(),
@@ -261,6 +446,12 @@ void TSplitPage::btnSplitClick() {
         m_dialogs.information(QStringLiteral("Please open a MP3 file."));
         return;
     }
+    // A path typed but not opened is opened now, so the labels, the length
+    // and the cut all describe the same file.
+    if (edtFile->text() != m_loadedPath) {
+        openPath(edtFile->text());
+        return;
+    }
     if (rdbTime->isChecked())
         splitTimeMode();
     else
@@ -272,6 +463,10 @@ SplitMode TSplitPage::splitMode() const {
 }
 
 void TSplitPage::splitTimeMode() {
+    if (!checkTimeFields()) {
+        m_dialogs.information(labPeriod->text());
+        return;
+    }
     if (const auto refusal = SplitRangeRefusal(edtStart->text().toStdString(), edtEnd->text().toStdString())) {
         m_dialogs.information(QString::fromStdString(*refusal));
         return;
@@ -345,9 +540,10 @@ void TSplitPage::sbtnPlayClick() {
     if (!FileExists(path))
         return;
     m_player.Open(path);
-    m_player.SetPosition(static_cast<uint32_t>(tkbPosition->value()) * 1000);
+    m_player.SetPosition(static_cast<uint64_t>(m_cursorMs));
     m_player.Play();
     TmrPlayer->start();
+    m_cursorTimer->start();
 }
 
 void TSplitPage::sbtnPauseClick() {
@@ -356,17 +552,22 @@ void TSplitPage::sbtnPauseClick() {
         m_player.SetPaused(true);
         sbtnPause->setToolTip(QStringLiteral("Resume"));
         TmrPlayer->stop();
+        m_cursorTimer->stop();
     } else {
         m_player.SetPaused(false);
         sbtnPause->setToolTip(QStringLiteral("Pause"));
         TmrPlayer->start();
+        m_cursorTimer->start();
     }
 }
 
 void TSplitPage::sbtnStopClick() {
     m_player.Stop();
     TmrPlayer->stop();
+    m_cursorTimer->stop();
     tkbPosition->setValue(0);
+    m_cursorMs = 0;
+    m_waveform->setPositionMs(0);
 }
 
 void TSplitPage::TmrPlayerTimer() {
@@ -380,7 +581,13 @@ void TSplitPage::tkbPositionChange() {
         return;
     const int p = tkbPosition->value();
     const int32_t ms = p == tkbPosition->maximum() ? static_cast<int32_t>(m_lengthMs % 1000) : 0;
+    if (m_seekingByMs)
+        return; // seekTo has placed everything to the ms
     labTime1->setText(QString::fromStdString(PositionLabelText(p, ms)));
+    if (!m_timerMoving) {
+        m_cursorMs = int64_t{p} * 1000 + ms;
+        m_waveform->setPositionMs(m_cursorMs);
+    }
     if (!m_timerMoving && m_player.Mode() == TPlayerMode::Playing) {
         const int32_t volume = m_player.GetVolume();
         m_player.SetVolume(0);

@@ -15,6 +15,8 @@ class QCheckBox;
 class QRadioButton;
 class QTimer;
 class QToolButton;
+class QDragEnterEvent;
+class QDropEvent;
 
 namespace tindrel {
 
@@ -24,6 +26,7 @@ class TPauseDialog;
 class TID3v1;
 class TTrackBar;
 class TUpDown;
+class TWaveform;
 
 // The Split MP3 page: the source file with what its ID3v1 tag says of it, the
 // preview that plays it and marks the start and end times on its track bar,
@@ -42,6 +45,17 @@ public:
     QString FileName() const;
     // Stops the preview and closes its file, so a tag can be written into it.
     void ReleaseFile();
+    // Opens a file as the Open button does after its dialog: typed in the
+    // file field (Enter), dropped on the page, or named on the command line.
+    // A path that is not a file is refused with a message.
+    void openPath(const QString& path);
+    // The play position in ms: the player's while it plays or pauses, else
+    // where the track bar, a click on the waveform or a key last put it.
+    int64_t PlayPositionMs();
+    TWaveform* Waveform() const { return m_waveform; }
+    // The problem with a time field's text, naming the field and the format;
+    // empty when the text is a time.
+    static QString TimeFieldProblem(const QString& caption, const QString& text);
 
     // Source and split handlers.
     void btnOpenClick();
@@ -66,8 +80,26 @@ public:
     void edtEndChange();
     void UpdateSelectedPartLabel();
 
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
 private:
     void buildPreview();
+    void buildKeys();
+    void setTabOrder();
+    // Moves the play position (and the player, while it plays) to ms.
+    void seekTo(int64_t ms);
+    void togglePlay();
+    // Writes the play position into the start or end field, to the ms.
+    void markAtPosition(bool isStart);
+    // Writes a time into the start or end field and the track bar's
+    // selection without moving the play position.
+    void writeTimeField(bool isStart, int64_t ms);
+    // Marks a time field whose text is not a time and shows why; true when
+    // both fields hold times.
+    bool checkTimeFields();
+    void showSelectionOnWaveform();
     void buildSplitControls();
     void connectControls();
     SplitMode splitMode() const;
@@ -90,6 +122,9 @@ private:
     // change handler does not move the thumb back.
     bool m_startOneShot = false;
     bool m_endOneShot = false;
+    int64_t m_cursorMs = 0;       // the play position while the player is stopped
+    bool m_seekingByMs = false;   // seekTo is moving the thumb
+    QString m_loadedPath;         // the file the labels and the waveform describe
 
     // Source and split.
     QLineEdit* edtFile = nullptr;
@@ -120,7 +155,10 @@ private:
     QToolButton* sbtnBegin = nullptr;
     QToolButton* sbtnEnd = nullptr;
     TTrackBar* tkbPosition = nullptr;
+    TWaveform* m_waveform = nullptr;
     QTimer* TmrPlayer = nullptr;
+    // Moves the waveform's play position more smoothly than the design's timer.
+    QTimer* m_cursorTimer = nullptr;
 };
 
 } // namespace tindrel

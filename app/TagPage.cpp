@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/TagPage.h"
 
+#include "app/FileDrop.h"
 #include "core/TagFields.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
@@ -16,7 +17,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -71,7 +75,25 @@ TTagPage::TTagPage(IDialogs& dialogs, TID3v1& id3v1Tag, TID3v2& id3v2Tag, Previe
     buildTagGroup(true);
     buildTagGroup(false);
     buildButtons();
+    m_status = makeLabel(this, QStringLiteral("labStatus"), {}, {6, 390, 440, 26});
     onClick(open, this, &TTagPage::btnOpenTagClick);
+    connect(edtFileTag, &QLineEdit::returnPressed, this, ErrorHandler::guard([this] { openPath(edtFileTag->text()); }));
+    setAcceptDrops(true);
+    for (QLineEdit* field : findChildren<QLineEdit*>())
+        field->setAcceptDrops(false);
+    m_v2.memo->setAcceptDrops(false);
+    // Reading order: the ID3v1 column with its buttons below it, then the
+    // ID3v2 column.
+    const QList<QWidget*> chain = {edtFileTag,  open,         m_v1.exists,    m_v1.track,  m_v1.title,
+                                   m_v1.artist, m_v1.album,   m_v1.year,      m_v1.genreList, m_v1.comment,
+                                   findChild<QWidget*>(QStringLiteral("Button1")),
+                                   findChild<QWidget*>(QStringLiteral("Button2")),
+                                   findChild<QWidget*>(QStringLiteral("Button3")),
+                                   m_v2.exists, m_v2.track,   m_v2.title,     m_v2.artist, m_v2.album,
+                                   m_v2.year,   m_v2.genre,   m_v2.memo};
+    for (qsizetype i = 0; i + 1 < chain.size(); ++i)
+        setTabOrder(chain[i], chain[i + 1]);
+    m_v2.memo->setTabChangesFocus(true);
     // A box's click handler runs whenever its state changes, by the user or
     // by the page itself.
     connect(m_v1.exists, &QCheckBox::toggled, this, ErrorHandler::guard([this] { chkTagExists1Click(); }));
@@ -145,21 +167,65 @@ void TTagPage::tabTagShow() {
         for (std::string_view name : GenreNames)
             m_v1.genreList->addItem(QString::fromLatin1(name.data(), qsizetype(name.size())));
     }
-    edtFileTag->setText(m_preview.openFile());
+    const QString previewFile = m_preview.openFile();
+    // Coming back to edits of the same file keeps them; another file asks.
+    if (HasUnsavedEdits() && (previewFile == edtFileTag->text() || !confirmDiscard()))
+        return;
+    edtFileTag->setText(previewFile);
     showBothTags();
 }
 
 void TTagPage::btnOpenTagClick() {
+    // Cancelling the dialog leaves the page as it was, edits and all.
     if (const auto chosen = m_dialogs.openFile(kMp3Filter))
-        edtFileTag->setText(*chosen);
+        openPath(*chosen);
+}
+
+void TTagPage::openPath(const QString& path) {
+    if (!confirmDiscard())
+        return;
+    edtFileTag->setText(path);
     showBothTags();
 }
 
+void TTagPage::dragEnterEvent(QDragEnterEvent* event) {
+    AcceptFileDrag(event);
+}
+
+void TTagPage::dropEvent(QDropEvent* event) {
+    TakeFileDrop(event, [this](const QStringList& paths) { openPath(paths.front()); });
+}
+
+QStringList TTagPage::pageSnapshot() const {
+    QStringList fields;
+    for (const TagGroup* g : {&m_v1, &m_v2})
+        for (const QLineEdit* edit : {g->track, g->title, g->artist, g->album, g->year, g->genre, g->comment})
+            fields << (edit ? edit->text() : QString());
+    fields << QString::number(m_v1.genreList->currentIndex()) << m_v2.memo->toPlainText()
+           << QString::number(m_v1.exists->isChecked()) << QString::number(m_v2.exists->isChecked());
+    return fields;
+}
+
+bool TTagPage::HasUnsavedEdits() const {
+    return !m_shownSnapshot.isEmpty() && pageSnapshot() != m_shownSnapshot;
+}
+
+bool TTagPage::confirmDiscard() {
+    if (!HasUnsavedEdits())
+        return true;
+    const QString question = QStringLiteral("The tags of \"") + edtFileTag->text() +
+                             QStringLiteral("\" have changes that are not saved. Discard them?");
+    return m_dialogs.messageBox(QStringLiteral("Confirm"), question, MessageIcon::Question, MessageButtons::YesNo) ==
+           MessageResult::Yes;
+}
+
 void TTagPage::showBothTags() {
+    m_status->clear();
     if (!edtFileTag->text().isEmpty()) {
         ShowID3v1(edtFileTag->text());
         ShowID3v2(edtFileTag->text());
     }
+    m_shownSnapshot = pageSnapshot();
 }
 
 namespace {
@@ -266,48 +332,64 @@ void TTagPage::Button2Click() {
 
 void TTagPage::Button3Click() {
     const bool both = m_v1.exists->isChecked() && m_v2.exists->isChecked();
+    const QString file = edtFileTag->text();
+    bool saved = false;
     if (both)
-        SaveBothGroups(edtFileTag->text());
+        saved = SaveBothGroups(file);
     else if (m_v1.exists->isChecked())
-        SaveID3v1(edtFileTag->text());
+        saved = SaveID3v1(file);
     else if (m_v2.exists->isChecked())
-        SaveID3v2(edtFileTag->text());
+        saved = SaveID3v2(file);
+    else
+        return;
+    if (saved) {
+        m_shownSnapshot = pageSnapshot();
+        m_status->setText(QStringLiteral("Saved the tags of %1 at %2.")
+                              .arg(QFileInfo(file).fileName(), QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
+    } else {
+        m_status->setText(QStringLiteral("The tags of %1 were not saved.").arg(QFileInfo(file).fileName()));
+    }
 }
 
-void TTagPage::SaveBothGroups(const QString& fileName) {
+bool TTagPage::SaveBothGroups(const QString& fileName) {
     if (!FileExists(fileName.toStdString()))
-        return;
+        return false;
     m_preview.releaseFile();
     const ID3v1Fields v1 = v1FromPage();
     if (const auto failure =
             tindrel::SaveBothGroups(fileName.toStdString(), v1, v2FromPage(), m_id3v1Tag, m_id3v2Tag)) {
         m_dialogs.messageBox(QStringLiteral("Error"), QString::fromStdString(*failure), MessageIcon::Error);
-        return;
+        return false;
     }
     if (const std::vector<std::string> lost = FieldsOutsideLatin1(v1); !lost.empty())
         m_dialogs.information(QString::fromStdString(Latin1LossText(lost)));
+    return true;
 }
 
-void TTagPage::SaveID3v1(const QString& fileName) {
+bool TTagPage::SaveID3v1(const QString& fileName) {
     if (!FileExists(fileName.toStdString()))
-        return;
+        return false;
     m_preview.releaseFile();
     const ID3v1Fields fields = v1FromPage();
     errno = 0;
     if (!tindrel::SaveID3v1(fileName.toStdString(), fields, m_id3v1Tag)) {
         showSaveFailure("ID3v1", fileName, errno != 0 ? std::strerror(errno) : "");
-        return;
+        return false;
     }
     if (const std::vector<std::string> lost = FieldsOutsideLatin1(fields); !lost.empty())
         m_dialogs.information(QString::fromStdString(Latin1LossText(lost)));
+    return true;
 }
 
-void TTagPage::SaveID3v2(const QString& fileName) {
+bool TTagPage::SaveID3v2(const QString& fileName) {
     if (!FileExists(fileName.toStdString()))
-        return;
+        return false;
     m_preview.releaseFile();
-    if (!tindrel::SaveID3v2(fileName.toStdString(), v2FromPage(), m_id3v2Tag))
+    if (!tindrel::SaveID3v2(fileName.toStdString(), v2FromPage(), m_id3v2Tag)) {
         showSaveFailure("ID3v2", fileName, m_id3v2Tag.LastError());
+        return false;
+    }
+    return true;
 }
 
 void TTagPage::showSaveFailure(const std::string& tagName, const QString& fileName, const std::string& reason) {

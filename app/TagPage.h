@@ -10,7 +10,10 @@
 
 class QCheckBox;
 class QComboBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 
@@ -40,19 +43,29 @@ public:
 
     void tabTagShow();
     void btnOpenTagClick();
+    // Shows the tags of a file typed into the file field (Enter) or dropped
+    // on the page, after asking about unsaved edits.
+    void openPath(const QString& path);
+    // Fields were changed since the tags were shown or saved.
+    bool HasUnsavedEdits() const;
     void ShowID3v1(const QString& fileName);
     void ShowID3v2(const QString& fileName);
     void EnableID3v1Edits(bool enabled);
     void EnableID3v2Edits(bool enabled);
-    void SaveID3v1(const QString& fileName);
-    void SaveID3v2(const QString& fileName);
+    // Each returns whether the tag was written.
+    bool SaveID3v1(const QString& fileName);
+    bool SaveID3v2(const QString& fileName);
     // Both boxes checked: both tags in one replacement of the file.
-    void SaveBothGroups(const QString& fileName);
+    bool SaveBothGroups(const QString& fileName);
     void chkTagExists1Click();
     void chkTagExistsClick();
     void Button1Click();
     void Button2Click();
     void Button3Click();
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // The two groups have the same fields, except that the ID3v1 genre is a
@@ -74,6 +87,10 @@ private:
     void buildTagGroup(bool v1);
     void buildButtons();
     void showBothTags();
+    // Every field and box of both groups, to tell whether anything changed.
+    QStringList pageSnapshot() const;
+    // True when there is nothing unsaved, or the user agrees to lose it.
+    bool confirmDiscard();
     // The tag groups as plain fields, and back.
     ID3v1Fields v1FromPage() const;
     ID3v2Fields v2FromPage() const;
@@ -87,6 +104,8 @@ private:
     PreviewLink m_preview;
 
     QLineEdit* edtFileTag = nullptr;
+    QLabel* m_status = nullptr;
+    QStringList m_shownSnapshot;
     TagGroup m_v1;
     TagGroup m_v2;
 };

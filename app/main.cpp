@@ -5,7 +5,8 @@
 #include "platform/ErrorHandler.h"
 #include "platform/QtDialogs.h"
 
-// Tindrel takes no command-line arguments; Qt's own are left to Qt.
+// Tindrel opens the files named on its command line (Qt takes its own
+// options out first): one on the Split MP3 page, several in the Join list.
 int main(int argc, char** argv) {
     tindrel::TApplication app(argc, argv);
     tindrel::QtDialogs dialogs;
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
     tindrel::TMainForm form(dialogs, QCoreApplication::applicationDirPath());
     dialogs.setParentWidget(&form);
     form.show();
+    tindrel::ErrorHandler::run([&] { form.openFiles(app.arguments().mid(1)); });
     const int code = app.exec();
     tindrel::ErrorHandler::setDialogs(nullptr);
     return code;

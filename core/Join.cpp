@@ -3,13 +3,43 @@
 #include "core/Join.h"
 
 #include "core/ExactCut.h"
+#include "mpeg/MPEGaudio.h"
+#include "mpeg/MPEGFrame.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
 #include "platform/FileStream.h"
 
+#include <cmath>
 #include <stdexcept>
 
 namespace tindrel {
+
+JoinInputFacts DescribeJoinInput(const std::string& path) {
+    TMPEGaudio audio;
+    audio.Analyze(path);
+    JoinInputFacts facts;
+    facts.valid = audio.IsValid();
+    if (!facts.valid)
+        return facts;
+    facts.lengthMs = static_cast<int64_t>(std::llround(audio.Duration() * 1000.0));
+    facts.kbps = audio.BitRate();
+    facts.sampleRate = audio.SampleRate();
+    facts.mono = audio.FirstFrame().ModeCode == 3;
+    return facts;
+}
+
+std::string JoinMismatch(const JoinInputFacts& first, const JoinInputFacts& input) {
+    if (!input.valid)
+        return "no MPEG audio was found in this file";
+    if (!first.valid)
+        return {};
+    if (input.sampleRate != first.sampleRate)
+        return "sample rate " + std::to_string(input.sampleRate) + " Hz, the first file has " +
+               std::to_string(first.sampleRate) + " Hz";
+    if (input.mono != first.mono)
+        return std::string(input.mono ? "mono" : "stereo") + ", the first file is " + (first.mono ? "mono" : "stereo");
+    return {};
+}
 
 const char* JoinStatusText(JoinStatus status) {
     switch (status) {

@@ -60,6 +60,22 @@ JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& ou
 // The first input that is the very file named by output (compared by
 // identity, not by spelling), if any: writing there would empty it before it
 // is read.
+// What the join list shows of an input: its length, bit rate, sample rate
+// and channels, from the analysis of its headers (valid false when no MPEG
+// audio was found).
+struct JoinInputFacts {
+    bool valid = false;
+    int64_t lengthMs = 0;
+    int kbps = 0;
+    int sampleRate = 0;
+    bool mono = false;
+};
+JoinInputFacts DescribeJoinInput(const std::string& path);
+
+// Why an input does not go with the first one (a joined file changes format
+// at the seam, and most players break there), or empty when it does.
+std::string JoinMismatch(const JoinInputFacts& first, const JoinInputFacts& input);
+
 std::optional<std::size_t> FindInputSameAs(const std::vector<std::string>& inputs, const std::string& output);
 
 } // namespace tindrel

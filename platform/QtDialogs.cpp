@@ -67,35 +67,41 @@ MessageResult QtDialogs::messageBox(const QString& caption, const QString& text,
 }
 
 std::optional<QString> QtDialogs::openFile(const QString& filter) {
-    const QString chosen = QFileDialog::getOpenFileName(m_parent, {}, {}, QtFilterFrom(filter));
+    const QString chosen =
+        QFileDialog::getOpenFileName(m_parent, {}, m_folders.folderFor(QStringLiteral("Open")), QtFilterFrom(filter));
     if (chosen.isEmpty())
         return std::nullopt;
+    m_folders.remember(QStringLiteral("Open"), chosen);
     return chosen;
 }
 
 std::optional<QStringList> QtDialogs::openFiles(const QString& filter) {
-    const QStringList chosen = QFileDialog::getOpenFileNames(m_parent, {}, {}, QtFilterFrom(filter));
+    const QStringList chosen =
+        QFileDialog::getOpenFileNames(m_parent, {}, m_folders.folderFor(QStringLiteral("Add")), QtFilterFrom(filter));
     if (chosen.isEmpty())
         return std::nullopt;
+    m_folders.remember(QStringLiteral("Add"), chosen.front());
     return chosen;
 }
 
 std::optional<QString> QtDialogs::saveFile(const QString& filter, const QString& defaultExt,
                                            const QString& proposedName) {
-    QFileDialog dialog(m_parent, {}, {}, QtFilterFrom(filter));
+    QFileDialog dialog(m_parent, {}, m_folders.folderFor(QStringLiteral("Save")), QtFilterFrom(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(defaultExt);
     dialog.selectFile(proposedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
+    m_folders.remember(QStringLiteral("Save"), dialog.selectedFiles().first());
     return dialog.selectedFiles().first();
 }
 
 std::optional<QString> QtDialogs::chooseFolder() {
-    const QString chosen = QFileDialog::getExistingDirectory(m_parent);
+    const QString chosen = QFileDialog::getExistingDirectory(m_parent, {}, m_folders.folderFor(QStringLiteral("Folder")));
     if (chosen.isEmpty())
         return std::nullopt;
+    m_folders.remember(QStringLiteral("Folder"), chosen);
     return chosen;
 }
 

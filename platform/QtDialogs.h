@@ -3,12 +3,14 @@
 #pragma once
 
 #include "platform/Dialogs.h"
+#include "platform/FolderMemory.h"
 
 class QWidget;
 
 namespace tindrel {
 
-// The real dialogs, modal on the given window.
+// The real dialogs, modal on the given window. Each kind of file dialog
+// starts in the folder it was last used in.
 class QtDialogs final : public IDialogs {
 public:
     explicit QtDialogs(QWidget* parent = nullptr) : m_parent(parent) {}
@@ -25,6 +27,7 @@ public:
 
 private:
     QWidget* m_parent;
+    FolderMemory m_folders;
 };
 
 // "MP3 files (*.mp3)|*.mp3" becomes "MP3 files (*.mp3)" for Qt's dialogs.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/AboutForm.h"
+#include "app/HelpForm.h"
 #include "app/Main.h"
 #include "app/TrackBar.h"
 #include "platform/ErrorHandler.h"
@@ -18,6 +19,7 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTextBrowser>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -60,13 +62,12 @@ TEST_F(MainFormTest, ProgramFolderEndsInExactlyOneSeparator) {
     for (const QString& given : {folder, folder + "/"}) {
         TMainForm form(dialogs, given);
         EXPECT_EQ(form.AppDir(), folder + "/");
-        EXPECT_EQ(form.HelpFilePath(), folder + "/Tindrel.hlp");
     }
 }
 
 TEST_F(MainFormTest, WindowHasItsFixedSizeAndStartsOnTheSplitPage) {
     TMainForm form(dialogs, QString::fromStdString(dir.path()));
-    EXPECT_EQ(form.size(), QSize(653, 421));
+    EXPECT_EQ(form.size(), QSize(653, 421 + 92)) << "the design's size and the waveform strip";
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
     auto* pages = control<QTabWidget>(form, "pgcMain");
     ASSERT_EQ(pages->count(), 3);
@@ -221,11 +222,21 @@ TEST_F(MainFormTest, AboutIsCreatedOnceAndDisablesTheWindowWhileOpen) {
     EXPECT_TRUE(form.isEnabled());
 }
 
-TEST_F(MainFormTest, HelpOpensTheHelpFileFromEveryPage) {
+TEST_F(MainFormTest, HelpShowsTheManualAtThePagesSectionFromEveryPage) {
     TMainForm form(dialogs, QString::fromStdString(dir.path()));
-    for (const char* name : {"sbtnHelp1", "sbtnHelp2", "sbtnHelp3"})
-        control<QAbstractButton>(form, name)->click();
-    EXPECT_EQ(dialogs.openedDocuments(), QStringList(3, QString::fromStdString(dir.path()) + "/Tindrel.hlp"));
+    auto* pages = control<QTabWidget>(form, "pgcMain");
+    const char* const sections[] = {"Splitting a file", "Joining files", "Editing tags"};
+    for (int page = 0; page < 3; ++page) {
+        pages->setCurrentIndex(page);
+        control<QAbstractButton>(form, ("sbtnHelp" + std::to_string(page + 1)).c_str())->click();
+        ASSERT_NE(form.HelpForm(), nullptr);
+        EXPECT_TRUE(form.HelpForm()->isVisible());
+        const QTextBrowser* manual = form.HelpForm()->Browser();
+        EXPECT_EQ(manual->textCursor().selectedText(), sections[page]);
+        for (const char* topic : {"The exact mode", "Plug-ins", "The command-line tool", "tindrel-cli split"})
+            EXPECT_TRUE(manual->toPlainText().contains(topic)) << topic;
+    }
+    EXPECT_TRUE(dialogs.openedDocuments().isEmpty());
     EXPECT_TRUE(dialogs.messages().empty());
 }
 
@@ -257,10 +268,10 @@ TEST_F(MainFormTest, TypedStartAndEndTimesMoveTheTrackBarWithinItsRange) {
     EXPECT_EQ(track->SelEnd(), 25);
     EXPECT_EQ(time->text(), "00:25.750");
     EXPECT_EQ(period->text(), "The selected part is 5.25 (Second.Millisecond)");
-    end->setText("25.750"); // not a time: nothing changes
+    end->setText("25.750"); // not a time: only the field and the line below it say so
     EXPECT_EQ(track->value(), 25);
     EXPECT_EQ(time->text(), "00:25.750");
-    EXPECT_EQ(period->text(), "The selected part is 5.25 (Second.Millisecond)");
+    EXPECT_EQ(period->text(), "Ending time: \"25.750\" is not a time; use the format mm:ss.mmm");
     end->setText("00:30.999"); // truncates to the maximum itself
     EXPECT_EQ(track->value(), 30);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/Main.h"
+#include "app/TagPage.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FakeDialogs.h"
 #include "tags/ID3v1.h"
@@ -13,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTabWidget>
@@ -20,6 +22,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <optional>
 
 namespace tindrel {
 namespace {
@@ -136,21 +140,62 @@ TEST_F(TagPageTest, AVersion24TagShowsItsFields) {
     EXPECT_EQ(genres()->currentIndex(), 0);
 }
 
-TEST_F(TagPageTest, ShowingThePageReadsTheSplitPagesFileAndCancelRereads) {
+TEST_F(TagPageTest, ShowingThePageReadsTheSplitPagesFileAndUnsavedEditsAreAskedFor) {
     const QString file = sample("id3v2-tool.mp3");
+    const QString other = sample("id3v2-tool-v10.mp3");
     auto* pages = form->findChild<QTabWidget*>("pgcMain");
-    pages->setCurrentIndex(0);
-    edit("edtFile")->setText(file);
-    pages->setCurrentIndex(2);
+    const auto showSplitFile = [&](const QString& path) {
+        pages->setCurrentIndex(0);
+        edit("edtFile")->setText(path);
+        pages->setCurrentIndex(2);
+    };
+    showSplitFile(file);
     EXPECT_EQ(text("edtFileTag"), file);
     EXPECT_EQ(text("TitleEdit1"), "Song Title");
-    edit("TitleEdit1")->setText("unsaved");
-    button("btnOpenTag")->click(); // cancelled: the file is read again
+
+    // Each step with unsaved edits: what the user answers (if asked), whether
+    // a question came, and the title field after it.
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        std::optional<MessageResult> answer;
+        QString titleAfter;
+    };
+    const Step steps[] = {
+        {"Open cancelled", [&] { button("btnOpenTag")->click(); }, std::nullopt, "unsaved"},
+        {"back to the same file", [&] { showSplitFile(file); }, std::nullopt, "unsaved"},
+        {"another file, kept", [&] { showSplitFile(other); }, MessageResult::No, "unsaved"},
+        {"Open of another file, kept", [&] { open(other); }, MessageResult::No, "unsaved"},
+        {"Open of another file, discarded", [&] { open(other); }, MessageResult::Yes, "Title Ten"},
+    };
+    for (const Step& step : steps) {
+        edit("TitleEdit1")->setText("unsaved");
+        dialogs.clear();
+        if (step.answer)
+            dialogs.queueMessageResult(*step.answer);
+        step.act();
+        EXPECT_EQ(dialogs.messages().size(), step.answer ? 1u : 0u) << step.what;
+        EXPECT_EQ(text("TitleEdit1"), step.titleAfter) << step.what;
+        EXPECT_EQ(form->TagPage()->HasUnsavedEdits(), step.titleAfter == "unsaved") << step.what;
+    }
+    EXPECT_EQ(text("edtFileTag"), other);
+
+    // A save is confirmed in the status line and leaves nothing to ask about.
+    edit("TitleEdit1")->setText("Saved Title");
+    button("Button3")->click();
+    EXPECT_TRUE(form->findChild<QLabel*>("labStatus")->text().startsWith("Saved the tags of id3v2-tool-v10.mp3"));
+    EXPECT_FALSE(form->TagPage()->HasUnsavedEdits());
+    dialogs.clear();
+    open(file);
+    EXPECT_TRUE(dialogs.messages().empty());
     EXPECT_EQ(text("TitleEdit1"), "Song Title");
+
+    // An empty file field on the split page leaves the groups alone.
     pages->setCurrentIndex(0);
     edit("edtFile")->clear();
     edit("TitleEdit1")->setText("kept");
-    pages->setCurrentIndex(2); // an empty file field leaves the groups alone
+    dialogs.queueMessageResult(MessageResult::No);
+    pages->setCurrentIndex(2);
     EXPECT_EQ(text("TitleEdit1"), "kept");
 }
 

@@ -11,12 +11,22 @@ prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 
 cmake --install "$build_dir" --prefix "$prefix" >/dev/null
-for path in bin/tindrel bin/tindrel-cli lib/tindrel/tindrel lib/tindrel/tindrel-cli lib/tindrel/libbass.so \
-  lib/tindrel/libbasswma.so share/applications/org.tindrel.Tindrel.desktop \
-  share/icons/hicolor/scalable/apps/org.tindrel.Tindrel.svg share/metainfo/org.tindrel.Tindrel.metainfo.xml; do
+for path in bin/tindrel bin/tindrel-cli libexec/tindrel/tindrel libexec/tindrel/tindrel-cli libexec/tindrel/libbass.so \
+  libexec/tindrel/libbasswma.so share/applications/org.tindrel.Tindrel.desktop \
+  share/icons/hicolor/scalable/apps/org.tindrel.Tindrel.svg share/metainfo/org.tindrel.Tindrel.metainfo.xml \
+  share/man/man1/tindrel.1.gz share/man/man1/tindrel-cli.1.gz share/doc/tindrel/copyright \
+  share/doc/tindrel/changelog.gz; do
   [ -e "$prefix/$path" ] || { echo "not installed: $path"; exit 1; }
 done
-[ -d "$prefix/lib/tindrel/Plugins" ] || { echo "no Plugins folder"; exit 1; }
+[ -d "$prefix/libexec/tindrel/Plugins" ] || { echo "no Plugins folder"; exit 1; }
+
+# The manual pages are read by man without a complaint and name the program.
+for page in tindrel tindrel-cli; do
+  text=$(MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
+  [ -z "$text" ] || { echo "man complains about $page.1: $text"; exit 1; }
+  zcat "$prefix/share/man/man1/$page.1.gz" | grep -qF "${page//-/\\-} \\- " ||
+    { echo "$page.1 has no NAME line"; exit 1; }
+done
 
 report=$(cd / && "$prefix/bin/tindrel-cli" info "$sample")
 grep -q '^Player bit rate: 128 kbit/s$' <<<"$report" || { echo "the installed tool has no player:"; echo "$report"; exit 1; }

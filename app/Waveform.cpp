@@ -1,0 +1,230 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "app/Waveform.h"
+
+#include "core/TimeText.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tindrel {
+
+namespace {
+
+const QColor kBackground(0x1b, 0x22, 0x2c);
+const QColor kWave(0x6f, 0xb6, 0xf2);
+const QColor kSelection(0xf2, 0xb1, 0x34, 80);
+const QColor kPosition(0xff, 0x55, 0x40);
+const QColor kText(0xe6, 0xec, 0xf2);
+// A drag shorter than this is a click.
+constexpr int kDragThreshold = 3;
+// Each notch of the wheel zooms by this factor.
+constexpr double kZoomPerNotch = 1.5;
+
+} // namespace
+
+TWaveform::TWaveform(QWidget* parent) : QWidget(parent), m_loader([this] { loaderChanged(); }) {
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::NoFocus);
+    setToolTip(QStringLiteral("Click to move the play position, drag to select, turn the wheel to zoom"));
+}
+
+void TWaveform::openFile(const QString& path) {
+    m_loader.open(path.toStdString());
+    m_rate = 0;
+    m_lengthFrames = 0;
+    m_viewFirst = 0;
+    m_viewCount = 0;
+    m_positionMs = 0;
+    m_selStartMs = m_selEndMs = 0;
+    update();
+}
+
+int64_t TWaveform::lengthMs() const {
+    return m_rate > 0 ? m_lengthFrames * 1000 / m_rate : 0;
+}
+
+// Called on the loader's thread: one redraw is queued at a time.
+void TWaveform::loaderChanged() {
+    if (m_redrawQueued.exchange(true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_redrawQueued = false;
+            takeLength();
+            update();
+        },
+        Qt::QueuedConnection);
+}
+
+void TWaveform::takeLength() {
+    const WaveformLoader::State state = m_loader.state();
+    if (state.rate <= 0 || state.lengthFrames <= 0)
+        return;
+    if (state.rate == m_rate && state.lengthFrames == m_lengthFrames)
+        return;
+    const bool wholeShown = m_viewCount == 0 || m_viewCount == m_lengthFrames;
+    m_rate = state.rate;
+    m_lengthFrames = state.lengthFrames;
+    if (wholeShown) {
+        m_viewFirst = 0;
+        m_viewCount = m_lengthFrames;
+    }
+    viewChanged();
+}
+
+void TWaveform::viewChanged() {
+    m_viewCount = std::clamp<int64_t>(m_viewCount, std::min<int64_t>(width(), m_lengthFrames), m_lengthFrames);
+    m_viewFirst = std::clamp<int64_t>(m_viewFirst, 0, m_lengthFrames - m_viewCount);
+    m_loader.setView(m_viewFirst, m_viewCount, width());
+    update();
+}
+
+void TWaveform::setPositionMs(int64_t ms) {
+    if (ms == m_positionMs)
+        return;
+    m_positionMs = ms;
+    update();
+}
+
+void TWaveform::setSelectionMs(int64_t startMs, int64_t endMs) {
+    m_selStartMs = startMs;
+    m_selEndMs = endMs;
+    update();
+}
+
+void TWaveform::setMarkers(std::vector<Marker> markers) {
+    m_markers = std::move(markers);
+    update();
+}
+
+int64_t TWaveform::frameAtX(int x) const {
+    if (width() <= 0)
+        return m_viewFirst;
+    return m_viewFirst + static_cast<int64_t>(std::llround(static_cast<double>(x) * m_viewCount / width()));
+}
+
+int64_t TWaveform::msAtX(int x) const {
+    if (m_rate <= 0)
+        return 0;
+    return std::clamp<int64_t>(frameAtX(x), 0, m_lengthFrames) * 1000 / m_rate;
+}
+
+int TWaveform::xAtMs(int64_t ms) const {
+    if (m_viewCount <= 0)
+        return 0;
+    const double frame = static_cast<double>(ms) * m_rate / 1000.0;
+    const double x = (frame - static_cast<double>(m_viewFirst)) * width() / static_cast<double>(m_viewCount);
+    return static_cast<int>(std::clamp(x, -10.0, width() + 10.0));
+}
+
+void TWaveform::zoomAt(int x, double steps) {
+    if (m_lengthFrames <= 0 || width() <= 0)
+        return;
+    const double anchor = static_cast<double>(m_viewFirst) + static_cast<double>(x) * m_viewCount / width();
+    const double count = static_cast<double>(m_viewCount) / std::pow(kZoomPerNotch, steps);
+    m_viewCount = static_cast<int64_t>(std::llround(count));
+    m_viewCount = std::clamp<int64_t>(m_viewCount, std::min<int64_t>(width(), m_lengthFrames), m_lengthFrames);
+    m_viewFirst = static_cast<int64_t>(std::llround(anchor - static_cast<double>(x) * m_viewCount / width()));
+    viewChanged();
+}
+
+void TWaveform::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), kBackground);
+    const int w = width();
+    const int h = height();
+    const int mid = h / 2;
+    if (m_viewCount <= 0) {
+        p.setPen(kText);
+        const bool failed = m_loader.state().failed;
+        p.drawText(rect(), Qt::AlignCenter, failed ? QStringLiteral("No waveform for this file") : QString());
+        return;
+    }
+    for (const Marker& m : m_markers) {
+        const int left = xAtMs(m.startMs);
+        if (m.endMs > m.startMs) {
+            p.fillRect(QRect(left, 0, std::max(xAtMs(m.endMs) - left, 1), h), m.color);
+        } else {
+            QColor line = m.color;
+            line.setAlpha(255);
+            p.setPen(line);
+            p.drawLine(left, 0, left, h);
+        }
+    }
+    if (m_selEndMs > m_selStartMs) {
+        const int left = xAtMs(m_selStartMs);
+        p.fillRect(QRect(left, 0, std::max(xAtMs(m_selEndMs) - left, 1), h), kSelection);
+    }
+    const std::vector<Peak> peaks = m_loader.peaks(m_viewFirst, m_viewCount, w);
+    p.setPen(kWave);
+    const double scale = (h / 2 - 1) / 32768.0;
+    for (int x = 0; x < static_cast<int>(peaks.size()); ++x) {
+        const int top = mid - static_cast<int>(std::lround(peaks[std::size_t(x)].high * scale));
+        const int bottom = mid - static_cast<int>(std::lround(peaks[std::size_t(x)].low * scale));
+        p.drawLine(x, top, x, bottom);
+    }
+    p.setPen(kPosition);
+    const int px = xAtMs(m_positionMs);
+    p.drawLine(px, 0, px, h);
+    if (m_pointerX >= 0) {
+        p.setPen(kText);
+        const QString at = QString::fromStdString(FormatTimeText(static_cast<double>(msAtX(m_pointerX)) / 1000.0));
+        p.drawText(rect().adjusted(4, 2, -4, -2), Qt::AlignTop | Qt::AlignRight, at);
+    }
+}
+
+void TWaveform::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || m_viewCount <= 0)
+        return;
+    m_pressX = event->position().toPoint().x();
+    m_dragging = false;
+}
+
+void TWaveform::mouseMoveEvent(QMouseEvent* event) {
+    m_pointerX = std::clamp(event->position().toPoint().x(), 0, std::max(width() - 1, 0));
+    if (m_pressX >= 0 && std::abs(m_pointerX - m_pressX) >= kDragThreshold)
+        m_dragging = true;
+    if (m_dragging) {
+        const int64_t a = msAtX(m_pressX);
+        const int64_t b = msAtX(m_pointerX);
+        setSelectionMs(std::min(a, b), std::max(a, b));
+        emit selectionDragged(std::min(a, b), std::max(a, b));
+    }
+    update();
+}
+
+void TWaveform::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || m_pressX < 0)
+        return;
+    const int x = std::clamp(event->position().toPoint().x(), 0, std::max(width() - 1, 0));
+    if (!m_dragging)
+        emit seekRequested(msAtX(x));
+    m_pressX = -1;
+    m_dragging = false;
+}
+
+void TWaveform::wheelEvent(QWheelEvent* event) {
+    const double notches = event->angleDelta().y() / 120.0;
+    if (notches != 0)
+        zoomAt(event->position().toPoint().x(), notches);
+    event->accept();
+}
+
+void TWaveform::leaveEvent(QEvent*) {
+    m_pointerX = -1;
+    update();
+}
+
+void TWaveform::resizeEvent(QResizeEvent*) {
+    if (m_lengthFrames > 0)
+        viewChanged();
+}
+
+} // namespace tindrel

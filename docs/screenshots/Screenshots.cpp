@@ -1,0 +1,87 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+//
+// tindrel-screenshots PROGRAM_DIR OUT_PREFIX SONG.mp3 OTHER.mp3...
+//   shows the main window on the X display it is given, with SONG on the
+//   split page (its waveform read, a range selected and the play position
+//   set), the files in the join list and SONG's tags on the tag page, and
+//   takes a picture of the screen for each page with ImageMagick's import:
+//   OUT_PREFIX-split.png, OUT_PREFIX-join.png, OUT_PREFIX-tag.png, and one of
+//   the Help window at the tag page's section, OUT_PREFIX-help.png.
+#include "app/HelpForm.h"
+#include "app/JoinPage.h"
+#include "app/Main.h"
+#include "app/SplitPage.h"
+#include "app/Waveform.h"
+#include "platform/Application.h"
+#include "platform/ErrorHandler.h"
+#include "platform/QtDialogs.h"
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTabWidget>
+#include <QThread>
+
+#include <cstdio>
+
+namespace {
+
+void settle(int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+}
+
+bool shoot(const QWidget& window, const QString& file) {
+    settle(400);
+    // import sees device pixels; the window's geometry is in Qt's own.
+    const qreal scale = window.devicePixelRatio();
+    const QRect g = window.frameGeometry();
+    const QRect r(qRound(g.x() * scale), qRound(g.y() * scale), qRound(g.width() * scale), qRound(g.height() * scale));
+    const QString crop = QStringLiteral("%1x%2+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y());
+    return QProcess::execute(QStringLiteral("import"), {"-window", "root", "-crop", crop, "+repage", file}) == 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace tindrel;
+    TApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 5) {
+        std::fprintf(stderr, "usage: %s PROGRAM_DIR OUT_PREFIX SONG.mp3 OTHER.mp3...\n", argv[0]);
+        return 2;
+    }
+    QtDialogs dialogs;
+    ErrorHandler::setDialogs(&dialogs);
+    TMainForm form(dialogs, args[1], 0);
+    dialogs.setParentWidget(&form);
+    form.move(20, 20);
+    form.show();
+    const QString prefix = args[2];
+    form.openFiles({args[3]});
+    TSplitPage* split = form.SplitPage();
+    QElapsedTimer clock;
+    clock.start();
+    while (!split->Waveform()->loader().state().complete() && clock.elapsed() < 60'000)
+        settle(50);
+    form.findChild<QLineEdit*>(QStringLiteral("edtStart"))->setText(QStringLiteral("00:41.250"));
+    form.findChild<QLineEdit*>(QStringLiteral("edtEnd"))->setText(QStringLiteral("01:37.500"));
+    emit split->Waveform()->seekRequested(63'000); // as a click on the waveform would
+    bool ok = shoot(form, prefix + QStringLiteral("-split.png"));
+    auto* pages = form.findChild<QTabWidget*>(QStringLiteral("pgcMain"));
+    form.JoinPage()->addFiles(args.mid(3));
+    pages->setCurrentIndex(1);
+    ok = shoot(form, prefix + QStringLiteral("-join.png")) && ok;
+    pages->setCurrentIndex(2);
+    ok = shoot(form, prefix + QStringLiteral("-tag.png")) && ok;
+    form.showHelp();
+    form.HelpForm()->move(40, 40);
+    ok = shoot(*form.HelpForm(), prefix + QStringLiteral("-help.png")) && ok;
+    ErrorHandler::setDialogs(nullptr);
+    return ok ? 0 : 1;
+}
