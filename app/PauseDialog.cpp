@@ -202,6 +202,7 @@ void TPauseDialog::Start(const std::string& source, int64_t lengthMs, int parts,
         m_tracks.clear();
         m_note.clear();
         m_sheet.reset();
+        m_pauses.clear();
         edtCue->setText(QString::fromStdString(CueBeside(source).value_or(std::string())));
         lstPauses->clear();
         pgbScan->setValue(0);
@@ -319,6 +320,7 @@ void TPauseDialog::btnStopClick() {
 void TPauseDialog::planFromProfile() {
     const SilenceOptions settings = options();
     const std::vector<Silence> pauses = m_profile->FindSilences(settings);
+    m_pauses = pauses;
     lstPauses->clear();
     for (const Silence& s : pauses)
         lstPauses->addItem(pauseText(s));
@@ -360,6 +362,7 @@ void TPauseDialog::planFromSheet() {
     m_tracks.clear();
     m_cuts.clear();
     m_note.clear();
+    m_pauses.clear();
     lstPauses->clear();
     for (const CueTrack& track : TracksFor(*m_sheet, m_source))
         if (track.startMs() < m_lengthMs) {
@@ -386,6 +389,7 @@ void TPauseDialog::showPlan() {
         grdCuts->setItem(i, 1, name);
     }
     labNote->setText(QString::fromStdString(m_note));
+    emit planShown(m_pauses, m_cuts);
 }
 
 void TPauseDialog::cutEdited(QTableWidgetItem* item) {

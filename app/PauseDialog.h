@@ -61,6 +61,9 @@ signals:
     // A planned cut was double-clicked: the page plays from a little before
     // it, so the cut can be heard before anything is written.
     void previewAt(int64_t ms);
+    // The pauses found and the planned cuts changed (both empty when there
+    // are none), for the page's waveform to show before anything is written.
+    void planShown(const std::vector<Silence>& pauses, const std::vector<int64_t>& cuts);
 
 protected:
     void reject() override;
@@ -93,6 +96,7 @@ private:
     bool m_stopSplit = false;
     std::shared_ptr<LevelProfile> m_profile; // of m_source, once scanned
     std::vector<int64_t> m_cuts;
+    std::vector<Silence> m_pauses; // found with the current settings
     std::optional<CueSheet> m_sheet;
     std::vector<CueTrack> m_tracks; // the sheet's, with the cuts as their starts
     std::string m_note;             // the cuts that found no pause

@@ -392,6 +392,7 @@ void TSplitPage::openPath(const QString& chosen) {
     m_player.Close();
     m_cursorMs = 0;
     m_waveform->openFile(chosen);
+    m_waveform->setMarkers({}); // the pauses and cuts of another file
     const std::string path = chosen.toStdString();
     m_id3v1Tag.Load(path);
     if (m_id3v1Tag.Exists()) {
@@ -511,6 +512,16 @@ void TSplitPage::splitPartsMode() {
         m_dialogs.information(QString::fromStdString(outcome.message));
 }
 
+void TSplitPage::showPlanOnWaveform(const std::vector<Silence>& pauses, const std::vector<int64_t>& cuts) {
+    // Pauses shaded green, planned cuts as red lines.
+    std::vector<TWaveform::Marker> marks;
+    for (const Silence& pause : pauses)
+        marks.push_back({pause.startMs, pause.endMs, QColor(0x2e, 0xa0, 0x43, 110)});
+    for (int64_t cut : cuts)
+        marks.push_back({cut, cut, QColor(0xd0, 0x30, 0x30)});
+    m_waveform->setMarkers(std::move(marks));
+}
+
 void TSplitPage::btnPausesClick() {
     const std::string source = edtFile->text().toStdString();
     if (!FileExists(source)) {
@@ -520,6 +531,10 @@ void TSplitPage::btnPausesClick() {
     if (!m_pauseDialog) {
         m_pauseDialog = new TPauseDialog(m_dialogs, this);
         // The preview plays from the track bar's whole second.
+        connect(m_pauseDialog, &TPauseDialog::planShown, this,
+                [this](const std::vector<Silence>& pauses, const std::vector<int64_t>& cuts) {
+                    showPlanOnWaveform(pauses, cuts);
+                });
         connect(m_pauseDialog, &TPauseDialog::previewAt, this, [this](int64_t ms) {
             ErrorHandler::guard([this, ms] {
                 tkbPosition->setValue(static_cast<int>(ms / 1000));

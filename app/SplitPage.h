@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
+#include "core/Silence.h"
 #include "core/Split.h"
 
 #include <QWidget>
@@ -65,6 +66,8 @@ public:
     void btnStopClick();
     // Opens the window for cuts at pauses or by a CUE sheet.
     void btnPausesClick();
+    // Draws the pause window's found pauses and planned cuts on the waveform.
+    void showPlanOnWaveform(const std::vector<Silence>& pauses, const std::vector<int64_t>& cuts);
 
     // Preview handlers.
     void sbtnPlayClick();
@@ -122,9 +125,9 @@ private:
     // change handler does not move the thumb back.
     bool m_startOneShot = false;
     bool m_endOneShot = false;
-    int64_t m_cursorMs = 0;       // the play position while the player is stopped
-    bool m_seekingByMs = false;   // seekTo is moving the thumb
-    QString m_loadedPath;         // the file the labels and the waveform describe
+    int64_t m_cursorMs = 0;     // the play position while the player is stopped
+    bool m_seekingByMs = false; // seekTo is moving the thumb
+    QString m_loadedPath;       // the file the labels and the waveform describe
 
     // Source and split.
     QLineEdit* edtFile = nullptr;

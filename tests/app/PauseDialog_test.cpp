@@ -4,6 +4,7 @@
 // wiring; the rules themselves are the core's tests.
 #include "app/PauseDialog.h"
 #include "app/SplitPage.h"
+#include "app/Waveform.h"
 #include "tests/app/WindowFixture.h"
 #include "tests/support/SoundFile.h"
 #include "tests/support/WaitFor.h"
@@ -54,6 +55,12 @@ TEST_F(PauseDialogTest, FindsPausesInTheBackgroundPlaysACutAndSplitsAtTheCutsThe
     ASSERT_EQ(window->PlannedCuts().size(), 2u);
     EXPECT_NEAR(double(window->PlannedCuts()[0]), 1500, 26);
     EXPECT_NEAR(double(window->PlannedCuts()[1]), 3250, 26);
+    // The waveform shows both pauses and both cuts before anything is written.
+    const auto& marks = form->SplitPage()->Waveform()->markers();
+    ASSERT_EQ(marks.size(), 4u);
+    EXPECT_NEAR(double(marks[0].startMs), 1000, 26);
+    EXPECT_EQ(marks[2].startMs, window->PlannedCuts()[0]);
+    EXPECT_EQ(marks[2].endMs, marks[2].startMs) << "a cut is a line";
 
     // A double-click plays from 2 s before the cut, in whole seconds.
     auto* grid = in<QTableWidget>(window, "grdCuts");
@@ -71,6 +78,7 @@ TEST_F(PauseDialogTest, FindsPausesInTheBackgroundPlaysACutAndSplitsAtTheCutsThe
     grid->setCurrentCell(0, 0);
     in<QAbstractButton>(window, "btnDrop")->click();
     EXPECT_EQ(cutTexts(window), QStringList("00:03.300 talk_chunk_2.mp3"));
+    EXPECT_EQ(form->SplitPage()->Waveform()->markers().size(), 3u) << "the dropped cut is gone from the waveform";
 
     dialogs.clear();
     fs::create_directory(dir.file("out"));
