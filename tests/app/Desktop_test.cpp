@@ -215,7 +215,7 @@ TEST_F(DesktopTest, TabFollowsTheSplitPagesReadingOrder) {
     }
     EXPECT_EQ(visited.join(' ').toStdString(),
               "sbtnPlay sbtnPause sbtnStop sbtnBegin sbtnEnd edtFile btnOpen rdbPart edtPart btnSplit btnStop "
-              "sbtnHelp1 sbtnAbout1 qt_tabwidget_tabbar tkbPosition sbtnPlay");
+              "chkExactSplit sbtnHelp1 sbtnAbout1 qt_tabwidget_tabbar tkbPosition");
 }
 
 TEST_F(DesktopTest, AnInvalidTimeIsMarkedAsTypedAndSplitExplainsIt) {
