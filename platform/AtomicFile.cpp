@@ -126,13 +126,20 @@ bool copyWhole(int content, int target) {
 }
 
 // Finishes the copy a killed writer left half done from its journal into
-// path, when path is still the file the journal was written for.
+// path, when path is still the file the journal was written for. A writer's
+// journal belongs to the file's owner, as the new content it holds would;
+// one of anybody else (planted by another user of a shared folder) is
+// neither copied nor removed.
 void finishInPlaceCopy(const std::string& journal, const std::string& path, ino_t inode) {
-    struct stat st {};
+    struct stat st {}, own {};
+    const UniqueFd content(::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!content.valid() || ::fstat(content.get(), &own) != 0)
+        return;
     if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_ino == inode) {
-        const UniqueFd content(::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        if (own.st_uid != st.st_uid || own.st_nlink != 1)
+            return;
         const UniqueFd target(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
-        if (!content.valid() || !target.valid() || !copyWhole(content.get(), target.get()))
+        if (!target.valid() || !copyWhole(content.get(), target.get()))
             return; // the journal stays for the next try
     }
     ::unlink(journal.c_str());

@@ -177,6 +177,15 @@ TEST(AtomicFile, AHardLinkedFileIsRewrittenInPlace) {
     test::WriteFileBytes(out, mix);
     const std::string journal =
         "out.mp3.tindrel-" + std::to_string(EndedProcess()) + "-j" + std::to_string(before.st_ino);
+    // One of another user, as could be planted in a shared folder, is never
+    // copied in (nor removed).
+    const std::string planted = dir.write(journal, PatternBytes(4'000, 10));
+    if (::geteuid() == 0 && ::chown(planted.c_str(), 65534, 65534) == 0) {
+        AtomicFile::SweepLeftovers(out);
+        EXPECT_EQ(ReadFileBytes(other), mix);
+        EXPECT_EQ(ReadFileBytes(planted), PatternBytes(4'000, 10));
+        ::unlink(planted.c_str());
+    }
     dir.write(journal, whole);
     dir.write("out.mp3.tindrel-" + std::to_string(EndedProcess()) + "-j1", PatternBytes(10, 2)); // another file's
     AtomicFile::SweepLeftovers(out);
