@@ -98,31 +98,22 @@ std::string journalName(const std::string& path, ino_t inode) {
 }
 
 // Copies count bytes at offset from one file into the same place of the
-// other.
-bool copyRange(int from, int to, off_t offset, off_t count) {
-    std::vector<char> block(std::size_t(std::min<off_t>(count, 1 << 20)));
-    while (count > 0) {
-        const ssize_t got = ::pread(from, block.data(), std::size_t(std::min<off_t>(count, off_t(block.size()))), offset);
-        if (got <= 0)
-            return false;
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t put = ::pwrite(to, block.data() + done, std::size_t(got - done), offset + done);
-            if (put <= 0)
-                return false;
-            done += put;
-        }
-        offset += got;
-        count -= got;
+// other, by the streams' own copy (the kernel's where it can).
+bool copyRange(FileStream& from, FileStream& to, int64_t offset, int64_t count) {
+    try {
+        from.seek(offset);
+        to.seek(offset);
+        to.copyFrom(from, count, std::size_t(1) << 20);
+        return true;
+    } catch (const std::exception&) {
+        return false;
     }
-    return true;
 }
 
-// Makes the file open as target hold what the file open as content holds.
-bool copyWhole(int content, int target) {
-    struct stat in {};
-    if (::fstat(content, &in) != 0 || !copyRange(content, target, 0, in.st_size))
-        return false;
-    return ::ftruncate(target, in.st_size) == 0 && ::fsync(target) == 0;
+// Makes target hold what content holds.
+bool copyWhole(FileStream& content, FileStream& target) {
+    const int64_t size = content.size();
+    return copyRange(content, target, 0, size) && ::ftruncate(target.fd(), size) == 0 && ::fsync(target.fd()) == 0;
 }
 
 // Finishes the copy a killed writer left half done from its journal into
@@ -132,14 +123,14 @@ bool copyWhole(int content, int target) {
 // neither copied nor removed.
 void finishInPlaceCopy(const std::string& journal, const std::string& path, ino_t inode) {
     struct stat st {}, own {};
-    const UniqueFd content(::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (!content.valid() || ::fstat(content.get(), &own) != 0)
+    FileStream content = FileStream::adopt(::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC), journal);
+    if (content.fd() < 0 || ::fstat(content.fd(), &own) != 0)
         return;
     if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_ino == inode) {
         if (own.st_uid != st.st_uid || own.st_nlink != 1)
             return;
-        const UniqueFd target(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
-        if (!target.valid() || !copyWhole(content.get(), target.get()))
+        FileStream target = FileStream::adopt(::open(path.c_str(), O_WRONLY | O_CLOEXEC), path);
+        if (target.fd() < 0 || !copyWhole(content, target))
             return; // the journal stays for the next try
     }
     ::unlink(journal.c_str());
@@ -281,30 +272,29 @@ void AtomicFile::commitInPlace() {
     }
     m_namedTemp = journal; // removed by the destructor while the old content is whole
     SyncFolderOf(m_path);
-    const UniqueFd content(::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    UniqueFd out(::open(m_path.c_str(), O_WRONLY | O_CLOEXEC));
+    FileStream content = FileStream::adopt(::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC), journal);
+    int outFd = ::open(m_path.c_str(), O_WRONLY | O_CLOEXEC);
     // A read-only file is made writable, as its replacement would be.
-    if (!out.valid() && errno == EACCES && ::fchmod(m_targetLock.get(), (target.st_mode & 07777) | S_IWUSR) == 0)
-        out = UniqueFd(::open(m_path.c_str(), O_WRONLY | O_CLOEXEC));
-    struct stat now {}, in {};
-    if (!content.valid() || !out.valid() || ::fstat(out.get(), &now) != 0 || now.st_ino != target.st_ino ||
-        ::fstat(content.get(), &in) != 0)
+    if (outFd < 0 && errno == EACCES && ::fchmod(m_targetLock.get(), (target.st_mode & 07777) | S_IWUSR) == 0)
+        outFd = ::open(m_path.c_str(), O_WRONLY | O_CLOEXEC);
+    FileStream out = FileStream::adopt(outFd, m_path);
+    struct stat now {};
+    if (content.fd() < 0 || out.fd() < 0 || ::fstat(out.fd(), &now) != 0 || now.st_ino != target.st_ino)
         throw StreamWriteError();
     // Space for the whole new content is asked for first, and the part past
     // the old end written before the old content is touched: a full disk or
     // a size limit then fails with the file as it was.
-    const off_t oldSize = now.st_size, newSize = in.st_size;
-    if (::fallocate(out.get(), FALLOC_FL_KEEP_SIZE, 0, newSize) != 0 && errno != EOPNOTSUPP && errno != ENOSYS)
+    const int64_t oldSize = now.st_size, newSize = content.size();
+    if (::fallocate(out.fd(), FALLOC_FL_KEEP_SIZE, 0, newSize) != 0 && errno != EOPNOTSUPP && errno != ENOSYS)
         throw StreamWriteError();
-    if (newSize > oldSize && !copyRange(content.get(), out.get(), oldSize, newSize - oldSize)) {
-        (void)!::ftruncate(out.get(), oldSize);
+    if (newSize > oldSize && !copyRange(content, out, oldSize, newSize - oldSize)) {
+        (void)!::ftruncate(out.fd(), oldSize);
         throw StreamWriteError();
     }
     // From here the old content changes: on a failure the journal stays, and
     // the next write to this name finishes the copy from it.
     m_committed = true;
-    if (!copyRange(content.get(), out.get(), 0, std::min(oldSize, newSize)) ||
-        (newSize < oldSize && ::ftruncate(out.get(), newSize) != 0) || ::fsync(out.get()) != 0)
+    if (!copyWhole(content, out))
         throw StreamWriteError();
     ::unlink(journal.c_str());
     SyncFolderOf(m_path);
