@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "cli/Commands.h"
-#include "cli/ConsoleDialogs.h"
-#include "cli/ConsolePlayer.h"
+#include "cli/PlayerModule.h"
 #include "cli/ProgressLine.h"
 #include "platform/FileOps.h"
-
-#include <QCoreApplication>
 
 #include <csignal>
 #include <iostream>
@@ -27,14 +24,11 @@ extern "C" void requestStop(int) {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    // The player's hidden window and its waits need the event loop's object;
-    // the engine is loaded from the program's folder as in the window.
-    QCoreApplication app(argc, argv);
     std::signal(SIGINT, requestStop);
     tindrel::IgnoreFileSizeLimitSignal();
     tindrel::ProgressLine progress(std::cerr, tindrel::ProgressLine::StderrIsTerminal());
-    tindrel::ConsoleDialogs dialogs(std::cerr);
-    tindrel::ConsolePlayer player(dialogs, QCoreApplication::applicationDirPath().toStdString());
+    // The engine is loaded from the program's folder, as in the window.
+    tindrel::LazyConsolePlayer player(tindrel::RunningProgramFolder(), std::cerr);
     tindrel::CliContext context{std::cout, std::cerr, progress};
     context.stopRequested = [] { return g_stopRequested != 0; };
     context.describe = [&player](const std::string& path) { return player.describe(path); };

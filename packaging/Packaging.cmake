@@ -13,7 +13,7 @@ set(TINDREL_INSTALL_PROGRAM_DIR libexec/tindrel)
 
 install(TARGETS tindrel tindrel-cli RUNTIME DESTINATION ${TINDREL_INSTALL_PROGRAM_DIR})
 # basswma finds bass beside itself through its $ORIGIN run path.
-install(TARGETS tindrel_bass tindrel_basswma LIBRARY DESTINATION ${TINDREL_INSTALL_PROGRAM_DIR})
+install(TARGETS tindrel_bass tindrel_basswma tindrel-cli-player LIBRARY DESTINATION ${TINDREL_INSTALL_PROGRAM_DIR})
 install(DIRECTORY DESTINATION ${TINDREL_INSTALL_PROGRAM_DIR}/Plugins)
 install(CODE [[
   foreach(program tindrel tindrel-cli)

@@ -12,7 +12,7 @@ trap 'rm -rf "$prefix"' EXIT
 
 cmake --install "$build_dir" --prefix "$prefix" >/dev/null
 for path in bin/tindrel bin/tindrel-cli libexec/tindrel/tindrel libexec/tindrel/tindrel-cli libexec/tindrel/libbass.so \
-  libexec/tindrel/libbasswma.so share/applications/org.tindrel.Tindrel.desktop \
+  libexec/tindrel/libbasswma.so libexec/tindrel/tindrel-cli-player.so share/applications/org.tindrel.Tindrel.desktop \
   share/icons/hicolor/scalable/apps/org.tindrel.Tindrel.svg share/metainfo/org.tindrel.Tindrel.metainfo.xml \
   share/man/man1/tindrel.1.gz share/man/man1/tindrel-cli.1.gz share/doc/tindrel/copyright \
   share/doc/tindrel/changelog.gz; do
