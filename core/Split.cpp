@@ -8,6 +8,7 @@
 #include "mpeg/InfoFrame.h"
 #include "mpeg/MPEGaudio.h"
 #include "platform/AtomicFile.h"
+#include "platform/CommitQueue.h"
 #include "platform/FileOps.h"
 #include "platform/FileStream.h"
 #include "platform/PlatformInt.h"
@@ -132,9 +133,19 @@ std::pair<int64_t, int64_t> keptAudio(FileStream& input, const CutBytes& range, 
     return {begin, end};
 }
 
+// Puts a finished piece in place: at once, or through the queue that
+// commits the pieces of a split while the next ones are written.
+void place(AtomicFile& piece, CommitQueue* queue) {
+    if (queue)
+        queue->Add(std::move(piece));
+    else
+        piece.Commit();
+}
+
 // CutRange once the times are known and moved by the offset.
 bool byteCut(const std::string& inputPath, const std::string& outputPath, int64_t startMs, int64_t endMs,
-             bool overwrite, const DescribeSource& describe, const PieceTags& tags, PieceTagsWritten& written) {
+             bool overwrite, const DescribeSource& describe, const PieceTags& tags, PieceTagsWritten& written,
+             CommitQueue* queue = nullptr) {
     written = {};
     if (!FileExists(inputPath))
         return false;
@@ -160,7 +171,7 @@ bool byteCut(const std::string& inputPath, const std::string& outputPath, int64_
                                       tags.id3v1 ? &*tags.id3v1 : nullptr, output.stream(), kCutBlockBytes);
         const auto [begin, end] = keptAudio(input, *range, tags);
         mendInfoFrame(input, begin, end, tags.id3v2.size(), output.stream());
-        output.Commit();
+        place(output, queue);
         return true;
     }
     try {
@@ -169,16 +180,16 @@ bool byteCut(const std::string& inputPath, const std::string& outputPath, int64_
     } catch (const StreamReadError&) {
         // A range the source does not hold keeps the whole blocks it did,
         // and no tags: it is not the piece that was asked for.
-        output.Commit();
+        place(output, queue);
         throw;
     }
-    output.Commit();
+    place(output, queue);
     return true;
 }
 
 // The exact piece [firstSample, endSample) of an already walked source.
 bool exactCut(FileStream& input, const TFrameWalk& walk, const std::string& outputPath, int64_t firstSample,
-              int64_t endSample, const PieceTags& tags, PieceTagsWritten& written) {
+              int64_t endSample, const PieceTags& tags, PieceTagsWritten& written, CommitQueue* queue = nullptr) {
     written = {};
     if (firstSample >= std::min(endSample, walk.ValidSamples()))
         return false;
@@ -191,7 +202,7 @@ bool exactCut(FileStream& input, const TFrameWalk& walk, const std::string& outp
     if (tags.id3v1)
         output.stream().writeAll(tags.id3v1->data(), tags.id3v1->size());
     written = {tags.id3v1.has_value(), !tags.id3v2.empty() || tags.id3v2.size() == TID3v2::kHeaderSize};
-    output.Commit();
+    place(output, queue);
     return true;
 }
 
@@ -202,18 +213,24 @@ bool holdsMPEGAudio(const std::string& path) {
     return analysis.IsValid();
 }
 
-} // namespace
-
-bool CutRange(const std::string& inputPath, const std::string& outputPath, const std::string& startText,
+bool cutRange(const std::string& inputPath, const std::string& outputPath, const std::string& startText,
               int64_t offsetMs, bool overwrite, const std::string& endText, const DescribeSource& describe,
-              const PieceTags& tags, PieceTagsWritten& written) {
+              const PieceTags& tags, PieceTagsWritten& written, CommitQueue* queue) {
     written = {};
     if (!FileExists(inputPath))
         return false;
     offsetMs = std::clamp(offsetMs, -kCutOffsetLimitMs, kCutOffsetLimitMs);
     const int64_t startMs = ParseTimeMs(startText) + offsetMs;
     const int64_t endMs = ParseTimeMs(endText) + offsetMs;
-    return byteCut(inputPath, outputPath, startMs, endMs, overwrite, describe, tags, written);
+    return byteCut(inputPath, outputPath, startMs, endMs, overwrite, describe, tags, written, queue);
+}
+
+} // namespace
+
+bool CutRange(const std::string& inputPath, const std::string& outputPath, const std::string& startText,
+              int64_t offsetMs, bool overwrite, const std::string& endText, const DescribeSource& describe,
+              const PieceTags& tags, PieceTagsWritten& written) {
+    return cutRange(inputPath, outputPath, startText, offsetMs, overwrite, endText, describe, tags, written, nullptr);
 }
 
 bool CutPiece(const std::string& source, const std::string& output, int64_t startMs, int64_t endMs, SplitMode mode,
@@ -294,6 +311,14 @@ bool cutPiece(const std::string& piece, SplitOutcome& outcome, const std::functi
     if (!written.id3v2)
         outcome.withoutID3v2.push_back(ExtractFileName(piece));
     return true;
+}
+
+// A piece's name that is a second name of a file or a symbolic link may
+// lead to the file of an earlier piece still waiting to be put in place,
+// which holds that file locked until then.
+bool mayLeadToAnotherPiece(const std::string& piece) {
+    struct stat st {};
+    return ::lstat(piece.c_str(), &st) == 0 && (S_ISLNK(st.st_mode) || st.st_nlink > 1);
 }
 
 } // namespace
@@ -390,22 +415,29 @@ SplitOutcome RunSplitParts(const std::string& source, const std::string& folder,
         walk = WalkSource(*input);
     }
     std::vector<std::string> refusedNames;
+    // Each piece is flushed and named while the next one is written, and
+    // the folder flushed once: the split waits for the disk about once
+    // instead of twice a piece.
+    CommitQueue commits;
     for (int i = 0; i < n; ++i) {
         observer.letEventsRun();
         if (observer.stopRequested()) {
+            commits.Finish();
             outcome.result = SplitResult::Stopped;
             return outcome;
         }
         const std::string piece = PartOutputPath(folder, stem, i + 1);
+        if (mayLeadToAnotherPiece(piece))
+            commits.Wait();
         const bool cut = cutPiece(piece, outcome, [&](PieceTagsWritten& written) {
             if (mode == SplitMode::Exact) {
                 const int64_t samples = walk.ValidSamples();
                 return !SameFile(source, piece) &&
-                       exactCut(*input, walk, piece, samples * i / n, samples * (i + 1) / n, tags, written);
+                       exactCut(*input, walk, piece, samples * i / n, samples * (i + 1) / n, tags, written, &commits);
             }
             const PartTimes t = PartRange(i, n, lengthMs);
-            return CutRange(source, piece, FormatTimeText(t.startMs / 1000.0), kCutOffsetMs, true,
-                            FormatTimeText(t.endMs / 1000.0), describe, tags, written);
+            return cutRange(source, piece, FormatTimeText(t.startMs / 1000.0), kCutOffsetMs, true,
+                            FormatTimeText(t.endMs / 1000.0), describe, tags, written, &commits);
         });
         if (!cut) {
             outcome.refusedParts.push_back(i + 1);
@@ -414,6 +446,7 @@ SplitOutcome RunSplitParts(const std::string& source, const std::string& folder,
         outcome.partsDone = i + 1;
         observer.partDone(i + 1, n, PartProgress(i, n));
     }
+    commits.Finish();
     outcome.message = kSplitCompleted;
     AppendSplitProblems(outcome, refusedNames);
     return outcome;

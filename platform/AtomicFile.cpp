@@ -122,7 +122,8 @@ bool copyWhole(FileStream& content, FileStream& target) {
 // one of anybody else (planted by another user of a shared folder) is
 // neither copied nor removed.
 void finishInPlaceCopy(const std::string& journal, const std::string& path, ino_t inode) {
-    struct stat st {}, own {};
+    struct stat st {
+    }, own{};
     FileStream content = FileStream::adopt(::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC), journal);
     if (content.fd() < 0 || ::fstat(content.fd(), &own) != 0)
         return;
@@ -221,6 +222,19 @@ AtomicFile::~AtomicFile() {
 }
 
 void AtomicFile::Commit() {
+    commit(true);
+}
+
+void AtomicFile::CommitLeavingFolderUnflushed() {
+    commit(false);
+}
+
+void AtomicFile::StartFlush() {
+    // Only a hint: where the system cannot, the commit's flush does it all.
+    (void)::sync_file_range(m_stream.fd(), 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
+void AtomicFile::commit(bool flushFolder) {
     const int fd = m_stream.fd();
     if (::fsync(fd) != 0)
         throw StreamWriteError();
@@ -250,7 +264,8 @@ void AtomicFile::Commit() {
             throw StreamWriteError(); // the destructor removes the temporary name
         m_committed = true;
     }
-    SyncFolderOf(m_path);
+    if (flushFolder)
+        SyncFolderOf(m_path);
     m_stream.close();
     m_targetLock.reset();
 }

@@ -55,8 +55,18 @@ public:
     const std::string& path() const { return m_path; }
     // Throws StreamWriteError when the file cannot be put in place.
     void Commit();
+    // Commit without the flush of the folder that makes the new name itself
+    // outlast a power cut, for a caller that puts several files into one
+    // folder and flushes it once (SyncFolderOf) before it calls them
+    // written. The content is on disk before it takes the name either way,
+    // so the name holds the old file or the whole new one.
+    void CommitLeavingFolderUnflushed();
+    // Starts writing the content to disk without waiting for it, so that the
+    // flush of a later commit has less left to wait for.
+    void StartFlush();
 
 private:
+    void commit(bool flushFolder);
     void commitInPlace();
 
     AtomicFile(FileStream stream, std::string path, std::string namedTemp)

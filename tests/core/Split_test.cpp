@@ -119,6 +119,22 @@ TEST_F(SplitTest, PartsSplitOutcomes) {
     EXPECT_EQ(Bytes(second.begin() + 10, second.end() - 128), slice(source, 77'600, 157'599));
 }
 
+// Pieces whose old files are one file under two names, or one a link to
+// the other, are written in turn, as if each were alone.
+TEST_F(SplitTest, PiecesWhoseNamesLeadToOneFileAreWrittenInTurn) {
+    for (const bool symbolic : {false, true}) {
+        const TempDir out;
+        const std::string first = out.write("song_chunk_1.mp3", PatternBytes(500, 2));
+        const std::string second = PartOutputPath(out.path(), "song", 2);
+        ASSERT_EQ(symbolic ? ::symlink(first.c_str(), second.c_str()) : ::link(first.c_str(), second.c_str()), 0);
+        SplitObserver observer;
+        EXPECT_EQ(RunSplitParts(input, out.path(), 2, 10'000, fixed(10'000, 128), observer).message, kSplitCompleted);
+        // Two names of one file both see the last content written into it.
+        EXPECT_EQ(test::FileSizeOf(first), symbolic ? 77'584 + 138 : 80'000 + 138) << symbolic;
+        EXPECT_EQ(test::FileSizeOf(second), 80'000 + 138) << symbolic;
+    }
+}
+
 TEST_F(SplitTest, RangeSplitOutcomes) {
     ASSERT_EQ(::symlink(input.c_str(), dir.file("link.mp3").c_str()), 0);
     const struct {
