@@ -122,8 +122,8 @@ bool copyWhole(FileStream& content, FileStream& target) {
 // one of anybody else (planted by another user of a shared folder) is
 // neither copied nor removed.
 void finishInPlaceCopy(const std::string& journal, const std::string& path, ino_t inode) {
-    struct stat st {
-    }, own{};
+    struct stat st = {};
+    struct stat own = {};
     FileStream content = FileStream::adopt(::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC), journal);
     if (content.fd() < 0 || ::fstat(content.fd(), &own) != 0)
         return;
