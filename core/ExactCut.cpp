@@ -194,7 +194,7 @@ std::string NoMPEGAudioMessage(const std::string& path) {
     return "\"" + path + "\" holds no MPEG audio; only MP3 files can be cut or joined.";
 }
 
-TFrameWalk WalkSource(const FileStream& input) {
+TFrameWalk WalkSource(const FileStream& input, std::optional<TStreamTime> until) {
     const int64_t size = input.size();
     int64_t begin = 0;
     int64_t end = size;
@@ -209,17 +209,13 @@ TFrameWalk WalkSource(const FileStream& input) {
     if (size >= int64_t(TID3v1::kBlockSize) && ReadWindow(input, size - int64_t(TID3v1::kBlockSize), tail) == 3 &&
         tail == std::array<uint8_t, 3>{'T', 'A', 'G'})
         end = size - int64_t(TID3v1::kBlockSize);
-    TFrameWalk walk = WalkFrames(input, begin, std::max(begin, end));
+    TFrameWalk walk = WalkFrames(input, begin, std::max(begin, end), until);
     if (!walk.Found || walk.Frames.empty())
         throw std::runtime_error(NoMPEGAudioMessage(input.path()));
     if (walk.Format.LayerCode != kLayerIII)
         throw std::runtime_error("\"" + input.path() +
                                  "\" is not MPEG Layer III audio; the exact mode cuts only that.");
     return walk;
-}
-
-int64_t SampleAtMs(int64_t ms, uint32_t sampleRate) {
-    return ms <= 0 ? 0 : ms * int64_t(sampleRate) / 1000;
 }
 
 bool WriteExactPiece(FileStream& input, const TFrameWalk& walk, int64_t firstSample, int64_t endSample,

@@ -6,7 +6,7 @@
 #include "platform/FileStream.h"
 
 #include <algorithm>
-#include <optional>
+#include <memory>
 
 namespace tindrel {
 
@@ -19,26 +19,27 @@ constexpr std::size_t kWalkBlockBytes = 512 * 1024;
 // Bytes of the file at absolute positions below end, through one block.
 class BlockReader {
 public:
-    BlockReader(const FileStream& file, int64_t end) : m_file(file), m_end(end), m_block(kWalkBlockBytes) {}
+    BlockReader(const FileStream& file, int64_t end)
+        : m_file(file), m_end(end), m_block(std::make_unique_for_overwrite<uint8_t[]>(kWalkBlockBytes)) {}
 
     // The n bytes at position, or nullptr when they run past end.
     const uint8_t* at(int64_t position, std::size_t n) {
         if (position < 0 || position + int64_t(n) > m_end)
             return nullptr;
         if (position < m_start || position + int64_t(n) > m_start + int64_t(m_size)) {
-            const auto wanted = static_cast<std::size_t>(std::min<int64_t>(int64_t(m_block.size()), m_end - position));
+            const auto wanted = static_cast<std::size_t>(std::min<int64_t>(int64_t(kWalkBlockBytes), m_end - position));
             m_start = position;
-            m_size = ReadWindow(m_file, position, std::span(m_block.data(), wanted));
+            m_size = ReadWindow(m_file, position, std::span(m_block.get(), wanted));
             if (m_size < n)
                 throw StreamReadError();
         }
-        return m_block.data() + (position - m_start);
+        return m_block.get() + (position - m_start);
     }
 
 private:
     const FileStream& m_file;
     int64_t m_end;
-    std::vector<uint8_t> m_block;
+    std::unique_ptr<uint8_t[]> m_block;
     int64_t m_start = 0;
     std::size_t m_size = 0;
 };
@@ -125,7 +126,7 @@ int64_t TFrameWalk::StreamEnd() const {
     return Frames.empty() ? StreamBegin() + InfoLength : Frames.back().End();
 }
 
-TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end) {
+TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end, std::optional<TStreamTime> until) {
     TFrameWalk walk;
     BlockReader reader(file, end);
     std::optional<int64_t> p = findFrame(reader, begin, end, nullptr);
@@ -134,7 +135,18 @@ TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end) {
     DecodeFrameHeader(reader.at(*p, 4), walk.Format);
     walk.Found = true;
     bool first = true;
+    // The frames' samples that reach until: those up to its sample in the
+    // decoder's output, and as many more as the end padding takes off the
+    // valid end, so that the valid end of the frames walked lies past it
+    // too. Known once the first frame told whether it is an info frame.
+    int64_t samplesWanted = -1;
+    int64_t samplesWalked = 0;
+    const int64_t samplesPerFrame = tindrel::SamplesPerFrame(walk.Format);
     while (p && *p + 4 <= end) {
+        if (samplesWanted >= 0 && samplesWalked >= samplesWanted && !walk.Frames.empty()) {
+            walk.Whole = false;
+            break;
+        }
         const uint8_t* header = reader.at(*p, 4);
         if (!sameKind(header, walk.Format)) {
             p = findFrame(reader, *p + 1, end, &walk.Format);
@@ -149,6 +161,10 @@ TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end) {
         if (first) {
             first = false;
             walk.Info = ReadInfoFrame(std::span(bytes, length), frame);
+            if (until)
+                samplesWanted =
+                    until->SampleAt(TableSampleRate(walk.Format)) + walk.ValidBegin() +
+                    std::max<int64_t>(0, walk.Info.HasExtension ? walk.Info.EncoderPadding - kDecoderDelay : 0);
             if (walk.Info.Found) {
                 walk.InfoOffset = *p;
                 walk.InfoLength = length;
@@ -156,13 +172,12 @@ TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end) {
                 continue;
             }
         }
-        walk.Frames.push_back({*p, length, MainDataBegin(frame, bytes), uint8_t(frame.BitRateIndex)});
-        *p += length;
-    }
-    if (!walk.Frames.empty()) {
         // The format is that of the audio, not of the info frame before it.
-        const uint8_t* header = reader.at(walk.Frames.front().Offset, 4);
-        DecodeFrameHeader(header, walk.Format);
+        if (walk.Frames.empty())
+            walk.Format = frame;
+        walk.Frames.push_back({*p, length, MainDataBegin(frame, bytes), uint8_t(frame.BitRateIndex)});
+        samplesWalked += samplesPerFrame;
+        *p += length;
     }
     return walk;
 }
