@@ -14,7 +14,7 @@ namespace {
 
 // Frame headers are read from blocks this large, so a walk costs one read
 // of the stream whatever its frames.
-constexpr std::size_t kWalkBlockBytes = 512 * 1024;
+constexpr std::size_t kWalkBlockBytes = 64 * 1024;
 
 // Bytes of the file at absolute positions below end, through one block.
 class BlockReader {
@@ -53,6 +53,35 @@ bool sameKind(const uint8_t* header, const TMPEGFrame& format) {
     return frame.VersionCode == format.VersionCode && frame.LayerCode == format.LayerCode &&
            frame.SampleRateIndex == format.SampleRateIndex;
 }
+
+// The length of the frame behind a header of the stream's kind. Frames
+// mostly repeat the header before them but for the mode bits, on which
+// neither the kind nor the length depends, so both are worked out once for
+// each such header.
+class FrameLengths {
+public:
+    // 0 when the header is not of format's kind.
+    uint32_t of(const uint8_t* header, const TMPEGFrame& format) {
+        const uint32_t key =
+            uint32_t(header[0]) << 24 | uint32_t(header[1]) << 16 | uint32_t(header[2]) << 8 | uint32_t(header[3] & 3);
+        if (key != m_key) {
+            m_key = key;
+            m_length = 0;
+            if (sameKind(header, format)) {
+                DecodeFrameHeader(header, m_frame);
+                m_length = FrameLength(m_frame);
+            }
+        }
+        return m_length;
+    }
+    // The last header worked out; all but its mode bits are the frame's.
+    const TMPEGFrame& frame() const { return m_frame; }
+
+private:
+    uint32_t m_key = 0; // no header starts with a 0 byte
+    uint32_t m_length = 0;
+    TMPEGFrame m_frame;
+};
 
 // The first position from p on that holds a header whose successor is a
 // header of the same kind, or which ends exactly at the end.
@@ -142,24 +171,25 @@ TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end, std::o
     int64_t samplesWanted = -1;
     int64_t samplesWalked = 0;
     const int64_t samplesPerFrame = tindrel::SamplesPerFrame(walk.Format);
+    FrameLengths lengths;
     while (p && *p + 4 <= end) {
         if (samplesWanted >= 0 && samplesWalked >= samplesWanted && !walk.Frames.empty()) {
             walk.Whole = false;
             break;
         }
         const uint8_t* header = reader.at(*p, 4);
-        if (!sameKind(header, walk.Format)) {
+        const uint32_t length = lengths.of(header, walk.Format);
+        if (length == 0) {
             p = findFrame(reader, *p + 1, end, &walk.Format);
             continue;
         }
-        TMPEGFrame frame;
-        DecodeFrameHeader(header, frame);
-        const uint32_t length = FrameLength(frame);
         const uint8_t* bytes = reader.at(*p, length);
         if (!bytes)
             break;
         if (first) {
             first = false;
+            TMPEGFrame frame;
+            DecodeFrameHeader(header, frame);
             walk.Info = ReadInfoFrame(std::span(bytes, length), frame);
             if (until)
                 samplesWanted =
@@ -174,7 +204,8 @@ TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end, std::o
         }
         // The format is that of the audio, not of the info frame before it.
         if (walk.Frames.empty())
-            walk.Format = frame;
+            DecodeFrameHeader(header, walk.Format);
+        const TMPEGFrame& frame = lengths.frame();
         walk.Frames.push_back({*p, length, MainDataBegin(frame, bytes), uint8_t(frame.BitRateIndex)});
         samplesWalked += samplesPerFrame;
         *p += length;
