@@ -95,7 +95,9 @@ public:
             std::size_t at = 0;
             for (std::size_t k = i; k < j; ++k) {
                 noteFrame(frames[k].Length, frames[k].BitRateIndex);
-                if (j - k <= kRememberedFrames)
+                // Only the last frames of all are kept: those of every block
+                // would be copied only to be dropped again.
+                if (to - k <= kRememberedFrames)
                     remember(std::span(block.data() + at, frames[k].Length));
                 at += frames[k].Length;
             }
