@@ -9,7 +9,9 @@
 #include "tags/ID3v2.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <deque>
+#include <memory>
 #include <stdexcept>
 
 namespace tindrel {
@@ -28,7 +30,11 @@ int64_t reservoirLimit(const TMPEGFrame& format) {
     return format.VersionCode == kMPEG1 ? 511 : 255;
 }
 
-constexpr std::size_t kCopyBlock = 64 * 1024;
+// Frames are copied in runs of up to this many bytes: the file system
+// takes fewer, longer writes at less cost a byte, and a buffer this size
+// is touched only as far as a run fills it.
+constexpr std::size_t kCopyBlock = 1024 * 1024;
+static_assert(kCopyBlock > UINT16_MAX, "every frame fits a block");
 // The frames kept in memory at the end of a joined stream, to recognise a
 // stream that repeats them.
 constexpr std::size_t kRememberedFrames = 16;
@@ -78,7 +84,7 @@ public:
     // Copies frames [from, to) of a walked input, run by run of adjacent
     // frames, in blocks that end on frame boundaries.
     void copyFrames(const FileStream& input, const std::vector<TFrameSpan>& frames, std::size_t from, std::size_t to) {
-        std::vector<uint8_t> block;
+        const auto buffer = std::make_unique_for_overwrite<uint8_t[]>(kCopyBlock);
         for (std::size_t i = from; i < to;) {
             std::size_t j = i;
             int64_t bytes = 0;
@@ -87,7 +93,7 @@ public:
                 bytes += frames[j].Length;
                 ++j;
             }
-            block.resize(std::size_t(bytes));
+            const auto block = std::span(buffer.get(), std::size_t(bytes));
             if (ReadWindow(input, frames[i].Offset, block) < block.size())
                 throw StreamReadError();
             m_out.writeAll(block.data(), block.size());
