@@ -17,15 +17,12 @@ class FileStream;
 // The audio frames of a source as the exact mode sees them: walked between
 // its ID3v2 tag and its ID3v1 tag. Throws std::runtime_error naming the
 // file when it holds no MPEG audio, or audio other than Layer III (whose
-// frames the exact mode knows how to cut).
-TFrameWalk WalkSource(const FileStream& input);
+// frames the exact mode knows how to cut). With until, only as far as a
+// piece ending at that time needs (see WalkFrames).
+TFrameWalk WalkSource(const FileStream& input, std::optional<TStreamTime> until = std::nullopt);
 
 // The message for a file in which the MPEG analysis finds no audio.
 std::string NoMPEGAudioMessage(const std::string& path);
-
-// A time in whole milliseconds as a sample position at sampleRate, rounded
-// down; never below 0.
-int64_t SampleAtMs(int64_t ms, uint32_t sampleRate);
 
 // Writes the piece of the source's decoded audio [firstSample, endSample)
 // (counted from its first sample as a gapless decoder outputs it; endSample

@@ -3,8 +3,8 @@
 #include "core/Join.h"
 
 #include "core/ExactCut.h"
-#include "mpeg/MPEGaudio.h"
 #include "mpeg/MPEGFrame.h"
+#include "mpeg/MPEGaudio.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
 #include "platform/FileStream.h"
@@ -69,22 +69,24 @@ void AppendJoinBody(const std::string& input, FileStream& output) {
 
 namespace {
 
-// Every input's frames, walked before the output is created, so that a
-// refusal leaves nothing behind.
-std::vector<TFrameWalk> walkInputs(const std::vector<std::string>& inputs) {
-    std::vector<TFrameWalk> walks;
+// Refuses, before the output is created, inputs that cannot be joined
+// frame by frame. Their first frames tell: each input is walked whole only
+// when its turn comes, so that its frames are still in the cache when they
+// are copied.
+void checkInputs(const std::vector<std::string>& inputs) {
+    std::vector<TFrameWalk> starts;
     for (const std::string& input : inputs)
-        walks.push_back(WalkSource(FileStream::openRead(input)));
-    if (const auto refusal = ExactJoinRefusal(inputs, walks))
+        starts.push_back(WalkSource(FileStream::openRead(input), TStreamTime{0, 1000}));
+    if (const auto refusal = ExactJoinRefusal(inputs, starts))
         throw std::runtime_error(*refusal);
-    return walks;
 }
 
 } // namespace
 
 JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& output, JoinObserver& observer,
                    JoinMode mode) {
-    const std::vector<TFrameWalk> walks = mode == JoinMode::Exact ? walkInputs(inputs) : std::vector<TFrameWalk>{};
+    if (mode == JoinMode::Exact)
+        checkInputs(inputs);
     // The output takes its name only when the join ends, so an error or a
     // crash half-way never leaves a half-written file where the user's file
     // of that name was. A stopped join is an ending: it keeps what it wrote.
@@ -117,7 +119,7 @@ JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& ou
             return JoinResult::Stopped;
         if (joiner) {
             FileStream input = FileStream::openRead(inputs[row]);
-            joiner->Append(input, walks[row]);
+            joiner->Append(input, WalkSource(input));
         } else {
             AppendJoinBody(inputs[row], out.stream());
         }

@@ -51,9 +51,9 @@ enum class JoinMode { Bytes, Exact };
 // Writes output from inputs, one after another, reporting each row's
 // status. A completed or stopped join puts the output in place; an error is
 // thrown to the caller and leaves any earlier file of that name as it was.
-// Exact mode first walks every input and throws, before the output is
-// created, a message naming the inputs that hold no MPEG audio or differ
-// from the first in sample rate, channels or MPEG version.
+// Exact mode first reads every input's first frames and throws, before the
+// output is created, a message naming the inputs that hold no MPEG audio or
+// differ from the first in sample rate, channels or MPEG version.
 JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& output, JoinObserver& observer,
                    JoinMode mode = JoinMode::Bytes);
 

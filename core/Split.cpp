@@ -206,6 +206,21 @@ bool exactCut(FileStream& input, const TFrameWalk& walk, const std::string& outp
     return true;
 }
 
+// The exact piece [start, end) of a source, walked only as far as a piece
+// ending at end needs. A source without MPEG audio is refused even when
+// the range is empty.
+bool exactCutAt(const std::string& source, const std::string& output, int64_t start, int64_t end,
+                int64_t unitsPerSecond, const PieceTags& tags, PieceTagsWritten& written) {
+    written = {};
+    FileStream input = FileStream::openRead(source);
+    const TFrameWalk walk = WalkSource(input, TStreamTime{end, unitsPerSecond});
+    if (start >= end)
+        return false;
+    const uint32_t rate = walk.SampleRate();
+    return exactCut(input, walk, output, TStreamTime{start, unitsPerSecond}.SampleAt(rate),
+                    TStreamTime{end, unitsPerSecond}.SampleAt(rate), tags, written);
+}
+
 // The MPEG analysis finds valid audio in the file.
 bool holdsMPEGAudio(const std::string& path) {
     TMPEGaudio analysis;
@@ -243,12 +258,7 @@ bool CutPiece(const std::string& source, const std::string& output, int64_t star
             throw std::runtime_error(NoMPEGAudioMessage(source));
         return byteCut(source, output, startMs + kCutOffsetMs, endMs + kCutOffsetMs, true, describe, tags, written);
     }
-    FileStream input = FileStream::openRead(source);
-    const TFrameWalk walk = WalkSource(input);
-    if (startMs >= endMs)
-        return false;
-    return exactCut(input, walk, output, SampleAtMs(startMs, walk.SampleRate()), SampleAtMs(endMs, walk.SampleRate()),
-                    tags, written);
+    return exactCutAt(source, output, startMs, endMs, 1000, tags, written);
 }
 
 bool CutPieceExact(const std::string& source, const std::string& output, int64_t start, int64_t end,
@@ -256,12 +266,7 @@ bool CutPieceExact(const std::string& source, const std::string& output, int64_t
     written = {};
     if (!FileExists(source) || SameFile(source, output) || unitsPerSecond <= 0)
         return false;
-    FileStream input = FileStream::openRead(source);
-    const TFrameWalk walk = WalkSource(input);
-    if (start >= end)
-        return false;
-    const auto sampleAt = [&](int64_t t) { return std::max<int64_t>(0, t * walk.SampleRate() / unitsPerSecond); };
-    return exactCut(input, walk, output, sampleAt(start), sampleAt(end), tags, written);
+    return exactCutAt(source, output, start, end, unitsPerSecond, tags, written);
 }
 
 std::string SourceStem(const std::string& path) {
@@ -385,12 +390,7 @@ SplitOutcome RunSplitRange(const std::string& source, const std::string& output,
     const bool cut = cutPiece(output, outcome, [&](PieceTagsWritten& written) {
         if (mode == SplitMode::Bytes)
             return CutRange(source, output, startText, kCutOffsetMs, true, endText, describe, tags, written);
-        const int64_t startMs = ParseTimeMs(startText);
-        const int64_t endMs = ParseTimeMs(endText);
-        FileStream input = FileStream::openRead(source);
-        const TFrameWalk walk = WalkSource(input);
-        return startMs < endMs && exactCut(input, walk, output, SampleAtMs(startMs, walk.SampleRate()),
-                                           SampleAtMs(endMs, walk.SampleRate()), tags, written);
+        return exactCutAt(source, output, ParseTimeMs(startText), ParseTimeMs(endText), 1000, tags, written);
     });
     if (!cut)
         return {SplitResult::Failed, kSplitFailed, {}, {}, {}, 0};

@@ -10,13 +10,13 @@
 namespace tindrel {
 
 std::size_t ReadWindow(const FileStream& file, int64_t position, std::span<uint8_t> buffer) {
-    std::fill(buffer.begin(), buffer.end(), uint8_t{0});
     std::size_t skipped = 0;
     if (position < 0) {
-        // A window that starts before the file: its first bytes stay 0.
-        if (int64_t(buffer.size()) <= -position)
+        // A window that starts before the file: its first bytes are 0.
+        skipped = static_cast<std::size_t>(std::min<int64_t>(int64_t(buffer.size()), -position));
+        std::fill_n(buffer.begin(), skipped, uint8_t{0});
+        if (skipped == buffer.size())
             return 0;
-        skipped = static_cast<std::size_t>(-position);
         position = 0;
     }
     std::size_t done = 0;
@@ -31,6 +31,9 @@ std::size_t ReadWindow(const FileStream& file, int64_t position, std::span<uint8
             break;
         done += static_cast<std::size_t>(got);
     }
+    // Only what the file did not reach is cleared: the blocks read here are
+    // large, and clearing them all first cost as much as the read itself.
+    std::fill(buffer.begin() + long(skipped + done), buffer.end(), uint8_t{0});
     return skipped + done;
 }
 

@@ -6,7 +6,7 @@
 #include "platform/FileStream.h"
 
 #include <algorithm>
-#include <optional>
+#include <memory>
 
 namespace tindrel {
 
@@ -14,31 +14,32 @@ namespace {
 
 // Frame headers are read from blocks this large, so a walk costs one read
 // of the stream whatever its frames.
-constexpr std::size_t kWalkBlockBytes = 512 * 1024;
+constexpr std::size_t kWalkBlockBytes = 64 * 1024;
 
 // Bytes of the file at absolute positions below end, through one block.
 class BlockReader {
 public:
-    BlockReader(const FileStream& file, int64_t end) : m_file(file), m_end(end), m_block(kWalkBlockBytes) {}
+    BlockReader(const FileStream& file, int64_t end)
+        : m_file(file), m_end(end), m_block(std::make_unique_for_overwrite<uint8_t[]>(kWalkBlockBytes)) {}
 
     // The n bytes at position, or nullptr when they run past end.
     const uint8_t* at(int64_t position, std::size_t n) {
         if (position < 0 || position + int64_t(n) > m_end)
             return nullptr;
         if (position < m_start || position + int64_t(n) > m_start + int64_t(m_size)) {
-            const auto wanted = static_cast<std::size_t>(std::min<int64_t>(int64_t(m_block.size()), m_end - position));
+            const auto wanted = static_cast<std::size_t>(std::min<int64_t>(int64_t(kWalkBlockBytes), m_end - position));
             m_start = position;
-            m_size = ReadWindow(m_file, position, std::span(m_block.data(), wanted));
+            m_size = ReadWindow(m_file, position, std::span(m_block.get(), wanted));
             if (m_size < n)
                 throw StreamReadError();
         }
-        return m_block.data() + (position - m_start);
+        return m_block.get() + (position - m_start);
     }
 
 private:
     const FileStream& m_file;
     int64_t m_end;
-    std::vector<uint8_t> m_block;
+    std::unique_ptr<uint8_t[]> m_block;
     int64_t m_start = 0;
     std::size_t m_size = 0;
 };
@@ -52,6 +53,35 @@ bool sameKind(const uint8_t* header, const TMPEGFrame& format) {
     return frame.VersionCode == format.VersionCode && frame.LayerCode == format.LayerCode &&
            frame.SampleRateIndex == format.SampleRateIndex;
 }
+
+// The length of the frame behind a header of the stream's kind. Frames
+// mostly repeat the header before them but for the mode bits, on which
+// neither the kind nor the length depends, so both are worked out once for
+// each such header.
+class FrameLengths {
+public:
+    // 0 when the header is not of format's kind.
+    uint32_t of(const uint8_t* header, const TMPEGFrame& format) {
+        const uint32_t key =
+            uint32_t(header[0]) << 24 | uint32_t(header[1]) << 16 | uint32_t(header[2]) << 8 | uint32_t(header[3] & 3);
+        if (key != m_key) {
+            m_key = key;
+            m_length = 0;
+            if (sameKind(header, format)) {
+                DecodeFrameHeader(header, m_frame);
+                m_length = FrameLength(m_frame);
+            }
+        }
+        return m_length;
+    }
+    // The last header worked out; all but its mode bits are the frame's.
+    const TMPEGFrame& frame() const { return m_frame; }
+
+private:
+    uint32_t m_key = 0; // no header starts with a 0 byte
+    uint32_t m_length = 0;
+    TMPEGFrame m_frame;
+};
 
 // The first position from p on that holds a header whose successor is a
 // header of the same kind, or which ends exactly at the end.
@@ -125,7 +155,7 @@ int64_t TFrameWalk::StreamEnd() const {
     return Frames.empty() ? StreamBegin() + InfoLength : Frames.back().End();
 }
 
-TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end) {
+TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end, std::optional<TStreamTime> until) {
     TFrameWalk walk;
     BlockReader reader(file, end);
     std::optional<int64_t> p = findFrame(reader, begin, end, nullptr);
@@ -134,21 +164,37 @@ TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end) {
     DecodeFrameHeader(reader.at(*p, 4), walk.Format);
     walk.Found = true;
     bool first = true;
+    // The frames' samples that reach until: those up to its sample in the
+    // decoder's output, and as many more as the end padding takes off the
+    // valid end, so that the valid end of the frames walked lies past it
+    // too. Known once the first frame told whether it is an info frame.
+    int64_t samplesWanted = -1;
+    int64_t samplesWalked = 0;
+    const int64_t samplesPerFrame = tindrel::SamplesPerFrame(walk.Format);
+    FrameLengths lengths;
     while (p && *p + 4 <= end) {
+        if (samplesWanted >= 0 && samplesWalked >= samplesWanted && !walk.Frames.empty()) {
+            walk.Whole = false;
+            break;
+        }
         const uint8_t* header = reader.at(*p, 4);
-        if (!sameKind(header, walk.Format)) {
+        const uint32_t length = lengths.of(header, walk.Format);
+        if (length == 0) {
             p = findFrame(reader, *p + 1, end, &walk.Format);
             continue;
         }
-        TMPEGFrame frame;
-        DecodeFrameHeader(header, frame);
-        const uint32_t length = FrameLength(frame);
         const uint8_t* bytes = reader.at(*p, length);
         if (!bytes)
             break;
         if (first) {
             first = false;
+            TMPEGFrame frame;
+            DecodeFrameHeader(header, frame);
             walk.Info = ReadInfoFrame(std::span(bytes, length), frame);
+            if (until)
+                samplesWanted =
+                    until->SampleAt(TableSampleRate(walk.Format)) + walk.ValidBegin() +
+                    std::max<int64_t>(0, walk.Info.HasExtension ? walk.Info.EncoderPadding - kDecoderDelay : 0);
             if (walk.Info.Found) {
                 walk.InfoOffset = *p;
                 walk.InfoLength = length;
@@ -156,13 +202,13 @@ TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end) {
                 continue;
             }
         }
-        walk.Frames.push_back({*p, length, MainDataBegin(frame, bytes), uint8_t(frame.BitRateIndex)});
-        *p += length;
-    }
-    if (!walk.Frames.empty()) {
         // The format is that of the audio, not of the info frame before it.
-        const uint8_t* header = reader.at(walk.Frames.front().Offset, 4);
-        DecodeFrameHeader(header, walk.Format);
+        if (walk.Frames.empty())
+            DecodeFrameHeader(header, walk.Format);
+        const TMPEGFrame& frame = lengths.frame();
+        walk.Frames.push_back({*p, length, MainDataBegin(frame, bytes), uint8_t(frame.BitRateIndex)});
+        samplesWalked += samplesPerFrame;
+        *p += length;
     }
     return walk;
 }

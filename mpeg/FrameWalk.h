@@ -6,6 +6,7 @@
 #include "mpeg/MPEGFrame.h"
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace tindrel {
@@ -28,9 +29,22 @@ struct TFrameSpan {
 // gapless decoder skips both at the start and adds it back at the end.
 inline constexpr int64_t kDecoderDelay = 529;
 
+// A time in a stream's gapless audio: Units / PerSecond seconds from its
+// first sample.
+struct TStreamTime {
+    int64_t Units = 0;
+    int64_t PerSecond = 1000;
+
+    // The sample at that time at sampleRate, rounded down; never below 0.
+    int64_t SampleAt(uint32_t sampleRate) const { return Units <= 0 ? 0 : Units * sampleRate / PerSecond; }
+};
+
 // Every frame of a stream, found by stepping from header to header.
 struct TFrameWalk {
     bool Found = false;
+    // False when the walk stopped at a time (see WalkFrames): Frames then
+    // holds only the stream's first frames.
+    bool Whole = true;
     // The header fields of the first audio frame: the stream's format.
     TMPEGFrame Format;
     // The Xing/Info or VBRI frame before the audio, if any; it carries no
@@ -64,7 +78,15 @@ struct TFrameWalk {
 // stepped over to the next header that is followed by another. A frame cut
 // off by end is left out. Reads in large blocks; throws "Stream read
 // error" when the system refuses a read.
-TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end);
+//
+// With until, the walk may stop once its frames hold the audio up to that
+// time and ValidEnd() of the frames walked is at least that time's sample
+// (the end padding counted), so that a piece ending there is cut and
+// clamped to the valid end just as from the whole walk. Frames before a
+// time near the start are all a range cut needs; TotalSamples() and
+// ValidEnd() of such a walk are not the stream's.
+TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end,
+                      std::optional<TStreamTime> until = std::nullopt);
 
 // Samples per frame for a header: 384 for Layer I, 1152 for Layer II and
 // for MPEG 1 Layer III, 576 for MPEG 2 and 2.5 Layer III.

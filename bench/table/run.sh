@@ -66,6 +66,8 @@ for kind in cbr vbr tagged mpeg2 mono; do
   for i in $(seq -w 1 200); do cp "$work/$kind.mp3" "$work/many/${kind}_$i.mp3"; done
 done
 rm "$work/src.wav" "$work/short.wav"
+# The corpus goes to disk now, not while the first rows flush their outputs.
+sync
 
 # ---- measuring -----------------------------------------------------------
 # The rows of the table: "task|tool|median seconds|peak KiB|note".

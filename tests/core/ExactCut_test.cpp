@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "core/ExactCut.h"
 #include "core/Join.h"
 #include "core/Split.h"
 
 #include "mpeg/MPEGaudio.h"
+#include "platform/FileStream.h"
 #include "tests/mpeg/Ffprobe.h"
 #include "tests/support/Command.h"
 #include "tests/support/TempDir.h"
@@ -167,6 +169,46 @@ TEST(ExactCut, PiecesDecodeToTheSourcesSamplesOverTheirRange) {
     }
     RecordProperty("largest_sample_difference", largest);
     std::printf("largest sample difference: %d (mpg123), %d (ffmpeg)\n", largest, largestByFfmpeg);
+}
+
+// A single cut walks the source only as far as its end needs. What it
+// writes must be what the whole walk gives, byte for byte, also for an end
+// in the last frames or past them, and when the encoder's end padding,
+// which moves the valid end the cut is clamped to, is 0 or far too large.
+TEST(ExactCut, ACutWalkedToItsEndIsTheCutOfTheWholeWalk) {
+    if (!haveTools())
+        GTEST_SKIP() << "sox, lame or mpg123 is not installed";
+    const TempDir dir;
+    for (const Source& source : {kSources[0], kSources[7]}) { // 1152 and 576 samples a frame
+        const std::string encoded = make(dir, source);
+        for (const int padding : {-1, 0, 4095}) { // -1: as encoded
+            std::string mp3 = encoded;
+            if (padding >= 0) {
+                const TFrameWalk walk = WalkSource(FileStream::openRead(encoded));
+                test::Bytes bytes = test::ReadFileBytes(encoded);
+                const std::size_t field = std::size_t(walk.InfoOffset) + walk.Info.ExtensionOffset + 22;
+                bytes[field] = uint8_t((bytes[field] & 0xF0) | padding >> 8);
+                bytes[field + 1] = uint8_t(padding & 0xFF);
+                mp3 = dir.write(std::string(source.name) + "-" + std::to_string(padding) + ".mp3", bytes);
+            }
+            FileStream input = FileStream::openRead(mp3);
+            const TFrameWalk whole = WalkSource(input);
+            const int64_t valid = whole.ValidSamples();
+            const int64_t frame = whole.SamplesPerFrame();
+            EXPECT_FALSE(WalkSource(input, TStreamTime{valid / 2, source.rate}).Whole) << mp3;
+            for (const int64_t end : {valid / 2, valid - frame - 1, valid - 1, valid, valid + 1, valid + 3 * frame}) {
+                const std::string what = mp3 + " up to sample " + std::to_string(end);
+                const std::string piece = dir.file("piece.mp3");
+                const std::string expected = dir.file("expected.mp3");
+                PieceTagsWritten written;
+                ASSERT_TRUE(CutPieceExact(mp3, piece, valid / 4, end, source.rate, {}, written)) << what;
+                FileStream out = FileStream::create(expected);
+                ASSERT_TRUE(WriteExactPiece(input, whole, valid / 4, end, out)) << what;
+                out.close();
+                EXPECT_EQ(test::ReadFileBytes(piece), test::ReadFileBytes(expected)) << what;
+            }
+        }
+    }
 }
 
 // The byte cut keeps a copied Xing/Info frame, rewritten for the

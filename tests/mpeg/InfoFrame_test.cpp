@@ -63,6 +63,27 @@ TEST(InfoFrame, RewritingForTheSameFramesKeepsTheEncodersBytes) {
     }
 }
 
+// The CRC is the bitwise one for runs of every length around the blocks
+// long runs are taken in, and carries over a run cut anywhere.
+TEST(InfoFrame, Crc16OfARunIsTheBitwiseOneAndCarriesOverAnyCut) {
+    const Bytes bytes = test::PatternBytes(4096, 7);
+    const auto bitwise = [](std::span<const uint8_t> run) {
+        uint16_t crc = 0;
+        for (const uint8_t b : run) {
+            crc ^= b;
+            for (int bit = 0; bit < 8; ++bit)
+                crc = (crc & 1) ? uint16_t(crc >> 1 ^ 0xA001) : uint16_t(crc >> 1);
+        }
+        return crc;
+    };
+    const auto run = std::span(bytes);
+    for (const std::size_t n : {0, 1, 15, 16, 17, 63, 64, 65, 79, 80, 127, 128, 191, 1000, 4095, 4096})
+        EXPECT_EQ(InfoCrc16(run.first(n)), bitwise(run.first(n))) << n << " bytes";
+    const uint16_t whole = bitwise(run);
+    for (std::size_t cut = 0; cut <= 130; ++cut)
+        EXPECT_EQ(InfoCrc16(run.subspan(cut), InfoCrc16(run.first(cut))), whole) << "cut after " << cut;
+}
+
 // A VBRI table keeps its entries and their width, and spans the new frames.
 TEST(InfoFrame, AVbriFrameGetsCountsAndATableForItsFrames) {
     TMPEGFrame format;
