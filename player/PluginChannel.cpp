@@ -37,7 +37,8 @@ bool PluginChannel::Start() {
     m_handle = 1;
     // Before the decoder's first block: a seek set while the plug-in was
     // idle, which its Play has just forgotten.
-    const uint64_t startAt = m_module.is_seekable ? std::exchange(m_startAt, 0) : 0;
+    const uint64_t cursor = std::exchange(m_startAt, 0);
+    const uint64_t startAt = m_module.is_seekable ? cursor : 0;
     if (startAt > 0)
         m_module.SetOutputTime(static_cast<int>(startAt));
     SetVolume(ClampVolume(m_volume));
