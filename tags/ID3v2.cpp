@@ -12,6 +12,7 @@
 #include "tags/TagText.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -138,6 +139,42 @@ void TID3v2::Clear() {
     m_commentLanguage = kCommentLanguage;
     m_otherFrames.clear();
     m_droppedFrames.clear();
+}
+
+namespace {
+
+// The kept user text frame of that description, if any.
+template <typename Frames> auto findUserText(Frames& frames, std::string_view description) {
+    return std::find_if(frames.begin(), frames.end(), [&](const ID3v2Frame& frame) {
+        std::string found, value;
+        if (frame.id != "TXXX" || frame.Opaque())
+            return false;
+        UserTextParts(frame.Content(), found, value);
+        return found.size() == description.size() &&
+               std::equal(found.begin(), found.end(), description.begin(),
+                          [](char a, char b) { return std::tolower(uint8_t(a)) == std::tolower(uint8_t(b)); });
+    });
+}
+
+} // namespace
+
+std::string TID3v2::UserText(std::string_view description) const {
+    const auto frame = findUserText(m_otherFrames, description);
+    std::string found, value;
+    if (frame != m_otherFrames.end())
+        UserTextParts(frame->Content(), found, value);
+    return value;
+}
+
+void TID3v2::SetUserText(std::string_view description, std::string_view value) {
+    const auto frame = findUserText(m_otherFrames, description);
+    if (frame == m_otherFrames.end()) {
+        m_otherFrames.push_back({"TXXX", 0, UserTextData(description, value)});
+        return;
+    }
+    // A group byte stays in front of the new content.
+    const std::string group = (frame->flags & ID3v2Frame::kGrouped) ? frame->data.substr(0, 1) : std::string();
+    frame->data = group + UserTextData(description, value);
 }
 
 bool TID3v2::Load(const std::string& fileName) {
