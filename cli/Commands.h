@@ -31,6 +31,9 @@ struct CliContext {
     std::function<std::optional<PlayerFacts>(const std::string&)> playerFacts = [](const std::string&) {
         return std::nullopt;
     };
+    // Standard output is a terminal: tag texts are shown with their control
+    // characters escaped.
+    bool outIsTerminal = false;
 };
 
 // Runs "tindrel-cli <args>" (args without the program's name) and gives its

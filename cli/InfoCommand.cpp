@@ -37,7 +37,7 @@ int InfoCommand(const CommandLine& line, CliContext& context) {
         const ID3v2Fields v2Fields = ShowID3v2(file, v2);
         const ReportLines tags = TagReport(v1Fields, v2Fields);
         lines.insert(lines.end(), tags.begin(), tags.end());
-        WriteReport(context.out, lines);
+        WriteReport(context.out, lines, context.outIsTerminal);
     }
     return status;
 }

@@ -197,7 +197,33 @@ ReportLines TagReport(const ID3v1Fields& v1, const ID3v2Fields& v2) {
     return lines;
 }
 
-void WriteReport(std::ostream& out, const ReportLines& lines) {
+namespace {
+
+// A tag text is anybody's to write: on a terminal, an escape sequence in it
+// could move the cursor, rewrite what was shown or set the window's title.
+// The control characters (C0, DEL and the C1 range as UTF-8) are shown as
+// their codes instead.
+std::string escapeControls(const std::string& text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string shown;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (c < 0x20 || c == 0x7F) {
+            shown += std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
+        } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            shown += std::string("\\u00") + kHex[next >> 4] + kHex[next & 15];
+            ++i;
+        } else {
+            shown += char(c);
+        }
+    }
+    return shown;
+}
+
+} // namespace
+
+void WriteReport(std::ostream& out, const ReportLines& lines, bool toTerminal) {
     for (const auto& [key, value] : lines) {
         // A multi-line ID3v2 comment stays on its one line, so that every
         // line of the report is one key and its value.
@@ -205,7 +231,7 @@ void WriteReport(std::ostream& out, const ReportLines& lines) {
         for (char& c : shown)
             if (c == '\n' || c == '\r')
                 c = ' ';
-        out << key << ": " << shown << '\n';
+        out << key << ": " << (toTerminal ? escapeControls(shown) : shown) << '\n';
     }
 }
 

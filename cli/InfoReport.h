@@ -41,6 +41,8 @@ ReportLines TagReport(const ID3v1Fields& v1, const ID3v2Fields& v2);
 // "<n> ms (<time text>)".
 std::string LengthText(int64_t ms);
 
-void WriteReport(std::ostream& out, const ReportLines& lines);
+// Writes "key: value" lines; toTerminal shows the control characters of
+// the values by their codes.
+void WriteReport(std::ostream& out, const ReportLines& lines, bool toTerminal = false);
 
 } // namespace tindrel

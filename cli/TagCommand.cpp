@@ -69,8 +69,8 @@ int TagCommand(const CommandLine& line, CliContext& context) {
     // The file is read, changed and written as the one file the name stood
     // for at the start, reached through no link another user made.
     const std::string file = FollowOwnLinks(named);
-    // A second tag run on the same file waits here until this one has
-    // written, and then reads what it wrote, instead of undoing it.
+    // A second tag run on the same file is refused while this one reads
+    // and writes it, instead of undoing what this one writes.
     std::optional<EditLock> editing;
     if (std::any_of(line.options.begin(), line.options.end(), [](const ParsedOption& option) {
             return option.name.starts_with("--v1-") || option.name.starts_with("--v2-") ||
@@ -122,7 +122,7 @@ int TagCommand(const CommandLine& line, CliContext& context) {
         v1 = ShowID3v1(file, v1Tag);
         v2 = ShowID3v2(file, v2Tag);
     }
-    WriteReport(context.out, TagReport(v1, v2));
+    WriteReport(context.out, TagReport(v1, v2), context.outIsTerminal);
     return kExitDone;
 }
 

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <iostream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     // The engine is loaded from the program's folder, as in the window.
     tindrel::LazyConsolePlayer player(tindrel::RunningProgramFolder(), std::cerr);
     tindrel::CliContext context{std::cout, std::cerr, progress};
+    context.outIsTerminal = ::isatty(STDOUT_FILENO) == 1;
     context.stopRequested = [] { return g_stopRequested != 0; };
     context.describe = [&player](const std::string& path) { return player.describe(path); };
     context.playerFacts = [&player](const std::string& path) { return player.facts(path); };

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "platform/EditLock.h"
 
+#include "platform/FileOps.h"
 #include "platform/FolderEntry.h"
 
 #include <algorithm>
@@ -10,7 +11,6 @@
 #include <fcntl.h>
 #include <mutex>
 #include <stdexcept>
-#include <sys/file.h>
 #include <utility>
 #include <vector>
 
@@ -36,10 +36,11 @@ EditLock EditLock::Acquire(const std::string& path) {
             throwOpenError(path, std::strerror(errno));
         if (!S_ISREG(st.st_mode))
             throwOpenError(path, "It is not a regular file");
-        int rc;
-        do {
-            rc = ::flock(fd.get(), LOCK_EX);
-        } while (rc != 0 && errno == EINTR);
+        // Another editor at work is not waited for (the program that holds
+        // the lock may hold it for ever): the edit is refused, so that it
+        // never reads the tag before that editor's save and then undoes it.
+        if (!TryLock(fd.get(), true) && errno == EWOULDBLOCK)
+            throwOpenError(path, "The file is in use by another program");
         // A file system that cannot lock leaves the edit unguarded, as it
         // leaves every other program's.
         if (entry.names(st)) {

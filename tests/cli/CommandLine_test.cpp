@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "cli/CommandLine.h"
+#include "cli/InfoReport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <sstream>
 
 namespace tindrel {
 namespace {
@@ -51,6 +54,40 @@ TEST(CommandLineTest, WrongOptionsAreUsageErrors) {
     };
     for (const auto& args : wrong)
         EXPECT_THROW(parse(args), UsageError) << args[0];
+}
+
+} // namespace
+} // namespace tindrel
+
+namespace tindrel {
+namespace {
+
+// Tag texts are anybody's to write: on a terminal their control characters
+// are shown by their codes, so that an escape sequence in a title cannot
+// drive the terminal; into a pipe the text goes as it is.
+TEST(WriteReportTest, ControlCharactersAreEscapedOnATerminal) {
+    const struct {
+        std::string value;
+        std::string onTerminal;
+    } cases[] = {
+        {"plain Caf\xC3\xA9", "plain Caf\xC3\xA9"},
+        {"\x1B]0;owned\x07title", "\\x1B]0;owned\\x07title"},
+        {"a\x1B[2Jb\x7F", "a\\x1B[2Jb\\x7F"},
+        {"C1 \xC2\x9B"
+         "31m",
+         "C1 \\u009B31m"},
+        {"two\nlines", "two lines"},
+    };
+    for (const auto& c : cases) {
+        for (const bool terminal : {false, true}) {
+            std::ostringstream out;
+            WriteReport(out, {{"ID3v2 title", c.value}}, terminal);
+            std::string expected = terminal ? c.onTerminal : c.value;
+            if (!terminal)
+                std::replace(expected.begin(), expected.end(), '\n', ' ');
+            EXPECT_EQ(out.str(), "ID3v2 title: " + expected + "\n") << terminal;
+        }
+    }
 }
 
 } // namespace
