@@ -119,6 +119,40 @@ void FileStream::copyFrom(FileStream& source, int64_t count, std::size_t blockSi
 }
 
 void FileStream::transfer(FileStream& source, int64_t count, std::size_t blockSize) {
+    // The holes of a sparse source (a disk image, a preallocated recording)
+    // stay holes where this file is being appended to: they are stepped
+    // over instead of written as zeros, and a hole at the end is made by
+    // the final size. Where this file already holds bytes, or the system
+    // cannot tell holes, everything is copied.
+    const off_t start = ::lseek(m_fd, 0, SEEK_CUR);
+    if (start < 0 || ::lseek(source.m_fd, 0, SEEK_CUR) < 0) {
+        copyRun(source, count, blockSize);
+        return;
+    }
+    const int64_t end = start + count;
+    while (count > 0) {
+        const off_t at = ::lseek(source.m_fd, 0, SEEK_CUR);
+        off_t data = ::lseek(source.m_fd, at, SEEK_DATA);
+        if (data < 0)
+            data = errno == ENXIO ? at + count : at;
+        const int64_t hole = std::min<int64_t>(data - at, count);
+        if (hole > 0 && position() >= size()) {
+            source.seek(at + hole);
+            seek(position() + hole);
+            count -= hole;
+            continue;
+        }
+        off_t holeAt = ::lseek(source.m_fd, at + std::max<int64_t>(hole, 0), SEEK_HOLE);
+        source.seek(at);
+        const int64_t run = holeAt < 0 ? count : std::min<int64_t>(holeAt - at, count);
+        copyRun(source, std::max<int64_t>(run, 1), blockSize);
+        count -= std::max<int64_t>(run, 1);
+    }
+    if (size() < end && ::ftruncate(m_fd, end) != 0)
+        throwWriteError();
+}
+
+void FileStream::copyRun(FileStream& source, int64_t count, std::size_t blockSize) {
     // Try the kernel copy first: no user-space buffer, and on file systems
     // with reflinks no data is moved at all. Fall back to plain blocks when
     // the kernel refuses (other file system types, pipes, old kernels).

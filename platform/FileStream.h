@@ -64,6 +64,7 @@ public:
 
 private:
     void transfer(FileStream& source, int64_t count, std::size_t blockSize);
+    void copyRun(FileStream& source, int64_t count, std::size_t blockSize);
     FileStream(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
     int m_fd = -1;
     std::string m_path;
