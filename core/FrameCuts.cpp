@@ -35,6 +35,10 @@ FrameCuts::FrameCuts(const FileStream& input) {
 }
 
 std::size_t FrameCuts::NearestBoundary(int64_t ms) const {
+    // The start of the file is the start of its first frame, whatever the
+    // delay before the first sample: a first piece keeps every frame.
+    if (ms <= 0)
+        return 0;
     // The decoder's output holds the encoder's delay (and its own) before
     // the first sample of the gapless audio.
     const int64_t sample = std::max<int64_t>(ms, 0) * m_walk.SampleRate() / 1000 + m_walk.ValidBegin();
