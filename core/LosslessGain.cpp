@@ -163,6 +163,14 @@ int StepsWithoutClipping(int steps, double samplePeak, const TGainRange& range) 
     return steps;
 }
 
+TLoudness AfterGainSteps(TLoudness figures, int steps) {
+    const double factor = std::pow(2.0, steps / 4.0);
+    figures.Loudness += 20 * std::log10(factor);
+    figures.SamplePeak *= factor;
+    figures.TruePeak *= factor;
+    return figures;
+}
+
 std::optional<TGainRange> FileGainRange(const std::string& path) {
     const FileStream file = FileStream::openRead(path);
     FileLayout layout;

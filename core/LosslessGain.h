@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
+#include "core/Loudness.h"
 #include "mpeg/GlobalGain.h"
 
 #include <cstdint>
@@ -33,6 +34,9 @@ int GainSteps(double db);
 // those global gains neither clips nor needs a gain above 255; never
 // raised.
 int StepsWithoutClipping(int steps, double samplePeak, const TGainRange& range);
+
+// The figures of a file after its gain changed by steps.
+TLoudness AfterGainSteps(TLoudness figures, int steps);
 
 // The range of the global gains of every audio frame of an MP3 file,
 // or nothing when it holds no Layer III audio.
