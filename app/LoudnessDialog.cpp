@@ -169,7 +169,7 @@ void TLoudnessDialog::btnWriteTagsClick() {
     QStringList skipped;
     for (std::size_t i = 0; i < m_result.Tracks.size(); ++i) {
         const std::string& path = m_result.Paths[i];
-        if (!FileGainRange(path)) {
+        if (!HoldsLayerIII(path)) {
             skipped << m_files[int(i)];
             continue;
         }
@@ -209,7 +209,7 @@ void TLoudnessDialog::btnApplyClick() {
 void TLoudnessDialog::btnUndoClick() {
     int undone = 0;
     for (const QString& file : m_files)
-        if (FileGainRange(file.toStdString()) && UndoGain(file.toStdString()))
+        if (HoldsLayerIII(file.toStdString()) && UndoGain(file.toStdString()))
             ++undone;
     labNote->setText(QStringLiteral("The gain change of %1 file(s) is undone.").arg(undone));
     if (undone > 0)

@@ -96,7 +96,7 @@ int LoudnessCommand(const CommandLine& line, CliContext& context) {
             context.out << row(scan.Album, "(album)");
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const bool mp3 = FileGainRange(files[i]).has_value();
+        const bool mp3 = HoldsLayerIII(files[i]);
         int steps = 0;
         if (!apply.empty()) {
             if (!mp3)

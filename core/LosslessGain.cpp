@@ -69,20 +69,17 @@ TGainSteps channelSteps(int left, int right) {
     return {{{left, right}, {left, right}}};
 }
 
-// The file rebuilt with steps added to every audio frame; editTag gets the
-// APEv2 tag and the frames' new gain range before the tag is written.
-TGainApplied rewrite(const std::string& path, const TGainSteps& steps,
-                     const std::function<void(TAPEv2&, const TGainRange&)>& editTag) {
-    const FileStream source = FileStream::openRead(path);
-    FileLayout layout = readLayout(source, path);
-    AtomicFile out = AtomicFile::Create(path);
-    TGainApplied applied;
-    TGainRange range;
+// Reads the audio in blocks that end where a frame starts, so that no frame
+// is split, and gives each block with its audio frames (the info frame
+// left out) to take, which may change the frames in the block.
+void forEachBlock(
+    const FileStream& source, const FileLayout& layout,
+    const std::function<void(std::span<uint8_t> block, std::span<const std::span<uint8_t>> frames)>& take) {
     std::vector<uint8_t> block;
+    std::vector<std::span<uint8_t>> inBlock;
     std::size_t next = 0;
     const auto& frames = layout.walk.Frames;
     for (int64_t at = 0; at < layout.audioEnd();) {
-        // Blocks end where a frame starts, so that no frame is split.
         int64_t end = std::min<int64_t>(layout.audioEnd(), at + int64_t(kCopyBlock));
         if (next < frames.size()) {
             const auto cut = std::lower_bound(frames.begin() + long(next), frames.end(), end,
@@ -92,30 +89,48 @@ TGainApplied rewrite(const std::string& path, const TGainSteps& steps,
         block.resize(std::size_t(end - at));
         if (!tagfile::ReadAt(source.fd(), block.data(), block.size(), at))
             throw StreamReadError();
+        inBlock.clear();
         for (; next < frames.size() && frames[next].Offset < end; ++next) {
-            const TFrameSpan& f = frames[next];
-            const std::span frame(block.data() + (f.Offset - at), f.Length);
-            if (isInfoFrame(frame.data(), frame.size()))
-                continue;
-            const TGainChange change = AddGlobalGain(frame, steps);
-            if (!change.Applied)
-                continue;
-            applied.Clamped = applied.Clamped || change.Clamped;
-            ++applied.Frames;
-            const TGainRange now = *GlobalGainRange(frame);
-            range.Min = std::min(range.Min, now.Min);
-            range.Max = std::max(range.Max, now.Max);
+            const std::span frame(block.data() + (frames[next].Offset - at), frames[next].Length);
+            if (!isInfoFrame(frame.data(), frame.size()))
+                inBlock.push_back(frame);
         }
-        out.stream().writeAll(block.data(), block.size());
+        take(block, inBlock);
         at = end;
     }
+}
+
+void widen(TGainRange& range, std::span<const uint8_t> frame) {
+    if (const auto now = GlobalGainRange(frame)) {
+        range.Min = std::min(range.Min, now->Min);
+        range.Max = std::max(range.Max, now->Max);
+    }
+}
+
+// The file rebuilt with steps added to every audio frame; editTag gets the
+// APEv2 tag and the frames' new gain range before the tag is written.
+TGainApplied rewrite(const std::string& path, const TGainSteps& steps,
+                     const std::function<void(TAPEv2&, const TGainRange&)>& editTag) {
+    const FileStream source = FileStream::openRead(path);
+    FileLayout layout = readLayout(source, path);
+    AtomicFile out = AtomicFile::Create(path);
+    TGainApplied applied;
+    TGainRange range;
+    forEachBlock(source, layout, [&](std::span<uint8_t> block, std::span<const std::span<uint8_t>> frames) {
+        for (const std::span<uint8_t>& frame : frames) {
+            const TGainChange change = AddGlobalGain(frame, steps);
+            applied.Clamped = applied.Clamped || change.Clamped;
+            applied.Frames += change.Applied ? 1 : 0;
+            widen(range, frame);
+        }
+        out.stream().writeAll(block.data(), block.size());
+    });
     editTag(layout.ape, range);
     const std::string tag = layout.ape.Build();
     out.stream().writeAll(tag.data(), tag.size());
-    FileStream& target = out.stream();
     FileStream rest = FileStream::openRead(path);
     rest.seek(layout.apeEnd());
-    target.copyFrom(rest, layout.size - layout.apeEnd(), kCopyBlock);
+    out.stream().copyFrom(rest, layout.size - layout.apeEnd(), kCopyBlock);
     out.Commit();
     return applied;
 }
@@ -182,21 +197,26 @@ std::optional<TGainRange> FileGainRange(const std::string& path) {
         return std::nullopt;
     }
     TGainRange range;
-    std::vector<uint8_t> fields(64);
-    for (const TFrameSpan& f : layout.walk.Frames) {
-        const std::size_t n = std::min<std::size_t>(fields.size(), f.Length);
-        if (!tagfile::ReadAt(file.fd(), fields.data(), n, f.Offset))
-            throw StreamReadError();
-        if (isInfoFrame(fields.data(), n))
-            continue;
-        if (const auto now = GlobalGainRange(std::span(fields.data(), n))) {
-            range.Min = std::min(range.Min, now->Min);
-            range.Max = std::max(range.Max, now->Max);
-        }
-    }
+    forEachBlock(file, layout, [&](std::span<uint8_t>, std::span<const std::span<uint8_t>> frames) {
+        for (const std::span<uint8_t>& frame : frames)
+            widen(range, frame);
+    });
     if (range.Min > range.Max)
         return std::nullopt;
     return range;
+}
+
+bool HoldsLayerIII(const std::string& path) {
+    try {
+        const FileStream file = FileStream::openRead(path);
+        TagHeader header;
+        const int64_t begin = ReadTagHeader(path, header) && header.StartsWithTag() ? header.TagSize() : 0;
+        // The first frames tell the format.
+        const TFrameWalk walk = WalkFrames(file, begin, file.size(), TStreamTime{1, 1000});
+        return walk.Found && walk.Format.LayerCode == kLayerIII;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 TGainApplied ApplyGain(const std::string& path, int steps) {

@@ -43,6 +43,10 @@ TLoudness AfterGainSteps(TLoudness figures, int steps);
 // Throws "Cannot open file ..." or "Stream read error".
 std::optional<TGainRange> FileGainRange(const std::string& path);
 
+// Whether the file's audio is MPEG Layer III (an MP3 file); false for
+// any file that cannot be read.
+bool HoldsLayerIII(const std::string& path);
+
 struct TGainApplied {
     int Steps = 0;
     // Some gain was held at 0 or 255: an undo will not restore it.
