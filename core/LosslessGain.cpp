@@ -24,6 +24,7 @@ namespace {
 
 constexpr int64_t kID3v1Size = 128;
 constexpr std::size_t kCopyBlock = 1 << 20;
+constexpr int64_t kFlushEvery = 16 << 20;
 
 // Where the parts of an MP3 file stand.
 struct FileLayout {
@@ -116,6 +117,7 @@ TGainApplied rewrite(const std::string& path, const TGainSteps& steps,
     AtomicFile out = AtomicFile::Create(path);
     TGainApplied applied;
     TGainRange range;
+    int64_t written = 0;
     forEachBlock(source, layout, [&](std::span<uint8_t> block, std::span<const std::span<uint8_t>> frames) {
         for (const std::span<uint8_t>& frame : frames) {
             const TGainChange change = AddGlobalGain(frame, steps);
@@ -124,6 +126,11 @@ TGainApplied rewrite(const std::string& path, const TGainSteps& steps,
             widen(range, frame);
         }
         out.stream().writeAll(block.data(), block.size());
+        // The disk takes what is written while the rest is read, so that the
+        // commit's flush does not wait for the whole file.
+        written += int64_t(block.size());
+        if (written % kFlushEvery < int64_t(block.size()))
+            out.StartFlush();
     });
     editTag(layout.ape, range);
     const std::string tag = layout.ape.Build();
