@@ -56,23 +56,14 @@ FileLayout readLayout(const FileStream& file, const std::string& path) {
     return layout;
 }
 
-// An info frame the walk did not take for one (a protected frame moves the
-// side information, not the encoder's header) carries no sound either.
-bool isInfoFrame(const uint8_t* frame, std::size_t length) {
-    const std::size_t look = std::min<std::size_t>(length, 48);
-    for (const char* id : {"Xing", "Info", "VBRI"})
-        if (std::search(frame, frame + look, id, id + 4) != frame + look)
-            return true;
-    return false;
-}
-
 TGainSteps channelSteps(int left, int right) {
     return {{{left, right}, {left, right}}};
 }
 
 // Reads the audio in blocks that end where a frame starts, so that no frame
-// is split, and gives each block with its audio frames (the info frame
-// left out) to take, which may change the frames in the block.
+// is split, and gives each block with its audio frames (the walk leaves the
+// encoder's info frame out) to take, which may change the frames in the
+// block.
 void forEachBlock(
     const FileStream& source, const FileLayout& layout,
     const std::function<void(std::span<uint8_t> block, std::span<const std::span<uint8_t>> frames)>& take) {
@@ -92,9 +83,7 @@ void forEachBlock(
             throw StreamReadError();
         inBlock.clear();
         for (; next < frames.size() && frames[next].Offset < end; ++next) {
-            const std::span frame(block.data() + (frames[next].Offset - at), frames[next].Length);
-            if (!isInfoFrame(frame.data(), frame.size()))
-                inBlock.push_back(frame);
+            inBlock.push_back(std::span(block.data() + (frames[next].Offset - at), frames[next].Length));
         }
         take(block, inBlock);
         at = end;
