@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -131,6 +132,28 @@ TGainApplied rewrite(const std::string& path, const TGainSteps& steps,
     return applied;
 }
 
+// The gain and peak items the other tool keeps beside its undo record
+// follow the change, as it makes them follow its own: a gain less by the
+// change in dB ("-8.270000 dB"), a peak scaled by it.
+void shiftReplayGainItems(TAPEv2& ape, int steps) {
+    const double factor = std::pow(2.0, steps / 4.0);
+    char text[32];
+    for (const char* key : {"REPLAYGAIN_TRACK_GAIN", "REPLAYGAIN_ALBUM_GAIN"}) {
+        const std::string value = ape.Value(key);
+        if (!value.empty()) {
+            std::snprintf(text, sizeof text, "%f dB", std::atof(value.c_str()) - 20 * std::log10(factor));
+            ape.SetValue(key, text);
+        }
+    }
+    for (const char* key : {"REPLAYGAIN_TRACK_PEAK", "REPLAYGAIN_ALBUM_PEAK"}) {
+        const std::string value = ape.Value(key);
+        if (!value.empty()) {
+            std::snprintf(text, sizeof text, "%f", std::atof(value.c_str()) * factor);
+            ape.SetValue(key, text);
+        }
+    }
+}
+
 void recordRange(TAPEv2& ape, const TGainRange& range) {
     if (ape.Value(kGainRangeKey).empty() || range.Min > range.Max)
         return;
@@ -226,6 +249,7 @@ TGainApplied ApplyGain(const std::string& path, int steps) {
             else
                 ape.SetValue(kGainUndoKey, GainUndoText(undo));
             recordRange(ape, range);
+            shiftReplayGainItems(ape, steps);
         });
     applied.Steps = steps;
     return applied;
@@ -245,6 +269,7 @@ bool UndoGain(const std::string& path) {
     rewrite(real, channelSteps(undo->Left, undo->Right), [&](TAPEv2& tag, const TGainRange& range) {
         tag.Remove(kGainUndoKey);
         recordRange(tag, range);
+        shiftReplayGainItems(tag, (undo->Left + undo->Right) / 2);
     });
     return true;
 }
