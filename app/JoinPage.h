@@ -41,6 +41,8 @@ public:
     void btnJointClick();
     void BitBtn1Click();
     void ltvFileMouseUp();
+    // Opens the Loudness window for the list as an album.
+    void btnLoudnessClick();
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -64,6 +66,7 @@ private:
 
     QTreeWidget* ltvFile = nullptr;
     QCheckBox* chkExact = nullptr;
+    class TLoudnessDialog* m_loudness = nullptr;
 };
 
 } // namespace tindrel
