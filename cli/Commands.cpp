@@ -27,6 +27,9 @@ Commands:
   join    write the bodies of MP3 files one after another into one file
   tag     show, edit and copy the ID3v1 and ID3v2 tags of an MP3 file
   edit    remove, keep, level and fade parts of an MP3 file, frame by frame
+  loudness
+          measure the loudness of files, write ReplayGain tags, and change
+          the gain of MP3 files losslessly (with undo)
 
 Run "tindrel-cli COMMAND --help" for the options of a command.
 Exit status: 0 done, 1 refused or failed, 2 wrong command line,
@@ -145,6 +148,37 @@ Options:
                          text selects the ID3v1 genre of that name, if any
 )";
 
+constexpr std::string_view kLoudnessHelp =
+    R"(Usage: tindrel-cli loudness FILE... [--album] [--write] [--apply track|album|DB]
+                             [--no-clip]
+       tindrel-cli loudness FILE... --undo
+
+Measures the integrated loudness (EBU R128), the sample peak and the true
+peak of each file in any format the player reads, and shows them with the
+ReplayGain 2.0 gain that brings the file to -18 LUFS. With --album the files
+are also measured as one album.
+
+Options:
+  --album                show (and with --write, tag) the album's figures too
+  --write                write REPLAYGAIN_TRACK_GAIN/PEAK (and _ALBUM_ with
+                         --album) as ID3v2 TXXX frames of MP3 files, keeping
+                         every other frame and an APEv2 tag as they are
+  --apply track|album|DB change the gain of every frame of MP3 files by the
+                         whole number of 1.5 dB steps nearest to the track's
+                         or the album's gain, or to DB; lossless, and kept in
+                         an APEv2 undo record that other MP3 gain tools read
+  --no-clip              lower the steps until the peak stays below full scale
+  --undo                 take back the gain changes the undo record holds
+)";
+
+constexpr std::array kLoudnessOptions = std::to_array<OptionRule>({
+    {"--album", "", false},
+    {"--write", "", false},
+    {"--apply", "", true},
+    {"--no-clip", "", false},
+    {"--undo", "", false},
+});
+
 constexpr std::array kSplitOptions = std::to_array<OptionRule>({
     {"--start", "", true},
     {"--end", "", true},
@@ -233,12 +267,13 @@ struct CommandEntry {
     int (*run)(const CommandLine&, CliContext&);
 };
 
-const std::array<CommandEntry, 5> kCommands{{
+const std::array<CommandEntry, 6> kCommands{{
     {"info", kInfoHelp, {}, &InfoCommand},
     {"split", kSplitHelp, kSplitOptions, &SplitCommand},
     {"join", kJoinHelp, kJoinOptions, &JoinCommand},
     {"tag", kTagHelp, kTagOptions, &TagCommand},
     {"edit", kEditHelp, kEditOptions, &EditCommand},
+    {"loudness", kLoudnessHelp, kLoudnessOptions, &LoudnessCommand},
 }};
 
 const CommandEntry* findCommand(std::string_view name) {

@@ -9,6 +9,7 @@
 #include "engine/Decoder.h"
 #include "engine/FileDecoder.h"
 #include "mpeg/FileWindow.h"
+#include "mpeg/GlobalGain.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
 #include "platform/FileStream.h"
@@ -41,29 +42,18 @@ constexpr int64_t kPreroll = 4 * 1152;
 
 using Frame = std::vector<uint8_t>;
 
+// Each frame says for itself whether a CRC stands before its side
+// information.
 std::size_t dataOffset(const TMPEGFrame& format, const uint8_t* frame) {
-    return 4 + ((frame[1] & 1) == 0 ? 2 : 0) + SideInfoSize(format);
+    TMPEGFrame own = format;
+    own.Protected = (frame[1] & 1) == 0;
+    return DataAreaOffset(own);
 }
 
-// The CRC of a protected frame: CRC-16 (polynomial 0x8005, from 0xFFFF,
-// high bit first) over the header's last two bytes and the side
-// information; it stands in the two bytes after the header.
 void mendFrameCrc(Frame& frame, const TMPEGFrame& format) {
     if ((frame[1] & 1) != 0)
         return;
-    uint16_t crc = 0xFFFF;
-    const auto add = [&crc](uint8_t byte) {
-        for (int bit = 7; bit >= 0; --bit) {
-            const bool top = ((crc >> 15) ^ (byte >> bit)) & 1;
-            crc = uint16_t(crc << 1);
-            if (top)
-                crc ^= 0x8005;
-        }
-    };
-    add(frame[2]);
-    add(frame[3]);
-    for (std::size_t i = 6; i < 6 + SideInfoSize(format); ++i)
-        add(frame[i]);
+    const uint16_t crc = FrameCrc16(frame, SideInfoSize(format));
     frame[4] = uint8_t(crc >> 8);
     frame[5] = uint8_t(crc);
 }
@@ -252,8 +242,9 @@ private:
 
 class EditStream {
 public:
-    EditStream(FileStream& input, const TFrameWalk& walk, EditMode mode, FileStream& out, EditObserver& observer)
-        : m_input(input), m_walk(walk), m_mode(mode), m_writer(out), m_observer(observer),
+    EditStream(FileStream& input, const TFrameWalk& walk, const std::vector<GainSpan>& gains, EditMode mode,
+               FileStream& out, EditObserver& observer)
+        : m_input(input), m_walk(walk), m_gains(gains), m_mode(mode), m_writer(out), m_observer(observer),
           m_spf(walk.SamplesPerFrame()) {}
 
     std::optional<EditLayout> write(const std::vector<Piece>& pieces);
@@ -266,12 +257,15 @@ private:
     std::vector<Frame> encodeBridge(const SeamEncoder& encoder, const Piece& before, const Piece& after);
     void flushPending();
     void progress();
+    std::optional<TGainSteps> gainAt(int64_t frame) const;
+    Frame frameWithGain(std::size_t k) const;
     int64_t outputPosition(const Piece& piece, int64_t decoderSample) const {
         return m_pieceOut * m_spf + decoderSample - int64_t(piece.first) * m_spf;
     }
 
     FileStream& m_input;
     const TFrameWalk& m_walk;
+    const std::vector<GainSpan>& m_gains;
     EditMode m_mode;
     StreamWriter m_writer;
     EditObserver& m_observer;
@@ -358,15 +352,51 @@ bool EditStream::copyPiece(const Piece& piece, bool holdBack) {
     for (std::size_t k = piece.first; k < copyEnd;) {
         if (m_observer.stopRequested())
             return false;
-        const std::size_t to = std::min(copyEnd, k + kRunFrames);
-        m_writer.copyFrames(m_input, frames, k, to);
+        std::size_t to = k;
+        while (to < copyEnd && to < k + kRunFrames && !gainAt(int64_t(to)))
+            ++to;
+        if (to > k) {
+            m_writer.copyFrames(m_input, frames, k, to);
+        } else {
+            const Frame frame = frameWithGain(k);
+            m_writer.appendFrame(frame, uint8_t(frame[2] >> 4));
+            ++to;
+        }
         m_framesCopied += int64_t(to - k);
         progress();
         k = to;
     }
     for (std::size_t k = copyEnd; k < piece.end; ++k)
-        m_pending.push_back(readFrame(m_input, frames[k]));
+        m_pending.push_back(frameWithGain(k));
     return true;
+}
+
+// The steps the gains give each granule of the frame at that place in the
+// source's frames, both channels alike: a granule takes the gain at its
+// middle. Nothing when no gain reaches it.
+std::optional<TGainSteps> EditStream::gainAt(int64_t frame) const {
+    if (m_gains.empty())
+        return std::nullopt;
+    TGainSteps steps{};
+    bool any = false;
+    for (int64_t granule = 0; granule < m_spf / kGranule; ++granule) {
+        const int64_t middle = frame * m_spf + granule * kGranule + kGranule / 2 - m_walk.ValidBegin();
+        const int64_t ms = middle * 1000 / int64_t(m_walk.SampleRate());
+        int sum = 0;
+        for (const GainSpan& span : m_gains)
+            if (middle >= 0 && ms >= span.Range.StartMs && ms < span.Range.EndMs)
+                sum += span.StepsAt(ms);
+        steps[std::size_t(granule)] = {sum, sum};
+        any = any || sum != 0;
+    }
+    return any ? std::optional(steps) : std::nullopt;
+}
+
+Frame EditStream::frameWithGain(std::size_t k) const {
+    Frame frame = readFrame(m_input, m_walk.Frames[k]);
+    if (const auto steps = gainAt(int64_t(k)))
+        AddGlobalGain(frame, *steps);
+    return frame;
 }
 
 void EditStream::flushPending() {
@@ -417,6 +447,9 @@ void EditStream::encodeSeam(const Piece& before, const Piece& after) {
         TMPEGFrame format = m_walk.Format;
         format.BitRateIndex = index;
         std::vector<Frame> frames = encodeBridge(SeamEncoder(m_walk.Format, TableBitRate(format)), before, after);
+        for (std::size_t i = 0; i < frames.size(); ++i)
+            if (const auto steps = gainAt(int64_t(before.end + i)))
+                AddGlobalGain(frames[i], *steps);
         Frame& last = frames.back();
         const std::size_t data = last.size() - dataOffset(m_walk.Format, last.data());
         const std::size_t unused = data - std::min(data, mainDataBytes(last, m_walk.Format));
@@ -456,7 +489,6 @@ std::vector<Frame> EditStream::encodeBridge(const SeamEncoder& encoder, const Pi
 std::optional<EditLayout> WriteEditedStream(FileStream& input, const TFrameWalk& walk,
                                             const std::vector<SampleRange>& kept, const std::vector<GainSpan>& gains,
                                             EditMode mode, FileStream& out, EditObserver& observer) {
-    (void)gains;
     std::vector<SampleRange> ranges;
     for (const SampleRange& r : kept) {
         const SampleRange c{std::max<int64_t>(r.Begin, 0), std::min(r.End, walk.ValidSamples())};
@@ -465,7 +497,7 @@ std::optional<EditLayout> WriteEditedStream(FileStream& input, const TFrameWalk&
     }
     if (ranges.empty() || walk.Frames.empty())
         return std::nullopt;
-    EditStream stream(input, walk, mode, out, observer);
+    EditStream stream(input, walk, gains, mode, out, observer);
     return stream.write(planPieces(walk, ranges, mode));
 }
 

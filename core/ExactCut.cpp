@@ -39,8 +39,12 @@ std::vector<uint8_t> readBytes(const FileStream& input, int64_t offset, std::siz
     return bytes;
 }
 
+// Where the data area of a frame of the stream begins: each frame says for
+// itself whether a CRC stands before its side information.
 std::size_t dataOffset(const TMPEGFrame& format, const uint8_t* header) {
-    return 4 + ((header[1] & 1) == 0 ? 2 : 0) + SideInfoSize(format);
+    TMPEGFrame frame = format;
+    frame.Protected = (header[1] & 1) == 0;
+    return DataAreaOffset(frame);
 }
 
 // The main data that frames from `first` on may take from before their own:

@@ -57,16 +57,10 @@ SourceInfoFrame findInfoFrame(const FileStream& input) {
     ReadWindow(input, 0, head);
     TagHeader header{head, input.size()};
     const int64_t begin = header.StartsWithTag() ? header.TagSize() : 0;
-    std::array<uint8_t, kMPEGWindowSize> window{};
-    const std::size_t got = ReadWindow(input, begin, window);
-    TVBRHeader unused;
-    const TMPEGFrame frame = FindFirstFrame(std::span(window.data(), got), unused);
-    if (!frame.Found)
-        return {};
+    // The frames are found as the walk of the exact mode finds them, behind
+    // junk too; a walk to the first sample ends right behind the info frame.
     SourceInfoFrame found;
-    // The next frame's header is read too: a first frame counts only when
-    // one follows it.
-    found.first = WalkFrames(input, begin + frame.Offset, begin + frame.Offset + frame.Length + 4);
+    found.first = WalkFrames(input, begin, input.size(), TStreamTime{0, 1000});
     found.offset = found.first.InfoOffset;
     return found;
 }

@@ -75,6 +75,13 @@ public:
     void SetGenre(const std::string& value);
     void SetComment(const std::string& value);
 
+    // The value of the first user text frame (TXXX) whose description
+    // matches, ignoring case; empty when there is none.
+    std::string UserText(std::string_view description) const;
+    // Sets the value of the first matching user text frame in its place,
+    // or adds one behind the other frames.
+    void SetUserText(std::string_view description, std::string_view value);
+
     // The complete version 2.3 tag that Save puts in front of the audio.
     std::string BuildTag() const;
 

@@ -180,3 +180,85 @@ TEST(EditWriter, DeletedRangesLeaveTheSourcesSamplesAroundCleanSeams) {
 
 } // namespace
 } // namespace tindrel
+
+namespace tindrel {
+namespace {
+
+// A steady tone, so that a stretch's level is the gain it was given.
+std::string makeTone(const TempDir& dir) {
+    const std::string wav = dir.file("tone.wav");
+    const std::string mp3 = dir.file("tone.mp3");
+    test::CommandOutput("sox -D -n -r 44100 -c 2 -b 16 '" + wav + "' synth 5 sine 1000 gain -6");
+    test::CommandOutput("lame --quiet -b 128 '" + wav + "' '" + mp3 + "'");
+    return mp3;
+}
+
+double levelDb(const Samples& s, int64_t from, int64_t to) {
+    double sum = 0;
+    for (int64_t i = from * 2; i < to * 2; ++i)
+        sum += double(s[std::size_t(i)]) * s[std::size_t(i)];
+    return 10 * std::log10(sum / double((to - from) * 2));
+}
+
+TEST(EditWriter, AGainLowersItsRangeByWholeStepsAndLeavesTheRestAsItWas) {
+    if (!haveTools())
+        GTEST_SKIP() << "sox, lame, mpg123 or ffmpeg is not installed";
+    const TempDir dir;
+    const std::string mp3 = makeTone(dir);
+    const std::string out = dir.file("quieter.mp3");
+    EditList edits;
+    edits.Apply({EditKind::Gain, {{2'000, 4'000}}, GainStepsOf(-6.0)});
+    QuietObserver observer;
+    ASSERT_EQ(RunEdit(mp3, out, edits, EditMode::Frames, observer), EditResult::Completed);
+    for (const bool ffmpeg : {false, true}) {
+        const Samples source = decode(mp3, ffmpeg).samples;
+        const Decoded edited = decode(out, ffmpeg);
+        EXPECT_EQ(edited.messages, "");
+        ASSERT_EQ(edited.samples.size(), source.size());
+        EXPECT_NEAR(levelDb(edited.samples, 92'610, 172'000) - levelDb(source, 92'610, 172'000), -6.0, 0.1);
+        // A granule's sound overlaps the next one's: 576 samples either way
+        // of the range take part of both gains.
+        for (int64_t i = 0; i < int64_t(source.size()) / 2; ++i) {
+            if (i < 88'200 - 1152 || i >= 176'400 + 1152) {
+                ASSERT_EQ(edited.samples[std::size_t(2 * i)], source[std::size_t(2 * i)]) << "sample " << i;
+            }
+        }
+    }
+}
+
+// Fades step the level granule by granule: every 576 samples the level is
+// at least that of the granule before (fading in) or at most (fading out),
+// by no more than a 1.5 dB step, from 60 dB down to the level or back.
+TEST(EditWriter, FadesMoveTheLevelOneStepAtATime) {
+    if (!haveTools())
+        GTEST_SKIP() << "sox, lame, mpg123 or ffmpeg is not installed";
+    const TempDir dir;
+    const std::string mp3 = makeTone(dir);
+    const Samples source = decode(mp3, false).samples;
+    for (const EditKind kind : {EditKind::FadeIn, EditKind::FadeOut}) {
+        EditList edits;
+        edits.Apply({kind, {{1'000, 3'000}}, 0});
+        QuietObserver observer;
+        const std::string out = dir.file("faded.mp3");
+        ASSERT_EQ(RunEdit(mp3, out, edits, EditMode::Frames, observer), EditResult::Completed);
+        const Samples edited = decode(out, false).samples;
+        ASSERT_EQ(edited.size(), source.size());
+        const double sign = kind == EditKind::FadeIn ? 1 : -1;
+        // Granules of the decoder output start 1105 samples before the
+        // audio's first sample; the first wholly in the range is heard with
+        // the tail of the one before, outside it.
+        std::vector<double> gains;
+        for (int64_t g = (44'100 + 1105 + 575) / 576 + 1; g * 576 - 529 <= 132'300; ++g)
+            gains.push_back(levelDb(edited, g * 576 - 1105, g * 576 - 529) -
+                            levelDb(source, g * 576 - 1105, g * 576 - 529));
+        EXPECT_NEAR(kind == EditKind::FadeIn ? gains.back() : gains.front(), 0.0, 1.6);
+        EXPECT_LT(kind == EditKind::FadeIn ? gains.front() : gains.back(), -55.0);
+        for (std::size_t i = 1; i < gains.size(); ++i) {
+            EXPECT_GE(sign * (gains[i] - gains[i - 1]), -0.2) << "granule " << i;
+            EXPECT_LE(sign * (gains[i] - gains[i - 1]), 1.5 + 0.2) << "granule " << i;
+        }
+    }
+}
+
+} // namespace
+} // namespace tindrel
