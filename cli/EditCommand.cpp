@@ -32,12 +32,16 @@ private:
 // "A-B:DB": the times have colons of their own, the gain follows the last.
 EditOperation gainOperation(const std::string& text) {
     const auto colon = text.rfind(':');
-    char* end = nullptr;
     const std::string db = colon == std::string::npos ? std::string() : text.substr(colon + 1);
+    char* end = nullptr;
     const double value = std::strtod(db.c_str(), &end);
     if (db.empty() || *end != '\0')
         throw UsageError("--gain takes A-B:DB, not " + text);
-    return {EditKind::Gain, {ParseEditRange(text.substr(0, colon))}, GainStepsOf(value)};
+    try {
+        return {EditKind::Gain, {ParseEditRange(text.substr(0, colon))}, GainStepsOf(value)};
+    } catch (const std::runtime_error&) {
+        throw UsageError("--gain takes A-B:DB, not " + text);
+    }
 }
 
 // The silence at either end of the file, by the Pauses window's rule.
