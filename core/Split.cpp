@@ -401,6 +401,17 @@ SplitOutcome RunSplitParts(const std::string& source, const std::string& folder,
         return {SplitResult::Failed, NoMPEGAudioMessage(source), {}, {}, {}, 0};
     const PieceTags tags = SourcePieceTags(source);
     const std::string stem = SourceStem(source);
+    // The player describes the source once for all its parts: describing it
+    // scans the whole file, and a split into thousands of parts would scan
+    // it thousands of times.
+    std::optional<std::optional<SourceFacts>> facts;
+    const DescribeSource describeOnce = [&](const std::string& path) {
+        if (path != source)
+            return describe(path);
+        if (!facts)
+            facts = describe(path);
+        return *facts;
+    };
     // The exact mode walks the source once for all its parts.
     std::optional<FileStream> input;
     TFrameWalk walk;
@@ -431,7 +442,7 @@ SplitOutcome RunSplitParts(const std::string& source, const std::string& folder,
             }
             const PartTimes t = PartRange(i, n, lengthMs);
             return cutRange(source, piece, FormatTimeText(t.startMs / 1000.0), kCutOffsetMs, true,
-                            FormatTimeText(t.endMs / 1000.0), describe, tags, written, &commits);
+                            FormatTimeText(t.endMs / 1000.0), describeOnce, tags, written, &commits);
         });
         if (!cut) {
             outcome.refusedParts.push_back(i + 1);
