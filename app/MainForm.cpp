@@ -3,6 +3,7 @@
 #include "app/Main.h"
 
 #include "app/AboutForm.h"
+#include "app/EditPage.h"
 #include "app/HelpForm.h"
 #include "app/JoinPage.h"
 #include "app/SplitPage.h"
@@ -128,6 +129,7 @@ void TMainForm::buildPages() {
     pgcMain->addTab(m_splitPage, QStringLiteral("  Split MP3  "));
     pgcMain->addTab(m_joinPage, QStringLiteral("  Join MP3  "));
     pgcMain->addTab(m_tagPage, QStringLiteral("  Edit Tag  "));
+    pgcMain->addTab(new TEditPage(m_dialogs), QStringLiteral("  Edit MP3  "));
     pgcMain->setCurrentIndex(0);
     connect(pgcMain, &QTabWidget::currentChanged, this, ErrorHandler::guard([this] {
                 if (pgcMain->currentWidget() == m_tagPage)
