@@ -143,7 +143,10 @@ bool WriteExactPiece(FileStream& input, const TFrameWalk& walk, int64_t firstSam
     // start lies within the decoder's delay needs one too, as the delay
     // field cannot be negative.
     const int64_t startInPiece = start - int64_t(first) * spf;
-    const bool silentFirst = first > 0 || startInPiece < kDecoderDelay;
+    // A file of two frames (the Info frame and one more) is too short for
+    // some decoders' format probes (ffmpeg's takes it for another format, or
+    // none): a piece of a single frame starts with silent frames too.
+    const bool silentFirst = first > 0 || startInPiece < kDecoderDelay || last == first;
     std::vector<uint8_t> silent;
     uint8_t firstIndex = walk.Frames[first].BitRateIndex;
     if (silentFirst) {

@@ -193,6 +193,23 @@ TEST(SourceKinds, BytePiecesStateTheLengthTheyDecodeTo) {
     }
 }
 
+// A piece of a single frame is still taken for MP3 by ffmpeg's format
+// probe, which a file of two frames does not satisfy.
+TEST(SourceKinds, APieceOfOneFrameIsTakenForMP3) {
+    if (!haveDecoders())
+        GTEST_SKIP() << "mpg123 or ffmpeg is not installed";
+    const TempDir dir;
+    for (const char* file : {"cbr128.mp3", "mpeg2_22k.mp3"}) {
+        const std::string piece = dir.file(std::string("one-") + file);
+        PieceTagsWritten written;
+        ASSERT_TRUE(CutPiece(test::TestDataDir() + "/mpeg/" + file, piece, 0, 1, SplitMode::Exact, describeByPlayer, {},
+                             written))
+            << file;
+        EXPECT_FALSE(decode(piece, true).empty()) << file;
+        EXPECT_FALSE(decode(piece, false).empty()) << file;
+    }
+}
+
 // Layer II is cut by bytes but refused by the exact mode, which cuts only
 // Layer III frames, with a message that says so.
 TEST(SourceKinds, TheExactModeRefusesLayerII) {
