@@ -3,6 +3,7 @@
 #include "app/JoinPage.h"
 
 #include "app/FileDrop.h"
+#include "app/LoudnessDialog.h"
 #include "core/Join.h"
 #include "core/ReadOnlyMark.h"
 #include "core/TimeText.h"
@@ -130,6 +131,22 @@ void TJoinPage::buildButtons() {
     chkExact =
         makeButton<QCheckBox>(this, QStringLiteral("chkExactJoin"), QStringLiteral("E&xact"), {538, 266, 98, 22});
     chkExact->setToolTip(QStringLiteral("Join the audio frames gaplessly"));
+    auto* loudness =
+        makeButton(this, QStringLiteral("btnLoudness"), QStringLiteral("&Loudness..."), {538, 300, 98, 28});
+    onClick(loudness, this, &TJoinPage::btnLoudnessClick);
+}
+
+void TJoinPage::btnLoudnessClick() {
+    QStringList files;
+    for (int row = 0; row < ltvFile->topLevelItemCount(); ++row)
+        files << ltvFile->topLevelItem(row)->text(kName);
+    if (files.isEmpty()) {
+        m_dialogs.information(QStringLiteral("Please add MP3 files."));
+        return;
+    }
+    if (!m_loudness)
+        m_loudness = new TLoudnessDialog(m_dialogs, this);
+    m_loudness->Start(files, true);
 }
 
 void TJoinPage::btnAddClick() {

@@ -43,6 +43,8 @@ public:
     void btnJointClick();
     void BitBtn1Click();
     void ltvFileMouseUp();
+    // Opens the Loudness window for the list as an album.
+    void btnLoudnessClick();
 
 signals:
     // A join has ended, completed, stopped or failed.
@@ -81,6 +83,7 @@ private:
 
     QTreeWidget* ltvFile = nullptr;
     QCheckBox* chkExact = nullptr;
+    class TLoudnessDialog* m_loudness = nullptr;
 };
 
 } // namespace tindrel

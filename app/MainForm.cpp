@@ -3,6 +3,7 @@
 #include "app/Main.h"
 
 #include "app/AboutForm.h"
+#include "app/EditPage.h"
 #include "app/HelpForm.h"
 #include "app/JoinPage.h"
 #include "app/SplitPage.h"
@@ -132,6 +133,7 @@ void TMainForm::buildPages() {
     pgcMain->addTab(m_splitPage, QStringLiteral("  Split MP3  "));
     pgcMain->addTab(m_joinPage, QStringLiteral("  Join MP3  "));
     pgcMain->addTab(m_tagPage, QStringLiteral("  Edit Tag  "));
+    pgcMain->addTab(new TEditPage(m_dialogs), QStringLiteral("  Edit MP3  "));
     pgcMain->setCurrentIndex(0);
     // Queued, so the window closes after the run's own handler has returned.
     const auto closeIfAgreed = [this] {

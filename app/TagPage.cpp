@@ -3,6 +3,7 @@
 #include "app/TagPage.h"
 
 #include "app/FileDrop.h"
+#include "app/LoudnessDialog.h"
 #include "core/ReadOnlyMark.h"
 #include "core/TagFields.h"
 #include "platform/Dialogs.h"
@@ -176,6 +177,27 @@ void TTagPage::buildButtons() {
             makeButton(this, QString::fromLatin1(entry.name), QString::fromLatin1(entry.caption), entry.geometry);
         onClick(button, this, entry.handler);
     }
+    auto* loudness =
+        makeButton(this, QStringLiteral("btnLoudness"), QStringLiteral("&Loudness..."), {6, 300, 104, 28});
+    onClick(loudness, this, &TTagPage::btnLoudnessClick);
+}
+
+void TTagPage::btnLoudnessClick() {
+    const QString file = edtFileTag->text();
+    if (!FileExists(file.toStdString())) {
+        m_dialogs.information(QStringLiteral("Please open a MP3 file."));
+        return;
+    }
+    if (!m_loudness) {
+        m_loudness = new TLoudnessDialog(m_dialogs, this);
+        // The window may have written tags: the page shows the file as it is
+        // now unless the user has edits of their own.
+        connect(m_loudness, &QDialog::finished, this, [this] {
+            if (!HasUnsavedEdits())
+                showBothTags();
+        });
+    }
+    m_loudness->Start({file}, false);
 }
 
 void TTagPage::tabTagShow() {

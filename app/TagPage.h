@@ -65,6 +65,8 @@ public:
     void Button1Click();
     void Button2Click();
     void Button3Click();
+    // Opens the Loudness window for the file shown.
+    void btnLoudnessClick();
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -117,6 +119,7 @@ private:
     QString m_shownFile;
     TagGroup m_v1;
     TagGroup m_v2;
+    class TLoudnessDialog* m_loudness = nullptr;
 };
 
 } // namespace tindrel

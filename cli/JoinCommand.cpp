@@ -15,7 +15,8 @@ namespace {
 
 class ConsoleJoinObserver final : public JoinObserver {
 public:
-    ConsoleJoinObserver(CliContext& context, std::size_t rows) : m_context(context), m_rows(rows) {}
+    ConsoleJoinObserver(CliContext& context, std::size_t rows, bool replacing)
+        : m_context(context), m_rows(rows), m_replacing(replacing) {}
     void letEventsRun() override {}
     bool stopRequested() override { return m_context.stopRequested(); }
     void setStatus(std::size_t row, JoinStatus status) override {
@@ -23,9 +24,14 @@ public:
             m_context.progress.show("Joining: " + std::to_string(row + 1) + " of " + std::to_string(m_rows) + " files");
     }
 
+    // Ctrl+C interrupts the tool: a file that --force was to replace stays
+    // as it was rather than becoming the part joined so far.
+    bool stopKeepsOutput() const override { return !m_replacing; }
+
 private:
     CliContext& m_context;
     std::size_t m_rows;
+    bool m_replacing;
 };
 
 } // namespace
@@ -50,7 +56,7 @@ int JoinCommand(const CommandLine& line, CliContext& context) {
         FileStream::openRead(input);
     }
 
-    ConsoleJoinObserver observer(context, inputs.size());
+    ConsoleJoinObserver observer(context, inputs.size(), FileExists(*output));
     const JoinResult result =
         RunJoin(inputs, *output, observer, line.has("--exact") ? JoinMode::Exact : JoinMode::Bytes);
     context.progress.clear();

@@ -4,12 +4,16 @@
 #include "cli/Commands.h"
 #include "core/ReadOnlyMark.h"
 #include "core/TagFields.h"
+#include "platform/EditLock.h"
 #include "platform/FileOps.h"
+#include "platform/FolderEntry.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 namespace tindrel {
@@ -60,9 +64,20 @@ void setV2(ID3v2Fields& fields, std::string_view field, const std::string& value
 int TagCommand(const CommandLine& line, CliContext& context) {
     if (line.operands.size() != 1)
         throw UsageError("tag needs exactly one FILE");
-    const std::string& file = line.operands[0];
-    if (!FileExists(file))
-        throw std::runtime_error("Cannot open file \"" + file + "\". No such file");
+    const std::string& named = line.operands[0];
+    if (!FileExists(named))
+        throw std::runtime_error("Cannot open file \"" + named + "\". No such file");
+    // The file is read, changed and written as the one file the name stood
+    // for at the start, reached through no link another user made.
+    const std::string file = FollowOwnLinks(named);
+    // A second tag run on the same file waits here until this one has
+    // written, and then reads what it wrote, instead of undoing it.
+    std::optional<EditLock> editing;
+    if (std::any_of(line.options.begin(), line.options.end(), [](const ParsedOption& option) {
+            return option.name.starts_with("--v1-") || option.name.starts_with("--v2-") ||
+                   option.name.starts_with("--copy-");
+        }))
+        editing.emplace(EditLock::Acquire(file));
     TID3v1 v1Tag;
     TID3v2 v2Tag;
     ID3v1Fields v1 = ShowID3v1(file, v1Tag);
@@ -97,9 +112,9 @@ int TagCommand(const CommandLine& line, CliContext& context) {
         if (const auto failure = SaveBothGroups(file, v1, v2, v1Tag, v2Tag))
             throw std::runtime_error(*failure);
     } else if (writeV1 && !SaveID3v1(file, v1, v1Tag)) {
-        throw std::runtime_error(SaveFailureText("ID3v1", file, errno != 0 ? std::strerror(errno) : ""));
+        throw std::runtime_error(SaveFailureText("ID3v1", named, errno != 0 ? std::strerror(errno) : ""));
     } else if (writeV2 && !SaveID3v2(file, v2, v2Tag)) {
-        throw std::runtime_error(SaveFailureText("ID3v2", file, v2Tag.LastError()));
+        throw std::runtime_error(SaveFailureText("ID3v2", named, v2Tag.LastError()));
     }
     // The writers take the mark off on purpose; the user hears of it.
     if (wasReadOnly && !HasReadOnlyMark(file))

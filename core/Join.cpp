@@ -106,7 +106,8 @@ JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& ou
         if (!observer.stopRequested())
             return false;
         observer.setStatus(row, JoinStatus::Stopped);
-        commit();
+        if (observer.stopKeepsOutput())
+            commit();
         return true;
     };
     for (std::size_t row = 0; row < inputs.size(); ++row) {

@@ -32,6 +32,9 @@ public:
     virtual void letEventsRun() = 0;
     virtual bool stopRequested() = 0;
     virtual void setStatus(std::size_t row, JoinStatus status) = 0;
+    // Whether a stopped join puts what it wrote in place; when not, the
+    // output name keeps what it held before.
+    virtual bool stopKeepsOutput() const { return true; }
 };
 
 // The number of body bytes of an input of the given size; inputs of 2,128

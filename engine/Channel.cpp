@@ -51,13 +51,16 @@ void Channel::play(bool flush) {
     m_state = BASS_ACTIVE_PLAYING;
 }
 
+// Pause and stop take the lock that a mix holds except while its source
+// reads, and a mix looks at the state again each time it takes the lock
+// back: once they return, the position is final and nothing more is heard.
 bool Channel::pause() {
-    DWORD state = m_state.load();
-    while (state == BASS_ACTIVE_PLAYING || state == BASS_ACTIVE_STALLED) {
-        if (m_state.compare_exchange_weak(state, BASS_ACTIVE_PAUSED))
-            return true;
-    }
-    throw EngineError(state == BASS_ACTIVE_PAUSED ? BASS_ERROR_ALREADY : BASS_ERROR_NOPLAY);
+    Lock lock(m_mutex);
+    const DWORD state = m_state.load();
+    if (state != BASS_ACTIVE_PLAYING && state != BASS_ACTIVE_STALLED)
+        throw EngineError(state == BASS_ACTIVE_PAUSED ? BASS_ERROR_ALREADY : BASS_ERROR_NOPLAY);
+    m_state = BASS_ACTIVE_PAUSED;
+    return true;
 }
 
 bool Channel::resume() {
@@ -68,6 +71,7 @@ bool Channel::resume() {
 }
 
 void Channel::stop() {
+    Lock lock(m_mutex);
     m_state = BASS_ACTIVE_STOPPED;
 }
 
@@ -224,16 +228,31 @@ bool Channel::mixLocked(float* out, std::size_t frames, int outRate, float gain,
 
     const uint64_t generation = m_generation;
     int64_t position = m_position.load();
+    // The source reads without the lock, so a seek, a flush, a pause or a
+    // stop may come in meanwhile: what was mixed before it counts, nothing
+    // after it is mixed. An end that the read found still ends a channel
+    // paused meanwhile, but not one the caller stopped.
+    const auto topUp = [&] {
+        m_position = position;
+        return refill(wanted, lock);
+    };
+    const auto interrupted = [&](bool gotFrames) {
+        const DWORD now = m_state.load();
+        return generation != m_generation || now == BASS_ACTIVE_STOPPED || (gotFrames && now == BASS_ACTIVE_PAUSED);
+    };
     bool ended = false;
     bool starved = false;
     std::size_t i = 0;
     for (; i < frames; ++i) {
-        if (m_stageEnd - m_stageStart < 2 && !refill(wanted, lock)) {
-            (m_sourceFinished ? ended : starved) = true;
-            break;
+        if (m_stageEnd - m_stageStart < 2) {
+            const bool got = topUp();
+            if (interrupted(got))
+                return false;
+            if (!got) {
+                (m_sourceFinished ? ended : starved) = true;
+                break;
+            }
         }
-        if (generation != m_generation)
-            return false; // moved, flushed or retired while the source read
         // Linear interpolation between the current and the next frame; at
         // the very end the last frame stands for both.
         const int16_t* a = m_stage.data() + m_stageStart * m_channels;
@@ -244,16 +263,19 @@ bool Channel::mixLocked(float* out, std::size_t frames, int outRate, float gain,
         out[2 * i] += l * left;
         out[2 * i + 1] += r * right;
         m_frac += step;
-        while (m_frac >= 1.0 && (m_stageEnd > m_stageStart || refill(wanted, lock))) {
-            if (generation != m_generation)
-                return false;
+        while (m_frac >= 1.0) {
+            if (m_stageEnd == m_stageStart) {
+                const bool got = topUp();
+                if (interrupted(got))
+                    return false;
+                if (!got)
+                    break;
+            }
             consumeOne();
             ++position;
             m_frac -= 1.0;
         }
     }
-    if (generation != m_generation)
-        return false;
     m_position = position;
     if (ended) {
         // Stopped even if a pause came in meanwhile: resuming an ended

@@ -53,6 +53,8 @@ public:
     // Starts or continues playback; an ended channel starts again from its
     // beginning, flush drops what was read ahead.
     void play(bool flush);
+    // Once pause or stop returns, the position holds and nothing more of
+    // the channel is mixed, even if a mix was running.
     bool pause();
     bool resume();
     void stop();

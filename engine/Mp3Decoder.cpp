@@ -4,6 +4,7 @@
 
 #include "engine/BassApi.h"
 #include "engine/EngineError.h"
+#include "mpeg/FrameHeader.h"
 
 #include <algorithm>
 #include <array>
@@ -14,90 +15,31 @@
 #include <optional>
 #include <vector>
 
+#include <fcntl.h>
 #include <mpg123.h>
+#include <unistd.h>
 
 namespace tindrel::engine {
 namespace {
 
-// kbit/s by [MPEG-1 ? 0 : 1][layer - 1][index]; index 0 is free format.
-constexpr std::array<std::array<std::array<uint16_t, 15>, 3>, 2> kBitRates{{
-    {{{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
-      {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
-      {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}}},
-    {{{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
-      {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
-      {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}},
-}};
-// Hz by [version bits][index]; version bits 1 are reserved.
-constexpr std::array<std::array<uint32_t, 3>, 4> kSampleRates{
-    {{11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}}};
-
 // Where a search for the first frame gives up.
 constexpr std::size_t kSearchBytes = 64 * 1024;
-// How many frames in a row make audio that does not start the file.
-constexpr int kFramesBehindJunk = 4;
 // Reads that give nothing (damaged frames, a change of format) before a
 // file is taken to have ended.
 constexpr int kMaxFruitlessReads = 1000;
-
-struct FrameHeader {
-    unsigned version; // the two version bits: 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
-    unsigned layer;   // 1..3
-    uint32_t rate;
-    std::size_t length; // bytes, 0 for free format
-};
-
-std::optional<FrameHeader> parseHeader(const unsigned char* h) {
-    if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0)
-        return std::nullopt;
-    const unsigned version = (h[1] >> 3) & 3, layerBits = (h[1] >> 1) & 3;
-    const unsigned bitRateIndex = h[2] >> 4, rateIndex = (h[2] >> 2) & 3, padding = (h[2] >> 1) & 1;
-    if (version == 1 || layerBits == 0 || bitRateIndex == 15 || rateIndex == 3)
-        return std::nullopt;
-    FrameHeader frame{version, 4 - layerBits, kSampleRates[version][rateIndex], 0};
-    const std::size_t kbps = kBitRates[version == 3 ? 0 : 1][frame.layer - 1][bitRateIndex];
-    if (kbps == 0)
-        return frame;
-    if (frame.layer == 1)
-        frame.length = (12 * kbps * 1000 / frame.rate + padding) * 4;
-    else if (frame.layer == 3 && version != 3)
-        frame.length = 72 * kbps * 1000 / frame.rate + padding; // half the samples a frame
-    else
-        frame.length = 144 * kbps * 1000 / frame.rate + padding;
-    return frame;
-}
-
-// Whether the frame at p is the encoder's note (LAME's "Info", or "Xing")
-// that gives the number of frames: it sits right behind the frame's side
-// information, whose size depends on the version and the channel mode.
-bool hasInfoFrame(std::span<const unsigned char> head, std::size_t p, const FrameHeader& frame) {
-    if (frame.layer != 3)
-        return false;
-    const bool mono = (head[p + 3] >> 6) == 3;
-    const bool crc = (head[p + 1] & 1) == 0;
-    const std::size_t side = frame.version == 3 ? (mono ? 17 : 32) : (mono ? 9 : 17);
-    const std::size_t at = p + 4 + (crc ? 2 : 0) + side;
-    return at + 4 <= head.size() && (std::memcmp(&head[at], "Xing", 4) == 0 || std::memcmp(&head[at], "Info", 4) == 0);
-}
-
-// Samples a frame holds.
-std::size_t samplesPerFrame(const FrameHeader& frame) {
-    if (frame.layer == 1)
-        return 384;
-    return frame.layer == 3 && frame.version != 3 ? 576 : 1152;
-}
 
 // The frames the decoder gives for a file without the encoder's note: every
 // whole frame from `start` on, frames at another sample rate (a joined
 // file) counted at the output rate they are converted to. Bytes that are no
 // frame are stepped over one at a time, as the decoder resynchronises.
-// -1 for free format, whose frames cannot be walked by their headers.
-int64_t countOutputFrames(const std::string& path, std::size_t start, int outputRate) {
+// A free format stream's frames are as long as its first (freeFormatBytes
+// before their padding).
+int64_t countOutputFrames(const std::string& path, const MpegAudioStart& start, int outputRate) {
     std::ifstream in(path, std::ios::binary);
     std::vector<unsigned char> buffer(64 * 1024);
     std::size_t bufferStart = 0, bufferEnd = 0; // file offsets held in buffer
     std::map<uint32_t, uint64_t> samplesAtRate;
-    for (std::size_t at = start;;) {
+    for (std::size_t at = start.offset;;) {
         if (at + 4 > bufferEnd) {
             in.clear();
             in.seekg(static_cast<std::streamoff>(at));
@@ -107,24 +49,56 @@ int64_t countOutputFrames(const std::string& path, std::size_t start, int output
             if (at + 4 > bufferEnd)
                 break;
         }
-        const std::optional<FrameHeader> frame = parseHeader(&buffer[at - bufferStart]);
-        if (!frame) {
+        const unsigned char* header = &buffer[at - bufferStart];
+        TMPEGFrame frame;
+        if (IsFrameHeader(header, start.freeFormatBytes > 0))
+            DecodeFrameHeader(header, frame);
+        const uint16_t length = FrameLength(frame, start.freeFormatBytes);
+        if (length == 0) {
             ++at;
             continue;
         }
-        if (frame->length == 0)
-            return -1;
         // A frame cut off by the end of the file is not played.
-        if (!in && at + frame->length > bufferEnd)
+        if (!in && at + length > bufferEnd)
             break;
-        samplesAtRate[frame->rate] += samplesPerFrame(*frame);
-        at += frame->length;
+        samplesAtRate[TableSampleRate(frame)] += SamplesPerFrame(frame);
+        at += length;
     }
     uint64_t total = 0;
     for (const auto& [rate, samples] : samplesAtRate)
         total += (samples * static_cast<uint64_t>(outputRate) + rate / 2) / rate;
     return static_cast<int64_t>(total);
 }
+
+// The file as the decoder reads it: from the first frame on, so that bytes
+// before the audio that hold a false frame header (junk a tool left, a
+// broken tag) are never decoded as sound.
+class AudioFile {
+public:
+    AudioFile(const std::string& path, off_t start) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), m_start(start) {
+        if (m_fd < 0 || ::lseek(m_fd, start, SEEK_SET) != start)
+            throw EngineError(BASS_ERROR_FILEOPEN);
+    }
+    ~AudioFile() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    AudioFile(const AudioFile&) = delete;
+    AudioFile& operator=(const AudioFile&) = delete;
+
+    static mpg123_ssize_t read(void* self, void* buffer, std::size_t bytes) {
+        return ::read(static_cast<AudioFile*>(self)->m_fd, buffer, bytes);
+    }
+    static off_t seek(void* self, off_t offset, int whence) {
+        const auto* file = static_cast<AudioFile*>(self);
+        const off_t landed = ::lseek(file->m_fd, whence == SEEK_SET ? file->m_start + offset : offset, whence);
+        return landed < 0 ? landed : landed - file->m_start;
+    }
+
+private:
+    int m_fd;
+    off_t m_start;
+};
 
 struct HandleDeleter {
     void operator()(mpg123_handle* h) const {
@@ -147,6 +121,8 @@ public:
 private:
     void setUp();
 
+    // Declared first: the decoder reading it is closed before it.
+    std::unique_ptr<AudioFile> m_file;
     std::unique_ptr<mpg123_handle, HandleDeleter> m_handle;
     int m_rate = 0;
     int m_channels = 0;
@@ -161,7 +137,9 @@ Mp3Decoder::Mp3Decoder(const std::string& path, const MpegAudioStart& start) {
     if (!m_handle)
         throw EngineError(BASS_ERROR_MEM);
     setUp();
-    if (mpg123_open(m_handle.get(), path.c_str()) != MPG123_OK)
+    m_file = std::make_unique<AudioFile>(path, static_cast<off_t>(start.offset));
+    if (mpg123_replace_reader_handle(m_handle.get(), &AudioFile::read, &AudioFile::seek, nullptr) != MPG123_OK ||
+        mpg123_open_handle(m_handle.get(), m_file.get()) != MPG123_OK)
         throw EngineError(BASS_ERROR_FILEOPEN);
     long rate = 0;
     int channels = 0, encoding = 0;
@@ -178,7 +156,7 @@ Mp3Decoder::Mp3Decoder(const std::string& path, const MpegAudioStart& start) {
     // and missing any change of rate; the frame headers tell the length
     // the decoder will play.
     if (!start.hasInfoFrame)
-        m_length = countOutputFrames(path, start.offset, m_rate);
+        m_length = std::max<int64_t>(0, countOutputFrames(path, start, m_rate) - start.leadSamples);
     if (m_length < 0) {
         const off_t length = mpg123_length(m_handle.get());
         m_length = length >= 0 ? static_cast<int64_t>(length) : -1;
@@ -235,42 +213,28 @@ bool Mp3Decoder::seek(int64_t frame) {
 } // namespace
 
 std::optional<MpegAudioStart> FindMpegAudio(std::span<const unsigned char> head, std::size_t bytesToEnd) {
-    const std::size_t end = std::min(head.size(), kSearchBytes);
-    for (std::size_t p = 0; p + 4 <= end; ++p) {
-        const std::optional<FrameHeader> first = parseHeader(&head[p]);
-        if (!first)
-            continue;
-        // Free format gives no length to check the next frame by: believe
-        // it only where the audio must begin.
-        if (first->length == 0) {
-            if (p == 0)
-                return MpegAudioStart{p, false};
-            continue;
-        }
-        // Audio right behind the tags needs one more frame to be believed;
-        // frames found further in, behind junk, need a longer run, or any
-        // file holding a couple of MPEG frames (a module's sample, say)
-        // would pass.
-        const int wanted = p == 0 ? 2 : kFramesBehindJunk;
-        int run = 1;
-        bool reachesEnd = false;
-        for (std::size_t at = p + first->length; run < wanted; ++run) {
-            if (at >= bytesToEnd) {
-                reachesEnd = true;
-                break;
-            }
-            if (at + 4 > head.size())
-                break;
-            const std::optional<FrameHeader> next = parseHeader(&head[at]);
-            if (!next || next->length == 0 || next->version != first->version || next->layer != first->layer ||
-                next->rate != first->rate)
-                break;
-            at += next->length;
-        }
-        if (run >= wanted || reachesEnd)
-            return MpegAudioStart{p, hasInfoFrame(head, p, *first)};
+    const std::span<const unsigned char> bytes = head.first(std::min(head.size(), bytesToEnd));
+    const std::optional<TAudioStart> start =
+        FindAudioStart(TByteSpan{bytes}, 0, int64_t(std::min(bytes.size(), kSearchBytes)) - 4);
+    // One header followed by one that merely looks like another proves
+    // little: any binary file has a sync word somewhere.
+    if (!start || !start->Confirmed)
+        return std::nullopt;
+    const auto offset = static_cast<std::size_t>(start->Offset);
+    TMPEGFrame frame;
+    DecodeFrameHeader(&bytes[offset], frame);
+    // The encoder's note of the frame count makes the length exact; a VBRI
+    // header's count is not what the decoder plays.
+    const TInfoFrame info = ReadInfoFrame(bytes.subspan(offset), frame);
+    MpegAudioStart found{offset, info.Found && !info.IsVBRI, start->FreeFormatBytes, 0};
+    // A file cut short holds fewer frames than its note promises: they are
+    // counted instead, less what the decoder leaves out at the start (the
+    // note's own frame, the encoder's and the decoder's delay).
+    if (found.hasInfoFrame && info.ByteCount > 0 && int64_t(bytesToEnd - offset) < info.ByteCount) {
+        found.hasInfoFrame = false;
+        found.leadSamples = SamplesPerFrame(frame) + (info.HasExtension ? info.EncoderDelay + kMp3DecoderDelay : 0);
     }
-    return std::nullopt;
+    return found;
 }
 
 std::unique_ptr<Decoder> OpenMp3Decoder(const std::string& path, const MpegAudioStart& start) {

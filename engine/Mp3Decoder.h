@@ -5,6 +5,7 @@
 #include "engine/Decoder.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
@@ -14,13 +15,17 @@ namespace tindrel::engine {
 
 // Where MPEG audio (layers I to III) starts in the bytes behind a file's
 // ID3v2 tags, and whether its first frame is the encoder's note of the
-// frame count. Audio is believed where a frame header's frame is followed
-// by another of the same kind, or by the end of the file (bytesToEnd from
-// the first of head); behind junk a longer run is needed. One header alone
-// proves little: any binary file has a sync word somewhere.
+// frame count. Audio is believed where frames of one kind follow one
+// another as the frame search of every reader of MP3 files confirms it
+// (FindAudioStart), the end of the file (bytesToEnd from the first of
+// head) ending a run.
 struct MpegAudioStart {
     std::size_t offset; // of the first frame, from the first byte looked at
     bool hasInfoFrame;
+    uint32_t freeFormatBytes = 0; // a free format stream's frame length
+    // Samples of the first frames that the decoder does not give out
+    // although a count of the frames includes them.
+    int64_t leadSamples = 0;
 };
 std::optional<MpegAudioStart> FindMpegAudio(std::span<const unsigned char> head, std::size_t bytesToEnd);
 

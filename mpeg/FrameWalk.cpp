@@ -46,12 +46,11 @@ private:
 
 // A header of the stream's kind: same version, layer and sample rate.
 bool sameKind(const uint8_t* header, const TMPEGFrame& format) {
-    if (!LooksLikeFrameHeader(header))
+    if (!IsFrameHeader(header, true))
         return false;
     TMPEGFrame frame;
     DecodeFrameHeader(header, frame);
-    return frame.VersionCode == format.VersionCode && frame.LayerCode == format.LayerCode &&
-           frame.SampleRateIndex == format.SampleRateIndex;
+    return SameKind(frame, format);
 }
 
 // The length of the frame behind a header of the stream's kind. Frames
@@ -61,15 +60,16 @@ bool sameKind(const uint8_t* header, const TMPEGFrame& format) {
 class FrameLengths {
 public:
     // 0 when the header is not of format's kind.
-    uint32_t of(const uint8_t* header, const TMPEGFrame& format) {
+    uint32_t of(const uint8_t* header, const TMPEGFrame& format, uint32_t freeFormatBytes) {
         const uint32_t key =
             uint32_t(header[0]) << 24 | uint32_t(header[1]) << 16 | uint32_t(header[2]) << 8 | uint32_t(header[3] & 3);
-        if (key != m_key) {
+        if (key != m_key || freeFormatBytes != m_free) {
             m_key = key;
+            m_free = freeFormatBytes;
             m_length = 0;
             if (sameKind(header, format)) {
                 DecodeFrameHeader(header, m_frame);
-                m_length = FrameLength(m_frame);
+                m_length = FrameLength(m_frame, freeFormatBytes);
             }
         }
         return m_length;
@@ -80,56 +80,31 @@ public:
 private:
     uint32_t m_key = 0; // no header starts with a 0 byte
     uint32_t m_length = 0;
+    uint32_t m_free = 0;
     TMPEGFrame m_frame;
 };
 
-// The first position from p on that holds a header whose successor is a
-// header of the same kind, or which ends exactly at the end.
-std::optional<int64_t> findFrame(BlockReader& reader, int64_t p, int64_t end, const TMPEGFrame* format) {
+// The first position from p on that holds a header of the stream's kind
+// whose successor is another, or which ends exactly at the end.
+std::optional<int64_t> findNextFrame(BlockReader& reader, int64_t p, int64_t end, const TMPEGFrame& format,
+                                     uint32_t freeFormatBytes) {
     for (; p + 4 <= end; ++p) {
         const uint8_t* header = reader.at(p, 4);
-        if (header[0] != 0xFF || (format ? !sameKind(header, *format) : !LooksLikeFrameHeader(header)))
+        if (header[0] != 0xFF || !sameKind(header, format))
             continue;
         TMPEGFrame frame;
         DecodeFrameHeader(header, frame);
-        const int64_t next = p + FrameLength(frame);
-        if (next == end && format)
+        const int64_t next = p + FrameLength(frame, freeFormatBytes);
+        if (next == end)
             return p;
         const uint8_t* successor = reader.at(next, 4);
-        if (successor && sameKind(successor, frame))
+        if (next > p && successor && sameKind(successor, frame))
             return p;
     }
     return std::nullopt;
 }
 
 } // namespace
-
-uint32_t SamplesPerFrame(const TMPEGFrame& frame) {
-    if (frame.LayerCode == kLayerI)
-        return 384;
-    if (frame.LayerCode == kLayerIII && frame.VersionCode != kMPEG1)
-        return 576;
-    return 1152;
-}
-
-uint32_t SideInfoSize(const TMPEGFrame& frame) {
-    if (frame.LayerCode != kLayerIII)
-        return 0;
-    const bool mono = frame.ModeCode == kModeMono;
-    if (frame.VersionCode == kMPEG1)
-        return mono ? 17 : 32;
-    return mono ? 9 : 17;
-}
-
-uint16_t MainDataBegin(const TMPEGFrame& frame, const uint8_t* frameBytes) {
-    if (frame.LayerCode != kLayerIII)
-        return 0;
-    const uint8_t* side = frameBytes + 4 + (frame.Protected ? 2 : 0);
-    // 9 bits in MPEG 1, 8 bits in MPEG 2 and 2.5.
-    if (frame.VersionCode == kMPEG1)
-        return uint16_t(side[0] << 1 | side[1] >> 7);
-    return side[0];
-}
 
 uint32_t TFrameWalk::SamplesPerFrame() const {
     return tindrel::SamplesPerFrame(Format);
@@ -142,6 +117,10 @@ int64_t TFrameWalk::ValidBegin() const {
 int64_t TFrameWalk::ValidEnd() const {
     if (!Info.HasExtension)
         return TotalSamples();
+    // A stream cut short (a broken download) lost the frames its end
+    // padding was in: every sample of the frames that are left is real.
+    if (Whole && Info.FrameCount > int64_t(Frames.size()))
+        return std::max(ValidBegin(), TotalSamples());
     return std::max(ValidBegin(), TotalSamples() - Info.EncoderPadding + kDecoderDelay);
 }
 
@@ -158,9 +137,11 @@ int64_t TFrameWalk::StreamEnd() const {
 TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end, std::optional<TStreamTime> until) {
     TFrameWalk walk;
     BlockReader reader(file, end);
-    std::optional<int64_t> p = findFrame(reader, begin, end, nullptr);
-    if (!p)
+    const std::optional<TAudioStart> start = FindAudioStart(reader, begin, end - 4);
+    if (!start)
         return walk;
+    std::optional<int64_t> p = start->Offset;
+    walk.FreeFormatBytes = start->FreeFormatBytes;
     DecodeFrameHeader(reader.at(*p, 4), walk.Format);
     walk.Found = true;
     bool first = true;
@@ -178,9 +159,16 @@ TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end, std::o
             break;
         }
         const uint8_t* header = reader.at(*p, 4);
-        const uint32_t length = lengths.of(header, walk.Format);
+        // Free format frames may follow frames of a set bit rate (an exact
+        // piece starts with such): their length is found at the first.
+        if (walk.FreeFormatBytes == 0 && header[2] >> 4 == 0 && sameKind(header, walk.Format)) {
+            TMPEGFrame frame;
+            DecodeFrameHeader(header, frame);
+            walk.FreeFormatBytes = FreeFormatBytes(reader, *p, frame);
+        }
+        const uint32_t length = lengths.of(header, walk.Format, walk.FreeFormatBytes);
         if (length == 0) {
-            p = findFrame(reader, *p + 1, end, &walk.Format);
+            p = findNextFrame(reader, *p + 1, end, walk.Format, walk.FreeFormatBytes);
             continue;
         }
         const uint8_t* bytes = reader.at(*p, length);

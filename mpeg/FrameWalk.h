@@ -2,8 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
+#include "mpeg/FrameHeader.h"
 #include "mpeg/InfoFrame.h"
-#include "mpeg/MPEGFrame.h"
 
 #include <cstdint>
 #include <optional>
@@ -25,9 +25,7 @@ struct TFrameSpan {
     int64_t End() const { return Offset + Length; }
 };
 
-// The decoder's own delay in samples, on top of the encoder's delay: a
-// gapless decoder skips both at the start and adds it back at the end.
-inline constexpr int64_t kDecoderDelay = 529;
+inline constexpr int64_t kDecoderDelay = kMp3DecoderDelay;
 
 // A time in a stream's gapless audio: Units / PerSecond seconds from its
 // first sample.
@@ -47,6 +45,9 @@ struct TFrameWalk {
     bool Whole = true;
     // The header fields of the first audio frame: the stream's format.
     TMPEGFrame Format;
+    // In a free format stream, the length of its frames before their
+    // padding; 0 otherwise.
+    uint32_t FreeFormatBytes = 0;
     // The Xing/Info or VBRI frame before the audio, if any; it carries no
     // sound and is not in Frames.
     int64_t InfoOffset = -1;
@@ -72,8 +73,8 @@ struct TFrameWalk {
 };
 
 // Walks the frames of file between begin and end (normally from behind an
-// ID3v2 tag to before an ID3v1 tag). The first frame is the first header
-// whose successor is also a header; later frames must keep its MPEG
+// ID3v2 tag to before an ID3v1 tag). The first frame is where
+// FindAudioStart finds audio to start; later frames must keep its MPEG
 // version, layer and sample rate, and bytes that are no such frame are
 // stepped over to the next header that is followed by another. A frame cut
 // off by end is left out. Reads in large blocks; throws "Stream read
@@ -87,13 +88,5 @@ struct TFrameWalk {
 // ValidEnd() of such a walk are not the stream's.
 TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end,
                       std::optional<TStreamTime> until = std::nullopt);
-
-// Samples per frame for a header: 384 for Layer I, 1152 for Layer II and
-// for MPEG 1 Layer III, 576 for MPEG 2 and 2.5 Layer III.
-uint32_t SamplesPerFrame(const TMPEGFrame& frame);
-// Bytes of Layer III side information behind the header (and its CRC).
-uint32_t SideInfoSize(const TMPEGFrame& frame);
-// The reservoir field of a Layer III frame, read from its first bytes.
-uint16_t MainDataBegin(const TMPEGFrame& frame, const uint8_t* frameBytes);
 
 } // namespace tindrel

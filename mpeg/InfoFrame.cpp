@@ -2,8 +2,6 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "mpeg/InfoFrame.h"
 
-#include "mpeg/FrameWalk.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -17,102 +15,17 @@ namespace tindrel {
 
 namespace {
 
-constexpr uint32_t kHasFrames = 1;
-constexpr uint32_t kHasBytes = 2;
-constexpr uint32_t kHasToc = 4;
-constexpr uint32_t kHasQuality = 8;
-constexpr std::size_t kTocSize = 100;
+constexpr uint32_t kAllXingFields = kXingHasFrames | kXingHasBytes | kXingHasToc | kXingHasQuality;
 // Signature, flags, frames, bytes, table, quality.
 constexpr std::size_t kFullXingSize = 120;
-// A VBRI header sits 32 bytes behind the header whatever the mode; its
-// table starts 26 bytes into it.
-constexpr std::size_t kVbriOffset = 36;
-constexpr std::size_t kVbriTocOffset = 26;
 // Offsets inside the encoder's extension.
-constexpr std::size_t kExtDelayPadding = 21;
 constexpr std::size_t kExtMusicLength = 28;
 constexpr std::size_t kExtMusicCrc = 32;
 constexpr std::size_t kExtTagCrc = 34;
 
-uint32_t readBE(std::span<const uint8_t> bytes, std::size_t at, std::size_t size) {
-    uint32_t value = 0;
-    for (std::size_t i = 0; i < size; ++i)
-        value = value << 8 | bytes[at + i];
-    return value;
-}
-
 void writeBE(std::span<uint8_t> bytes, std::size_t at, std::size_t size, uint64_t value) {
     for (std::size_t i = size; i-- > 0; value >>= 8)
         bytes[at + i] = uint8_t(value);
-}
-
-bool startsWith(std::span<const uint8_t> bytes, std::size_t at, const char* text) {
-    const std::size_t n = std::strlen(text);
-    return at + n <= bytes.size() && std::memcmp(bytes.data() + at, text, n) == 0;
-}
-
-std::size_t xingOffset(const TMPEGFrame& format) {
-    return 4 + (format.Protected ? 2 : 0) + SideInfoSize(format);
-}
-
-TInfoFrame readXing(std::span<const uint8_t> frame, std::size_t at) {
-    TInfoFrame info;
-    if (at + 8 > frame.size())
-        return info;
-    info.HeaderOffset = at;
-    info.Flags = readBE(frame, at + 4, 4);
-    std::size_t next = at + 8;
-    const auto field = [&](uint32_t flag, std::size_t size) -> std::optional<std::size_t> {
-        if (!(info.Flags & flag))
-            return std::nullopt;
-        const std::size_t here = next;
-        next += size;
-        return here;
-    };
-    const auto frames = field(kHasFrames, 4);
-    const auto bytes = field(kHasBytes, 4);
-    const auto toc = field(kHasToc, kTocSize);
-    const auto quality = field(kHasQuality, 4);
-    if (next > frame.size())
-        return info;
-    info.Found = true;
-    info.FrameCount = frames ? int64_t(readBE(frame, *frames, 4)) : -1;
-    info.ByteCount = bytes ? int64_t(readBE(frame, *bytes, 4)) : -1;
-    info.HasToc = toc.has_value();
-    info.TocOffset = toc.value_or(0);
-    info.HasQuality = quality.has_value();
-    info.Quality = quality ? readBE(frame, *quality, 4) : 0;
-    // The extension starts with the encoder's name: letters and digits.
-    if (next + kInfoExtensionSize <= frame.size() &&
-        std::all_of(frame.begin() + long(next), frame.begin() + long(next) + 4,
-                    [](uint8_t c) { return std::isalnum(c) != 0; })) {
-        info.HasExtension = true;
-        info.ExtensionOffset = next;
-        const uint32_t delayPadding = readBE(frame, next + kExtDelayPadding, 3);
-        info.EncoderDelay = uint16_t(delayPadding >> 12);
-        info.EncoderPadding = uint16_t(delayPadding & 0xFFF);
-    }
-    return info;
-}
-
-TInfoFrame readVbri(std::span<const uint8_t> frame) {
-    TInfoFrame info;
-    if (kVbriOffset + kVbriTocOffset > frame.size())
-        return info;
-    info.IsVBRI = true;
-    info.HeaderOffset = kVbriOffset;
-    info.Quality = readBE(frame, kVbriOffset + 8, 2);
-    info.ByteCount = readBE(frame, kVbriOffset + 10, 4);
-    info.FrameCount = readBE(frame, kVbriOffset + 14, 4);
-    info.VbriEntries = uint16_t(readBE(frame, kVbriOffset + 18, 2));
-    info.VbriScale = uint16_t(readBE(frame, kVbriOffset + 20, 2));
-    info.VbriEntrySize = uint16_t(readBE(frame, kVbriOffset + 22, 2));
-    info.VbriFramesPerEntry = uint16_t(readBE(frame, kVbriOffset + 24, 2));
-    info.TocOffset = kVbriOffset + kVbriTocOffset;
-    const std::size_t tocBytes = std::size_t(info.VbriEntries) * info.VbriEntrySize;
-    info.HasToc = info.VbriEntrySize >= 1 && info.VbriEntrySize <= 4 && info.TocOffset + tocBytes <= frame.size();
-    info.Found = true;
-    return info;
 }
 
 // Entry i: the share of the audio bytes (the info frame not counted) that
@@ -124,8 +37,8 @@ void writeXingToc(std::span<uint8_t> frame, const TInfoFrame& info, const TInfoC
     std::vector<int64_t> before(n + 1, 0);
     for (std::size_t k = 0; k < n; ++k)
         before[k + 1] = before[k] + lengths[k];
-    for (std::size_t i = 0; i < kTocSize; ++i) {
-        const std::size_t upTo = std::min(n, i * n / kTocSize + 1);
+    for (std::size_t i = 0; i < kXingTocSize; ++i) {
+        const std::size_t upTo = std::min(n, i * n / kXingTocSize + 1);
         const int64_t value = i == 0 || before[n] == 0 ? 0 : before[upTo] * 256 / before[n];
         frame[info.TocOffset + i] = uint8_t(std::min<int64_t>(value, 255));
     }
@@ -169,12 +82,13 @@ TMPEGFrame silentHeader(const TMPEGFrame& format, uint8_t bitRateIndex) {
 
 std::size_t dataArea(const TMPEGFrame& frame) {
     const std::size_t length = FrameLength(frame);
-    const std::size_t head = 4 + SideInfoSize(frame);
+    const std::size_t head = DataAreaOffset(frame);
     return length > head ? length - head : 0;
 }
 
 std::vector<uint8_t> headerBytes(const TMPEGFrame& frame) {
-    std::vector<uint8_t> bytes(FrameLength(frame), 0);
+    // At least the header, so that a frame of no length is never written to.
+    std::vector<uint8_t> bytes(std::max<std::size_t>(FrameLength(frame), 4), 0);
     bytes[0] = 0xFF;
     bytes[1] = uint8_t(0xE0 | frame.VersionCode << 3 | frame.LayerCode << 1 | (frame.Protected ? 0 : 1));
     bytes[2] = uint8_t(frame.BitRateIndex << 4 | frame.SampleRateIndex << 2 | (frame.Padded ? 2 : 0) |
@@ -185,15 +99,6 @@ std::vector<uint8_t> headerBytes(const TMPEGFrame& frame) {
 }
 
 } // namespace
-
-TInfoFrame ReadInfoFrame(std::span<const uint8_t> frame, const TMPEGFrame& format) {
-    const std::size_t at = xingOffset(format);
-    if (startsWith(frame, at, "Xing") || startsWith(frame, at, "Info"))
-        return readXing(frame, at);
-    if (startsWith(frame, kVbriOffset, "VBRI"))
-        return readVbri(frame);
-    return {};
-}
 
 namespace {
 
@@ -310,11 +215,11 @@ bool RewriteInfoFrame(std::span<uint8_t> frame, const TInfoFrame& info, const TI
         return true;
     }
     std::size_t next = info.HeaderOffset + 8;
-    if (info.Flags & kHasFrames) {
+    if (info.Flags & kXingHasFrames) {
         writeBE(frame, next, 4, frames);
         next += 4;
     }
-    if (info.Flags & kHasBytes)
+    if (info.Flags & kXingHasBytes)
         writeBE(frame, next, 4, uint64_t(counts.ByteCount));
     if (info.HasToc)
         writeXingToc(frame, info, counts);
@@ -332,14 +237,14 @@ std::size_t InfoFrameLength(const TNewInfoFrame& wanted) {
 }
 
 std::vector<uint8_t> BuildInfoFrame(const TNewInfoFrame& wanted, const TInfoCounts& counts) {
-    const std::size_t side = SideInfoSize(wanted.Format);
     const uint8_t index = BitRateIndexForData(wanted.Format, kFullXingSize + kInfoExtensionSize, wanted.BitRateIndex);
-    std::vector<uint8_t> frame = headerBytes(silentHeader(wanted.Format, index));
-    if (index == 0 || frame.size() < 4 + side + kFullXingSize + kInfoExtensionSize)
+    const TMPEGFrame header = silentHeader(wanted.Format, index);
+    std::vector<uint8_t> frame = headerBytes(header);
+    const std::size_t at = VBRHeaderOffset(header);
+    if (index == 0 || frame.size() < at + kFullXingSize + kInfoExtensionSize)
         return {};
-    const std::size_t at = 4 + side;
     std::memcpy(frame.data() + at, wanted.Constant ? "Info" : "Xing", 4);
-    writeBE(frame, at + 4, 4, kHasFrames | kHasBytes | kHasToc | kHasQuality);
+    writeBE(frame, at + 4, 4, kAllXingFields);
     writeBE(frame, at + 116, 4, wanted.Quality);
     const std::size_t ext = at + kFullXingSize;
     if (wanted.Extension.size() >= kInfoExtensionSize) {
@@ -354,7 +259,7 @@ std::vector<uint8_t> BuildInfoFrame(const TNewInfoFrame& wanted, const TInfoCoun
     TInfoFrame info;
     info.Found = true;
     info.HeaderOffset = at;
-    info.Flags = kHasFrames | kHasBytes | kHasToc | kHasQuality;
+    info.Flags = kAllXingFields;
     info.HasToc = true;
     info.TocOffset = at + 16;
     info.HasExtension = true;

@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
-#include "mpeg/MPEGFrame.h"
+#include "mpeg/FrameHeader.h"
 
 #include <array>
 #include <cstddef>
@@ -11,41 +11,6 @@
 #include <vector>
 
 namespace tindrel {
-
-// The silent first frame of a stream that describes the rest: a "Xing"
-// (variable bit rate) or "Info" (constant) header, often followed by the
-// encoder's extension with its delay and padding, or a "VBRI" header.
-struct TInfoFrame {
-    bool Found = false;
-    bool IsVBRI = false;
-    // Where the header starts inside the frame.
-    std::size_t HeaderOffset = 0;
-    uint32_t Flags = 0;
-    // -1 when the header does not give them.
-    int64_t FrameCount = -1; // audio frames, the info frame not counted
-    int64_t ByteCount = -1;  // bytes from the info frame to the last frame
-    bool HasToc = false;
-    std::size_t TocOffset = 0;
-    bool HasQuality = false;
-    uint32_t Quality = 0;
-    // The encoder's extension ("LAME3.100" and its fields), 36 bytes.
-    bool HasExtension = false;
-    std::size_t ExtensionOffset = 0;
-    uint16_t EncoderDelay = 0;
-    uint16_t EncoderPadding = 0;
-    // VBRI's table: entries, scale, bytes per entry, frames per entry.
-    uint16_t VbriEntries = 0;
-    uint16_t VbriScale = 0;
-    uint16_t VbriEntrySize = 0;
-    uint16_t VbriFramesPerEntry = 0;
-};
-
-inline constexpr std::size_t kInfoExtensionSize = 36;
-
-// Reads the header of a frame that may be an info frame (the frame's own
-// bytes, its header decoded into format). Nothing is found when the frame
-// is too short to hold what the header announces.
-TInfoFrame ReadInfoFrame(std::span<const uint8_t> frame, const TMPEGFrame& format);
 
 // The CRC the encoder's extension uses for its own bytes and the music:
 // CRC-16 with polynomial 0x8005, reflected, starting at 0.

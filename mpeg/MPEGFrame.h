@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
+#include "mpeg/FrameHeader.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -16,31 +18,6 @@ inline constexpr std::size_t kMPEGWindowSize = 3458;
 // The last position in a window where a frame may start.
 inline constexpr std::size_t kLastFrameCandidate = 1729;
 
-// The 4 header bytes of an MPEG audio frame, decoded, plus where the frame
-// search found it.
-struct TMPEGFrame {
-    bool Found = false;
-    // Position of the frame's first byte within the window it was found in.
-    int32_t Offset = 0;
-    uint16_t Length = 0;
-    // The six bytes after the header are all 0.
-    bool XingZeros = false;
-    std::array<uint8_t, 4> RawHeader{};
-    uint8_t VersionCode = 1;
-    uint8_t LayerCode = 0;
-    // True when the frame carries a CRC (the protection bit is 0).
-    bool Protected = false;
-    uint16_t BitRateIndex = 0;
-    uint16_t SampleRateIndex = 3;
-    bool Padded = false;
-    bool PrivateBit = false;
-    uint8_t ModeCode = 4;
-    uint8_t ModeExtension = 4;
-    bool Copyright = false;
-    bool Original = false;
-    uint8_t EmphasisCode = 2;
-};
-
 struct TVBRHeader {
     bool Found = false;
     std::string Signature;
@@ -51,45 +28,21 @@ struct TVBRHeader {
     std::string EncoderText;
 };
 
-// Version codes as they stand in the header.
-inline constexpr uint8_t kMPEG25 = 0;
-inline constexpr uint8_t kMPEG2 = 2;
-inline constexpr uint8_t kMPEG1 = 3;
-// Layer codes as they stand in the header.
-inline constexpr uint8_t kLayerIII = 1;
-inline constexpr uint8_t kLayerII = 2;
-inline constexpr uint8_t kLayerI = 3;
-// Mode code 3 is mono; 4 is the "unknown" code of a cleared frame.
-inline constexpr uint8_t kModeMono = 3;
-
-// Table lookups for a decoded header. Out-of-range codes give 0 (and
-// "Unknown" for the mode name), never an out-of-bounds read.
-uint16_t TableBitRate(const TMPEGFrame& frame);    // kbit/s
-uint16_t TableSampleRate(const TMPEGFrame& frame); // Hz
-uint16_t SizeCoefficient(const TMPEGFrame& frame);
-uint16_t PaddingSize(const TMPEGFrame& frame);
-uint16_t VBRHeaderOffset(const TMPEGFrame& frame);
 const char* ChannelModeName(uint8_t modeCode);
 
-// True for 4 bytes that may start a frame: sync bits set, no reserved
-// version, layer, sample rate or emphasis code, and a bit-rate index that is
-// neither free format nor forbidden.
-bool LooksLikeFrameHeader(const uint8_t* header);
-// Fills RawHeader and every header field of frame from the 4 bytes; the
-// search fields (Found, Offset, Length, XingZeros) are left as they are.
-void DecodeFrameHeader(const uint8_t* header, TMPEGFrame& frame);
-// Bytes in the frame, padding included, truncated to 16 bits; 0 for a frame
-// whose sample rate is reserved.
-uint16_t FrameLength(const TMPEGFrame& frame);
-
 // Searches a window (normally kMPEGWindowSize bytes; fewer when the file
-// ended) for the first frame at positions 0 to kLastFrameCandidate whose
-// successor, Length bytes later, also looks like a frame header. Bytes past
-// the end of window are never read: a successor that does not lie wholly
-// inside it fails the check. A VBR header found in the frame goes to vbr.
-TMPEGFrame FindFirstFrame(std::span<const uint8_t> window, TVBRHeader& vbr);
-// Reads a "Xing" or "VBRI" header at position; bytes beyond the window count
-// as 0.
+// ended) for the first frame at positions 0 to lastCandidate as
+// FindAudioStart finds it: the first that frames of its kind follow, or,
+// when none is so confirmed, the first whose successor, Length bytes later,
+// looks like a frame header. Bytes past the end of window are never read:
+// a successor that does not lie wholly inside it fails the check. A
+// Xing/VBRI header found in the frame goes to vbr; confirmed tells whether
+// frames of its kind follow the frame.
+TMPEGFrame FindFirstFrame(std::span<const uint8_t> window, TVBRHeader& vbr,
+                          std::size_t lastCandidate = kLastFrameCandidate, bool* confirmed = nullptr);
+// Reads a "Xing" or "VBRI" header at position, through ReadXingHeader and
+// ReadVbriHeader: not found when it runs past the window's end. An "Info"
+// header is no VBR header: its frames are all of one bit rate.
 TVBRHeader ReadVBRHeader(std::span<const uint8_t> window, std::size_t position);
 // Looks for "LAME" (plus the 4 characters after it) or "GOGO" in the end
 // window of a file, from 8 bytes before the window's end toward its start,

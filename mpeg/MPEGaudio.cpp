@@ -10,6 +10,7 @@
 #include <array>
 #include <exception>
 #include <stdexcept>
+#include <vector>
 
 namespace tindrel {
 
@@ -17,6 +18,9 @@ namespace {
 
 constexpr auto kID3v1Size = static_cast<int64_t>(TID3v1::kBlockSize);
 using Window = std::array<uint8_t, kMPEGWindowSize>;
+// How far behind the tag the search goes on when the first window's frame
+// is one that no frame of its kind follows.
+constexpr std::size_t kJunkSearchBytes = 64 * 1024;
 
 } // namespace
 
@@ -61,7 +65,10 @@ void TMPEGaudio::analyzeWindows(const std::string& fileName) {
     Window window;
     std::size_t got = ReadWindow(file, tagSize, window);
     m_windowBytesRead += got;
-    m_firstFrame = FindFirstFrame(std::span(window.data(), got), m_vbrHeader);
+    bool confirmed = false;
+    m_firstFrame = FindFirstFrame(std::span(window.data(), got), m_vbrHeader, kLastFrameCandidate, &confirmed);
+    if (m_firstFrame.Found && !confirmed)
+        searchBehindJunk(file, tagSize);
     if (!m_firstFrame.Found && got == window.size()) {
         got = ReadWindow(file, (m_fileSize - tagSize) / 2, window);
         m_windowBytesRead += got;
@@ -80,13 +87,38 @@ void TMPEGaudio::analyzeWindows(const std::string& fileName) {
     }
 }
 
+void TMPEGaudio::searchBehindJunk(const FileStream& file, int64_t tagSize) {
+    // Bytes before the audio (a broken tag, another program's data) can
+    // hold a header whose successor looks like one by chance; audio is
+    // where frames of one kind follow one another.
+    std::vector<uint8_t> block(kJunkSearchBytes);
+    const std::size_t got = ReadWindow(file, tagSize, block);
+    m_windowBytesRead += got;
+    TVBRHeader vbr;
+    bool confirmed = false;
+    const std::span<const uint8_t> bytes(block.data(), got);
+    const TMPEGFrame frame = FindFirstFrame(bytes, vbr, got, &confirmed);
+    if (confirmed) {
+        m_firstFrame = frame;
+        m_vbrHeader = vbr;
+    }
+}
+
+double TMPEGaudio::firstFrameBitRate() const {
+    if (m_firstFrame.BitRateIndex != 0)
+        return TableBitRate(m_firstFrame);
+    // Free format: the rate its frame length stands for.
+    const double bytes = double(m_firstFrame.Length) - PaddingSize(m_firstFrame);
+    return bytes * TableSampleRate(m_firstFrame) / SizeCoefficient(m_firstFrame) / 1000.0;
+}
+
 bool TMPEGaudio::hasFrameCount() const {
     return m_vbrHeader.Found && m_vbrHeader.FrameCount > 0;
 }
 
 int64_t TMPEGaudio::exactBitRate() const {
     if (!hasFrameCount())
-        return TableBitRate(m_firstFrame);
+        return RoundHalfEven(firstFrameBitRate());
     const double bytesPerFrame = double(m_vbrHeader.ByteCount) / m_vbrHeader.FrameCount - PaddingSize(m_firstFrame);
     return RoundHalfEven(bytesPerFrame * TableSampleRate(m_firstFrame) / SizeCoefficient(m_firstFrame) / 1000.0);
 }
@@ -105,7 +137,7 @@ double TMPEGaudio::Duration() const {
     int64_t audioSize = m_fileSize - m_v2Tag->TagSize() - m_firstFrame.Offset;
     if (m_v1Tag->Exists())
         audioSize -= kID3v1Size;
-    return double(audioSize) / TableBitRate(m_firstFrame) / 1000.0 * 8.0;
+    return double(audioSize) / firstFrameBitRate() / 1000.0 * 8.0;
 }
 
 bool TMPEGaudio::IsValid() const {

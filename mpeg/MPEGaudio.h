@@ -12,6 +12,8 @@
 
 namespace tindrel {
 
+class FileStream;
+
 // Describes an MP3 file without decoding audio: its tags, its first frame,
 // an optional VBR header and the encoder's mark, and from these its bit
 // rate, sample rate, channel mode and duration. One object serves file after
@@ -54,6 +56,12 @@ public:
 
 private:
     void analyzeWindows(const std::string& fileName);
+    // Takes a frame further on that frames follow, when there is one, over
+    // a first frame that no frame of its kind follows.
+    void searchBehindJunk(const FileStream& file, int64_t tagSize);
+    // kbit/s of the first frame: its table rate, or in free format the rate
+    // its length stands for.
+    double firstFrameBitRate() const;
     // The VBR header counts frames, so its averages replace the table values.
     bool hasFrameCount() const;
     // BitRate before it is limited to 16 bits.

@@ -2,19 +2,22 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "platform/AtomicFile.h"
 
+#include "platform/EditLock.h"
 #include "platform/FileOps.h"
+#include "platform/FolderEntry.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <stdexcept>
 #include <string_view>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -22,43 +25,41 @@ namespace tindrel {
 
 namespace {
 
-[[noreturn]] void throwCreateError(const std::string& path, int error) {
-    throw std::runtime_error("Cannot create file \"" + path + "\". " + std::strerror(error));
+[[noreturn]] void throwCreateError(const std::string& path, const std::string& reason) {
+    throw std::runtime_error("Cannot create file \"" + path + "\". " + reason);
 }
 
-// Temporary names carry the writer's process number, so a name left by a
-// writer that was killed can be told from one still being written.
+[[noreturn]] void throwCreateError(const std::string& path, int error) {
+    throwCreateError(path, std::strerror(error));
+}
+
+// Temporary names carry the writer's user number, so that a sweep looks
+// only at names its own user's writers can have left; a writer that still
+// runs holds a lock on the file such a name stands for.
 constexpr const char* kTempMark = ".tindrel-";
 
 // The longest file name the file systems Tindrel writes to take.
 constexpr std::size_t kNameMax = 255;
-// Room for the process number and the counter behind the mark.
+// Room for the user number and the slot behind the mark.
 constexpr std::size_t kNumbersRoom = 2 * 20 + 1;
+// Writers of one target at the same time, each with its own temporary name.
+constexpr int kTempSlots = 4;
+constexpr int kRandomTries = 8;
 
-// The start of every temporary name beside path: its file name (cut short
-// where a long name would push the temporary one past the limit) and the
-// mark.
-std::string markedName(const std::string& path) {
-    const std::string name = ExtractFileName(path);
+// The start of every temporary name beside the target: its file name (cut
+// short where a long name would push the temporary one past the limit),
+// the mark and the user number.
+std::string tempStem(const std::string& name) {
     const std::size_t room = kNameMax - std::string_view(kTempMark).size() - kNumbersRoom;
-    return name.substr(0, std::min(name.size(), room)) + kTempMark;
+    return name.substr(0, std::min(name.size(), room)) + kTempMark + std::to_string(::geteuid()) + "-";
 }
 
-std::string tempPrefix(const std::string& path) {
-    const std::string folder = ExtractFileDir(path);
-    return (folder.empty() ? std::string() : folder + kPathSeparator) + markedName(path) + std::to_string(::getpid()) +
-           "-";
+std::string tempName(const std::string& name, int slot) {
+    return tempStem(name) + std::to_string(slot);
 }
 
-// The process number in "<name>.tindrel-<pid>-<anything>", or 0.
-pid_t writerOf(const std::string& entry, const std::string& prefix) {
-    if (entry.compare(0, prefix.size(), prefix) != 0)
-        return 0;
-    pid_t pid = 0;
-    std::size_t i = prefix.size();
-    for (; i < entry.size() && entry[i] >= '0' && entry[i] <= '9' && pid < 4'000'000; ++i)
-        pid = pid * 10 + (entry[i] - '0');
-    return i < entry.size() && entry[i] == '-' ? pid : 0;
+std::string journalName(const std::string& name) {
+    return tempStem(name) + "j";
 }
 
 // The mode a plainly created file gets: what the user's umask leaves of 0666.
@@ -66,6 +67,19 @@ mode_t newFileMode() {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return 0666 & ~mask;
+}
+
+// Whether the writer may write a file, by its permission bits.
+bool mayWrite(const struct stat& st) {
+    if (::geteuid() == 0)
+        return true;
+    if (st.st_uid == ::geteuid())
+        return (st.st_mode & S_IWUSR) != 0;
+    std::vector<gid_t> groups(std::size_t(std::max(0, ::getgroups(0, nullptr))));
+    groups.resize(std::size_t(std::max(0, ::getgroups(int(groups.size()), groups.data()))));
+    if (st.st_gid == ::getegid() || std::find(groups.begin(), groups.end(), st.st_gid) != groups.end())
+        return (st.st_mode & S_IWGRP) != 0;
+    return (st.st_mode & S_IWOTH) != 0;
 }
 
 // Extended attributes (a download's origin, SELinux labels, access control
@@ -89,136 +103,276 @@ void copyExtendedAttributes(int from, int to) {
     }
 }
 
-// The journal of an in-place rewrite carries the rewritten file's inode
-// number, so a journal is never copied into a file that took the name since.
-constexpr char kJournalMark = 'j';
-
-std::string journalName(const std::string& path, ino_t inode) {
-    return tempPrefix(path) + kJournalMark + std::to_string(inode);
+// A reopening of an open file by its descriptor: the same file whatever its
+// name holds by now.
+UniqueFd reopen(int fd, int flags) {
+    const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
+    return UniqueFd(::open(procPath.c_str(), flags | O_CLOEXEC));
 }
 
-// Copies count bytes at offset from one file into the same place of the
-// other, by the streams' own copy (the kernel's where it can).
-bool copyRange(FileStream& from, FileStream& to, int64_t offset, int64_t count) {
+bool linkInto(int fd, const FolderEntry& entry, const std::string& name) {
+    const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, procPath.c_str(), entry.folder(), name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+// Behind the new content a journal records the file being rewritten as the
+// copy last left it, so that a later write to it by anything else (through
+// another of its names, say) keeps the journal from being copied over it.
+// A block being copied when the writer was killed has changed the file's
+// change time after the last record; the record then names that block
+// (pendingAt), and the copy is finished only if everything before it is
+// already the new content, so that no later write went into the file.
+struct JournalRecord {
+    std::array<char, 8> mark{'T', 'i', 'n', 'd', 'r', 'e', 'l', 'J'};
+    uint64_t inode = 0;
+    int64_t size = 0;
+    int64_t changedSeconds = 0;
+    int64_t changedNanoseconds = 0;
+    int64_t pendingAt = -1;
+};
+
+JournalRecord recordOf(const struct stat& st) {
+    JournalRecord record;
+    record.inode = st.st_ino;
+    record.size = st.st_size;
+    record.changedSeconds = st.st_ctim.tv_sec;
+    record.changedNanoseconds = st.st_ctim.tv_nsec;
+    return record;
+}
+
+bool sameRecord(const JournalRecord& a, const JournalRecord& b) {
+    return a.mark == b.mark && a.inode == b.inode && a.size == b.size && a.changedSeconds == b.changedSeconds &&
+           a.changedNanoseconds == b.changedNanoseconds;
+}
+
+bool sameBytes(int a, int b, int64_t count) {
+    std::vector<char> x(std::size_t(std::min<int64_t>(count, 1 << 16))), y(x.size());
+    for (int64_t at = 0; at < count;) {
+        const auto n = std::size_t(std::min<int64_t>(int64_t(x.size()), count - at));
+        if (::pread(a, x.data(), n, at) != ssize_t(n) || ::pread(b, y.data(), n, at) != ssize_t(n) ||
+            std::memcmp(x.data(), y.data(), n) != 0)
+            return false;
+        at += int64_t(n);
+    }
+    return true;
+}
+
+// Whether the file (now, open as target) is as the killed copy left it: as
+// recorded, or changed only by the block it was writing, every block before
+// that holding the new content already (or, while the part past the old end
+// was being written, nothing of the old content touched).
+bool leftByTheCopy(const JournalRecord& recorded, const struct stat& now, int target, int journal, int64_t size) {
+    const JournalRecord seen = recordOf(now);
+    if (recorded.pendingAt < 0)
+        return sameRecord(seen, recorded);
+    const bool later = std::tie(seen.changedSeconds, seen.changedNanoseconds) >=
+                       std::tie(recorded.changedSeconds, recorded.changedNanoseconds);
+    if (seen.mark != recorded.mark || seen.inode != recorded.inode || !later || seen.size < recorded.size ||
+        seen.size > std::max(size, recorded.size) || recorded.pendingAt > size)
+        return false;
+    // A block past the file's old end changes none of the old content yet.
+    return recorded.pendingAt >= recorded.size || sameBytes(target, journal, recorded.pendingAt);
+}
+
+// Writes the record of target at contentSize in the journal; pendingAt is
+// the block about to be written, or -1 when none is.
+bool record(int journal, int64_t contentSize, int target, int64_t pendingAt = -1) {
+    struct stat st {};
+    if (::fstat(target, &st) != 0)
+        return false;
+    JournalRecord entry = recordOf(st);
+    entry.pendingAt = pendingAt;
+    return ::pwrite(journal, &entry, sizeof entry, contentSize) == ssize_t(sizeof entry);
+}
+
+void (*g_copyObserver)(int64_t) = nullptr;
+
+// Copies content's first size bytes into target, block by block, recording
+// the target behind each block in the journal.
+constexpr int64_t kCopyBlock = int64_t(1) << 20;
+bool copyRecorded(FileStream& content, int64_t from, int64_t size, FileStream& target) {
     try {
-        from.seek(offset);
-        to.seek(offset);
-        to.copyFrom(from, count, std::size_t(1) << 20);
+        for (int64_t at = from; at < size; at += kCopyBlock) {
+            if (!record(content.fd(), size, target.fd(), at))
+                return false;
+            content.seek(at);
+            target.seek(at);
+            target.copyFrom(content, std::min(kCopyBlock, size - at), std::size_t(kCopyBlock));
+            if (g_copyObserver)
+                g_copyObserver(std::min(at + kCopyBlock, size));
+            if (!record(content.fd(), size, target.fd()))
+                return false;
+        }
         return true;
     } catch (const std::exception&) {
         return false;
     }
 }
 
-// Makes target hold what content holds.
-bool copyWhole(FileStream& content, FileStream& target) {
-    const int64_t size = content.size();
-    return copyRange(content, target, 0, size) && ::ftruncate(target.fd(), size) == 0 && ::fsync(target.fd()) == 0;
+bool finishCopy(FileStream& content, int64_t size, FileStream& target) {
+    return copyRecorded(content, 0, size, target) && ::ftruncate(target.fd(), size) == 0 && ::fsync(target.fd()) == 0;
 }
 
-// Finishes the copy a killed writer left half done from its journal into
-// path, when path is still the file the journal was written for. A writer's
-// journal belongs to the file's owner, as the new content it holds would;
-// one of anybody else (planted by another user of a shared folder) is
-// neither copied nor removed.
-void finishInPlaceCopy(const std::string& journal, const std::string& path, ino_t inode) {
-    struct stat st = {};
-    struct stat own = {};
-    FileStream content = FileStream::adopt(::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC), journal);
-    if (content.fd() < 0 || ::fstat(content.fd(), &own) != 0)
+// The writer's own regular file at name that no running writer holds,
+// opened; invalid otherwise.
+UniqueFd openAbandoned(const FolderEntry& entry, const std::string& name, struct stat& st) {
+    struct stat seen {};
+    if (!entry.look(name, seen) || !S_ISREG(seen.st_mode) || seen.st_uid != ::geteuid())
+        return UniqueFd();
+    UniqueFd fd = entry.open(name, O_RDONLY);
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !SameInode(st, seen) || st.st_nlink != 1 ||
+        !TryLock(fd.get(), true))
+        return UniqueFd();
+    return fd;
+}
+
+void removeIfNamed(const FolderEntry& entry, const std::string& name, const struct stat& st) {
+    if (entry.names(name, st))
+        ::unlinkat(entry.folder(), name.c_str(), 0);
+}
+
+// Finishes the copy a killed writer left half done from its journal, when
+// the file is still exactly as the journal recorded it; a journal that no
+// longer fits the file is dropped.
+void replayJournal(const FolderEntry& entry) {
+    const std::string name = journalName(entry.name());
+    struct stat own {};
+    UniqueFd fd = openAbandoned(entry, name, own);
+    JournalRecord recorded;
+    if (!fd.valid() || own.st_size < off_t(sizeof recorded))
         return;
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_ino == inode) {
-        if (own.st_uid != st.st_uid || own.st_nlink != 1)
+    const int64_t size = own.st_size - int64_t(sizeof recorded);
+    if (::pread(fd.get(), &recorded, sizeof recorded, size) != ssize_t(sizeof recorded))
+        return;
+    struct stat now {};
+    if (entry.look(now) && S_ISREG(now.st_mode) && now.st_ino == recorded.inode) {
+        FileStream target = FileStream::adopt(entry.open(O_RDWR).release(), entry.path());
+        struct stat opened {};
+        if (target.fd() < 0 || ::fstat(target.fd(), &opened) != 0 || !SameInode(opened, now) ||
+            !TryLock(target.fd(), true))
             return;
-        FileStream target = FileStream::adopt(::open(path.c_str(), O_WRONLY | O_CLOEXEC), path);
-        if (target.fd() < 0 || !copyWhole(content, target))
+        if (!leftByTheCopy(recorded, opened, target.fd(), fd.get(), size)) {
+            removeIfNamed(entry, name, own);
+            return;
+        }
+        FileStream content = FileStream::adopt(reopen(fd.get(), O_RDWR).release(), name);
+        if (content.fd() < 0 || !finishCopy(content, size, target))
             return; // the journal stays for the next try
     }
-    ::unlink(journal.c_str());
+    removeIfNamed(entry, name, own);
+}
+
+void sweep(const FolderEntry& entry) {
+    for (int slot = 0; slot < kTempSlots; ++slot) {
+        const std::string name = tempName(entry.name(), slot);
+        struct stat st {};
+        if (openAbandoned(entry, name, st).valid())
+            removeIfNamed(entry, name, st);
+    }
+    replayJournal(entry);
 }
 
 } // namespace
 
+void AtomicFile::SetCopyObserver(void (*observer)(int64_t)) {
+    g_copyObserver = observer;
+}
+
 void AtomicFile::SweepLeftovers(const std::string& path) {
-    const std::string folder = ExtractFileDir(path);
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return;
-    const std::string prefix = markedName(path);
-    std::vector<std::string> stale;
-    while (const dirent* entry = ::readdir(dir)) {
-        const pid_t writer = writerOf(entry->d_name, prefix);
-        if (writer <= 0 || writer == ::getpid())
-            continue;
-        if (::kill(writer, 0) != 0 && errno == ESRCH)
-            stale.push_back(folder + kPathSeparator + entry->d_name);
-    }
-    ::closedir(dir);
-    for (const std::string& name : stale) {
-        struct stat st {};
-        if (::lstat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-            continue;
-        const std::size_t numbers = name.find('-', name.rfind(kTempMark) + std::string_view(kTempMark).size());
-        if (numbers + 1 < name.size() && name[numbers + 1] == kJournalMark)
-            finishInPlaceCopy(name, path, ino_t(std::strtoull(name.c_str() + numbers + 2, nullptr, 10)));
-        else
-            ::unlink(name.c_str());
+    try {
+        sweep(FolderEntry::Of(path));
+    } catch (const std::exception&) {
+        // no folder, nothing left in it
     }
 }
 
+AtomicFile::AtomicFile(FolderEntry entry, FileStream stream)
+    : m_entry(std::make_unique<FolderEntry>(std::move(entry))), m_stream(std::move(stream)), m_path(m_entry->path()) {}
+
+AtomicFile::AtomicFile(AtomicFile&&) noexcept = default;
+AtomicFile& AtomicFile::operator=(AtomicFile&&) noexcept = default;
+
 AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
-    SweepLeftovers(path);
+    FolderEntry entry = FolderEntry::Of(path);
+    sweep(entry);
     struct stat st {};
-    const bool replacing = ::stat(path.c_str(), &st) == 0;
+    const bool replacing = entry.look(st);
+    UniqueFd target;
     if (replacing) {
         if (S_ISDIR(st.st_mode))
             throwCreateError(path, EISDIR);
+        if (const auto refusal = entry.refusal(st))
+            throwCreateError(path, *refusal);
         // A device, a pipe or a socket is never replaced by a regular file:
         // "/dev/null" as an output would be gone for the whole system.
-        if (!S_ISREG(st.st_mode))
-            throw std::runtime_error("Cannot create file \"" + path + "\". " + kNotRegularReason);
+        if (!S_ISLNK(st.st_mode) && !S_ISREG(st.st_mode))
+            throwCreateError(path, kNotRegularReason);
+    }
+    if (replacing && S_ISREG(st.st_mode)) {
+        target = entry.open(O_RDONLY);
+        struct stat opened {};
+        if (!target.valid() || ::fstat(target.get(), &opened) != 0 || !SameInode(opened, st))
+            throwCreateError(path, "It was replaced by another program while it was opened");
+        st = opened;
         // Replacing a file the user may not write would get round its
         // protection; refuse it as creating it over would be refused.
-        if (!evenIfReadOnly && ::access(path.c_str(), W_OK) != 0)
-            throwCreateError(path, errno);
+        if (!evenIfReadOnly && !mayWrite(st))
+            throwCreateError(path, EACCES);
+        // Another program holding the old file under an exclusive lock (our
+        // own tag editor while it rewrites a tag, for one) is in the middle
+        // of changing it; replacing it under its feet would lose its work or
+        // ours. The lock is held until the new file is in place.
+        if (!EditLock::HeldOn(st) && !TryLock(target.get(), true) && errno == EWOULDBLOCK)
+            throwCreateError(path, kFileInUseReason);
     }
-    // Another program holding the old file under an exclusive lock (our own
-    // tag editor while it rewrites a tag, for one) is in the middle of
-    // changing it; replacing it under its feet would lose its work or ours.
-    // The lock is held until the new file is in place.
-    UniqueFd targetLock;
-    if (S_ISREG(st.st_mode)) {
-        targetLock = UniqueFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-        if (targetLock.valid() && !TryLock(targetLock.get(), true) && errno == EWOULDBLOCK)
-            throw std::runtime_error("Cannot create file \"" + path + "\". " + kFileInUseReason);
-    }
-    // The replacing file keeps the mode of the file it replaces.
-    const mode_t mode = replacing ? (st.st_mode & 07777) : newFileMode();
-    int fd = ::open(ExtractFileDir(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    // The replacing file keeps the mode (never a set-ID bit) and the owner
+    // of a file that is the writer's or the folder owner's; a link, or
+    // anybody else's file, is replaced by a plainly created file.
+    const bool keeps = target.valid() && (st.st_uid == ::geteuid() || st.st_uid == entry.folderStat().st_uid);
+    const mode_t mode = keeps ? (st.st_mode & 0777) : newFileMode();
+    int fd = ::openat(entry.folder(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     std::string namedTemp;
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-        namedTemp = tempPrefix(path) + "XXXXXX";
-        fd = ::mkostemp(namedTemp.data(), O_CLOEXEC);
+        for (int slot = 0; slot < kTempSlots && fd < 0; ++slot) {
+            namedTemp = tempName(entry.name(), slot);
+            fd = entry.open(namedTemp, O_WRONLY | O_CREAT | O_EXCL).release();
+        }
     }
     if (fd < 0)
         throwCreateError(path, errno);
+    // A sweep tells a running writer's temporary name by this lock.
+    (void)TryLock(fd, true);
     // A replaced read-only file is replaced by a writable one, as deleting
     // and creating it would. The new file keeps the old one's owner where
     // the writer may give it (as root), else it is the writer's own.
-    if (replacing)
+    if (keeps) {
         (void)!::fchown(fd, st.st_uid, st.st_gid);
-    if (targetLock.valid())
-        copyExtendedAttributes(targetLock.get(), fd);
+        copyExtendedAttributes(target.get(), fd);
+    }
     ::fchmod(fd, evenIfReadOnly ? (mode | S_IWUSR) : mode);
-    AtomicFile file(FileStream::adopt(fd, path), path, namedTemp);
-    file.m_targetLock = std::move(targetLock);
-    file.m_inPlace = replacing && st.st_nlink > 1;
+    AtomicFile file(std::move(entry), FileStream::adopt(fd, path));
+    file.m_tempName = namedTemp;
+    file.m_replacing = replacing;
+    file.m_targetStat = st;
+    file.m_target = std::move(target);
+    // Only the writer's own file, opened without following a link, in a
+    // folder where nobody else can have added its second name.
+    file.m_inPlace =
+        file.m_target.valid() && st.st_nlink > 1 && st.st_uid == ::geteuid() && !file.m_entry->othersMayWrite();
     return file;
 }
 
 AtomicFile::~AtomicFile() {
-    if (!m_committed && !m_namedTemp.empty())
-        ::unlink(m_namedTemp.c_str());
+    if (m_entry && !m_committed && !m_tempName.empty())
+        ::unlinkat(m_entry->folder(), m_tempName.c_str(), 0);
+}
+
+FileStream AtomicFile::openReplaced() const {
+    UniqueFd fd = m_target.valid() ? reopen(m_target.get(), O_RDONLY) : UniqueFd();
+    if (!fd.valid())
+        throw std::runtime_error("Cannot open file \"" + m_path + "\". " +
+                                 std::strerror(m_target.valid() ? errno : ENOENT));
+    return FileStream::adopt(fd.release(), m_path);
 }
 
 void AtomicFile::Commit() {
@@ -235,86 +389,140 @@ void AtomicFile::StartFlush() {
 }
 
 void AtomicFile::commit(bool flushFolder) {
-    const int fd = m_stream.fd();
-    if (::fsync(fd) != 0)
+    // The content reaches the disk before the name does: a power cut then
+    // leaves the old file or the whole new one, never a named empty file.
+    if (::fsync(m_stream.fd()) != 0)
         throw StreamWriteError();
     if (m_inPlace) {
         commitInPlace();
         return;
     }
-    if (m_namedTemp.empty()) {
-        // Give the nameless file a name: straight in place when none is
-        // there, else beside it first and then over the old file.
-        const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
-        if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, m_path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            m_committed = true;
-        } else if (errno == EEXIST) {
-            m_namedTemp = tempPrefix(m_path) + std::to_string(fd);
-            ::unlink(m_namedTemp.c_str());
-            if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, m_namedTemp.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-                m_namedTemp.clear();
-                throw StreamWriteError();
-            }
-        } else {
-            throw StreamWriteError();
-        }
-    }
-    if (!m_committed) {
-        if (::rename(m_namedTemp.c_str(), m_path.c_str()) != 0)
-            throw StreamWriteError(); // the destructor removes the temporary name
-        m_committed = true;
-    }
+    putInPlace();
     if (flushFolder)
         SyncFolderOf(m_path);
     m_stream.close();
-    m_targetLock.reset();
+    m_target.reset();
+}
+
+std::string AtomicFile::linkBeside() {
+    // The names a sweep looks at first; when others hold them all (another
+    // user may plant anything there), a name nobody can guess. Left behind
+    // by a kill, that one stays, but only a kill in the instant between
+    // the link and the swap leaves it.
+    for (int slot = 0; slot < kTempSlots + kRandomTries; ++slot) {
+        uint64_t random = 0;
+        if (slot >= kTempSlots && ::getrandom(&random, sizeof random, 0) != sizeof random)
+            break;
+        const std::string name = slot < kTempSlots ? tempName(m_entry->name(), slot)
+                                                   : tempStem(m_entry->name()) + "r" + std::to_string(random);
+        if (linkInto(m_stream.fd(), *m_entry, name))
+            return name;
+        if (errno != EEXIST)
+            break;
+    }
+    throw StreamWriteError();
+}
+
+bool AtomicFile::placeNew() {
+    const FolderEntry& entry = *m_entry;
+    if (m_tempName.empty())
+        return linkInto(m_stream.fd(), entry, entry.name());
+    if (::renameat2(entry.folder(), m_tempName.c_str(), entry.folder(), entry.name().c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return false;
+    if (::linkat(entry.folder(), m_tempName.c_str(), entry.folder(), entry.name().c_str(), 0) != 0)
+        return false;
+    ::unlinkat(entry.folder(), m_tempName.c_str(), 0);
+    return true;
+}
+
+void AtomicFile::putInPlace() {
+    const FolderEntry& entry = *m_entry;
+    if (!m_replacing) {
+        if (placeNew()) {
+            m_committed = true;
+            return;
+        }
+        // Something took the name while the file was written: it is judged
+        // as it would have been had it been there from the start.
+        if (errno != EEXIST || !entry.look(m_targetStat))
+            throw StreamWriteError();
+        if (entry.refusal(m_targetStat) || S_ISDIR(m_targetStat.st_mode) ||
+            (!S_ISREG(m_targetStat.st_mode) && !S_ISLNK(m_targetStat.st_mode)))
+            throw StreamWriteError();
+    }
+    if (m_tempName.empty())
+        m_tempName = linkBeside();
+    const char* temp = m_tempName.c_str();
+    const char* name = entry.name().c_str();
+    // Swapped in one step with what the name holds, which is then checked
+    // to be what the replacement was decided on; anything else (planted in
+    // the meantime) is swapped back and left as it is.
+    if (::renameat2(entry.folder(), temp, entry.folder(), name, RENAME_EXCHANGE) == 0) {
+        if (!entry.names(m_tempName, m_targetStat)) {
+            (void)::renameat2(entry.folder(), temp, entry.folder(), name, RENAME_EXCHANGE);
+            throw StreamWriteError(); // the destructor removes the temporary name
+        }
+        m_committed = true;
+        ::unlinkat(entry.folder(), temp, 0);
+        return;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        throw StreamWriteError();
+    // A file system that cannot swap: the name is checked just before.
+    if (!entry.names(m_targetStat) || ::renameat(entry.folder(), temp, entry.folder(), name) != 0)
+        throw StreamWriteError();
+    m_committed = true;
 }
 
 void AtomicFile::commitInPlace() {
-    struct stat target {};
-    if (!m_targetLock.valid() || ::fstat(m_targetLock.get(), &target) != 0)
+    const FolderEntry& entry = *m_entry;
+    if (!entry.names(m_targetStat))
         throw StreamWriteError();
     // The complete new content takes the journal name first, so that a kill
     // during the copy below can be finished by the next write.
-    const std::string journal = journalName(m_path, target.st_ino);
-    if (m_namedTemp.empty()) {
-        const std::string procPath = "/proc/self/fd/" + std::to_string(m_stream.fd());
-        ::unlink(journal.c_str());
-        if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, journal.c_str(), AT_SYMLINK_FOLLOW) != 0)
+    const std::string journal = journalName(entry.name());
+    if (!m_tempName.empty()) {
+        if (::renameat(entry.folder(), m_tempName.c_str(), entry.folder(), journal.c_str()) != 0)
             throw StreamWriteError();
-    } else if (::rename(m_namedTemp.c_str(), journal.c_str()) != 0) {
-        throw StreamWriteError();
+    } else {
+        struct stat old {};
+        if (UniqueFd stale = openAbandoned(entry, journal, old); stale.valid())
+            removeIfNamed(entry, journal, old);
+        if (!linkInto(m_stream.fd(), entry, journal))
+            throw StreamWriteError();
     }
-    m_namedTemp = journal; // removed by the destructor while the old content is whole
-    SyncFolderOf(m_path);
-    FileStream content = FileStream::adopt(::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC), journal);
-    int outFd = ::open(m_path.c_str(), O_WRONLY | O_CLOEXEC);
+    m_tempName = journal; // removed by the destructor while the old content is whole
+    UniqueFd outFd = reopen(m_target.get(), O_WRONLY);
     // A read-only file is made writable, as its replacement would be.
-    if (outFd < 0 && errno == EACCES && ::fchmod(m_targetLock.get(), (target.st_mode & 07777) | S_IWUSR) == 0)
-        outFd = ::open(m_path.c_str(), O_WRONLY | O_CLOEXEC);
-    FileStream out = FileStream::adopt(outFd, m_path);
-    struct stat now {};
-    if (content.fd() < 0 || out.fd() < 0 || ::fstat(out.fd(), &now) != 0 || now.st_ino != target.st_ino)
+    if (!outFd.valid() && errno == EACCES && ::fchmod(m_target.get(), (m_targetStat.st_mode & 07777) | S_IWUSR) == 0)
+        outFd = reopen(m_target.get(), O_WRONLY);
+    FileStream out = FileStream::adopt(outFd.release(), m_path);
+    FileStream content = FileStream::adopt(reopen(m_stream.fd(), O_RDWR).release(), journal);
+    const int64_t newSize = m_stream.size();
+    if (out.fd() < 0 || content.fd() < 0 || !record(content.fd(), newSize, out.fd()) || ::fsync(content.fd()) != 0)
         throw StreamWriteError();
+    SyncFolderOf(m_path);
     // Space for the whole new content is asked for first, and the part past
     // the old end written before the old content is touched: a full disk or
     // a size limit then fails with the file as it was.
-    const int64_t oldSize = now.st_size, newSize = content.size();
+    const int64_t oldSize = out.size();
     if (::fallocate(out.fd(), FALLOC_FL_KEEP_SIZE, 0, newSize) != 0 && errno != EOPNOTSUPP && errno != ENOSYS)
         throw StreamWriteError();
-    if (newSize > oldSize && !copyRange(content, out, oldSize, newSize - oldSize)) {
+    if (newSize > oldSize && !copyRecorded(content, oldSize, newSize, out)) {
         (void)!::ftruncate(out.fd(), oldSize);
         throw StreamWriteError();
     }
     // From here the old content changes: on a failure the journal stays, and
     // the next write to this name finishes the copy from it.
     m_committed = true;
-    if (!copyWhole(content, out))
+    if (!finishCopy(content, newSize, out))
         throw StreamWriteError();
-    ::unlink(journal.c_str());
+    ::unlinkat(entry.folder(), journal.c_str(), 0);
     SyncFolderOf(m_path);
     m_stream.close();
-    m_targetLock.reset();
+    m_target.reset();
 }
 
 } // namespace tindrel

@@ -5,7 +5,9 @@
 #include "platform/FileStream.h"
 #include "platform/UniqueFd.h"
 
+#include <memory>
 #include <string>
+#include <sys/stat.h>
 
 namespace tindrel {
 
@@ -16,20 +18,37 @@ namespace tindrel {
 // nothing behind, and a file it would have replaced stays as it was.
 //
 // The system cannot put a nameless file over an existing one directly: it
-// is linked beside the target under a temporary name and renamed over it. A
+// is linked beside the target under a temporary name and swapped with it. A
 // process killed in the few instructions between the two leaves that name,
 // holding the complete new file while the target is still the old one; the
 // next write to the same target removes it.
+//
+// Every name is looked at and opened through the open folder without
+// following a link at it, and what is decided (the owner, the mode, the
+// extended attributes, whether to rewrite in place) is decided on the file
+// actually opened. In a sticky folder shared by many users, another user's
+// file or link at the name is refused rather than replaced; a link of the
+// writer's own is replaced as a link, never followed. The new file never
+// carries a set-user-ID or set-group-ID bit, and takes the replaced file's
+// owner only where that file is the writer's own or the folder owner's.
+// Before the new file takes the name, the name is checked to still hold
+// the file decided on.
 //
 // A file with other hard links is not replaced, or the other names would
 // keep the old content: the complete new content is first given a journal
 // name beside it, then copied into the file itself (the part past the old
 // end first, so a full disk or a size limit fails before anything of the
-// old content changed), and the journal removed. A process killed during
-// that copy leaves the journal; the next write to the same name (or
-// SweepLeftovers) finishes the copy from it before anything else.
+// old content changed), and the journal removed. That is done only for the
+// writer's own file in a folder nobody else may write, where no other user
+// can have planted the second link. A process killed during that copy
+// leaves the journal, which records the file as the copy last left it; the
+// next write to the same name (or SweepLeftovers) finishes the copy from it
+// when the file is still exactly so, and drops it when anything else wrote
+// the file since.
 inline constexpr const char* kFileInUseReason = "The file is in use by another program";
 inline constexpr const char* kNotRegularReason = "It is not a regular file";
+
+class FolderEntry;
 
 class AtomicFile {
 public:
@@ -37,22 +56,34 @@ public:
     // be created there: a missing folder, a folder of that name, a folder the
     // user may not write, or an existing file the user may not write unless
     // evenIfReadOnly says to replace it all the same, an existing file
-    // another program holds under a lock (kFileInUseReason), or a device, a
-    // pipe or a socket of that name (kNotRegularReason).
+    // another program holds under a lock (kFileInUseReason), a device, a
+    // pipe or a socket of that name (kNotRegularReason), or a file or link
+    // of another user in a shared sticky folder (kOtherUsersReason).
     static AtomicFile Create(const std::string& path, bool evenIfReadOnly = false);
 
     // Removes the temporary names beside path that writers which no longer
     // run have left, and finishes a copy into a hard-linked file that such a
-    // writer left half done. Create() does it first; names of running
-    // writers stay.
+    // writer left half done. Only names made from path are looked at, and
+    // only the writer's own files are touched. Create() does it first; names
+    // of running writers stay.
     static void SweepLeftovers(const std::string& path);
 
-    AtomicFile(AtomicFile&&) noexcept = default;
-    AtomicFile& operator=(AtomicFile&&) noexcept = default;
+    // Called after each block an in-place rewrite has copied into the file,
+    // before the journal records it, with the bytes copied so far: a test
+    // stops the writer there as a crash would, to see what the next write
+    // makes of what is left.
+    static void SetCopyObserver(void (*observer)(int64_t copied));
+
+    AtomicFile(AtomicFile&&) noexcept;
+    AtomicFile& operator=(AtomicFile&&) noexcept;
     ~AtomicFile();
 
     FileStream& stream() { return m_stream; }
     const std::string& path() const { return m_path; }
+    // The file being replaced, as it was opened when the replacement was
+    // decided on, for reading what it holds; throws "Cannot open file" when
+    // the name held no regular file.
+    FileStream openReplaced() const;
     // Throws StreamWriteError when the file cannot be put in place.
     void Commit();
     // Commit without the flush of the folder that makes the new name itself
@@ -66,20 +97,26 @@ public:
     void StartFlush();
 
 private:
+    AtomicFile(FolderEntry entry, FileStream stream);
     void commit(bool flushFolder);
+    bool placeNew();
+    void putInPlace();
     void commitInPlace();
+    std::string linkBeside();
 
-    AtomicFile(FileStream stream, std::string path, std::string namedTemp)
-        : m_stream(std::move(stream)), m_path(std::move(path)), m_namedTemp(std::move(namedTemp)) {}
-
+    std::unique_ptr<FolderEntry> m_entry;
     FileStream m_stream;
     std::string m_path;
-    // Where the system cannot make files without a name, a visible temporary
-    // name is used instead and removed when the file is abandoned.
-    std::string m_namedTemp;
+    // The temporary name in the folder that the new file has, if any; it is
+    // removed when the file is abandoned.
+    std::string m_tempName;
     bool m_committed = false;
-    // The replaced file, locked until the new one has taken its name.
-    UniqueFd m_targetLock;
+    // What the name held when the replacement was decided on.
+    bool m_replacing = false;
+    struct stat m_targetStat {};
+    // The replaced file, opened without following links, locked until the
+    // new one has taken its name.
+    UniqueFd m_target;
     // The replaced file has other names: its content is rewritten in place.
     bool m_inPlace = false;
 };

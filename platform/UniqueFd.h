@@ -25,6 +25,8 @@ public:
 
     int get() const { return m_fd; }
     bool valid() const { return m_fd >= 0; }
+    // Gives the descriptor up without closing it.
+    int release() { return std::exchange(m_fd, -1); }
     // Closes the descriptor; false when the close itself reported an error
     // (a delayed write failure shows up here).
     bool reset() {

@@ -196,7 +196,8 @@ bool TAudioPlayer::Open(const std::string& fileName) {
     if (supported == TSupportedBy::PluginOnly || (supported == TSupportedBy::Both && m_pluginFirst)) {
         m_pluginIndex = pluginIndex;
         m_current = std::make_shared<PluginChannel>(*GetPluginModule(pluginIndex), fileName, info.Duration, m_mode,
-                                                    m_pluginVolume, *m_bass, m_messageWindow, m_pluginHostWindow);
+                                                    m_pluginVolume, *m_bass, m_messageWindow, m_pluginHostWindow,
+                                                    [this](const std::string& message) { ShowError(message); });
         SelectPlugin(pluginIndex);
     } else if (!openEngineChannel(fileName)) {
         return false;

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <thread>
+#include <utility>
 
 namespace tindrel {
 
@@ -22,35 +23,55 @@ void sleepMs(int ms) {
 } // namespace
 
 PluginChannel::PluginChannel(In_Module& module, std::string fileName, uint64_t duration, const TPlayerMode& mode,
-                             int32_t& volume, BassLibrary& bass, MessageWindow* playerWindow, MessageWindow* hostWindow)
+                             int32_t& volume, BassLibrary& bass, MessageWindow* playerWindow, MessageWindow* hostWindow,
+                             std::function<void(const std::string&)> showError)
     : m_module(module), m_fileName(std::move(fileName)), m_duration(duration), m_mode(mode), m_volume(volume),
-      m_bass(bass), m_playerWindow(playerWindow), m_hostWindow(hostWindow) {}
+      m_bass(bass), m_playerWindow(playerWindow), m_hostWindow(hostWindow), m_showError(std::move(showError)) {}
 
 bool PluginChannel::Start() {
+    std::string name = m_fileName;
+    if (m_module.Play(name.data()) != 0) {
+        m_showError("Can't play the file");
+        return false;
+    }
+    m_handle = 1;
+    // Before the decoder's first block: a seek set while the plug-in was
+    // idle, which its Play has just forgotten.
+    const uint64_t cursor = std::exchange(m_startAt, 0);
+    const uint64_t startAt = m_module.is_seekable ? cursor : 0;
+    if (startAt > 0)
+        m_module.SetOutputTime(static_cast<int>(startAt));
+    SetVolume(ClampVolume(m_volume));
     m_busy = true;
     m_starting = true;
     m_started = false;
     m_endedEarly = false;
-    m_handle = 1;
-    std::string name = m_fileName;
-    m_module.Play(name.data());
-    SetVolume(ClampVolume(m_volume));
-    bool started = false;
-    // A file shorter than the wait's 200 ms ends before it: its end counts
-    // as a start.
-    for (int i = 0; i < 60 && !started; ++i) {
-        started = PluginOutputTime(false) > 200 || m_endedEarly;
-        if (!started) {
-            PumpMessages();
-            sleepMs(50);
-        }
-    }
+    const bool started = waitForSound(startAt);
     m_starting = false;
     m_busy = false;
+    if (!started) {
+        // Given up: a plug-in left running would sound later while the
+        // player shows it has not started.
+        Stop();
+        m_showError("Can't play the file");
+        return false;
+    }
     // The end is handled once the player counts as playing.
     if (m_endedEarly)
         m_playerWindow->post(WM_PLUGIN_EOF, m_handle, 0);
-    return started;
+    return true;
+}
+
+// Sound counts as started once the plug-in's clock is 200 ms past where it
+// started. A file shorter than that ends first: its end counts as a start.
+bool PluginChannel::waitForSound(uint64_t startAt) {
+    for (int i = 0; i < 60; ++i) {
+        if (PluginOutputTime(false) > static_cast<int64_t>(startAt) + 200 || m_endedEarly)
+            return true;
+        PumpMessages();
+        sleepMs(50);
+    }
+    return false;
 }
 
 void PluginChannel::Pause() {
@@ -78,6 +99,10 @@ uint64_t PluginChannel::Position(TPlayerMode mode) {
 }
 
 bool PluginChannel::SetPosition(uint64_t ms) {
+    if (m_mode == TPlayerMode::Ready || m_mode == TPlayerMode::Stopped) {
+        m_startAt = ms; // the plug-in is not running: the next start takes it
+        return false;
+    }
     m_busy = m_mode == TPlayerMode::Playing && m_started;
     MarkSeekPending();
     m_module.SetOutputTime(static_cast<int>(ms));
@@ -105,7 +130,7 @@ void PluginChannel::SoundStarting() {
 }
 
 bool PluginChannel::EndReached(uint32_t stream) {
-    if (stream != m_handle)
+    if (stream == 0 || stream != m_handle)
         return false;
     if (m_starting) {
         m_endedEarly = true;

@@ -51,9 +51,10 @@ struct Emulator {
     std::atomic<HSTREAM> outStream{0};
     std::atomic<bool> readerBusy{false};
     std::atomic<bool> startPending{false}, inputEnded{false}, seekPending{false};
-    // A "Write error" box is queued or showing: a plug-in that retries a
-    // refused write at once must not queue one box per attempt.
-    std::atomic<bool> writeErrorPending{false};
+    // A "Write error" box was shown for this playback: a plug-in that
+    // ignores CanWrite retries its refused writes for as long as it plays,
+    // and the user is told once, not after every dismissal.
+    std::atomic<bool> writeErrorShown{false};
 };
 
 Emulator g;
@@ -116,9 +117,11 @@ void startIfInputIdle() {
 void EmulatorWndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
     switch (msg) {
     case WM_PLUGIN_EOF: {
+        // The end of a stream closed since, or posted by a plug-in after it
+        // closed its output (as it stops, not at the end of its file).
         const HSTREAM stream = g.outStream.load();
-        if (wParam != stream)
-            break; // the end of a stream closed since
+        if (stream == 0 || wParam != stream)
+            break;
         g.inputEnded = true;
         startWhatIsBuffered();
         postToPlayer(WM_PLUGIN_EOF, stream, 0);
@@ -141,7 +144,6 @@ void EmulatorWndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
     case WM_EMULATOR_WRITE_ERROR:
         g.dialogs->messageBox(QStringLiteral("Error"), QStringLiteral("Write error : No Space"), MessageIcon::Error,
                               MessageButtons::OkCancel);
-        g.writeErrorPending = false;
         break;
     default:
         break;
@@ -204,6 +206,7 @@ int Open(int rate, int channels, int bits, int, int) {
         g.seekPending = false;
         g.startPending = true;
         g.inputEnded = false;
+        g.writeErrorShown = false;
     }
     if (stream == 0)
         return -1;
@@ -228,7 +231,7 @@ int Write(char* buf, int len) {
     std::lock_guard guard(g.lock);
     int result = 0;
     if (len < 0 || !g.ring.Write(buf, static_cast<uint32_t>(len))) {
-        if (len >= 0 && g.window && !g.writeErrorPending.exchange(true))
+        if (len >= 0 && g.window && !g.writeErrorShown.exchange(true))
             g.window->post(WM_EMULATOR_WRITE_ERROR);
         result = 1;
     } else {

@@ -4,8 +4,12 @@
 
 #include "tags/TagFile.h"
 
+#include "platform/FolderEntry.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <exception>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -111,18 +115,19 @@ bool isVersion11(const Block& block) {
 // Runs change on the file opened for writing under an exclusive lock, after
 // giving the owner write permission back; a failure restores the old mode.
 template <typename Change> bool changeFile(const std::string& fileName, Change change) {
-    tagfile::OwnerWritable writable;
-    if (!writable.acquire(fileName))
+    tagfile::FileForChange file;
+    try {
+        // A link is followed only where the kernel guarding shared folders
+        // would follow it.
+        if (!file.open(FollowOwnLinks(fileName)))
+            return false;
+    } catch (const std::exception&) {
+        errno = EPERM; // a link of another user, or no folder to open it in
         return false;
-    UniqueFd fd = tagfile::OpenExclusive(fileName, O_RDWR);
-    if (!fd.valid())
-        return false;
+    }
     Block block{};
     off_t size = 0;
-    if (!readLastBlock(fd.get(), block, size) || !change(fd.get(), block, size) || !fd.reset())
-        return false;
-    writable.commit();
-    return true;
+    return readLastBlock(file.fd(), block, size) && change(file.fd(), block, size) && file.commit();
 }
 
 } // namespace

@@ -5,12 +5,14 @@
 #include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
 #include "platform/FileStream.h"
+#include "platform/FolderEntry.h"
 #include "platform/PlatformInt.h"
 #include "tags/ID3v1.h"
 #include "tags/TagFile.h"
 #include "tags/TagText.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -62,16 +64,6 @@ void appendFrame(std::string& tag, std::string_view id, const std::string& data)
 // The kernel copies in blocks of this size; only a fallback copy between
 // file systems that cannot copy in the kernel holds one block in memory.
 constexpr std::size_t kCopyBlock = std::size_t(1) << 20;
-
-// The file a name stands for: through a symbolic link the file it points to
-// is rebuilt, beside itself, instead of the link being replaced by a copy.
-std::string resolveLink(const std::string& fileName) {
-    struct stat st {};
-    if (::lstat(fileName.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-        return fileName;
-    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(fileName.c_str(), nullptr), &std::free);
-    return resolved ? std::string(resolved.get()) : fileName;
-}
 
 } // namespace
 
@@ -147,6 +139,42 @@ void TID3v2::Clear() {
     m_commentLanguage = kCommentLanguage;
     m_otherFrames.clear();
     m_droppedFrames.clear();
+}
+
+namespace {
+
+// The kept user text frame of that description, if any.
+template <typename Frames> auto findUserText(Frames& frames, std::string_view description) {
+    return std::find_if(frames.begin(), frames.end(), [&](const ID3v2Frame& frame) {
+        std::string found, value;
+        if (frame.id != "TXXX" || frame.Opaque())
+            return false;
+        UserTextParts(frame.Content(), found, value);
+        return found.size() == description.size() &&
+               std::equal(found.begin(), found.end(), description.begin(),
+                          [](char a, char b) { return std::tolower(uint8_t(a)) == std::tolower(uint8_t(b)); });
+    });
+}
+
+} // namespace
+
+std::string TID3v2::UserText(std::string_view description) const {
+    const auto frame = findUserText(m_otherFrames, description);
+    std::string found, value;
+    if (frame != m_otherFrames.end())
+        UserTextParts(frame->Content(), found, value);
+    return value;
+}
+
+void TID3v2::SetUserText(std::string_view description, std::string_view value) {
+    const auto frame = findUserText(m_otherFrames, description);
+    if (frame == m_otherFrames.end()) {
+        m_otherFrames.push_back({"TXXX", 0, UserTextData(description, value)});
+        return;
+    }
+    // A group byte stays in front of the new content.
+    const std::string group = (frame->flags & ID3v2Frame::kGrouped) ? frame->data.substr(0, 1) : std::string();
+    frame->data = group + UserTextData(description, value);
 }
 
 bool TID3v2::Load(const std::string& fileName) {
@@ -229,7 +257,9 @@ std::string TID3v2::BuildTag() const {
     for (std::size_t i = 0; i < kComment; ++i)
         if (!texts[i].empty())
             data[i] = TextFrameData(texts[i]);
-    if (m_track > 0)
+    // A text whose number is the track's, or one that is no number at all,
+    // goes back as it came.
+    if (m_track > 0 || !m_trackText.empty())
         data[kTrack] = TextFrameData(ParseTrackNumber(m_trackText) == m_track ? m_trackText : std::to_string(m_track));
     if (!m_comment.empty()) {
         // A comment without a description: the description's terminator in
@@ -316,17 +346,23 @@ bool rebuild(const std::string& linkOrFile, std::string_view tag, const TID3v1* 
     std::string ignored;
     std::string& why = reason ? *reason : ignored;
     v1Written = false;
-    const std::string fileName = resolveLink(linkOrFile);
-    if (const auto refusal = rebuildRefusal(fileName)) {
-        why = *refusal;
-        return false;
-    }
+    std::string fileName = linkOrFile;
     try {
+        // Through a symbolic link the file it points to is rebuilt, beside
+        // itself, instead of the link being replaced by a copy; but only a
+        // link that the kernel guarding shared folders would follow.
+        fileName = FollowOwnLinks(linkOrFile);
+        if (const auto refusal = rebuildRefusal(fileName)) {
+            why = *refusal;
+            return false;
+        }
         // The new file has no name until it is complete and flushed, so
         // nothing can be planted in its place, and the old file stays locked
         // and whole until the new one takes its name in one step.
         AtomicFile out = AtomicFile::Create(fileName, true);
-        FileStream source = FileStream::openRead(fileName);
+        // Read from the very file that was checked and is replaced, not
+        // from whatever the name holds by now.
+        FileStream source = out.openReplaced();
         // As the ID3v2 save alone, a file too short for a tag header fails.
         if (source.size() < int64_t(TID3v2::kHeaderSize))
             throw StreamReadError();
@@ -408,6 +444,17 @@ void TID3v2::SetYear(const std::string& value) {
 void TID3v2::SetGenre(const std::string& value) {
     m_genre = TrimRight(value);
 }
+void TID3v2::SetTrack(uint8_t value) {
+    m_track = value;
+    if (value == 0 || ParseTrackNumber(m_trackText) != value)
+        m_trackText.clear();
+}
+
+void TID3v2::SetTrackText(const std::string& value) {
+    m_trackText = Trim(value);
+    m_track = ParseTrackNumber(m_trackText);
+}
+
 void TID3v2::SetComment(const std::string& value) {
     m_comment = TrimRight(value);
 }

@@ -476,6 +476,26 @@ void CommentParts(std::string_view data, std::string& description, std::string& 
         text = joined(decodeValues(data.substr(end + TerminatorWidth(encoding)), encoding), "\n");
 }
 
+void UserTextParts(std::string_view data, std::string& description, std::string& value) {
+    description.clear();
+    value.clear();
+    if (data.empty())
+        return;
+    const auto encoding = static_cast<uint8_t>(data[0]);
+    const std::size_t end = FindTerminator(data, encoding, 1);
+    description = DecodeText(data.substr(1, end - 1), encoding);
+    if (end < data.size())
+        value = joined(decodeValues(data.substr(end + TerminatorWidth(encoding)), encoding), "/");
+}
+
+std::string UserTextData(std::string_view description, std::string_view value) {
+    const uint8_t encoding = std::max(EncodingFor(description), EncodingFor(value));
+    std::string data(1, static_cast<char>(encoding));
+    data += EncodeText(description, encoding);
+    data.append(TerminatorWidth(encoding), '\0');
+    return data + EncodeText(value, encoding);
+}
+
 std::string TextFrameData(std::string_view utf8) {
     const uint8_t encoding = EncodingFor(utf8);
     return static_cast<char>(encoding) + EncodeText(utf8, encoding);

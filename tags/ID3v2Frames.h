@@ -51,6 +51,13 @@ std::string TextFrameValue(std::string_view data);
 // byte, language, description, text) as UTF-8.
 void CommentParts(std::string_view data, std::string& description, std::string& text);
 
+// The description and the value of a user text frame's (TXXX) content as
+// UTF-8.
+void UserTextParts(std::string_view data, std::string& description, std::string& value);
+// A user text frame's content: ISO-8859-1 when it can hold both texts, else
+// UTF-16.
+std::string UserTextData(std::string_view description, std::string_view value);
+
 // A text frame's content for a UTF-8 text: ISO-8859-1 when it can hold the
 // text, else UTF-16.
 std::string TextFrameData(std::string_view utf8);

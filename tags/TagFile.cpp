@@ -2,10 +2,14 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "tags/TagFile.h"
 
+#include "platform/EditLock.h"
 #include "platform/FileOps.h"
+#include "platform/FolderEntry.h"
 
 #include <cerrno>
 #include <fcntl.h>
+#include <stdexcept>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,32 +23,41 @@ bool isBlank(char c) {
 
 } // namespace
 
-OwnerWritable::~OwnerWritable() {
-    if (!m_path.empty() && m_oldMode != m_newMode)
-        ::chmod(m_path.c_str(), m_oldMode);
+FileForChange::~FileForChange() {
+    if (m_fd.valid() && !m_done && m_oldMode != m_newMode)
+        ::fchmod(m_fd.get(), m_oldMode);
 }
 
-bool OwnerWritable::acquire(const std::string& path) {
+bool FileForChange::open(const std::string& path) {
+    const FolderEntry entry = FolderEntry::Of(path);
+    UniqueFd seen = entry.open(O_RDONLY);
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (!seen.valid() || ::fstat(seen.get(), &st) != 0)
         return false;
+    if (!S_ISREG(st.st_mode) || entry.refusal(st) || (st.st_nlink > 1 && entry.othersMayWrite())) {
+        errno = EPERM;
+        return false;
+    }
     m_oldMode = st.st_mode & 07777;
     m_newMode = m_oldMode | S_IWUSR;
-    if (m_newMode != m_oldMode && ::chmod(path.c_str(), m_newMode) != 0)
+    if (m_newMode != m_oldMode && ::fchmod(seen.get(), m_newMode) != 0)
         return false;
-    m_path = path;
+    const std::string procPath = "/proc/self/fd/" + std::to_string(seen.get());
+    m_fd = UniqueFd(::open(procPath.c_str(), O_RDWR | O_CLOEXEC));
+    if (!m_fd.valid() || (!EditLock::HeldOn(st) && !TryLock(m_fd.get(), true))) {
+        const int error = m_fd.valid() ? EWOULDBLOCK : errno;
+        if (m_newMode != m_oldMode)
+            ::fchmod(seen.get(), m_oldMode);
+        m_fd.reset();
+        errno = error;
+        return false;
+    }
     return true;
 }
 
-bool LockExclusive(int fd) {
-    return TryLock(fd, true);
-}
-
-UniqueFd OpenExclusive(const std::string& path, int flags) {
-    UniqueFd fd(::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC));
-    if (fd.valid() && !LockExclusive(fd.get()))
-        fd.reset();
-    return fd;
+bool FileForChange::commit() {
+    m_done = true;
+    return m_fd.reset();
 }
 
 bool ReadAt(int fd, void* buffer, std::size_t count, off_t offset) {

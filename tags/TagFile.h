@@ -14,36 +14,36 @@ namespace tindrel::tagfile {
 
 using ::tindrel::UniqueFd;
 
-// Gives the owner write permission back, the platform's "reset the attributes
-// to none", and puts the old permission bits back when the operation that
-// needed it fails, so a failed save leaves the file as it was.
-class OwnerWritable {
+// A file opened to change its bytes in place. The name is opened without
+// following a link at it (the caller follows the links it may follow first)
+// and only a regular file is taken; in a shared sticky folder another
+// user's file is refused, and in a folder others may write a file with more
+// than one name is refused too, as one of its names may be a planted hard
+// link to a file elsewhere. The owner's write permission is given back, the
+// platform's "reset the attributes to none", and the old permission bits
+// are put back when the change fails, so a failed save leaves the file as
+// it was. The file is held under an exclusive lock (or this process's edit
+// lock) while it is open.
+class FileForChange {
 public:
-    OwnerWritable() = default;
-    ~OwnerWritable();
-    OwnerWritable(const OwnerWritable&) = delete;
-    OwnerWritable& operator=(const OwnerWritable&) = delete;
+    FileForChange() = default;
+    ~FileForChange();
+    FileForChange(const FileForChange&) = delete;
+    FileForChange& operator=(const FileForChange&) = delete;
 
-    // False when path is not an existing regular file or its mode cannot be
-    // changed.
-    bool acquire(const std::string& path);
-    // The permission bits after the reset.
-    mode_t mode() const { return m_newMode; }
-    // The operation succeeded: keep the new permission bits.
-    void commit() { m_path.clear(); }
+    // False, with errno set, when the file cannot be changed.
+    bool open(const std::string& path);
+    int fd() const { return m_fd.get(); }
+    // The change succeeded: keep the new permission bits. False when the
+    // close reported a delayed write error.
+    bool commit();
 
 private:
-    std::string m_path;
+    UniqueFd m_fd;
     mode_t m_oldMode = 0;
     mode_t m_newMode = 0;
+    bool m_done = false;
 };
-
-// Takes an exclusive advisory lock on an open file without waiting, the
-// platform's exclusive open; false while another holder has it locked.
-bool LockExclusive(int fd);
-// Opens path with the given flags under LockExclusive. Invalid when the file
-// cannot be opened or another holder has it locked.
-UniqueFd OpenExclusive(const std::string& path, int flags);
 
 // Reads exactly count bytes at offset; false on an error or a short read.
 bool ReadAt(int fd, void* buffer, std::size_t count, off_t offset);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "tests/binding/EngineSession.h"
+#include "tests/binding/MixClock.h"
 #include "tests/engine/TinyModule.h"
 
 #include <atomic>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <future>
 #include <gtest/gtest.h>
+#include <memory>
 #include <mutex>
 #include <ostream>
 #include <thread>
@@ -26,6 +28,11 @@ constexpr int kRate = EngineSession::kRate;
 
 double Seconds(const BassLibrary& bass, DWORD handle, QWORD bytes) {
     return bass.BASS_ChannelBytes2Seconds(handle, bytes);
+}
+
+std::unique_ptr<MixClock> Clock(EngineSession& session) {
+    return std::make_unique<MixClock>(MixClockCalls{session.bass.BASS_StreamCreate, session.bass.BASS_StreamPlay,
+                                                    session.bass.BASS_StreamFree, session.bass.BASS_ChannelSetSync});
 }
 
 struct FileCase {
@@ -152,31 +159,35 @@ TEST(Playback, SeekOutsideTheStreamIsRefused) {
     EXPECT_EQ(session.bass.BASS_ChannelGetPosition(stream), length);
 }
 
-// Position on device 0 follows the wall clock; pause holds it, resume goes on.
-TEST(Playback, PositionAdvancesAtRealTimeSpeed) {
+// Position on device 0 follows the wall clock, never ahead of it; pause
+// holds it from the moment the call returns, resume goes on.
+TEST(Playback, PositionFollowsTheClockHoldsWhilePausedAndGoesOnAfterResume) {
     EngineSession session(Device::NoSound);
+    const auto mixes = Clock(session);
     const std::string path = EngineSample("tone1k.mp3");
     HSTREAM stream = session.bass.BASS_StreamCreateFile(0, path.c_str(), 0, 0, 0);
     ASSERT_NE(stream, 0u);
+    const auto position = [&] { return session.bass.BASS_ChannelGetPosition(stream); };
     const auto started = std::chrono::steady_clock::now();
     ASSERT_TRUE(session.bass.BASS_StreamPlay(stream, 0, 0));
-    std::this_thread::sleep_for(300ms);
-    const double played = Seconds(session.bass, stream, session.bass.BASS_ChannelGetPosition(stream));
+    ASSERT_TRUE(mixes->Until([&] { return Seconds(session.bass, stream, position()) >= 0.3; }));
+    const double played = Seconds(session.bass, stream, position());
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    EXPECT_NEAR(played, elapsed, 0.04);
+    // The silent device mixes one 10 ms tick ahead; a busy machine only
+    // makes it later.
+    EXPECT_LE(played, elapsed + 0.02);
     EXPECT_EQ(session.bass.BASS_ChannelIsActive(stream), BASS_ACTIVE_PLAYING);
 
     ASSERT_TRUE(session.bass.BASS_ChannelPause(stream));
     EXPECT_EQ(session.bass.BASS_ChannelIsActive(stream), BASS_ACTIVE_PAUSED);
-    const QWORD held = session.bass.BASS_ChannelGetPosition(stream);
-    std::this_thread::sleep_for(60ms);
-    EXPECT_EQ(session.bass.BASS_ChannelGetPosition(stream), held);
+    const QWORD held = position();
+    ASSERT_TRUE(mixes->Wait(2));
+    EXPECT_EQ(position(), held);
     EXPECT_FALSE(session.bass.BASS_ChannelPause(stream));
     EXPECT_EQ(session.bass.BASS_ErrorGetCode(), BASS_ERROR_ALREADY);
 
     ASSERT_TRUE(session.bass.BASS_ChannelResume(stream));
-    std::this_thread::sleep_for(60ms);
-    EXPECT_GT(session.bass.BASS_ChannelGetPosition(stream), held);
+    EXPECT_TRUE(mixes->Until([&] { return position() > held; }));
     ASSERT_TRUE(session.bass.BASS_ChannelStop(stream));
     EXPECT_EQ(session.bass.BASS_ChannelIsActive(stream), BASS_ACTIVE_STOPPED);
     EXPECT_FALSE(session.bass.BASS_ChannelResume(stream));
@@ -204,6 +215,7 @@ TEST(Playback, EndSyncFiresOncePerEndingFromAnotherThread) {
     const std::string path = EngineSample("tone1k_mono22k.wav");
     HSTREAM stream = session.bass.BASS_StreamCreateFile(0, path.c_str(), 0, 0, 0);
     ASSERT_NE(stream, 0u);
+    const auto mixes = Clock(session);
     SyncLog log;
     EXPECT_NE(session.bass.BASS_ChannelSetSync(stream, BASS_SYNC_END, 0, &SyncLog::Callback, &log), 0u);
     const QWORD length = session.bass.BASS_StreamGetLength(stream);
@@ -213,7 +225,8 @@ TEST(Playback, EndSyncFiresOncePerEndingFromAnotherThread) {
             stream, length - session.bass.BASS_ChannelSeconds2Bytes(stream, 0.05f)));
         ASSERT_TRUE(session.bass.BASS_StreamPlay(stream, 0, 0));
         ASSERT_TRUE(session.WaitUntilStopped(stream, 2s));
-        std::this_thread::sleep_for(60ms); // a second, wrong, call would come now
+        // A second, wrong, call would come from a mix after the end.
+        ASSERT_TRUE(mixes->Wait(2) && mixes->EndNoticesDelivered());
         EXPECT_EQ(log.count(), ending);
         EXPECT_EQ(session.bass.BASS_ChannelGetPosition(stream), length);
     }
@@ -306,8 +319,10 @@ TEST(Playback, SpectrumOfTheToneAndRecentSamples) {
     const std::string path = EngineSample("tone1k.mp3");
     HSTREAM stream = session.bass.BASS_StreamCreateFile(0, path.c_str(), 0, 0, 0);
     ASSERT_NE(stream, 0u);
+    const auto mixes = Clock(session);
     ASSERT_TRUE(session.bass.BASS_StreamPlay(stream, 0, 0));
-    std::this_thread::sleep_for(150ms);
+    const QWORD enough = session.bass.BASS_ChannelSeconds2Bytes(stream, 0.15f);
+    ASSERT_TRUE(mixes->Until([&] { return session.bass.BASS_ChannelGetPosition(stream) >= enough; }));
 
     // The spectrum is of the channel's own samples, at its own rate.
     DWORD rate = 0;
@@ -432,13 +447,14 @@ TEST(Playback, UserStreamStallsWhileItsCallbackHasNoData) {
         }
     } gate;
     EngineSession session(Device::NoSound);
+    const auto mixes = Clock(session);
     const HSTREAM stream = session.bass.BASS_StreamCreate(kRate, 0, &Gate::Fill, &gate);
     ASSERT_TRUE(session.bass.BASS_StreamPlay(stream, 0, 0));
-    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(mixes->Wait(2));
     EXPECT_EQ(session.bass.BASS_ChannelIsActive(stream), BASS_ACTIVE_STALLED);
     EXPECT_EQ(session.bass.BASS_ChannelGetPosition(stream), 0u);
     gate.open = true;
-    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(mixes->Wait(2));
     EXPECT_EQ(session.bass.BASS_ChannelIsActive(stream), BASS_ACTIVE_PLAYING);
     EXPECT_GT(session.bass.BASS_ChannelGetPosition(stream), 0u);
 }

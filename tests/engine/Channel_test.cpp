@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <thread>
 
@@ -214,6 +216,63 @@ TEST(Channel, EveryCallAnswersAtOnceWhileAUserSourceReads) {
     mixer.join();
     for (auto& answer : answers)
         answer.get();
+}
+
+// Gives a block of a constant value at its first read and holds its second
+// read until the test lets it go, as a decoder that is slow for a moment.
+class HeldSecondRead final : public Decoder {
+public:
+    int rate() const override { return kOut; }
+    int channels() const override { return 2; }
+    std::size_t read(int16_t* out, std::size_t frames) override {
+        if (++m_reads == 2) {
+            reading.set_value();
+            release.get_future().wait();
+        }
+        frames = std::min<std::size_t>(frames, 100);
+        std::fill_n(out, frames * 2, int16_t{1000});
+        return frames;
+    }
+    bool finished() const override { return false; }
+    bool seek(int64_t) override { return false; }
+    int64_t lengthFrames() const override { return -1; }
+
+    std::promise<void> reading, release;
+
+private:
+    int m_reads = 0;
+};
+
+// A pause or stop that comes while a mix waits for its source: the mix
+// ends there, so the position read when the call returned stays, and what
+// was heard is exactly what the position counts.
+TEST(Channel, APauseOrStopDuringAMixHoldsThePositionFromTheMomentItReturns) {
+    const struct {
+        const char* name;
+        std::function<void(Channel&)> call;
+        DWORD state;
+    } cases[] = {
+        {"pause", [](Channel& c) { c.pause(); }, BASS_ACTIVE_PAUSED},
+        {"stop", [](Channel& c) { c.stop(); }, BASS_ACTIVE_STOPPED},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto owned = std::make_unique<HeldSecondRead>();
+        HeldSecondRead& source = *owned;
+        std::future<void> reading = source.reading.get_future();
+        Channel channel(ChannelKind::Stream, std::move(owned), 0, 2);
+        channel.play(false);
+        std::vector<float> out(882, 0.0f);
+        std::thread mixer([&] { channel.mix(out.data(), 441, kOut, 1.0f); });
+        ASSERT_EQ(reading.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+        c.call(channel);
+        const int64_t held = channel.positionFrames();
+        source.release.set_value();
+        mixer.join();
+        EXPECT_EQ(channel.positionFrames(), held);
+        EXPECT_EQ(channel.activity(), c.state);
+        EXPECT_EQ(std::count(out.begin(), out.end(), 1000.0f), 2 * held) << "heard after the call returned";
+    }
 }
 
 } // namespace

@@ -28,9 +28,9 @@ TEST(MPEGFrame, FrameLengthTruncatesAndAddsThePadding) {
         {{kMPEG1, kLayerIII, 9, 0}, 417},        // 128 kbit/s, 44100 Hz
         {{kMPEG1, kLayerIII, 9, 0, true}, 418},  // the same, padded
         {{kMPEG1, kLayerII, 14, 2, true}, 1729}, // the longest MPEG 1 frame
-        {{kMPEG1, kLayerI, 1, 0, true}, 38},     // 34 + a 4-byte Layer I slot
+        {{kMPEG1, kLayerI, 1, 0, true}, 36},     // 8 whole 4-byte slots + 1 of padding
         {{kMPEG2, kLayerIII, 8, 0}, 208},        // 64 kbit/s, 22050 Hz
-        {{kMPEG2, kLayerI, 14, 1}, 256},         // 256 kbit/s, 24000 Hz
+        {{kMPEG2, kLayerI, 14, 1}, 512},         // 256 kbit/s, 24000 Hz: 384 samples too
         {{kMPEG25, kLayerIII, 4, 0, true}, 209}, // 32 kbit/s, 11025 Hz
         {{kMPEG25, kLayerII, 14, 2}, 2880},      // longer than half a window
     };
@@ -96,11 +96,11 @@ TEST(MPEGFrame, TablesFollowTheVersionAndLayer) {
         {{kMPEG1, kLayerI, 14, 0}, 448, 44100, 48, 36},
         {{kMPEG1, kLayerII, 14, 1}, 384, 48000, 144, 36},
         {{kMPEG1, kLayerIII, 14, 2, false, kModeMono}, 320, 32000, 144, 21},
-        {{kMPEG2, kLayerI, 14, 2}, 256, 16000, 24, 21},
+        {{kMPEG2, kLayerI, 14, 2}, 256, 16000, 48, 21},
         {{kMPEG2, kLayerII, 1, 0}, 8, 22050, 144, 21},
         {{kMPEG2, kLayerIII, 14, 0, false, kModeMono}, 160, 22050, 72, 13},
         {{kMPEG25, kLayerIII, 14, 1}, 160, 12000, 72, 21},
-        {{kMPEG25, kLayerI, 1, 2, false, kModeMono}, 32, 8000, 24, 13},
+        {{kMPEG25, kLayerI, 1, 2, false, kModeMono}, 32, 8000, 48, 13},
     };
     for (const auto& c : cases) {
         TMPEGFrame frame;
@@ -191,9 +191,11 @@ TEST(FindFirstFrame, FindsTheVBRHeaderAtTheOffsetOfItsVersionAndMode) {
     const Case cases[] = {
         {{kMPEG1, kLayerIII, 9, 0}, 36, "Xing", true},
         {{kMPEG1, kLayerIII, 9, 0, false, kModeMono}, 21, "Xing", true},
-        {{kMPEG1, kLayerIII, 9, 0, false, kModeMono}, 36, "VBRI", false},
+        // VBRI stands 32 bytes behind the header in every mode.
+        {{kMPEG1, kLayerIII, 9, 0, false, kModeMono}, 36, "VBRI", true},
         {{kMPEG1, kLayerIII, 9, 0}, 21, "Xing", false},
-        {{kMPEG2, kLayerIII, 8, 0}, 21, "VBRI", true},
+        {{kMPEG2, kLayerIII, 8, 0}, 21, "VBRI", false},
+        {{kMPEG2, kLayerIII, 8, 0}, 36, "VBRI", true},
         {{kMPEG25, kLayerIII, 8, 0, false, kModeMono}, 13, "Xing", true},
         {{kMPEG1, kLayerIII, 9, 0}, 36, "xing", false},
     };
@@ -210,10 +212,10 @@ TEST(FindFirstFrame, FindsTheVBRHeaderAtTheOffsetOfItsVersionAndMode) {
     }
 }
 
-TEST(ReadVBRHeader, TakesTheFieldsAtTheirFixedOffsets) {
+TEST(ReadVBRHeader, TakesTheFieldsItsFlagsAnnounce) {
     std::vector<uint8_t> window(400, 0);
     PutText(window, 10, "Xing");
-    window[14 + 3] = 0x0F; // flags are not consulted
+    window[14 + 3] = 0x0F; // frames, bytes, table, quality
     test::PutBigEndian32(window, 18, 10'000);
     test::PutBigEndian32(window, 22, 4'000'000);
     window[10 + 119] = 57;
@@ -238,11 +240,14 @@ TEST(ReadVBRHeader, TakesTheFieldsAtTheirFixedOffsets) {
     EXPECT_EQ(fraunhofer.FrameCount, 789);
     EXPECT_TRUE(fraunhofer.EncoderText.empty());
 
-    // A header cut off by the window's end reads the missing bytes as 0.
-    const TVBRHeader cut = ReadVBRHeader(std::span(window.data(), 22), 10);
-    EXPECT_TRUE(cut.Found);
-    EXPECT_EQ(cut.FrameCount, 10'000);
-    EXPECT_EQ(cut.ByteCount, 0);
+    // A header cut off by the window's end is not trusted.
+    EXPECT_FALSE(ReadVBRHeader(std::span(window.data(), 22), 10).Found);
+    // Without the frames flag the byte count comes first, and is no count
+    // of frames.
+    window[14 + 3] = 0x02;
+    const TVBRHeader bytesOnly = ReadVBRHeader(window, 10);
+    EXPECT_EQ(bytesOnly.FrameCount, 0);
+    EXPECT_EQ(bytesOnly.ByteCount, 10'000);
 }
 
 TEST(FindEncoderID, SearchesBackFromTheWindowEndWithinFiveFrames) {

@@ -59,6 +59,7 @@ Bytes Concat(Bytes a, const Bytes& b) {
 
 void PutXing(Bytes& bytes, std::size_t at, int32_t frames, int32_t byteCount) {
     PutText(bytes, at, "Xing");
+    bytes[at + 7] = 0x03; // frames and bytes
     PutBigEndian32(bytes, at + 8, uint32_t(frames));
     PutBigEndian32(bytes, at + 12, uint32_t(byteCount));
 }
@@ -171,11 +172,12 @@ TEST(MPEGaudio, AVBRIHeaderCountsLikeXing) {
     EXPECT_EQ(audio.BitRate(), 122);
     EXPECT_NEAR(audio.Duration(), 261.2244898, 1e-6);
 
-    // In a mono MPEG 1 frame the header is looked for 21 bytes in, not 36.
+    // A VBRI header stands 36 bytes in whatever the mode, where a mono
+    // MPEG 1 frame's Xing header stands 21 bytes in.
     Bytes mono = Mp3Image(50'000, kMono128);
     PutText(mono, 36, "VBRI");
     ASSERT_TRUE(AnalyzeBytes(audio, mono));
-    EXPECT_FALSE(audio.VBRHeader().Found);
+    EXPECT_TRUE(audio.VBRHeader().Found);
     PutXing(mono, 21, 100, 41'700);
     ASSERT_TRUE(AnalyzeBytes(audio, mono));
     EXPECT_EQ(audio.VBRHeader().FrameCount, 100);

@@ -7,11 +7,13 @@
 // still run or files that only look alike.
 #include "platform/AtomicFile.h"
 
+#include "tests/support/FileLock.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -43,15 +45,9 @@ void Replace(const std::string& path, const Bytes& bytes) {
     file.Commit();
 }
 
-// A process number that no process has: a child that has ended and been
-// reaped.
-pid_t EndedProcess() {
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return child;
+// The temporary name a writer of this user gives a file beside name.
+std::string leftover(const std::string& name, const std::string& slot) {
+    return name + ".tindrel-" + std::to_string(::geteuid()) + "-" + slot;
 }
 
 TEST(AtomicFile, ReplacesInPlaceKeepingTheModeAndLeavesNoOtherName) {
@@ -73,31 +69,28 @@ TEST(AtomicFile, ReplacesInPlaceKeepingTheModeAndLeavesNoOtherName) {
     EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"out.mp3"});
 }
 
-TEST(AtomicFile, TheNextWriteRemovesOnlyNamesLeftByEndedWriters) {
+// Only this user's regular files that no running writer holds are taken
+// for leftovers; a link there is not followed, a pipe does not hang the
+// write, and names of other targets or users stay.
+TEST(AtomicFile, TheNextWriteRemovesOnlyAbandonedNamesOfItsOwn) {
     TempDir dir;
     const std::string out = dir.write("out.mp3", PatternBytes(100, 3));
-    const std::string dead = "out.mp3.tindrel-" + std::to_string(EndedProcess()) + "-7";
-    const std::string running = "out.mp3.tindrel-" + std::to_string(::getppid()) + "-7";
-    const std::vector<std::string> lookAlikes = {
-        "out.mp3.tindrel-12x-7",                                      // not a process number
-        "out.mp3.tindrel-",                                           // nothing after the mark
-        "other.mp3.tindrel-" + std::to_string(EndedProcess()) + "-7", // another target's
-        "out.mp3~",
-    };
-    for (const std::string& name : lookAlikes)
+    const std::string victim = dir.write("victim", PatternBytes(10, 8));
+    const std::string abandoned = leftover("out.mp3", "1");
+    dir.write(abandoned, PatternBytes(10, 5));
+    const test::ExclusiveLock runningWriter(dir.write(leftover("out.mp3", "2"), PatternBytes(10, 6)));
+    ASSERT_EQ(::symlink(victim.c_str(), dir.file(leftover("out.mp3", "0")).c_str()), 0);
+    ASSERT_EQ(::mkfifo(dir.file(leftover("out.mp3", "3")).c_str(), 0600), 0);
+    for (const std::string& name : {leftover("other.mp3", "1"), std::string("out.mp3~"),
+                                    "out.mp3.tindrel-" + std::to_string(::geteuid() + 1) + "-1"})
         dir.write(name, PatternBytes(10, 4));
-    dir.write(dead, PatternBytes(10, 5));
-    dir.write(running, PatternBytes(10, 6));
-    fs::create_directory(dir.file("out.mp3.tindrel-" + std::to_string(EndedProcess()) + "-8"));
 
-    const std::size_t before = namesIn(dir.path()).size();
+    std::vector<std::string> expected = namesIn(dir.path());
+    expected.erase(std::find(expected.begin(), expected.end(), abandoned));
     Replace(out, PatternBytes(200, 7));
-    const std::vector<std::string> after = namesIn(dir.path());
-    EXPECT_EQ(after.size(), before - 1);
-    EXPECT_EQ(std::count(after.begin(), after.end(), dead), 0);
-    EXPECT_EQ(std::count(after.begin(), after.end(), running), 1);
-    for (const std::string& name : lookAlikes)
-        EXPECT_EQ(std::count(after.begin(), after.end(), name), 1) << name;
+    EXPECT_EQ(namesIn(dir.path()), expected);
+    EXPECT_EQ(ReadFileBytes(victim), PatternBytes(10, 8));
+    EXPECT_EQ(ReadFileBytes(out), PatternBytes(200, 7));
 }
 
 // A pipe, a socket or a device is never replaced by a regular file, and a
@@ -168,29 +161,49 @@ TEST(AtomicFile, AHardLinkedFileIsRewrittenInPlace) {
         EXPECT_EQ(after.st_nlink, 2u);
         EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"other.mp3", "out.mp3"}));
     }
+}
 
-    // What a writer killed in the middle of its copy leaves: a mix in the
-    // file and the whole new content in its journal.
-    const Bytes whole = PatternBytes(4'000, 9);
-    Bytes mix = whole;
-    mix.resize(2'500);
-    test::WriteFileBytes(out, mix);
-    const std::string journal =
-        "out.mp3.tindrel-" + std::to_string(EndedProcess()) + "-j" + std::to_string(before.st_ino);
-    // One of another user, as could be planted in a shared folder, is never
-    // copied in (nor removed).
-    const std::string planted = dir.write(journal, PatternBytes(4'000, 10));
-    if (::geteuid() == 0 && ::chown(planted.c_str(), 65534, 65534) == 0) {
+// A writer killed in the middle of an in-place copy leaves a mix in the file
+// and the whole new content in its journal. The next write finishes the
+// copy; but once anything else wrote the file (through its other name, say)
+// the journal is dropped rather than copied over that newer content, and a
+// journal of another user is neither copied nor removed.
+TEST(AtomicFile, AKilledInPlaceCopyIsFinishedOnlyOverWhatItLeft) {
+    constexpr std::size_t kBig = 3 << 20; // three of the copy's blocks
+    const Bytes whole = PatternBytes(kBig, 9);
+    const Bytes later = PatternBytes(kBig - 10, 11);
+    for (const bool writtenSince : {false, true}) {
+        TempDir dir;
+        const std::string out = dir.write("out.mp3", PatternBytes(kBig, 1));
+        const std::string other = dir.file("other.mp3");
+        ASSERT_EQ(::link(out.c_str(), other.c_str()), 0);
+        const pid_t writer = ::fork();
+        if (writer == 0) {
+            AtomicFile::SetCopyObserver([](int64_t copied) {
+                if (copied > 0 && copied < int64_t(kBig))
+                    ::raise(SIGKILL);
+            });
+            Replace(out, whole);
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer was not stopped in its copy";
+        EXPECT_NE(ReadFileBytes(other), whole);
+        if (writtenSince)
+            Replace(other, later);
+        const std::string journal = dir.file(leftover("out.mp3", "j"));
+        if (::geteuid() == 0 && !writtenSince) {
+            ASSERT_EQ(::chown(journal.c_str(), 65534, 65534), 0);
+            const Bytes mix = ReadFileBytes(other);
+            AtomicFile::SweepLeftovers(out);
+            EXPECT_EQ(ReadFileBytes(other), mix) << "another user's journal was copied in";
+            ASSERT_EQ(::chown(journal.c_str(), 0, 0), 0);
+        }
         AtomicFile::SweepLeftovers(out);
-        EXPECT_EQ(ReadFileBytes(other), mix);
-        EXPECT_EQ(ReadFileBytes(planted), PatternBytes(4'000, 10));
-        ::unlink(planted.c_str());
+        EXPECT_EQ(ReadFileBytes(other), writtenSince ? later : whole) << writtenSince;
+        EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"other.mp3", "out.mp3"}));
     }
-    dir.write(journal, whole);
-    dir.write("out.mp3.tindrel-" + std::to_string(EndedProcess()) + "-j1", PatternBytes(10, 2)); // another file's
-    AtomicFile::SweepLeftovers(out);
-    EXPECT_EQ(ReadFileBytes(other), whole);
-    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"other.mp3", "out.mp3"}));
 }
 
 } // namespace

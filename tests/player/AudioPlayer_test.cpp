@@ -8,15 +8,17 @@
 #include "plugins/SharedMemory.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
+#include "tests/binding/MixClock.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WaitFor.h"
 
-#include <QElapsedTimer>
 #include <QThread>
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <stdexcept>
 
 namespace tindrel {
 namespace {
@@ -32,10 +34,29 @@ std::string sample(const std::string& relative) {
 
 class PlayerTest : public ::testing::Test {
 protected:
+    // The mixes of the engine the player plays through.
+    test::MixClock& mixes() {
+        if (!m_clock) {
+            if (!m_engine.open(JoinLibraryPath(kProgramDir, "libbass.so")))
+                throw std::runtime_error("the engine is not in " + kProgramDir);
+            const auto entry = [&](auto* pointer, const char* name) {
+                return reinterpret_cast<decltype(pointer)>(m_engine.symbol(name));
+            };
+            m_clock = std::make_unique<test::MixClock>(test::MixClockCalls{
+                entry(&::BASS_StreamCreate, "BASS_StreamCreate"), entry(&::BASS_StreamPlay, "BASS_StreamPlay"),
+                entry(&::BASS_StreamFree, "BASS_StreamFree"), entry(&::BASS_ChannelSetSync, "BASS_ChannelSetSync")});
+        }
+        return *m_clock;
+    }
+
     FakeDialogs dialogs;
     TAudioPlayer player{nullptr, dialogs, kProgramDir, 0};
     const std::string tenSeconds = sample("app/ten-seconds.mp3");
     const std::string shortClip = sample("mpeg/mpeg2_16k_vbr.mp3");
+
+private:
+    LibraryHandle m_engine; // the player's own engine, opened once more
+    std::unique_ptr<test::MixClock> m_clock;
 };
 
 TEST_F(PlayerTest, StartsReadyOnTheSilentDevice) {
@@ -90,8 +111,8 @@ TEST_F(PlayerTest, ThePositionMovesWhilePlayingAndHoldsWhilePaused) {
     ASSERT_TRUE(test::WaitFor([&] { return player.GetPosition() >= 4'200; }, 10'000));
     player.Pause();
     const uint32_t paused = player.GetPosition();
-    QThread::msleep(200);
-    EXPECT_NEAR(player.GetPosition(), paused, 30);
+    ASSERT_TRUE(mixes().Wait(2));
+    EXPECT_EQ(player.GetPosition(), paused);
     player.Stop(); // a paused player stays paused
     EXPECT_EQ(player.Mode(), TPlayerMode::Paused);
     player.Play(); // resumes where it paused
@@ -124,7 +145,10 @@ TEST_F(PlayerTest, TheEndOfTheStreamStopsThePlayerOnThisThreadOnce) {
     ASSERT_TRUE(test::WaitFor([&] { return player.Mode() == TPlayerMode::Stopped; }, 15'000));
     EXPECT_EQ(ends, 1);
     EXPECT_TRUE(onUiThread);
-    test::WaitFor([] { return false; }, 200);
+    // A second, wrong, notice would come from a mix after the end, then
+    // cross to this thread.
+    ASSERT_TRUE(mixes().Wait(2) && mixes().EndNoticesDelivered());
+    PumpMessages();
     EXPECT_EQ(ends, 1);
     // Play after the end starts again from the beginning.
     player.Play();
@@ -367,7 +391,7 @@ TEST_F(PlayerTest, AModuleHasNoPositionAndIgnoresSeeks) {
     player.Play();
     EXPECT_EQ(player.Mode(), TPlayerMode::Playing);
     player.SetPosition(0);
-    QThread::msleep(100);
+    ASSERT_TRUE(mixes().Wait(2));
     EXPECT_EQ(player.GetPosition(), 0u);
     // The music volume is its own: a stream opened next has the stream volume.
     ASSERT_TRUE(player.Open(tenSeconds));

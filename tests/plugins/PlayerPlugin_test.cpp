@@ -49,6 +49,16 @@ protected:
         return function ? function(what) : -2;
     }
     uint32_t position() const { return player->GetPosition(); }
+    // Puts the test plug-in `name` into slot 0 once the player has let go
+    // of the one there.
+    void usePlugin(const std::string& name) {
+        const std::string file = name + ".so";
+        if (GetPluginInfo(0).FileName == file)
+            return;
+        ASSERT_TRUE(WaitFor([] { return InUsePlugin() == -1; }, 10'000));
+        ASSERT_EQ(UnloadPlugin(GetPluginInfo(0).FileName), kPluginDone);
+        ASSERT_EQ(LoadPlugin(folder.addPlugin(name, file)), kPluginDone);
+    }
 
     const std::string shareName = "TindrelTestVis" + std::to_string(::getpid());
     test::ProgramFolder folder;
@@ -182,11 +192,7 @@ TEST_F(PlayerPluginTest, ShortAndLongFilesPlayToTheEndWhicheverWayThePluginEnds)
     } cases[] = {{"in_tone", 300}, {"in_tone_idle_end", 300}, {"in_tone_idle_end", 2000}};
     for (const auto& [plugin, ms] : cases) {
         SCOPED_TRACE(std::string(plugin) + " " + std::to_string(ms));
-        if (GetPluginInfo(0).FileName != std::string(plugin) + ".so") {
-            ASSERT_TRUE(WaitFor([] { return InUsePlugin() == -1; }, 10'000));
-            ASSERT_EQ(UnloadPlugin(GetPluginInfo(0).FileName), kPluginDone);
-            ASSERT_EQ(LoadPlugin(folder.addPlugin(plugin, std::string(plugin) + ".so")), kPluginDone);
-        }
+        ASSERT_NO_FATAL_FAILURE(usePlugin(plugin));
         QElapsedTimer clock;
         clock.start();
         std::atomic<DWORD> stream{0};
@@ -239,6 +245,76 @@ TEST_F(PlayerPluginTest, ShortAndLongFilesPlayToTheEndWhicheverWayThePluginEnds)
     }
     dlclose(engine);
     EXPECT_TRUE(dialogs.messages().empty());
+}
+
+// A plug-in that refuses the file, or has not opened its output when the
+// start wait ends: the user is told, the player stays Ready, and the
+// plug-in is not left decoding, to sound later behind the player's back.
+TEST_F(PlayerPluginTest, APluginThatDoesNotStartIsReportedAndStopped) {
+    for (const char* plugin : {"in_tone_play_fails", "in_tone_opens_late"}) {
+        SCOPED_TRACE(plugin);
+        ASSERT_NO_FATAL_FAILURE(usePlugin(plugin));
+        dialogs.clear();
+        ASSERT_TRUE(player->Open(folder.writeTone("late.tone", 44100, 2, 16, 2000)));
+        player->Play();
+        EXPECT_EQ(player->Mode(), TPlayerMode::Ready);
+        EXPECT_EQ(dialogs.messages().size(), 1u);
+        for (const auto& message : dialogs.messages()) {
+            EXPECT_EQ(message.caption, "Error");
+            EXPECT_TRUE(message.text.startsWith("Can't play the file\r\n(error code: ")) << message.text.toStdString();
+        }
+        EXPECT_EQ(probe("decoding"), 0);
+        player->Close();
+    }
+}
+
+// One plug-in ignores CanWrite, so its writes are refused while the ring
+// is full; the other closes its output before it stops its thread, which
+// then posts an end. Each playback ends once, at the file's end and never
+// after the user's Stop, and shows at most one "Write error" box.
+TEST_F(PlayerPluginTest, EachPlaybackEndsOnceAndShowsAtMostOneWriteErrorBox) {
+    const struct {
+        const char* plugin;
+        std::size_t boxes;
+    } cases[] = {{"in_tone_ignores_canwrite", 1}, {"in_tone_closes_first", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.plugin);
+        ASSERT_NO_FATAL_FAILURE(usePlugin(c.plugin));
+        dialogs.clear();
+        int ends = 0;
+        player->OnPlayEnd = [&](TAudioPlayer*) { ++ends; };
+        const std::string tone = folder.writeTone("once.tone", 44100, 2, 16, 1000);
+        ASSERT_TRUE(player->Open(tone));
+        player->Play();
+        ASSERT_TRUE(WaitFor([&] { return ends > 0; }, 10'000));
+        ASSERT_TRUE(player->Open(tone));
+        player->Play();
+        ASSERT_EQ(player->Mode(), TPlayerMode::Playing);
+        player->Stop();
+        // An end the plug-in posted while stopping has crossed the
+        // emulator's window and the player's.
+        PumpMessages();
+        PumpMessages();
+        EXPECT_EQ(ends, 1);
+        EXPECT_EQ(dialogs.messages().size(), 2 * c.boxes);
+        player->Close();
+    }
+}
+
+// The preview plays from the cursor: Open, SetPosition, Play. A plug-in
+// forgets a seek in its Play, whether it opens its output there or later
+// from its thread; the start still begins at the cursor.
+TEST_F(PlayerPluginTest, PlayAfterASeekStartsAtTheCursor) {
+    for (const char* plugin : {"in_tone", "in_tone_opens_in_thread"}) {
+        SCOPED_TRACE(plugin);
+        ASSERT_NO_FATAL_FAILURE(usePlugin(plugin));
+        ASSERT_TRUE(player->Open(folder.writeTone("cursor.tone", 44100, 2, 16, 3000)));
+        player->SetPosition(1500);
+        player->Play();
+        ASSERT_EQ(player->Mode(), TPlayerMode::Playing);
+        EXPECT_GE(position(), 1500u);
+        player->Close();
+    }
 }
 
 // The end of a channel that is no longer the player's: the preview opens

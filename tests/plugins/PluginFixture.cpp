@@ -45,16 +45,3 @@ SilentEngine::~SilentEngine() {
 }
 
 } // namespace tindrel::test
-
-#if defined(__SANITIZE_THREAD__)
-// A message posted from a plug-in's thread travels through Qt's posted-event
-// queue, whose lock is a futex inside the uninstrumented Qt library: the
-// thread sanitizer sees the event written on one thread and read and freed
-// on the UI thread without seeing the lock between them. Only that handoff
-// is left out of its reports; races on anything else are still reported.
-extern "C" const char* __tsan_default_suppressions() {
-    return "race:tindrel::MessageWindow::event\n"
-           "race:QEvent::type\n"
-           "race:QCoreApplicationPrivate::sendPostedEvents\n";
-}
-#endif

@@ -12,7 +12,16 @@
 //   TINDREL_TONE_ENDS_WHEN_IDLE  posts the end once IsPlaying() returns 0,
 //                                the end-of-file pattern most plug-ins use;
 //   TINDREL_TONE_WITHOUT=Member  leaves that entry of its record empty;
-//   TINDREL_TONE_VERSION=n       gives its record that version.
+//   TINDREL_TONE_VERSION=n       gives its record that version;
+//   TINDREL_TONE_OPEN_DELAY_MS=n opens its output from its decoding thread,
+//                                n ms after Play, as decoders that read
+//                                headers or buffer a stream first do;
+//   TINDREL_TONE_PLAY_FAILS      refuses every file in Play;
+//   TINDREL_TONE_IGNORES_CANWRITE writes without asking CanWrite and retries
+//                                a refused block at once;
+//   TINDREL_TONE_CLOSES_FIRST    closes its output in Stop before it stops
+//                                its thread, which then takes the closed
+//                                output for the end and posts it.
 #include "plugins/WinampPlugin.h"
 
 #include <algorithm>
@@ -44,6 +53,12 @@ bool readTone(const char* name, ToneFile& tone) {
            (tone.channels == 1 || tone.channels == 2) && (tone.bits == 8 || tone.bits == 16);
 }
 
+#if defined(TINDREL_TONE_PLAY_FAILS)
+constexpr bool kPlayFails = true;
+#else
+constexpr bool kPlayFails = false;
+#endif
+
 // Diagnostics the tests read through tone_probe().
 std::atomic<int> initCount{0}, quitCount{0}, aboutCount{0}, configCount{0};
 std::atomic<int> servicesSetAtInit{-1}, lastInfoNameLength{-1};
@@ -51,7 +66,7 @@ std::atomic<HWND> lastParent{nullptr};
 
 extern In_Module mod;
 std::thread decoder;
-std::atomic<bool> stopping{false}, paused{false};
+std::atomic<bool> stopping{false}, paused{false}, decoding{false}, outputGone{false};
 std::atomic<int> seekTarget{-1};
 ToneFile current;
 
@@ -83,13 +98,52 @@ void fill(std::vector<char>& block, int64_t first, int frames) {
     }
 }
 
-void decode() {
+bool openOutput() {
+    if (mod.outMod->Open(current.rate, current.channels, current.bits, -1, -1) < 0)
+        return false;
+    mod.outMod->SetVolume(-666);
+    return true;
+}
+
+// Whether the stop came during the wait before the output opens.
+bool stoppedBeforeOpening() {
+#if defined(TINDREL_TONE_OPEN_DELAY_MS)
+    for (int waited = 0; waited < TINDREL_TONE_OPEN_DELAY_MS; waited += 10) {
+        if (stopping)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return !openOutput();
+#else
+    return false;
+#endif
+}
+
+// A block the output refused is written again: at once by a plug-in that
+// ignores CanWrite, otherwise once CanWrite says it fits.
+bool roomFor(int bytes) {
+#if defined(TINDREL_TONE_IGNORES_CANWRITE)
+    (void)bytes;
+    return true;
+#else
+    if (mod.outMod->CanWrite() >= bytes)
+        return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return false;
+#endif
+}
+
+void decodeFrames() {
     const int frameBytes = current.channels * current.bits / 8;
     const int64_t total = int64_t(current.rate) * current.ms / 1000;
     std::vector<char> block(576 * frameBytes);
     int64_t frame = 0;
     bool endPosted = false;
     while (!stopping) {
+        if (outputGone) {
+            host_post_message(mod.hMainWindow, kPluginEndOfFileMessage, 0, 0);
+            return;
+        }
         if (const int target = seekTarget.exchange(-1); target >= 0) {
             frame = std::min(total, int64_t(target) * current.rate / 1000);
             mod.outMod->Flush(target);
@@ -104,17 +158,24 @@ void decode() {
             continue;
         }
         int frames = static_cast<int>(std::min<int64_t>(576, total - frame));
-        if (mod.outMod->CanWrite() < frames * frameBytes) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (!roomFor(frames * frameBytes))
             continue;
-        }
         fill(block, frame, frames);
         if (current.bits == 16 && mod.dsp_isactive())
             frames =
                 mod.dsp_dosamples(reinterpret_cast<short*>(block.data()), frames, 16, current.channels, current.rate);
         if (mod.outMod->Write(block.data(), frames * frameBytes) == 0)
             frame += frames;
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+}
+
+void decode() {
+    decoding = true;
+    if (!stoppedBeforeOpening())
+        decodeFrames();
+    decoding = false;
 }
 
 // WM_CLOSE, as a plug-in's dialog might send to its parent.
@@ -166,13 +227,19 @@ int Play(char* fn) {
     ToneFile tone;
     if (!readTone(fn, tone))
         return -1;
-    if (mod.outMod->Open(tone.rate, tone.channels, tone.bits, -1, -1) < 0)
+    if (kPlayFails)
         return 1;
     current = tone;
+    // Like most plug-ins, Play starts afresh: a seek asked for before it
+    // is forgotten.
     stopping = false;
     paused = false;
+    outputGone = false;
     seekTarget = -1;
-    mod.outMod->SetVolume(-666);
+#if !defined(TINDREL_TONE_OPEN_DELAY_MS)
+    if (!openOutput())
+        return 1;
+#endif
     decoder = std::thread(decode);
     return 0;
 }
@@ -190,6 +257,12 @@ int IsPaused() {
 }
 
 void Stop() {
+#if defined(TINDREL_TONE_CLOSES_FIRST)
+    mod.outMod->Close();
+    outputGone = true;
+    if (decoder.joinable())
+        decoder.join();
+#endif
     stopping = true;
     if (decoder.joinable())
         decoder.join();
@@ -249,6 +322,7 @@ extern "C" __attribute__((visibility("default"))) intptr_t tone_probe(const char
         {"servicesSetAtInit", servicesSetAtInit},
         {"infoNameLength", lastInfoNameLength},
         {"lastParent", reinterpret_cast<intptr_t>(lastParent.load())},
+        {"decoding", decoding ? 1 : 0},
     };
     for (const auto& probe : probes)
         if (std::strcmp(probe.name, what) == 0)

@@ -126,7 +126,9 @@ std::optional<bool> RunOnASmallDisk(std::size_t bytes, const std::function<bool(
         if (!enterOwnMountNamespace() || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
             !::mkdtemp(folder.data()))
             ::_exit(2);
-        const std::string options = "size=" + std::to_string(bytes);
+        // A private folder, as a user's own: a world-writable one would rightly
+        // keep the writers from rewriting a hard-linked file in place.
+        const std::string options = "size=" + std::to_string(bytes) + ",mode=0700";
         if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) != 0) {
             ::rmdir(folder.c_str());
             ::_exit(2);

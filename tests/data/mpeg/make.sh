@@ -32,6 +32,9 @@ $lame -b 64 --resample 22.05 "$work/stereo44.wav" mpeg2_22k.mp3
 $lame -b 32 --resample 11.025 "$work/stereo44.wav" mpeg25_11k.mp3
 # MPEG 2 at 16000 Hz, variable bit rate (Xing header 21 bytes in, stereo).
 $lame -V 6 --resample 16 "$work/stereo44.wav" mpeg2_16k_vbr.mp3
+# CRC-protected frames (-p): MPEG 1 stereo and MPEG 2 mono.
+$lame -p -b 96 "$work/stereo44.wav" crc_stereo.mp3
+$lame -p -b 32 -m m --resample 24 "$work/mono44.wav" mpeg2_mono_crc.mp3
 
 ff="ffmpeg -nostdin -hide_banner -loglevel error -y -bitexact"
 # A Layer II stream (48000 Hz, 192 kbit/s) as a bare elementary stream.

@@ -1,0 +1,277 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "core/LosslessGain.h"
+
+#include "mpeg/FrameWalk.h"
+#include "platform/AtomicFile.h"
+#include "platform/FileStream.h"
+#include "tags/APEv2.h"
+#include "tags/ID3v2.h"
+#include "tags/TagFile.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+#include <unistd.h>
+#include <vector>
+
+namespace tindrel {
+namespace {
+
+constexpr int64_t kID3v1Size = 128;
+constexpr std::size_t kCopyBlock = 1 << 20;
+constexpr int64_t kFlushEvery = 16 << 20;
+
+// Where the parts of an MP3 file stand.
+struct FileLayout {
+    int64_t size = 0;
+    int64_t tailBegin = 0; // the ID3v1 block, or the end
+    TAPEv2 ape;
+    TFrameWalk walk;
+
+    int64_t audioEnd() const { return ape.Exists() ? ape.Offset() : tailBegin; }
+    int64_t apeEnd() const { return ape.Exists() ? ape.Offset() + ape.Size() : tailBegin; }
+};
+
+FileLayout readLayout(const FileStream& file, const std::string& path) {
+    FileLayout layout;
+    layout.size = file.size();
+    layout.tailBegin = layout.size;
+    char tag[3] = {};
+    if (layout.size >= kID3v1Size && ::pread(file.fd(), tag, 3, layout.size - kID3v1Size) == 3 &&
+        std::memcmp(tag, "TAG", 3) == 0)
+        layout.tailBegin = layout.size - kID3v1Size;
+    layout.ape.Load(file.fd(), layout.tailBegin);
+    TagHeader header;
+    int64_t begin = 0;
+    if (ReadTagHeader(path, header) && header.StartsWithTag())
+        begin = header.TagSize();
+    layout.walk = WalkFrames(file, begin, layout.audioEnd());
+    if (!layout.walk.Found || layout.walk.Format.LayerCode != kLayerIII)
+        throw std::runtime_error("\"" + path + "\" holds no MPEG Layer III audio.");
+    return layout;
+}
+
+TGainSteps channelSteps(int left, int right) {
+    return {{{left, right}, {left, right}}};
+}
+
+// Reads the audio in blocks that end where a frame starts, so that no frame
+// is split, and gives each block with its audio frames (the walk leaves the
+// encoder's info frame out) to take, which may change the frames in the
+// block.
+void forEachBlock(
+    const FileStream& source, const FileLayout& layout,
+    const std::function<void(std::span<uint8_t> block, std::span<const std::span<uint8_t>> frames)>& take) {
+    std::vector<uint8_t> block;
+    std::vector<std::span<uint8_t>> inBlock;
+    std::size_t next = 0;
+    const auto& frames = layout.walk.Frames;
+    for (int64_t at = 0; at < layout.audioEnd();) {
+        int64_t end = std::min<int64_t>(layout.audioEnd(), at + int64_t(kCopyBlock));
+        if (next < frames.size()) {
+            const auto cut = std::lower_bound(frames.begin() + long(next), frames.end(), end,
+                                              [](const TFrameSpan& f, int64_t e) { return f.Offset < e; });
+            end = cut != frames.end() ? cut->Offset : std::max(end, frames.back().End());
+        }
+        block.resize(std::size_t(end - at));
+        if (!tagfile::ReadAt(source.fd(), block.data(), block.size(), at))
+            throw StreamReadError();
+        inBlock.clear();
+        for (; next < frames.size() && frames[next].Offset < end; ++next) {
+            inBlock.push_back(std::span(block.data() + (frames[next].Offset - at), frames[next].Length));
+        }
+        take(block, inBlock);
+        at = end;
+    }
+}
+
+void widen(TGainRange& range, std::span<const uint8_t> frame) {
+    if (const auto now = GlobalGainRange(frame)) {
+        range.Min = std::min(range.Min, now->Min);
+        range.Max = std::max(range.Max, now->Max);
+    }
+}
+
+// The file rebuilt with steps added to every audio frame; editTag gets the
+// APEv2 tag and the frames' new gain range before the tag is written.
+TGainApplied rewrite(const std::string& path, const TGainSteps& steps,
+                     const std::function<void(TAPEv2&, const TGainRange&)>& editTag) {
+    const FileStream source = FileStream::openRead(path);
+    FileLayout layout = readLayout(source, path);
+    AtomicFile out = AtomicFile::Create(path);
+    TGainApplied applied;
+    TGainRange range;
+    int64_t written = 0;
+    forEachBlock(source, layout, [&](std::span<uint8_t> block, std::span<const std::span<uint8_t>> frames) {
+        for (const std::span<uint8_t>& frame : frames) {
+            const TGainChange change = AddGlobalGain(frame, steps);
+            applied.Clamped = applied.Clamped || change.Clamped;
+            applied.Frames += change.Applied ? 1 : 0;
+            widen(range, frame);
+        }
+        out.stream().writeAll(block.data(), block.size());
+        // The disk takes what is written while the rest is read, so that the
+        // commit's flush does not wait for the whole file.
+        written += int64_t(block.size());
+        if (written % kFlushEvery < int64_t(block.size()))
+            out.StartFlush();
+    });
+    editTag(layout.ape, range);
+    const std::string tag = layout.ape.Build();
+    out.stream().writeAll(tag.data(), tag.size());
+    FileStream rest = FileStream::openRead(path);
+    rest.seek(layout.apeEnd());
+    out.stream().copyFrom(rest, layout.size - layout.apeEnd(), kCopyBlock);
+    out.Commit();
+    return applied;
+}
+
+// The gain and peak items the other tool keeps beside its undo record
+// follow the change, as it makes them follow its own: a gain less by the
+// change in dB ("-8.270000 dB"), a peak scaled by it.
+void shiftReplayGainItems(TAPEv2& ape, int steps) {
+    const double factor = std::pow(2.0, steps / 4.0);
+    char text[32];
+    for (const char* key : {"REPLAYGAIN_TRACK_GAIN", "REPLAYGAIN_ALBUM_GAIN"}) {
+        const std::string value = ape.Value(key);
+        if (!value.empty()) {
+            std::snprintf(text, sizeof text, "%f dB", std::atof(value.c_str()) - 20 * std::log10(factor));
+            ape.SetValue(key, text);
+        }
+    }
+    for (const char* key : {"REPLAYGAIN_TRACK_PEAK", "REPLAYGAIN_ALBUM_PEAK"}) {
+        const std::string value = ape.Value(key);
+        if (!value.empty()) {
+            std::snprintf(text, sizeof text, "%f", std::atof(value.c_str()) * factor);
+            ape.SetValue(key, text);
+        }
+    }
+}
+
+void recordRange(TAPEv2& ape, const TGainRange& range) {
+    if (ape.Value(kGainRangeKey).empty() || range.Min > range.Max)
+        return;
+    char text[16];
+    std::snprintf(text, sizeof text, "%03d,%03d", range.Min, range.Max);
+    ape.SetValue(kGainRangeKey, text);
+}
+
+std::string resolved(const std::string& path) {
+    std::error_code error;
+    const auto real = std::filesystem::canonical(path, error);
+    return error ? path : real.string();
+}
+
+} // namespace
+
+std::optional<TGainUndo> ParseGainUndo(std::string_view text) {
+    TGainUndo undo;
+    char wrap = 0;
+    const std::string copy(text);
+    if (std::sscanf(copy.c_str(), "%d,%d,%c", &undo.Left, &undo.Right, &wrap) != 3)
+        return std::nullopt;
+    undo.Wrapped = wrap == 'W' || wrap == 'w';
+    return undo;
+}
+
+std::string GainUndoText(const TGainUndo& undo) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%+04d,%+04d,%c", undo.Left, undo.Right, undo.Wrapped ? 'W' : 'N');
+    return text;
+}
+
+int GainSteps(double db) {
+    return int(std::lround(db / kGainStepDB));
+}
+
+int StepsWithoutClipping(int steps, double samplePeak, const TGainRange& range) {
+    // Each step scales the samples by 2^(1/4).
+    while (steps > 0 && (samplePeak * std::pow(2.0, steps / 4.0) >= 1.0 || range.Max + steps > 255))
+        --steps;
+    return steps;
+}
+
+TLoudness AfterGainSteps(TLoudness figures, int steps) {
+    const double factor = std::pow(2.0, steps / 4.0);
+    figures.Loudness += 20 * std::log10(factor);
+    figures.SamplePeak *= factor;
+    figures.TruePeak *= factor;
+    return figures;
+}
+
+std::optional<TGainRange> FileGainRange(const std::string& path) {
+    const FileStream file = FileStream::openRead(path);
+    FileLayout layout;
+    try {
+        layout = readLayout(file, path);
+    } catch (const StreamReadError&) {
+        throw;
+    } catch (const std::runtime_error&) {
+        return std::nullopt;
+    }
+    TGainRange range;
+    forEachBlock(file, layout, [&](std::span<uint8_t>, std::span<const std::span<uint8_t>> frames) {
+        for (const std::span<uint8_t>& frame : frames)
+            widen(range, frame);
+    });
+    if (range.Min > range.Max)
+        return std::nullopt;
+    return range;
+}
+
+bool HoldsLayerIII(const std::string& path) {
+    try {
+        const FileStream file = FileStream::openRead(path);
+        TagHeader header;
+        const int64_t begin = ReadTagHeader(path, header) && header.StartsWithTag() ? header.TagSize() : 0;
+        // The first frames tell the format.
+        const TFrameWalk walk = WalkFrames(file, begin, file.size(), TStreamTime{1, 1000});
+        return walk.Found && walk.Format.LayerCode == kLayerIII;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+TGainApplied ApplyGain(const std::string& path, int steps) {
+    TGainApplied applied =
+        rewrite(resolved(path), channelSteps(steps, steps), [&](TAPEv2& ape, const TGainRange& range) {
+            TGainUndo undo = ParseGainUndo(ape.Value(kGainUndoKey)).value_or(TGainUndo{});
+            undo.Left -= steps;
+            undo.Right -= steps;
+            if (undo.Left == 0 && undo.Right == 0 && !undo.Wrapped)
+                ape.Remove(kGainUndoKey);
+            else
+                ape.SetValue(kGainUndoKey, GainUndoText(undo));
+            recordRange(ape, range);
+            shiftReplayGainItems(ape, steps);
+        });
+    applied.Steps = steps;
+    return applied;
+}
+
+bool UndoGain(const std::string& path) {
+    const std::string real = resolved(path);
+    TAPEv2 ape;
+    {
+        const FileStream file = FileStream::openRead(real);
+        const FileLayout layout = readLayout(file, real);
+        ape = layout.ape;
+    }
+    const auto undo = ParseGainUndo(ape.Value(kGainUndoKey));
+    if (!undo || (undo->Left == 0 && undo->Right == 0))
+        return false;
+    rewrite(real, channelSteps(undo->Left, undo->Right), [&](TAPEv2& tag, const TGainRange& range) {
+        tag.Remove(kGainUndoKey);
+        recordRange(tag, range);
+        shiftReplayGainItems(tag, (undo->Left + undo->Right) / 2);
+    });
+    return true;
+}
+
+} // namespace tindrel
