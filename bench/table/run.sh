@@ -222,6 +222,25 @@ else
     'for f; do ffprobe -v error -show_format -show_streams "$f"; done' sh "${many[@]:0:100}"
 fi
 
+# Twelve one-minute MP3 files of different sounds and rates, as an album.
+mkdir "$work/album"
+for i in $(seq 1 12); do
+  sox -R -D -n -r $((i % 2 ? 44100 : 48000)) -c 2 -b 16 "$work/track.wav" synth 60 sine $((110 * i)) \
+    pinknoise tremolo "$i" 50 gain -$((4 + i / 2))
+  lame --quiet --nohist -V 2 "$work/track.wav" "$work/album/track_$(printf %02d "$i").mp3"
+done
+rm "$work/track.wav"
+album=("$work"/album/*.mp3)
+
+begin_task "loudness scan of an album of 12 one-minute MP3 files"
+row "tindrel-cli loudness --album" "" -- "$cli" loudness --album "${album[@]}"
+row "loudgain -a" "" -- loudgain -a "${album[@]}"
+row "mp3gain -s s (album analysis)" "" -- mp3gain -q -s s "${album[@]}"
+
+begin_task "lossless gain change of -1.5 dB on a $tag_mb MB file"
+row "tindrel-cli loudness --apply" fresh_target -- "$cli" loudness "$target" --apply -1.5
+row "mp3gain -g -1" fresh_target -- mp3gain -q -g -1 "$target"
+
 begin_task "decoding a 5 min file to PCM"
 row "tindrel engine" "" -- "$bin/bench_table_decode" "$long"
 row "mpg123 -t" "" -- mpg123 -q -t "$long"

@@ -19,8 +19,8 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <QTextBrowser>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -226,6 +226,12 @@ TEST_F(MainFormTest, AboutIsCreatedOnceAndDisablesTheWindowWhileOpen) {
 
 TEST_F(MainFormTest, HelpShowsTheManualAtThePagesSectionFromEveryPage) {
     TMainForm form(dialogs, QString::fromStdString(dir.path()));
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QTest::keyClick(&form, Qt::Key_F1);
+    ASSERT_NE(form.HelpForm(), nullptr) << "F1 did nothing";
+    EXPECT_EQ(form.HelpForm()->Browser()->textCursor().selectedText(), "Splitting a file");
     auto* pages = control<QTabWidget>(form, "pgcMain");
     const char* const sections[] = {"Splitting a file", "Joining files", "Editing tags"};
     for (int page = 0; page < 3; ++page) {
