@@ -4,6 +4,7 @@
 
 #include "app/Waveform.h"
 #include "core/EditWriter.h"
+#include "core/Silence.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
 
@@ -91,6 +92,7 @@ void TEditPage::buildControls() {
     button("btnEditLevel", QStringLiteral("Level"), &TEditPage::btnLevelClick);
     button("btnEditFadeIn", QStringLiteral("Fade in"), &TEditPage::btnFadeInClick);
     button("btnEditFadeOut", QStringLiteral("Fade out"), &TEditPage::btnFadeOutClick);
+    button("btnEditPauses", QStringLiteral("Find pauses..."), &TEditPage::btnPausesClick);
     btnUndo = button("btnEditUndo", QStringLiteral("Undo"), &TEditPage::btnUndoClick);
     btnRedo = button("btnEditRedo", QStringLiteral("Redo"), &TEditPage::btnRedoClick);
     page->addLayout(edits);
@@ -209,6 +211,29 @@ void TEditPage::btnSaveAsClick() {
                          result == EditResult::Completed ? QStringLiteral("Editing MP3 is completed.")
                                                          : QStringLiteral("Editing MP3 is stopped."),
                          MessageIcon::Information);
+}
+
+void TEditPage::btnPausesClick() {
+    if (m_path.isEmpty())
+        return;
+    m_stopRequested = false;
+    const std::optional<LevelProfile> profile = ScanLevels(
+        m_path.toStdString(), [this](int percent) { prgSave->setValue(percent); },
+        [this] {
+            QCoreApplication::processEvents();
+            return m_stopRequested;
+        });
+    if (!profile)
+        return;
+    for (const Silence& pause : profile->FindSilences(SilenceOptions{})) {
+        const int64_t cut = pause.lengthMs() - kPauseKeptMs;
+        if (cut <= 0)
+            continue;
+        const int64_t start = pause.startMs + kPauseKeptMs / 2;
+        m_edits.Apply({EditKind::Delete, {{start, start + cut}}, 0});
+        m_unsaved = true;
+    }
+    showEdits();
 }
 
 bool TEditPage::offerToSaveEdits() {

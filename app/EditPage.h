@@ -24,6 +24,9 @@ class TWaveform;
 // with the mouse or "[" and "]", and the buttons that add edits to the
 // file's edit list. Nothing touches the file itself: Save as... writes the
 // edited copy through RunEdit, which the command-line tool uses too.
+// What Find pauses... leaves of each pause it shortens.
+inline constexpr int64_t kPauseKeptMs = 500;
+
 class TEditPage : public QWidget {
     Q_OBJECT
 public:
@@ -47,6 +50,9 @@ public:
     void btnRedoClick();
     void btnSaveAsClick();
     void btnStopClick() { m_stopRequested = true; }
+    // Finds the pauses by the Pauses window's rule and shortens each to
+    // kPauseKeptMs by removing its middle, one edit a pause.
+    void btnPausesClick();
     // Offers to save the edit list beside the file when it holds edits not
     // saved yet: false when the user cancels (the window stays open).
     bool offerToSaveEdits();

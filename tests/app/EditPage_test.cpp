@@ -63,5 +63,22 @@ TEST(EditPage, SelectDeleteUndoAndSaveAs) {
     ErrorHandler::setDialogs(nullptr);
 }
 
+TEST(EditPage, FindPausesShortensEachPauseToHalfASecond) {
+    FakeDialogs dialogs;
+    ErrorHandler::setDialogs(&dialogs);
+    const test::TempDir dir;
+    const std::string mp3 = test::MakeMp3(
+        dir.path(), "talk.mp3", {{test::Sound::Tone, 1.0}, {test::Sound::Zero, 2.0}, {test::Sound::Tone, 1.0}});
+    ASSERT_FALSE(mp3.empty());
+    TEditPage page(dialogs);
+    page.openFile(QString::fromStdString(mp3));
+    page.findChild<QAbstractButton*>("btnEditPauses")->click();
+    ASSERT_EQ(page.Edits().Operations().size(), 1u);
+    const EditRange removed = page.Edits().Operations()[0].Ranges[0];
+    EXPECT_NEAR(double(removed.EndMs - removed.StartMs), 1'500, 100);
+    EXPECT_NEAR(double(removed.StartMs), 1'250, 100);
+    ErrorHandler::setDialogs(nullptr);
+}
+
 } // namespace
 } // namespace tindrel
