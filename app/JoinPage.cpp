@@ -3,7 +3,9 @@
 #include "app/JoinPage.h"
 
 #include "app/FileDrop.h"
+#include "app/LoudnessDialog.h"
 #include "core/Join.h"
+#include "core/ReadOnlyMark.h"
 #include "core/TimeText.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
@@ -11,12 +13,15 @@
 #include "platform/MessageWindow.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTreeWidget>
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 
 namespace tindrel {
@@ -126,6 +131,22 @@ void TJoinPage::buildButtons() {
     chkExact =
         makeButton<QCheckBox>(this, QStringLiteral("chkExactJoin"), QStringLiteral("E&xact"), {538, 266, 98, 22});
     chkExact->setToolTip(QStringLiteral("Join the audio frames gaplessly"));
+    auto* loudness =
+        makeButton(this, QStringLiteral("btnLoudness"), QStringLiteral("&Loudness..."), {538, 300, 98, 28});
+    onClick(loudness, this, &TJoinPage::btnLoudnessClick);
+}
+
+void TJoinPage::btnLoudnessClick() {
+    QStringList files;
+    for (int row = 0; row < ltvFile->topLevelItemCount(); ++row)
+        files << ltvFile->topLevelItem(row)->text(kName);
+    if (files.isEmpty()) {
+        m_dialogs.information(QStringLiteral("Please add MP3 files."));
+        return;
+    }
+    if (!m_loudness)
+        m_loudness = new TLoudnessDialog(m_dialogs, this);
+    m_loudness->Start(files, true);
 }
 
 void TJoinPage::btnAddClick() {
@@ -275,7 +296,7 @@ void TJoinPage::btnJointClick() {
     if (m_joinRunning)
         return;
     const int rows = ltvFile->topLevelItemCount();
-    if (rows == 0)
+    if (rows == 0 || !acceptMismatches())
         return;
     const auto chosen = m_dialogs.saveFile(kMp3SaveFilter, QStringLiteral("mp3"), QString());
     if (!chosen)
@@ -288,14 +309,95 @@ void TJoinPage::btnJointClick() {
         m_dialogs.information(QStringLiteral("The output file can not be one of the files to join."));
         return;
     }
+    if (!confirmReplacing(output))
+        return;
     m_joinStopRequested = false;
     m_joinRunning = true;
-    const auto running = qScopeGuard([this] { m_joinRunning = false; });
+    QWidget* join = findChild<QWidget*>(QStringLiteral("btnJoint"));
+    join->setEnabled(false);
+    const auto running = qScopeGuard([this, join] {
+        m_joinRunning = false;
+        join->setEnabled(true);
+        emit runEnded();
+    });
     PageJoinObserver observer(m_joinStopRequested,
                               [this](std::size_t row, JoinStatus status) { setRowStatus(int(row), status); });
     if (RunJoin(inputs, output, observer, chkExact->isChecked() ? JoinMode::Exact : JoinMode::Bytes) ==
         JoinResult::Completed)
         m_dialogs.information(QStringLiteral("Joining is completed."));
+    else
+        reportStop(*chosen);
+}
+
+QStringList TJoinPage::mismatchedRows(bool withoutAudio) const {
+    QStringList lines;
+    const JoinInputFacts first = factsOfRow(ltvFile->topLevelItem(0));
+    for (int r = 0; r < ltvFile->topLevelItemCount(); ++r) {
+        const QTreeWidgetItem* row = ltvFile->topLevelItem(r);
+        const JoinInputFacts facts = factsOfRow(row);
+        if (!withoutAudio && (!facts.valid || !first.valid))
+            continue;
+        if (const std::string why = JoinMismatch(first, facts); !why.empty())
+            lines << QFileInfo(row->text(kName)).fileName() + QStringLiteral(": ") + QString::fromStdString(why);
+    }
+    return lines;
+}
+
+bool TJoinPage::acceptMismatches() {
+    // The byte join copies what it is given, audio or not, as it always
+    // did; only audio of another format is asked about.
+    const QStringList lines = mismatchedRows(chkExact->isChecked());
+    if (lines.isEmpty())
+        return true;
+    const QString list = lines.join(QLatin1Char('\n'));
+    if (chkExact->isChecked()) {
+        m_dialogs.messageBox(QStringLiteral("Error"),
+                             QStringLiteral("These files do not match the first one and cannot be joined frame by "
+                                            "frame:\n") +
+                                 list,
+                             MessageIcon::Error);
+        return false;
+    }
+    // A file that changes its format at a seam plays wrongly in most players.
+    const QString question =
+        QStringLiteral("These files do not match the first one:\n") + list +
+        QStringLiteral("\nThe joined file would change its format where they start, and most players play it "
+                       "wrongly from there. Join them all the same?");
+    return m_dialogs.messageBox(QStringLiteral("Confirm"), question, MessageIcon::Warning,
+                                MessageButtons::YesNoDefaultNo) == MessageResult::Yes;
+}
+
+bool TJoinPage::confirmReplacing(const std::string& output) {
+    if (!HasReadOnlyMark(output))
+        return true;
+    if (m_dialogs.messageBox(QStringLiteral("Confirm"), QString::fromStdString(ReplaceReadOnlyQuestion(output)),
+                             MessageIcon::Question, MessageButtons::YesNoDefaultNo) != MessageResult::Yes)
+        return false;
+    // The join refuses a file its user may not write; the user has just
+    // said it may be.
+    if (!RemoveReadOnlyMark(output)) {
+        m_dialogs.messageBox(QStringLiteral("Error"),
+                             QStringLiteral("Cannot remove the read-only mark of \"%1\". %2")
+                                 .arg(QString::fromStdString(output), QString::fromLocal8Bit(std::strerror(errno))),
+                             MessageIcon::Error);
+        return false;
+    }
+    return true;
+}
+
+void TJoinPage::reportStop(const QString& output) {
+    // Rows past the stopped one may still show "Done" from an earlier join.
+    int done = 0;
+    for (int r = 0; r < ltvFile->topLevelItemCount(); ++r) {
+        const QString status = ltvFile->topLevelItem(r)->text(kStatus);
+        if (status == QLatin1String(JoinStatusText(JoinStatus::Stopped)))
+            break;
+        done += status == QLatin1String(JoinStatusText(JoinStatus::Done));
+    }
+    m_dialogs.information(QStringLiteral("Joining was stopped: \"%1\" holds the first %2 of the %3 files.")
+                              .arg(output)
+                              .arg(done)
+                              .arg(ltvFile->topLevelItemCount()));
 }
 
 void TJoinPage::BitBtn1Click() {

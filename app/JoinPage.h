@@ -23,6 +23,8 @@ class TJoinPage : public QWidget {
 public:
     explicit TJoinPage(IDialogs& dialogs, QWidget* parent = nullptr);
 
+    // A join is running (it lets window events through meanwhile).
+    bool Running() const { return m_joinRunning; }
     // The row that Up and Down move: the one the last click on the list
     // selected, or -1 once a row was removed or the list cleared.
     int32_t MarkedIndex() const { return m_markedIndex; }
@@ -41,6 +43,12 @@ public:
     void btnJointClick();
     void BitBtn1Click();
     void ltvFileMouseUp();
+    // Opens the Loudness window for the list as an album.
+    void btnLoudnessClick();
+
+signals:
+    // A join has ended, completed, stopped or failed.
+    void runEnded();
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -56,6 +64,17 @@ private:
     // The lowest index among the selected rows, or -1.
     int firstSelectedRow() const;
     void setRowStatus(int row, JoinStatus status);
+    // The rows unlike the first, one "name: why" a line; withoutAudio also
+    // lists the files in which no MPEG audio was found.
+    QStringList mismatchedRows(bool withoutAudio) const;
+    // Refuses (Exact) or asks about (bytes) files unlike the first before
+    // anything is asked or written; false when the join is not to go on.
+    bool acceptMismatches();
+    // Asks before a read-only output is replaced and takes its mark off;
+    // false when the user keeps it.
+    bool confirmReplacing(const std::string& output);
+    // Shows what a stopped join left in its output.
+    void reportStop(const QString& output);
 
     IDialogs& m_dialogs;
     int32_t m_markedIndex = 0;
@@ -64,6 +83,7 @@ private:
 
     QTreeWidget* ltvFile = nullptr;
     QCheckBox* chkExact = nullptr;
+    class TLoudnessDialog* m_loudness = nullptr;
 };
 
 } // namespace tindrel

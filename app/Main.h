@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <memory>
 
+class QCloseEvent;
 class QLabel;
 class QRect;
 class QTabWidget;
@@ -28,8 +29,8 @@ class TTagPage;
 class TMainForm : public QWidget {
     Q_OBJECT
 public:
-    // programFolder is where Option.ini and the audio engine are looked for; audioDevice is the engine's output device (-1 the
-    // default device, 0 "no sound").
+    // programFolder is where Option.ini and the audio engine are looked for; audioDevice is the engine's output device
+    // (-1 the default device, 0 "no sound").
     TMainForm(IDialogs& dialogs, const QString& programFolder, int audioDevice = -1, QWidget* parent = nullptr);
     ~TMainForm() override;
 
@@ -53,7 +54,14 @@ public:
     TID3v1* ID3v1Tag() const { return m_id3v1Tag.get(); }
     TID3v2* ID3v2Tag() const { return m_id3v2Tag.get(); }
 
+protected:
+    // Closing asks before unsaved tag edits are lost, and before a running
+    // split or join is stopped; a stopped run closes the window once it has
+    // ended.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    bool confirmClose();
     void FormCreate(const QString& programFolder, int audioDevice);
     QWidget* buildBanner();
     void buildPages();
@@ -69,6 +77,11 @@ private:
     std::unique_ptr<TID3v1> m_id3v1Tag;
     std::unique_ptr<TID3v2> m_id3v2Tag;
     TAudioPlayer* m_player = nullptr; // a Qt child of the window, "PermanentPlayer"
+
+    // The user agreed to stop a run and quit: the window closes when the
+    // run has ended.
+    bool m_closeWhenIdle = false;
+    bool m_closeAgreed = false;
 
     QLabel* labVersion = nullptr;
     QTabWidget* pgcMain = nullptr;

@@ -3,6 +3,7 @@
 #include "app/Main.h"
 
 #include "app/AboutForm.h"
+#include "app/EditPage.h"
 #include "app/HelpForm.h"
 #include "app/JoinPage.h"
 #include "app/SplitPage.h"
@@ -17,6 +18,7 @@
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
@@ -104,6 +106,9 @@ void TMainForm::FormCreate(const QString& programFolder, int audioDevice) {
     };
     m_player = new TAudioPlayer(this, m_dialogs, m_appDir.toStdString(), audioDevice, makeConfigForm);
     m_player->setObjectName(QStringLiteral("PermanentPlayer"));
+    // F1 opens the manual as the pages' Help buttons do.
+    auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(helpKey, &QShortcut::activated, this, ErrorHandler::guard([this] { showHelp(); }));
     // The plug-in dialog has no control of its own on the pages.
     auto* pluginShortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+P")), this);
     pluginShortcut->setObjectName(QStringLiteral("scPluginConfig"));
@@ -128,7 +133,17 @@ void TMainForm::buildPages() {
     pgcMain->addTab(m_splitPage, QStringLiteral("  Split MP3  "));
     pgcMain->addTab(m_joinPage, QStringLiteral("  Join MP3  "));
     pgcMain->addTab(m_tagPage, QStringLiteral("  Edit Tag  "));
+    pgcMain->addTab(new TEditPage(m_dialogs), QStringLiteral("  Edit MP3  "));
     pgcMain->setCurrentIndex(0);
+    // Queued, so the window closes after the run's own handler has returned.
+    const auto closeIfAgreed = [this] {
+        if (!m_closeWhenIdle || m_splitPage->Running() || m_joinPage->Running())
+            return;
+        m_closeAgreed = true;
+        close();
+    };
+    connect(m_splitPage, &TSplitPage::runEnded, this, closeIfAgreed, Qt::QueuedConnection);
+    connect(m_joinPage, &TJoinPage::runEnded, this, closeIfAgreed, Qt::QueuedConnection);
     connect(pgcMain, &QTabWidget::currentChanged, this, ErrorHandler::guard([this] {
                 if (pgcMain->currentWidget() == m_tagPage)
                     m_tagPage->tabTagShow();
@@ -171,6 +186,39 @@ void TMainForm::openFiles(const QStringList& paths) {
         pgcMain->setCurrentWidget(m_joinPage);
         m_joinPage->addFiles(paths);
     }
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    bool close = m_closeAgreed;
+    if (!close)
+        ErrorHandler::run([&] { close = confirmClose(); });
+    event->setAccepted(close);
+}
+
+bool TMainForm::confirmClose() {
+    const bool splitting = m_splitPage->Running();
+    const bool joining = m_joinPage->Running();
+    if (splitting || joining) {
+        const QString question =
+            (splitting ? QStringLiteral("A split is still writing its parts.")
+                       : QStringLiteral("A join is still writing its output.")) +
+            QStringLiteral(" Stop it and quit? What it has written so far is kept; No keeps it working.");
+        if (m_dialogs.messageBox(QStringLiteral("Confirm"), question, MessageIcon::Question,
+                                 MessageButtons::YesNoDefaultNo) != MessageResult::Yes)
+            return false;
+    }
+    if (!m_tagPage->confirmQuit())
+        return false;
+    if (!splitting && !joining)
+        return true;
+    // The run is deep in this thread's stack: it sees Stop when it next lets
+    // events run, and closes the window once it has returned.
+    m_closeWhenIdle = true;
+    if (splitting)
+        m_splitPage->btnStopClick();
+    if (joining)
+        m_joinPage->BitBtn1Click();
+    return false;
 }
 
 void TMainForm::showAbout() {

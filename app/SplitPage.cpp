@@ -9,6 +9,7 @@
 #include "app/UpDown.h"
 #include "app/Waveform.h"
 #include "core/PlayerSource.h"
+#include "core/ReadOnlyMark.h"
 #include "core/Split.h"
 #include "core/TimeText.h"
 #include "platform/Dialogs.h"
@@ -101,6 +102,11 @@ void TSplitPage::buildPreview() {
                                QStringLiteral("Select start time point"), {218, 210 + y, 34, 28});
     sbtnEnd = makeMarkButton(group, QStringLiteral("sbtnEnd"), QStringLiteral("}"),
                              QStringLiteral("Select end time point"), {256, 210 + y, 34, 28});
+    // A click on the preview takes the focus from a time field, so that the
+    // next Space plays instead of typing a blank into the time.
+    for (QWidget* w : std::initializer_list<QWidget*>{sbtnPlay, sbtnPause, sbtnStop, sbtnBegin, sbtnEnd})
+        w->setFocusPolicy(Qt::StrongFocus);
+    m_waveform->setFocusPolicy(Qt::ClickFocus); // no Tab stop: the track bar is the keyboard's
     makeLabel(group, QStringLiteral("labTime"), QStringLiteral("Time:"), {12, 252 + y, 40, 20});
     labTime1 = makeLabel(group, QStringLiteral("labTime1"), QStringLiteral("00:00.000"), {54, 252 + y, 80, 20});
     makeLabel(group, QStringLiteral("Label1"), kMinSecMs, {136, 252 + y, 156, 20});
@@ -178,8 +184,7 @@ void TSplitPage::connectControls() {
     connect(edtEnd, &QLineEdit::textChanged, this, ErrorHandler::guard([this] { edtEndChange(); }));
     connect(tkbPosition, &QSlider::valueChanged, this, ErrorHandler::guard([this] { tkbPositionChange(); }));
     connect(TmrPlayer, &QTimer::timeout, this, ErrorHandler::guard([this] { TmrPlayerTimer(); }));
-    connect(m_cursorTimer, &QTimer::timeout, this,
-            ErrorHandler::guard([this] { m_waveform->setPositionMs(PlayPositionMs()); }));
+    connect(m_cursorTimer, &QTimer::timeout, this, ErrorHandler::guard([this] { showPosition(PlayPositionMs()); }));
     connect(edtFile, &QLineEdit::returnPressed, this, ErrorHandler::guard([this] { openPath(edtFile->text()); }));
     connect(m_waveform, &TWaveform::seekRequested, this, [this](qint64 ms) { ErrorHandler::run([&] { seekTo(ms); }); });
     // A drag writes both fields but leaves the play position where it was.
@@ -214,12 +219,17 @@ void TSplitPage::buildKeys() {
         {Qt::Key_Home, [this] { seekTo(0); }},
         {Qt::Key_End, [this] { seekTo(m_lengthMs); }},
     };
-    // Typing into a field keeps these keys for the field: a line edit takes
-    // printable keys and the arrows before any shortcut sees them.
+    // The keys work wherever the focus is in the window while this page is
+    // shown (a hidden page's shortcuts are inactive), the tab bar included.
+    // Typing into a field keeps them for the field: a line edit takes
+    // printable keys and the arrows before any shortcut sees them. Without a
+    // file they would only take Space from a focused button.
     for (const KeyAction& entry : keys) {
         auto* shortcut = new QShortcut(entry.key, this);
-        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setEnabled(false);
         connect(shortcut, &QShortcut::activated, this, ErrorHandler::guard(entry.action));
+        m_keys.push_back(shortcut);
     }
 }
 
@@ -245,20 +255,32 @@ QString TSplitPage::TimeFieldProblem(const QString& caption, const QString& text
     return caption + QStringLiteral(": \"") + text + QStringLiteral("\" is not a time; use the format mm:ss.mmm");
 }
 
+QString TSplitPage::timeFieldProblem(const QString& caption, const QString& text) const {
+    if (QString problem = TimeFieldProblem(caption, text); !problem.isEmpty())
+        return problem;
+    // A time past the end would cut less than the label and the split say.
+    if (m_loadedPath.isEmpty() || m_lengthMs <= 0 || ParseTimeMs(text.toStdString()) <= m_lengthMs)
+        return {};
+    return caption + QStringLiteral(": \"") + text + QStringLiteral("\" lies past the end of the file, ") +
+           QString::fromStdString(FormatTimeText(static_cast<double>(m_lengthMs) / 1000.0));
+}
+
 bool TSplitPage::checkTimeFields() {
     QString problem;
     for (auto [field, caption] :
          {std::pair{edtStart, QStringLiteral("Starting time")}, std::pair{edtEnd, QStringLiteral("Ending time")}}) {
-        const QString fieldProblem = TimeFieldProblem(caption, field->text());
+        const QString fieldProblem = timeFieldProblem(caption, field->text());
         field->setProperty("invalid", !fieldProblem.isEmpty());
         field->setStyleSheet(fieldProblem.isEmpty() ? QString() : kInvalidStyle);
         field->setToolTip(fieldProblem);
         if (problem.isEmpty())
             problem = fieldProblem;
     }
+    const bool showedProblem = labPeriod->property("problem").toBool();
+    labPeriod->setProperty("problem", !problem.isEmpty());
     if (!problem.isEmpty())
         labPeriod->setText(problem);
-    else if (labPeriod->text().contains(QStringLiteral("mm:ss.mmm")))
+    else if (showedProblem)
         UpdateSelectedPartLabel();
     return problem.isEmpty();
 }
@@ -290,6 +312,10 @@ void TSplitPage::seekTo(int64_t ms) {
     m_seekingByMs = true;
     const auto done = qScopeGuard([this] { m_seekingByMs = false; });
     tkbPosition->setValue(static_cast<int>(ms / 1000));
+    showPosition(ms);
+}
+
+void TSplitPage::showPosition(int64_t ms) {
     labTime1->setText(
         QString::fromStdString(PositionLabelText(static_cast<int32_t>(ms / 1000), static_cast<int32_t>(ms % 1000))));
     m_waveform->setPositionMs(ms);
@@ -386,6 +412,16 @@ void TSplitPage::openPath(const QString& chosen) {
         m_dialogs.information(QStringLiteral("There is no file \"") + chosen + QStringLiteral("\"."));
         return;
     }
+    // A picture or a document dropped by mistake is turned away before the
+    // page lets go of the file it shows, in words rather than an error code.
+    TStreamInfo info;
+    int32_t pluginIndex = -1;
+    TSupportedBy supported = TSupportedBy::Unsupported;
+    if (m_player.PlayerReady() && !m_player.GetStreamInfo(chosen.toStdString(), info, pluginIndex, supported)) {
+        m_dialogs.information(QStringLiteral("\"") + chosen +
+                              QStringLiteral("\" is not an audio file that Tindrel can read."));
+        return;
+    }
     edtFile->setText(chosen);
     m_loadedPath = chosen;
     m_cursorTimer->stop();
@@ -414,6 +450,12 @@ void TSplitPage::openPath(const QString& chosen) {
     edtStart->setText(QStringLiteral("00:00.000"));
     edtEnd->setText(QStringLiteral("00:00.000"));
     tkbPosition->setValue(0);
+    for (QShortcut* key : m_keys)
+        key->setEnabled(true);
+    // Opened from the file field (Enter) or the command line: the keys go
+    // to the preview, not into the path.
+    if (!focusWidget() || focusWidget() == edtFile)
+        tkbPosition->setFocus();
 }
 
 void TSplitPage::rdbTimeClick() {
@@ -475,7 +517,7 @@ void TSplitPage::splitTimeMode() {
     const std::string source = edtFile->text().toStdString();
     const auto chosen = m_dialogs.saveFile(kMp3SaveFilter, QStringLiteral("mp3"),
                                            QString::fromStdString(SourceStem(source)) + QStringLiteral("_chunk_1.mp3"));
-    if (!chosen)
+    if (!chosen || !confirmReplacing({chosen->toStdString()}))
         return;
     const SplitOutcome outcome = RunSplitRange(source, chosen->toStdString(), edtStart->text().toStdString(),
                                                edtEnd->text().toStdString(), describeWithPlayer(), splitMode());
@@ -496,10 +538,24 @@ void TSplitPage::splitPartsMode() {
         m_dialogs.information(QString::fromStdString(*refusal));
         return;
     }
+    std::vector<std::string> pieces;
+    for (int k = 1; k <= n; ++k)
+        pieces.push_back(PartOutputPath(chosen->toStdString(), SourceStem(edtFile->text().toStdString()), k));
+    if (!confirmReplacing(pieces))
+        return;
+    // While the run lets window events through, a second Split or a pause
+    // split would cut the same file into the same names.
     m_splitRunning = true;
+    btnSplit->setEnabled(false);
+    btnPauses->setEnabled(false);
+    const auto running = qScopeGuard([this] {
+        m_splitRunning = false;
+        btnSplit->setEnabled(true);
+        btnPauses->setEnabled(true);
+        emit runEnded();
+    });
     // Only a run that completes or is stopped hides the gauge; one that ends
     // in an error leaves it showing how far it came.
-    const auto running = qScopeGuard([this] { m_splitRunning = false; });
     // The run keeps its own copies of everything it works from, so what the
     // user does meanwhile (opening another file, say) cannot change it.
     const std::string source = edtFile->text().toStdString();
@@ -510,6 +566,19 @@ void TSplitPage::splitPartsMode() {
     pgbProgress->hide();
     if (outcome.result != SplitResult::Stopped)
         m_dialogs.information(QString::fromStdString(outcome.message));
+    else
+        m_dialogs.information(QStringLiteral("Splitting was stopped after %1 of %2 parts; the parts written are in "
+                                             "\"%3\".")
+                                  .arg(outcome.partsDone)
+                                  .arg(n)
+                                  .arg(*chosen));
+}
+
+bool TSplitPage::confirmReplacing(const std::vector<std::string>& outputs) {
+    const auto marked = FirstWithReadOnlyMark(outputs);
+    return !marked ||
+           m_dialogs.messageBox(QStringLiteral("Confirm"), QString::fromStdString(ReplaceReadOnlyQuestion(*marked)),
+                                MessageIcon::Question, MessageButtons::YesNoDefaultNo) == MessageResult::Yes;
 }
 
 void TSplitPage::showPlanOnWaveform(const std::vector<Silence>& pauses, const std::vector<int64_t>& cuts) {
@@ -568,6 +637,7 @@ void TSplitPage::sbtnPauseClick() {
         sbtnPause->setToolTip(QStringLiteral("Resume"));
         TmrPlayer->stop();
         m_cursorTimer->stop();
+        showPosition(PlayPositionMs());
     } else {
         m_player.SetPaused(false);
         sbtnPause->setToolTip(QStringLiteral("Pause"));
@@ -589,6 +659,7 @@ void TSplitPage::TmrPlayerTimer() {
     m_timerMoving = true;
     tkbPosition->setValue(static_cast<int>(m_player.GetPosition() / 1000));
     m_timerMoving = false;
+    showPosition(static_cast<int64_t>(m_player.GetPosition()));
 }
 
 void TSplitPage::tkbPositionChange() {
@@ -598,12 +669,14 @@ void TSplitPage::tkbPositionChange() {
     const int32_t ms = p == tkbPosition->maximum() ? static_cast<int32_t>(m_lengthMs % 1000) : 0;
     if (m_seekingByMs)
         return; // seekTo has placed everything to the ms
+    // The timer shows where the player is itself, to the ms, not the whole
+    // second the thumb stands on.
+    if (m_timerMoving)
+        return;
     labTime1->setText(QString::fromStdString(PositionLabelText(p, ms)));
-    if (!m_timerMoving) {
-        m_cursorMs = int64_t{p} * 1000 + ms;
-        m_waveform->setPositionMs(m_cursorMs);
-    }
-    if (!m_timerMoving && m_player.Mode() == TPlayerMode::Playing) {
+    m_cursorMs = int64_t{p} * 1000 + ms;
+    m_waveform->setPositionMs(m_cursorMs);
+    if (m_player.Mode() == TPlayerMode::Playing) {
         const int32_t volume = m_player.GetVolume();
         m_player.SetVolume(0);
         m_player.SetPosition(static_cast<uint32_t>(p) * 1000);

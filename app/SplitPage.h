@@ -7,6 +7,7 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -14,6 +15,7 @@ class QProgressBar;
 class QPushButton;
 class QCheckBox;
 class QRadioButton;
+class QShortcut;
 class QTimer;
 class QToolButton;
 class QDragEnterEvent;
@@ -40,6 +42,8 @@ public:
     // page; both must outlive the page.
     TSplitPage(IDialogs& dialogs, TAudioPlayer& player, TID3v1& id3v1Tag, QWidget* parent = nullptr);
 
+    // A parts split is running (it lets window events through meanwhile).
+    bool Running() const { return m_splitRunning; }
     // The length of the open file as the player measured it, in ms.
     int64_t LengthMs() const { return m_lengthMs; }
     // The path in the source field, which the tag page takes up when shown.
@@ -83,22 +87,33 @@ public:
     void edtEndChange();
     void UpdateSelectedPartLabel();
 
+signals:
+    // A parts split has ended, completed, stopped or failed.
+    void runEnded();
+
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // Asks before a split replaces a file the user marked read-only; false
+    // when the user keeps it.
+    bool confirmReplacing(const std::vector<std::string>& outputs);
     void buildPreview();
     void buildKeys();
     void setTabOrder();
     // Moves the play position (and the player, while it plays) to ms.
     void seekTo(int64_t ms);
     void togglePlay();
+    // Shows a play position in the time label and on the waveform.
+    void showPosition(int64_t ms);
     // Writes the play position into the start or end field, to the ms.
     void markAtPosition(bool isStart);
     // Writes a time into the start or end field and the track bar's
     // selection without moving the play position.
     void writeTimeField(bool isStart, int64_t ms);
+    // TimeFieldProblem, and a time past the end of the open file.
+    QString timeFieldProblem(const QString& caption, const QString& text) const;
     // Marks a time field whose text is not a time and shows why; true when
     // both fields hold times.
     bool checkTimeFields();
@@ -162,6 +177,8 @@ private:
     QTimer* TmrPlayer = nullptr;
     // Moves the waveform's play position more smoothly than the design's timer.
     QTimer* m_cursorTimer = nullptr;
+    // The page's keys, live once a file is open.
+    std::vector<QShortcut*> m_keys;
 };
 
 } // namespace tindrel

@@ -3,6 +3,8 @@
 #include "app/TagPage.h"
 
 #include "app/FileDrop.h"
+#include "app/LoudnessDialog.h"
+#include "core/ReadOnlyMark.h"
 #include "core/TagFields.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
@@ -75,7 +77,9 @@ TTagPage::TTagPage(IDialogs& dialogs, TID3v1& id3v1Tag, TID3v2& id3v2Tag, Previe
     buildTagGroup(true);
     buildTagGroup(false);
     buildButtons();
-    m_status = makeLabel(this, QStringLiteral("labStatus"), {}, {6, 390, 440, 26});
+    // Two lines, for a save that left a tag or took a read-only mark off.
+    m_status = makeLabel(this, QStringLiteral("labStatus"), {}, {6, 382, 440, 40});
+    m_status->setWordWrap(true);
     onClick(open, this, &TTagPage::btnOpenTagClick);
     connect(edtFileTag, &QLineEdit::returnPressed, this, ErrorHandler::guard([this] { openPath(edtFileTag->text()); }));
     setAcceptDrops(true);
@@ -84,13 +88,27 @@ TTagPage::TTagPage(IDialogs& dialogs, TID3v1& id3v1Tag, TID3v2& id3v2Tag, Previe
     m_v2.memo->setAcceptDrops(false);
     // Reading order: the ID3v1 column with its buttons below it, then the
     // ID3v2 column.
-    const QList<QWidget*> chain = {edtFileTag,  open,         m_v1.exists,    m_v1.track,  m_v1.title,
-                                   m_v1.artist, m_v1.album,   m_v1.year,      m_v1.genreList, m_v1.comment,
+    const QList<QWidget*> chain = {edtFileTag,
+                                   open,
+                                   m_v1.exists,
+                                   m_v1.track,
+                                   m_v1.title,
+                                   m_v1.artist,
+                                   m_v1.album,
+                                   m_v1.year,
+                                   m_v1.genreList,
+                                   m_v1.comment,
                                    findChild<QWidget*>(QStringLiteral("Button1")),
                                    findChild<QWidget*>(QStringLiteral("Button2")),
                                    findChild<QWidget*>(QStringLiteral("Button3")),
-                                   m_v2.exists, m_v2.track,   m_v2.title,     m_v2.artist, m_v2.album,
-                                   m_v2.year,   m_v2.genre,   m_v2.memo};
+                                   m_v2.exists,
+                                   m_v2.track,
+                                   m_v2.title,
+                                   m_v2.artist,
+                                   m_v2.album,
+                                   m_v2.year,
+                                   m_v2.genre,
+                                   m_v2.memo};
     for (qsizetype i = 0; i + 1 < chain.size(); ++i)
         setTabOrder(chain[i], chain[i + 1]);
     m_v2.memo->setTabChangesFocus(true);
@@ -159,6 +177,27 @@ void TTagPage::buildButtons() {
             makeButton(this, QString::fromLatin1(entry.name), QString::fromLatin1(entry.caption), entry.geometry);
         onClick(button, this, entry.handler);
     }
+    auto* loudness =
+        makeButton(this, QStringLiteral("btnLoudness"), QStringLiteral("&Loudness..."), {6, 300, 104, 28});
+    onClick(loudness, this, &TTagPage::btnLoudnessClick);
+}
+
+void TTagPage::btnLoudnessClick() {
+    const QString file = edtFileTag->text();
+    if (!FileExists(file.toStdString())) {
+        m_dialogs.information(QStringLiteral("Please open a MP3 file."));
+        return;
+    }
+    if (!m_loudness) {
+        m_loudness = new TLoudnessDialog(m_dialogs, this);
+        // The window may have written tags: the page shows the file as it is
+        // now unless the user has edits of their own.
+        connect(m_loudness, &QDialog::finished, this, [this] {
+            if (!HasUnsavedEdits())
+                showBothTags();
+        });
+    }
+    m_loudness->Start({file}, false);
 }
 
 void TTagPage::tabTagShow() {
@@ -210,13 +249,18 @@ bool TTagPage::HasUnsavedEdits() const {
     return !m_shownSnapshot.isEmpty() && pageSnapshot() != m_shownSnapshot;
 }
 
-bool TTagPage::confirmDiscard() {
+bool TTagPage::confirmDiscard(const QString& afterwards) {
     if (!HasUnsavedEdits())
         return true;
-    const QString question = QStringLiteral("The tags of \"") + edtFileTag->text() +
-                             QStringLiteral("\" have changes that are not saved. Discard them?");
-    return m_dialogs.messageBox(QStringLiteral("Confirm"), question, MessageIcon::Question, MessageButtons::YesNo) ==
-           MessageResult::Yes;
+    const QString question = QStringLiteral("The tags of \"") + m_shownFile +
+                             QStringLiteral("\" have changes that are not saved. Discard them") + afterwards +
+                             QStringLiteral("?");
+    return m_dialogs.messageBox(QStringLiteral("Confirm"), question, MessageIcon::Question,
+                                MessageButtons::YesNoDefaultNo) == MessageResult::Yes;
+}
+
+bool TTagPage::confirmQuit() {
+    return confirmDiscard(QStringLiteral(" and quit"));
 }
 
 void TTagPage::showBothTags() {
@@ -225,6 +269,7 @@ void TTagPage::showBothTags() {
         ShowID3v1(edtFileTag->text());
         ShowID3v2(edtFileTag->text());
     }
+    m_shownFile = edtFileTag->text();
     m_shownSnapshot = pageSnapshot();
 }
 
@@ -331,24 +376,37 @@ void TTagPage::Button2Click() {
 }
 
 void TTagPage::Button3Click() {
-    const bool both = m_v1.exists->isChecked() && m_v2.exists->isChecked();
+    const bool v1 = m_v1.exists->isChecked();
+    const bool v2 = m_v2.exists->isChecked();
     const QString file = edtFileTag->text();
-    bool saved = false;
-    if (both)
-        saved = SaveBothGroups(file);
-    else if (m_v1.exists->isChecked())
-        saved = SaveID3v1(file);
-    else if (m_v2.exists->isChecked())
-        saved = SaveID3v2(file);
-    else
+    if (!v1 && !v2) {
+        m_status->setText(QStringLiteral("Nothing was saved: both tag boxes are unticked, and an unticked box leaves "
+                                         "its tag in the file as it is."));
         return;
-    if (saved) {
-        m_shownSnapshot = pageSnapshot();
-        m_status->setText(QStringLiteral("Saved the tags of %1 at %2.")
-                              .arg(QFileInfo(file).fileName(), QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
-    } else {
-        m_status->setText(QStringLiteral("The tags of %1 were not saved.").arg(QFileInfo(file).fileName()));
     }
+    const bool wasReadOnly = HasReadOnlyMark(file.toStdString());
+    const bool saved = v1 && v2 ? SaveBothGroups(file) : v1 ? SaveID3v1(file) : SaveID3v2(file);
+    if (!saved) {
+        m_status->setText(QStringLiteral("The tags of %1 were not saved.").arg(QFileInfo(file).fileName()));
+        return;
+    }
+    m_shownFile = file;
+    m_shownSnapshot = pageSnapshot();
+    m_status->setText(saveReport(v1, v2, wasReadOnly && !HasReadOnlyMark(file.toStdString())));
+}
+
+QString TTagPage::saveReport(bool v1, bool v2, bool markRemoved) const {
+    const QString name = QFileInfo(edtFileTag->text()).fileName();
+    const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+    // An unticked box writes nothing, so a tag of that kind already in the
+    // file stays; saying only "saved" would suggest it was taken out.
+    QString text = v1 && v2 ? QStringLiteral("Saved the tags of %1 at %2.").arg(name, time)
+                            : QStringLiteral("Saved the %1 tag of %2 at %3. The %4 box is unticked: that tag is left "
+                                             "in the file as it is.")
+                                  .arg(v1 ? "ID3v1" : "ID3v2", name, time, v1 ? "ID3v2" : "ID3v1");
+    if (markRemoved)
+        text += QStringLiteral(" ") + QString::fromLatin1(kReadOnlyMarkRemoved);
+    return text;
 }
 
 bool TTagPage::SaveBothGroups(const QString& fileName) {

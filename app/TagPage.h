@@ -48,6 +48,9 @@ public:
     void openPath(const QString& path);
     // Fields were changed since the tags were shown or saved.
     bool HasUnsavedEdits() const;
+    // Asked when the window closes: true when nothing is unsaved or the user
+    // agrees to lose it.
+    bool confirmQuit();
     void ShowID3v1(const QString& fileName);
     void ShowID3v2(const QString& fileName);
     void EnableID3v1Edits(bool enabled);
@@ -62,6 +65,8 @@ public:
     void Button1Click();
     void Button2Click();
     void Button3Click();
+    // Opens the Loudness window for the file shown.
+    void btnLoudnessClick();
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -89,8 +94,11 @@ private:
     void showBothTags();
     // Every field and box of both groups, to tell whether anything changed.
     QStringList pageSnapshot() const;
-    // True when there is nothing unsaved, or the user agrees to lose it.
-    bool confirmDiscard();
+    // True when there is nothing unsaved, or the user agrees to lose it;
+    // afterwards says what happens to the edits once they are discarded.
+    bool confirmDiscard(const QString& afterwards = {});
+    // The status line after "Updat All": what was written, what was not.
+    QString saveReport(bool v1, bool v2, bool markRemoved) const;
     // The tag groups as plain fields, and back.
     ID3v1Fields v1FromPage() const;
     ID3v2Fields v2FromPage() const;
@@ -106,8 +114,12 @@ private:
     QLineEdit* edtFileTag = nullptr;
     QLabel* m_status = nullptr;
     QStringList m_shownSnapshot;
+    // The file whose tags the groups show: the field may already name
+    // another one, typed but not yet opened.
+    QString m_shownFile;
     TagGroup m_v1;
     TagGroup m_v2;
+    class TLoudnessDialog* m_loudness = nullptr;
 };
 
 } // namespace tindrel

@@ -26,6 +26,7 @@ Commands:
           the tracks of a CUE sheet, of an MP3 file
   join    write the bodies of MP3 files one after another into one file
   tag     show, edit and copy the ID3v1 and ID3v2 tags of an MP3 file
+  edit    remove, keep, level and fade parts of an MP3 file, frame by frame
   loudness
           measure the loudness of files, write ReplayGain tags, and change
           the gain of MP3 files losslessly (with undo)
@@ -201,6 +202,19 @@ constexpr std::array kJoinOptions = std::to_array<OptionRule>({
     {"--force", "-f", false},
     {"--exact", "", false},
 });
+constexpr std::array kEditOptions = std::to_array<OptionRule>({
+    {"--output", "-o", true},
+    {"--force", "-f", false},
+    {"--delete", "", true},
+    {"--keep", "", true},
+    {"--gain", "", true},
+    {"--fade-in", "", true},
+    {"--fade-out", "", true},
+    {"--trim-silence", "", false},
+    {"--edits", "", true},
+    {"--save-edits", "", true},
+    {"--exact", "", false},
+});
 constexpr std::array kTagOptions = std::to_array<OptionRule>({
     {"--v1-title", "", true},
     {"--v1-artist", "", true},
@@ -220,6 +234,32 @@ constexpr std::array kTagOptions = std::to_array<OptionRule>({
     {"--copy-v2-to-v1", "", false},
 });
 
+constexpr std::string_view kEditHelp =
+    R"(Usage: tindrel-cli edit FILE -o OUT [--delete A-B]... [--keep A-B]...
+         [--gain A-B:DB]... [--fade-in A-B] [--fade-out A-B] [--trim-silence]
+         [--edits LIST] [--save-edits LIST] [--exact] [--force]
+
+Writes FILE's audio frames into OUT with the edits applied, without decoding
+and encoding it again; FILE stays as it is, and its ID3v1 and ID3v2 tags go
+into OUT. Times are mm:ss.mmm (or seconds) on FILE's own timeline, whatever
+else is removed.
+  --delete A-B           remove the audio from A to B
+  --keep A-B             keep only these ranges (all --keep ranges stay)
+  --gain A-B:DB          raise or lower A to B by DB, in whole 1.5 dB steps
+  --fade-in A-B          fade in from 60 dB down over A to B
+  --fade-out A-B         fade out to 60 dB down over A to B
+  --trim-silence         remove the pauses at both ends (below -48 dB for
+                         at least 0.3 s)
+  --edits LIST           start from the edit list in LIST (one edit a line)
+  --save-edits LIST      write the edits as an edit list to LIST
+  --exact                exact first and last samples; every removed range
+                         starts exactly where asked and the frames around
+                         each seam are encoded anew (a removed range inside
+                         the file keeps a whole number of frames' length)
+  -f, --force            replace OUT when it exists
+Without --exact every seam falls on the frame boundary nearest to it.
+)";
+
 struct CommandEntry {
     std::string_view name;
     std::string_view help;
@@ -227,11 +267,12 @@ struct CommandEntry {
     int (*run)(const CommandLine&, CliContext&);
 };
 
-const std::array<CommandEntry, 5> kCommands{{
+const std::array<CommandEntry, 6> kCommands{{
     {"info", kInfoHelp, {}, &InfoCommand},
     {"split", kSplitHelp, kSplitOptions, &SplitCommand},
     {"join", kJoinHelp, kJoinOptions, &JoinCommand},
     {"tag", kTagHelp, kTagOptions, &TagCommand},
+    {"edit", kEditHelp, kEditOptions, &EditCommand},
     {"loudness", kLoudnessHelp, kLoudnessOptions, &LoudnessCommand},
 }};
 

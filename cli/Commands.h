@@ -45,6 +45,7 @@ int InfoCommand(const CommandLine& line, CliContext& context);
 int SplitCommand(const CommandLine& line, CliContext& context);
 int JoinCommand(const CommandLine& line, CliContext& context);
 int TagCommand(const CommandLine& line, CliContext& context);
+int EditCommand(const CommandLine& line, CliContext& context);
 int LoudnessCommand(const CommandLine& line, CliContext& context);
 
 } // namespace tindrel

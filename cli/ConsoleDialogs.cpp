@@ -14,6 +14,7 @@ MessageResult ConsoleDialogs::messageBox(const QString& caption, const QString& 
     case MessageButtons::Ok:
         return MessageResult::Ok;
     case MessageButtons::YesNo:
+    case MessageButtons::YesNoDefaultNo:
         return MessageResult::No;
     case MessageButtons::OkCancel:
         return MessageResult::Cancel;

@@ -29,15 +29,6 @@ std::string row(const TLoudness& figures, const std::string& name) {
     return text + name + "\n";
 }
 
-// The figures of a file whose gain changed by steps.
-TLoudness afterSteps(TLoudness figures, int steps) {
-    const double factor = std::pow(2.0, steps / 4.0);
-    figures.Loudness += 20 * std::log10(factor);
-    figures.SamplePeak *= factor;
-    figures.TruePeak *= factor;
-    return figures;
-}
-
 int undoAll(const std::vector<std::string>& files, CliContext& context) {
     for (const std::string& file : files)
         context.out << file << (UndoGain(file) ? ": the gain change is undone\n" : ": no gain change to undo\n");
@@ -105,7 +96,7 @@ int LoudnessCommand(const CommandLine& line, CliContext& context) {
             context.out << row(scan.Album, "(album)");
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const bool mp3 = FileGainRange(files[i]).has_value();
+        const bool mp3 = HoldsLayerIII(files[i]);
         int steps = 0;
         if (!apply.empty()) {
             if (!mp3)
@@ -122,8 +113,8 @@ int LoudnessCommand(const CommandLine& line, CliContext& context) {
                 context.out << files[i] << ": not an MP3 file, no tags written\n";
                 continue;
             }
-            const TLoudness track = afterSteps(scan.Tracks[i], steps);
-            const TLoudness albumFigures = afterSteps(scan.Album, steps);
+            const TLoudness track = AfterGainSteps(scan.Tracks[i], steps);
+            const TLoudness albumFigures = AfterGainSteps(scan.Album, steps);
             std::string reason;
             if (!WriteReplayGainTags(files[i], track, album ? &albumFigures : nullptr, &reason))
                 throw std::runtime_error("Cannot write the tags of \"" + files[i] + "\". " + reason);

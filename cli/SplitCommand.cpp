@@ -4,10 +4,12 @@
 #include "cli/Commands.h"
 #include "cli/ProgressLine.h"
 #include "core/CueSheet.h"
+#include "core/ExactCut.h"
 #include "core/Silence.h"
 #include "core/Split.h"
 #include "core/SplitPlan.h"
 #include "core/TimeText.h"
+#include "mpeg/MPEGaudio.h"
 #include "platform/FileOps.h"
 
 #include <cmath>
@@ -43,7 +45,7 @@ int report(const SplitOutcome& outcome, CliContext& context) {
         context.out << outcome.message << '\n';
         return kExitDone;
     }
-    throw std::runtime_error(outcome.message);
+    throw std::runtime_error(outcome.message + (outcome.reason.empty() ? "" : "\n" + outcome.reason));
 }
 
 SplitMode modeOf(const CommandLine& line) {
@@ -133,8 +135,12 @@ std::optional<LevelProfile> scan(const std::string& source, CliContext& context)
 }
 
 // Lists what a split would write (and the pauses found), or writes it.
-int runPlan(const std::string& source, const std::vector<PlannedPiece>& pieces, const std::vector<Silence>& pauses,
+// Without --exact the pieces are cut between whole frames: they are placed
+// there first, so that the list shows where they will really be cut.
+int runPlan(const std::string& source, std::vector<PlannedPiece> pieces, const std::vector<Silence>& pauses,
             const std::string& note, const CommandLine& line, CliContext& context) {
+    if (modeOf(line) == SplitMode::Bytes)
+        PlaceOnFrames(source, pieces);
     if (line.has("--dry-run")) {
         for (std::size_t i = 0; i < pauses.size(); ++i)
             context.out << "Pause " << i + 1 << ": " << FormatTimeText(pauses[i].startMs / 1000.0) << " - "
@@ -175,6 +181,15 @@ int64_t planLength(const std::string& source, const std::string& folder, const C
     throw std::runtime_error(kSplitFailed);
 }
 
+// A file without MPEG audio is said to be one before its sound is scanned,
+// not after the scan found no pause in it.
+void checkHoldsMPEGAudio(const std::string& source) {
+    TMPEGaudio analysis;
+    analysis.Analyze(source);
+    if (!analysis.IsValid())
+        throw std::runtime_error(NoMPEGAudioMessage(source));
+}
+
 int splitPartsAtPauses(const std::string& source, const std::string& count, const CommandLine& line,
                        CliContext& context) {
     int32_t n = 0;
@@ -182,6 +197,7 @@ int splitPartsAtPauses(const std::string& source, const std::string& count, cons
         throw std::runtime_error(*refusal);
     const std::string folder = line.value("--directory").value_or("");
     planLength(source, folder, line, context, 0); // refuses before the scan, not after it
+    checkHoldsMPEGAudio(source);
     const SilenceOptions options = silenceOptions(line);
     const int64_t windowMs = std::llround(numberOption(line, "--window", kPauseWindowMs / 1000.0, 0, 3600) * 1000);
     const std::optional<LevelProfile> profile = scan(source, context);
@@ -196,9 +212,26 @@ int splitPartsAtPauses(const std::string& source, const std::string& count, cons
                    UnmovedCutsText(cuts, options, windowMs), line, context);
 }
 
+// Why a split by silences has nothing to cut at.
+std::string noCutText(const std::vector<Silence>& pauses, const SilenceOptions& options, int64_t minPieceMs,
+                      int pieces) {
+    const std::string nothing = "; nothing was written.";
+    if (pauses.empty())
+        return "No pause of at least " + seconds(options.minLengthMs) + " below " + FormatNumber(options.thresholdDb) +
+               " dB to cut at was found" + nothing;
+    const std::string found =
+        std::to_string(pauses.size()) + (pauses.size() == 1 ? " pause was" : " pauses were") + " found, but ";
+    if (pieces == 1)
+        return found + "--pieces 1 asks for the whole file as one piece" + nothing;
+    if (minPieceMs > 0)
+        return found + "none leaves pieces of at least " + seconds(minPieceMs) + " (--min-piece)" + nothing;
+    return found + "each one touches the start or the end of the file" + nothing;
+}
+
 int splitSilences(const std::string& source, const CommandLine& line, CliContext& context) {
     const std::string folder = line.value("--directory").value_or("");
     planLength(source, folder, line, context, 0); // refuses before the scan, not after it
+    checkHoldsMPEGAudio(source);
     const SilenceOptions options = silenceOptions(line);
     const int64_t minPieceMs = std::llround(numberOption(line, "--min-piece", 0, 0, 360'000) * 1000);
     const double piecesValue = numberOption(line, "--pieces", 0, 0, 10'000);
@@ -211,10 +244,10 @@ int splitSilences(const std::string& source, const CommandLine& line, CliContext
     const int64_t lengthMs = planLength(source, folder, line, context, profile->lengthMs());
     const std::vector<Silence> pauses = profile->FindSilences(options);
     const std::vector<int64_t> cuts = CutsAtSilences(pauses, profile->lengthMs(), minPieceMs, pieces);
-    // Finding nothing is said, not taken for one piece the size of the file.
+    // Finding nothing is said, not taken for one piece the size of the file,
+    // and so is a pause found but not used.
     if (cuts.empty())
-        throw std::runtime_error("No pause of at least " + seconds(options.minLengthMs) + " below " +
-                                 FormatNumber(options.thresholdDb) + " dB to cut at was found; nothing was written.");
+        throw std::runtime_error(noCutText(pauses, options, minPieceMs, pieces));
     return runPlan(source, PiecesBetweenCuts(source, folder, cuts, lengthMs), pauses, {}, line, context);
 }
 
@@ -222,11 +255,17 @@ int splitCue(const std::string& source, const std::string& sheetPath, const Comm
     const std::string folder = line.value("--directory").value_or("");
     const CueSheet sheet = LoadCueSheet(sheetPath);
     const std::vector<CueTrack> tracks = TracksFor(sheet, source);
+    checkHoldsMPEGAudio(source);
     const int64_t lengthMs = planLength(source, folder, line, context);
-    const std::vector<PlannedPiece> pieces = PiecesFromCue(source, folder, sheet, tracks, lengthMs);
+    std::string pastTheEnd;
+    const std::vector<PlannedPiece> pieces = PiecesFromCue(source, folder, sheet, tracks, lengthMs, &pastTheEnd);
     if (pieces.empty())
         throw std::runtime_error("Every track of the CUE sheet starts after the end of the file; nothing was written.");
-    return runPlan(source, pieces, {}, {}, line, context);
+    // Tracks left out are said, beside the completion line.
+    std::string note = OtherFilesText(sheet, tracks);
+    if (!pastTheEnd.empty())
+        note += (note.empty() ? "" : "\n") + pastTheEnd;
+    return runPlan(source, pieces, {}, note, line, context);
 }
 
 // Which options go with which mode, so that a mistyped command is told

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "core/ReadOnlyMark.h"
 #include "core/TagFields.h"
 #include "platform/EditLock.h"
 #include "platform/FileOps.h"
@@ -105,6 +106,7 @@ int TagCommand(const CommandLine& line, CliContext& context) {
     }
     // Both tags are written in one replacement of the file, as the page's
     // "Updat All" with both boxes checked does.
+    const bool wasReadOnly = HasReadOnlyMark(file);
     errno = 0;
     if (writeV1 && writeV2) {
         if (const auto failure = SaveBothGroups(file, v1, v2, v1Tag, v2Tag))
@@ -114,6 +116,9 @@ int TagCommand(const CommandLine& line, CliContext& context) {
     } else if (writeV2 && !SaveID3v2(file, v2, v2Tag)) {
         throw std::runtime_error(SaveFailureText("ID3v2", named, v2Tag.LastError()));
     }
+    // The writers take the mark off on purpose; the user hears of it.
+    if (wasReadOnly && !HasReadOnlyMark(file))
+        context.err << "tindrel-cli: " << kReadOnlyMarkRemoved << '\n';
     if (writeV1)
         if (const std::vector<std::string> lost = FieldsOutsideLatin1(v1); !lost.empty())
             context.err << "tindrel-cli: " << Latin1LossText(lost) << '\n';

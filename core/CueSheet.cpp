@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <unordered_map>
 #include <utility>
 
 namespace tindrel {
@@ -39,15 +40,23 @@ std::string_view firstWord(std::string_view& rest) {
     return word;
 }
 
+[[noreturn]] void refuse(int line, const std::string& why) {
+    throw std::runtime_error("The CUE sheet cannot be used: line " + std::to_string(line) + ": " + why + ".");
+}
+
 // A value in double quotes runs to the closing quote (a title may hold
 // blanks); an unquoted one is the first word, or the whole rest for the
-// texts, as some writers leave titles unquoted.
-std::string_view value(std::string_view& rest, bool wholeRest) {
+// texts, as some writers leave titles unquoted. A quote left open would
+// take the rest of the line for the value, a file name or title the sheet
+// never meant: it is refused.
+std::string_view value(std::string_view& rest, bool wholeRest, int line) {
     rest = trimmed(rest);
     if (!rest.empty() && rest.front() == '"') {
         const std::size_t close = rest.find('"', 1);
-        const std::string_view inside = rest.substr(1, close == std::string_view::npos ? close : close - 1);
-        rest = close == std::string_view::npos ? std::string_view() : trimmed(rest.substr(close + 1));
+        if (close == std::string_view::npos)
+            refuse(line, "a quote that is not closed");
+        const std::string_view inside = rest.substr(1, close - 1);
+        rest = trimmed(rest.substr(close + 1));
         return inside;
     }
     return wholeRest ? std::exchange(rest, std::string_view()) : firstWord(rest);
@@ -80,8 +89,10 @@ std::optional<int64_t> cueTime(std::string_view text) {
     return (std::stoll(std::string(mm)) * 60 + s) * 75 + f;
 }
 
-[[noreturn]] void refuse(int line, const std::string& why) {
-    throw std::runtime_error("The CUE sheet cannot be used: line " + std::to_string(line) + ": " + why + ".");
+// A file name without its extension.
+std::string_view stemOf(std::string_view name) {
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? name : name.substr(0, dot);
 }
 
 // Text as UTF-8: a sheet that is not valid UTF-8 is taken as ISO-8859-1.
@@ -91,9 +102,30 @@ std::string sheetText(std::string_view bytes) {
     return DecodeText(bytes, kEncodingUtf8);
 }
 
-void checkTrack(const CueTrack& track, int line) {
+void checkTrack(const CueTrack& track) {
     if (track.index01 < 0)
-        refuse(line, "track " + std::to_string(track.number) + " has no INDEX 01");
+        refuse(track.line, "track " + std::to_string(track.number) + " has no INDEX 01");
+}
+
+// The name of a FILE line without its folders; a sheet written on another
+// system may use "\" between them.
+std::string_view bareName(std::string_view file) {
+    const std::size_t cut = file.find_last_of("/\\");
+    return cut == std::string_view::npos ? file : file.substr(cut + 1);
+}
+
+// Tracks of one file, under one FILE line or several naming it, must go
+// forward in time: pieces cut from overlapping tracks would copy the same
+// sound again and again.
+void checkTimeOrder(const std::vector<CueTrack>& tracks) {
+    std::unordered_map<std::string_view, const CueTrack*> lastOfFile;
+    for (const CueTrack& track : tracks) {
+        const CueTrack*& before = lastOfFile[bareName(track.file)];
+        if (before && track.index01 <= before->index01)
+            refuse(track.line, "track " + std::to_string(track.number) + " does not start after track " +
+                                   std::to_string(before->number) + " (line " + std::to_string(before->line) + ")");
+        before = &track;
+    }
 }
 
 } // namespace
@@ -102,7 +134,6 @@ CueSheet ParseCueSheet(std::string_view bytes) {
     const std::string text = sheetText(bytes);
     CueSheet sheet;
     std::string file;
-    int trackLine = 0;
     std::size_t at = 0;
     for (int lineNo = 1; at < text.size(); ++lineNo) {
         const std::size_t end = std::min(text.find('\n', at), text.size());
@@ -111,19 +142,18 @@ CueSheet ParseCueSheet(std::string_view bytes) {
         const std::string command = upper(firstWord(rest));
         CueTrack* track = sheet.tracks.empty() ? nullptr : &sheet.tracks.back();
         if (command == "FILE") {
-            file = std::string(value(rest, false));
+            file = std::string(value(rest, false, lineNo));
         } else if (command == "TRACK") {
             if (track)
-                checkTrack(*track, trackLine);
+                checkTrack(*track);
             const std::string_view number = firstWord(rest);
             if (!digitsOnly(number) || std::stoi(std::string(number)) > 99)
                 refuse(lineNo, "a TRACK without a number from 1 to 99");
-            sheet.tracks.push_back(CueTrack{std::stoi(std::string(number)), file, {}, {}, {}, -1});
-            trackLine = lineNo;
+            sheet.tracks.push_back(CueTrack{std::stoi(std::string(number)), file, {}, {}, {}, -1, lineNo});
         } else if (command == "TITLE" || command == "PERFORMER") {
             std::string& field = command == "TITLE" ? (track ? track->title : sheet.title)
                                                     : (track ? track->performer : sheet.performer);
-            field = std::string(trimmed(value(rest, true)));
+            field = std::string(trimmed(value(rest, true, lineNo)));
         } else if (command == "INDEX") {
             const std::string_view number = firstWord(rest);
             const std::optional<int64_t> time = cueTime(firstWord(rest));
@@ -139,11 +169,8 @@ CueSheet ParseCueSheet(std::string_view bytes) {
     }
     if (sheet.tracks.empty())
         throw std::runtime_error("The CUE sheet cannot be used: it holds no TRACK.");
-    checkTrack(sheet.tracks.back(), trackLine);
-    for (std::size_t i = 1; i < sheet.tracks.size(); ++i)
-        if (sheet.tracks[i].file == sheet.tracks[i - 1].file && sheet.tracks[i].index01 <= sheet.tracks[i - 1].index01)
-            throw std::runtime_error("The CUE sheet cannot be used: track " + std::to_string(sheet.tracks[i].number) +
-                                     " does not start after track " + std::to_string(sheet.tracks[i - 1].number) + ".");
+    checkTrack(sheet.tracks.back());
+    checkTimeOrder(sheet.tracks);
     return sheet;
 }
 
@@ -174,20 +201,43 @@ std::optional<std::string> CueBeside(const std::string& mp3Path) {
 }
 
 std::vector<CueTrack> TracksFor(const CueSheet& sheet, const std::string& source) {
-    const bool oneFile = std::all_of(sheet.tracks.begin(), sheet.tracks.end(),
-                                     [&](const CueTrack& t) { return t.file == sheet.tracks.front().file; });
+    const bool oneFile = std::all_of(sheet.tracks.begin(), sheet.tracks.end(), [&](const CueTrack& t) {
+        return bareName(t.file) == bareName(sheet.tracks.front().file);
+    });
     if (oneFile)
         return sheet.tracks;
-    std::vector<CueTrack> tracks;
     const std::string name = ExtractFileName(source);
-    // A sheet written on another system may use "\" between folders.
-    std::copy_if(sheet.tracks.begin(), sheet.tracks.end(), std::back_inserter(tracks), [&](const CueTrack& t) {
-        const std::size_t cut = t.file.find_last_of("/\\");
-        return (cut == std::string::npos ? t.file : t.file.substr(cut + 1)) == name;
-    });
+    std::vector<CueTrack> tracks;
+    std::copy_if(sheet.tracks.begin(), sheet.tracks.end(), std::back_inserter(tracks),
+                 [&](const CueTrack& t) { return bareName(t.file) == name; });
+    // A sheet made for the WAV files of a rip names them, not their MP3s.
+    if (tracks.empty())
+        std::copy_if(sheet.tracks.begin(), sheet.tracks.end(), std::back_inserter(tracks),
+                     [&](const CueTrack& t) { return stemOf(bareName(t.file)) == stemOf(name); });
     if (tracks.empty())
         throw std::runtime_error("The CUE sheet names several files, and \"" + name + "\" is none of them.");
     return tracks;
+}
+
+std::string OtherFilesText(const CueSheet& sheet, const std::vector<CueTrack>& tracks) {
+    if (tracks.size() == sheet.tracks.size())
+        return {};
+    std::vector<std::string> files;
+    std::size_t count = 0;
+    for (const CueTrack& t : sheet.tracks) {
+        const bool taken =
+            std::any_of(tracks.begin(), tracks.end(), [&](const CueTrack& c) { return c.line == t.line; });
+        if (taken)
+            continue;
+        ++count;
+        if (std::find(files.begin(), files.end(), t.file) == files.end())
+            files.push_back(t.file);
+    }
+    std::string names;
+    for (const std::string& f : files)
+        names += (names.empty() ? "\"" : ", \"") + f + "\"";
+    return std::to_string(count) + (count == 1 ? " track belongs" : " tracks belong") + " to " + names +
+           ", not to this file, and " + (count == 1 ? "was" : "were") + " left out.";
 }
 
 std::string CuePieceName(const CueTrack& track) {
@@ -217,11 +267,17 @@ PieceTags CuePieceTags(const std::string& source, const CueSheet& sheet, const C
     TID3v2 v2;
     v1.Load(source);
     v2.Load(source);
+    return CuePieceTags(v1, v2, sheet, track);
+}
+
+PieceTags CuePieceTags(TID3v1 v1, TID3v2 v2, const CueSheet& sheet, const CueTrack& track) {
     const std::string& artist = track.performer.empty() ? sheet.performer : track.performer;
     v2.SetTitle(track.title);
     v2.SetArtist(artist);
     v2.SetAlbum(sheet.title);
-    v2.SetTrack(static_cast<uint8_t>(track.number));
+    // The piece's own number, not the source's "3/12" that happens to
+    // start with it.
+    v2.SetTrackText(std::to_string(track.number));
     v1.SetTitle(Utf8ToLatin1(track.title));
     v1.SetArtist(Utf8ToLatin1(artist));
     v1.SetAlbum(Utf8ToLatin1(sheet.title));

@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "core/ExactCut.h"
 
+#include "core/StreamWriter.h"
+
 #include "mpeg/FileWindow.h"
 #include "mpeg/InfoFrame.h"
 #include "platform/FileStream.h"
@@ -30,16 +32,6 @@ int64_t reservoirLimit(const TMPEGFrame& format) {
     return format.VersionCode == kMPEG1 ? 511 : 255;
 }
 
-// Frames are copied in runs of up to this many bytes: the file system
-// takes fewer, longer writes at less cost a byte, while every page of the
-// buffer a piece touches costs a fault (a 1 MiB buffer made a 1 MiB cut
-// slower than this one; a join gains little more from it).
-constexpr std::size_t kCopyBlock = 256 * 1024;
-static_assert(kCopyBlock > UINT16_MAX, "every frame fits a block");
-// The frames kept in memory at the end of a joined stream, to recognise a
-// stream that repeats them.
-constexpr std::size_t kRememberedFrames = 16;
-
 std::vector<uint8_t> readBytes(const FileStream& input, int64_t offset, std::size_t count) {
     std::vector<uint8_t> bytes(count);
     if (ReadWindow(input, offset, bytes) < count)
@@ -55,113 +47,12 @@ std::size_t dataOffset(const TMPEGFrame& format, const uint8_t* header) {
     return DataAreaOffset(frame);
 }
 
-// Writes a stream behind a Xing/Info frame that is filled in at the end,
-// when its counts, its music CRC and the delay and padding are known.
-class StreamWriter {
-public:
-    explicit StreamWriter(FileStream& out) : m_out(out), m_start(out.position()) {}
-
-    bool started() const { return m_infoLength > 0; }
-    int64_t frameCount() const { return int64_t(m_lengths.size()); }
-    const std::deque<std::vector<uint8_t>>& lastFrames() const { return m_last; }
-
-    void begin(const TFrameWalk& walk, const FileStream& input, uint8_t bitRateIndex) {
-        m_spec.Format = walk.Format;
-        m_spec.BitRateIndex = bitRateIndex;
-        m_spec.Quality = walk.Info.HasQuality ? walk.Info.Quality : 0;
-        if (walk.Info.HasExtension)
-            m_extension = readBytes(input, walk.InfoOffset + int64_t(walk.Info.ExtensionOffset), kInfoExtensionSize);
-        m_spec.Extension = m_extension;
-        m_infoLength = InfoFrameLength(m_spec);
-        if (m_infoLength == 0)
-            throw std::runtime_error("No frame of this stream's kind can hold a Xing/Info frame.");
-        const std::vector<uint8_t> placeholder(m_infoLength, 0);
-        m_out.writeAll(placeholder.data(), placeholder.size());
-    }
-
-    void appendFrame(std::span<const uint8_t> frame, uint8_t bitRateIndex) {
-        m_out.writeAll(frame.data(), frame.size());
-        m_crc = InfoCrc16(frame, m_crc);
-        noteFrame(uint32_t(frame.size()), bitRateIndex);
-        remember(frame);
-    }
-
-    // Copies frames [from, to) of a walked input, run by run of adjacent
-    // frames, in blocks that end on frame boundaries.
-    void copyFrames(const FileStream& input, const std::vector<TFrameSpan>& frames, std::size_t from, std::size_t to) {
-        const auto buffer = std::make_unique_for_overwrite<uint8_t[]>(kCopyBlock);
-        for (std::size_t i = from; i < to;) {
-            std::size_t j = i;
-            int64_t bytes = 0;
-            while (j < to && (j == i || frames[j].Offset == frames[j - 1].End()) &&
-                   (j == i || bytes + frames[j].Length <= int64_t(kCopyBlock))) {
-                bytes += frames[j].Length;
-                ++j;
-            }
-            const auto block = std::span(buffer.get(), std::size_t(bytes));
-            if (ReadWindow(input, frames[i].Offset, block) < block.size())
-                throw StreamReadError();
-            m_out.writeAll(block.data(), block.size());
-            m_crc = InfoCrc16(block, m_crc);
-            std::size_t at = 0;
-            for (std::size_t k = i; k < j; ++k) {
-                noteFrame(frames[k].Length, frames[k].BitRateIndex);
-                // Only the last frames of all are kept: those of every block
-                // would be copied only to be dropped again.
-                if (to - k <= kRememberedFrames)
-                    remember(std::span(block.data() + at, frames[k].Length));
-                at += frames[k].Length;
-            }
-            i = j;
-        }
-    }
-
-    // Fills in the Xing/Info frame and leaves out at the end of the stream.
-    void finish(int64_t delay, int64_t padding) {
-        if (!started())
-            return;
-        m_spec.Constant = m_constant;
-        m_spec.Delay = uint16_t(std::clamp<int64_t>(delay, 0, 4095));
-        m_spec.Padding = uint16_t(std::clamp<int64_t>(padding, 0, 4095));
-        int64_t bytes = int64_t(m_infoLength);
-        for (const uint32_t length : m_lengths)
-            bytes += length;
-        const std::vector<uint8_t> info = BuildInfoFrame(m_spec, {m_lengths, bytes, m_crc});
-        const int64_t end = m_out.position();
-        m_out.seek(m_start);
-        m_out.writeAll(info.data(), info.size());
-        m_out.seek(end);
-    }
-
-private:
-    void noteFrame(uint32_t length, uint8_t bitRateIndex) {
-        if (m_lengths.empty())
-            m_bitRateIndex = bitRateIndex;
-        m_constant = m_constant && bitRateIndex == m_bitRateIndex;
-        m_lengths.push_back(length);
-    }
-    void remember(std::span<const uint8_t> frame) {
-        m_last.emplace_back(frame.begin(), frame.end());
-        if (m_last.size() > kRememberedFrames)
-            m_last.pop_front();
-    }
-
-    FileStream& m_out;
-    int64_t m_start;
-    TNewInfoFrame m_spec;
-    std::vector<uint8_t> m_extension;
-    std::size_t m_infoLength = 0;
-    std::vector<uint32_t> m_lengths;
-    uint8_t m_bitRateIndex = 0;
-    bool m_constant = true;
-    uint16_t m_crc = 0;
-    std::deque<std::vector<uint8_t>> m_last;
-};
-
 // The main data that frames from `first` on may take from before their own:
 // the last bytes of the data areas of the frames before it, as many as the
 // first frames reach back for.
-std::vector<uint8_t> reservoirBefore(const FileStream& input, const TFrameWalk& walk, std::size_t first) {
+} // namespace
+
+std::vector<uint8_t> ReservoirBefore(const FileStream& input, const TFrameWalk& walk, std::size_t first) {
     const int64_t limit = reservoirLimit(walk.Format);
     int64_t needed = 0;
     int64_t behind = 0; // data bytes of the frames from `first` up to k
@@ -189,11 +80,13 @@ std::vector<uint8_t> reservoirBefore(const FileStream& input, const TFrameWalk& 
 // frames before the first sets. Found by decoding with mpg123: the count
 // must have the parity of the first frame's index in MPEG 1, and be 2 in
 // MPEG 2 and 2.5. Both fit the delay field's 12 bits with the lead frames.
-int64_t silentFramesBefore(const TMPEGFrame& format, std::size_t first) {
+int64_t SilentFramesBefore(const TMPEGFrame& format, std::size_t first) {
     if (format.VersionCode != kMPEG1)
         return 2;
     return first % 2 == 0 ? 2 : 1;
 }
+
+namespace {
 
 bool isSilentFrame(std::span<const uint8_t> frame, const TMPEGFrame& format) {
     const std::size_t data = dataOffset(format, frame.data());
@@ -254,11 +147,11 @@ bool WriteExactPiece(FileStream& input, const TFrameWalk& walk, int64_t firstSam
     std::vector<uint8_t> silent;
     uint8_t firstIndex = walk.Frames[first].BitRateIndex;
     if (silentFirst) {
-        const std::vector<uint8_t> tail = reservoirBefore(input, walk, first);
+        const std::vector<uint8_t> tail = ReservoirBefore(input, walk, first);
         firstIndex = BitRateIndexForData(walk.Format, tail.size(), firstIndex);
         silent = BuildSilentFrame(walk.Format, firstIndex, tail);
     }
-    const int64_t silentFrames = silentFirst ? silentFramesBefore(walk.Format, first) : 0;
+    const int64_t silentFrames = silentFirst ? SilentFramesBefore(walk.Format, first) : 0;
     const int64_t lead = silentFrames * spf;
     const int64_t total = lead + int64_t(last - first + 1) * spf;
     StreamWriter writer(out);

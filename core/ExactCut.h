@@ -24,6 +24,15 @@ TFrameWalk WalkSource(const FileStream& input, std::optional<TStreamTime> until 
 // The message for a file in which the MPEG analysis finds no audio.
 std::string NoMPEGAudioMessage(const std::string& path);
 
+// The main data that frames from first on take from before their own: the
+// last bytes of the data areas of the frames before it, as many as the
+// first frames reach back for.
+std::vector<uint8_t> ReservoirBefore(const FileStream& input, const TFrameWalk& walk, std::size_t first);
+// How many silent frames go before a piece whose first frame is frame
+// first of its source, so that a decoder's synthesis comes out bit for bit
+// as in the whole stream.
+int64_t SilentFramesBefore(const TMPEGFrame& format, std::size_t first);
+
 // Writes the piece of the source's decoded audio [firstSample, endSample)
 // (counted from its first sample as a gapless decoder outputs it; endSample
 // past the end stands for the end) at out's position: a new Xing/Info frame

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -24,6 +25,7 @@ namespace {
 
 constexpr int64_t kID3v1Size = 128;
 constexpr std::size_t kCopyBlock = 1 << 20;
+constexpr int64_t kFlushEvery = 16 << 20;
 
 // Where the parts of an MP3 file stand.
 struct FileLayout {
@@ -55,18 +57,45 @@ FileLayout readLayout(const FileStream& file, const std::string& path) {
     return layout;
 }
 
-// An info frame the walk did not take for one (a protected frame moves the
-// side information, not the encoder's header) carries no sound either.
-bool isInfoFrame(const uint8_t* frame, std::size_t length) {
-    const std::size_t look = std::min<std::size_t>(length, 48);
-    for (const char* id : {"Xing", "Info", "VBRI"})
-        if (std::search(frame, frame + look, id, id + 4) != frame + look)
-            return true;
-    return false;
-}
-
 TGainSteps channelSteps(int left, int right) {
     return {{{left, right}, {left, right}}};
+}
+
+// Reads the audio in blocks that end where a frame starts, so that no frame
+// is split, and gives each block with its audio frames (the walk leaves the
+// encoder's info frame out) to take, which may change the frames in the
+// block.
+void forEachBlock(
+    const FileStream& source, const FileLayout& layout,
+    const std::function<void(std::span<uint8_t> block, std::span<const std::span<uint8_t>> frames)>& take) {
+    std::vector<uint8_t> block;
+    std::vector<std::span<uint8_t>> inBlock;
+    std::size_t next = 0;
+    const auto& frames = layout.walk.Frames;
+    for (int64_t at = 0; at < layout.audioEnd();) {
+        int64_t end = std::min<int64_t>(layout.audioEnd(), at + int64_t(kCopyBlock));
+        if (next < frames.size()) {
+            const auto cut = std::lower_bound(frames.begin() + long(next), frames.end(), end,
+                                              [](const TFrameSpan& f, int64_t e) { return f.Offset < e; });
+            end = cut != frames.end() ? cut->Offset : std::max(end, frames.back().End());
+        }
+        block.resize(std::size_t(end - at));
+        if (!tagfile::ReadAt(source.fd(), block.data(), block.size(), at))
+            throw StreamReadError();
+        inBlock.clear();
+        for (; next < frames.size() && frames[next].Offset < end; ++next) {
+            inBlock.push_back(std::span(block.data() + (frames[next].Offset - at), frames[next].Length));
+        }
+        take(block, inBlock);
+        at = end;
+    }
+}
+
+void widen(TGainRange& range, std::span<const uint8_t> frame) {
+    if (const auto now = GlobalGainRange(frame)) {
+        range.Min = std::min(range.Min, now->Min);
+        range.Max = std::max(range.Max, now->Max);
+    }
 }
 
 // The file rebuilt with steps added to every audio frame; editTag gets the
@@ -78,46 +107,51 @@ TGainApplied rewrite(const std::string& path, const TGainSteps& steps,
     AtomicFile out = AtomicFile::Create(path);
     TGainApplied applied;
     TGainRange range;
-    std::vector<uint8_t> block;
-    std::size_t next = 0;
-    const auto& frames = layout.walk.Frames;
-    for (int64_t at = 0; at < layout.audioEnd();) {
-        // Blocks end where a frame starts, so that no frame is split.
-        int64_t end = std::min<int64_t>(layout.audioEnd(), at + int64_t(kCopyBlock));
-        if (next < frames.size()) {
-            const auto cut = std::lower_bound(frames.begin() + long(next), frames.end(), end,
-                                              [](const TFrameSpan& f, int64_t e) { return f.Offset < e; });
-            end = cut != frames.end() ? cut->Offset : std::max(end, frames.back().End());
-        }
-        block.resize(std::size_t(end - at));
-        if (!tagfile::ReadAt(source.fd(), block.data(), block.size(), at))
-            throw StreamReadError();
-        for (; next < frames.size() && frames[next].Offset < end; ++next) {
-            const TFrameSpan& f = frames[next];
-            const std::span frame(block.data() + (f.Offset - at), f.Length);
-            if (isInfoFrame(frame.data(), frame.size()))
-                continue;
+    int64_t written = 0;
+    forEachBlock(source, layout, [&](std::span<uint8_t> block, std::span<const std::span<uint8_t>> frames) {
+        for (const std::span<uint8_t>& frame : frames) {
             const TGainChange change = AddGlobalGain(frame, steps);
-            if (!change.Applied)
-                continue;
             applied.Clamped = applied.Clamped || change.Clamped;
-            ++applied.Frames;
-            const TGainRange now = *GlobalGainRange(frame);
-            range.Min = std::min(range.Min, now.Min);
-            range.Max = std::max(range.Max, now.Max);
+            applied.Frames += change.Applied ? 1 : 0;
+            widen(range, frame);
         }
         out.stream().writeAll(block.data(), block.size());
-        at = end;
-    }
+        // The disk takes what is written while the rest is read, so that the
+        // commit's flush does not wait for the whole file.
+        written += int64_t(block.size());
+        if (written % kFlushEvery < int64_t(block.size()))
+            out.StartFlush();
+    });
     editTag(layout.ape, range);
     const std::string tag = layout.ape.Build();
     out.stream().writeAll(tag.data(), tag.size());
-    FileStream& target = out.stream();
     FileStream rest = FileStream::openRead(path);
     rest.seek(layout.apeEnd());
-    target.copyFrom(rest, layout.size - layout.apeEnd(), kCopyBlock);
+    out.stream().copyFrom(rest, layout.size - layout.apeEnd(), kCopyBlock);
     out.Commit();
     return applied;
+}
+
+// The gain and peak items the other tool keeps beside its undo record
+// follow the change, as it makes them follow its own: a gain less by the
+// change in dB ("-8.270000 dB"), a peak scaled by it.
+void shiftReplayGainItems(TAPEv2& ape, int steps) {
+    const double factor = std::pow(2.0, steps / 4.0);
+    char text[32];
+    for (const char* key : {"REPLAYGAIN_TRACK_GAIN", "REPLAYGAIN_ALBUM_GAIN"}) {
+        const std::string value = ape.Value(key);
+        if (!value.empty()) {
+            std::snprintf(text, sizeof text, "%f dB", std::atof(value.c_str()) - 20 * std::log10(factor));
+            ape.SetValue(key, text);
+        }
+    }
+    for (const char* key : {"REPLAYGAIN_TRACK_PEAK", "REPLAYGAIN_ALBUM_PEAK"}) {
+        const std::string value = ape.Value(key);
+        if (!value.empty()) {
+            std::snprintf(text, sizeof text, "%f", std::atof(value.c_str()) * factor);
+            ape.SetValue(key, text);
+        }
+    }
 }
 
 void recordRange(TAPEv2& ape, const TGainRange& range) {
@@ -163,6 +197,14 @@ int StepsWithoutClipping(int steps, double samplePeak, const TGainRange& range) 
     return steps;
 }
 
+TLoudness AfterGainSteps(TLoudness figures, int steps) {
+    const double factor = std::pow(2.0, steps / 4.0);
+    figures.Loudness += 20 * std::log10(factor);
+    figures.SamplePeak *= factor;
+    figures.TruePeak *= factor;
+    return figures;
+}
+
 std::optional<TGainRange> FileGainRange(const std::string& path) {
     const FileStream file = FileStream::openRead(path);
     FileLayout layout;
@@ -174,21 +216,26 @@ std::optional<TGainRange> FileGainRange(const std::string& path) {
         return std::nullopt;
     }
     TGainRange range;
-    std::vector<uint8_t> fields(64);
-    for (const TFrameSpan& f : layout.walk.Frames) {
-        const std::size_t n = std::min<std::size_t>(fields.size(), f.Length);
-        if (!tagfile::ReadAt(file.fd(), fields.data(), n, f.Offset))
-            throw StreamReadError();
-        if (isInfoFrame(fields.data(), n))
-            continue;
-        if (const auto now = GlobalGainRange(std::span(fields.data(), n))) {
-            range.Min = std::min(range.Min, now->Min);
-            range.Max = std::max(range.Max, now->Max);
-        }
-    }
+    forEachBlock(file, layout, [&](std::span<uint8_t>, std::span<const std::span<uint8_t>> frames) {
+        for (const std::span<uint8_t>& frame : frames)
+            widen(range, frame);
+    });
     if (range.Min > range.Max)
         return std::nullopt;
     return range;
+}
+
+bool HoldsLayerIII(const std::string& path) {
+    try {
+        const FileStream file = FileStream::openRead(path);
+        TagHeader header;
+        const int64_t begin = ReadTagHeader(path, header) && header.StartsWithTag() ? header.TagSize() : 0;
+        // The first frames tell the format.
+        const TFrameWalk walk = WalkFrames(file, begin, file.size(), TStreamTime{1, 1000});
+        return walk.Found && walk.Format.LayerCode == kLayerIII;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 TGainApplied ApplyGain(const std::string& path, int steps) {
@@ -202,6 +249,7 @@ TGainApplied ApplyGain(const std::string& path, int steps) {
             else
                 ape.SetValue(kGainUndoKey, GainUndoText(undo));
             recordRange(ape, range);
+            shiftReplayGainItems(ape, steps);
         });
     applied.Steps = steps;
     return applied;
@@ -221,6 +269,7 @@ bool UndoGain(const std::string& path) {
     rewrite(real, channelSteps(undo->Left, undo->Right), [&](TAPEv2& tag, const TGainRange& range) {
         tag.Remove(kGainUndoKey);
         recordRange(tag, range);
+        shiftReplayGainItems(tag, (undo->Left + undo->Right) / 2);
     });
     return true;
 }

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
+#include "core/Loudness.h"
 #include "mpeg/GlobalGain.h"
 
 #include <cstdint>
@@ -34,10 +35,17 @@ int GainSteps(double db);
 // raised.
 int StepsWithoutClipping(int steps, double samplePeak, const TGainRange& range);
 
+// The figures of a file after its gain changed by steps.
+TLoudness AfterGainSteps(TLoudness figures, int steps);
+
 // The range of the global gains of every audio frame of an MP3 file,
 // or nothing when it holds no Layer III audio.
 // Throws "Cannot open file ..." or "Stream read error".
 std::optional<TGainRange> FileGainRange(const std::string& path);
+
+// Whether the file's audio is MPEG Layer III (an MP3 file); false for
+// any file that cannot be read.
+bool HoldsLayerIII(const std::string& path);
 
 struct TGainApplied {
     int Steps = 0;

@@ -3,6 +3,7 @@
 #include "core/Split.h"
 
 #include "core/ExactCut.h"
+#include "core/FrameCuts.h"
 #include "core/TimeText.h"
 #include "mpeg/FileWindow.h"
 #include "mpeg/InfoFrame.h"
@@ -136,10 +137,83 @@ void place(AtomicFile& piece, CommitQueue* queue) {
         piece.Commit();
 }
 
-// CutRange once the times are known and moved by the offset.
+// A piece's name that is a second name of a file or a symbolic link may
+// lead to the file of an earlier piece still waiting to be put in place,
+// which holds that file locked until then.
+bool mayLeadToAnotherPiece(const std::string& piece) {
+    struct stat st {};
+    return ::lstat(piece.c_str(), &st) == 0 && (S_ISLNK(st.st_mode) || st.st_nlink > 1);
+}
+
+// The source's frames for a byte cut, which finds times among them when
+// the bit rate varies; nothing when they cannot be walked, and the byte
+// rule then places the times as the design of the cut has it.
+std::optional<FrameCuts> walkForBytes(const std::string& source) {
+    try {
+        return FrameCuts(FileStream::openRead(source));
+    } catch (const std::runtime_error&) {
+        return std::nullopt;
+    }
+}
+
+// Why a time-range cut was refused, when it is a reason the user can mend;
+// empty otherwise.
+std::string rangeFailure(const std::string& source, const std::string& startText, const std::string& endText,
+                         const DescribeSource& describe, SplitMode mode) {
+    const int64_t start = ParseTimeMs(startText), end = ParseTimeMs(endText);
+    if (start >= end)
+        return std::string() + "The start " + startText + " is not before the end " + endText + ".";
+    const std::optional<SourceFacts> facts = mode == SplitMode::Bytes ? describe(source) : std::nullopt;
+    if (mode == SplitMode::Bytes && !facts)
+        return std::string() + "The player cannot tell the length of \"" + source + "\".";
+    if (facts && start + kCutOffsetMs >= facts->lengthMs)
+        return std::string() + "The start " + startText + " is at or past the end of the file (" +
+               FormatTimeText(facts->lengthMs / 1000.0) + ").";
+    if (facts && end + kCutOffsetMs <= 0)
+        return std::string() + "The range ends within the first 150 ms, by which every cut is moved earlier.";
+    if (mode == SplitMode::Exact)
+        return "The start " + startText + " is at or past the end of the file.";
+    return {};
+}
+
+// A part count that leaves parts shorter than a millisecond would write
+// nothing but refusals, one a part, for as long as the count is large.
+std::string tooManyParts(int n, int64_t lengthMs) {
+    return "The file lasts " + FormatTimeText(lengthMs / 1000.0) + ", too short for " + std::to_string(n) +
+           " parts of at least 1 ms.";
+}
+
+// Writes the bytes of range (inside the input) with the tags into output.
+void writeRange(FileStream& input, const std::string& outputPath, const CutBytes& range, const PieceTags& tags,
+                PieceTagsWritten& written, CommitQueue* queue) {
+    // The piece replaces an existing file, read-only or not, only once it is
+    // complete; until then, and after a failed write, the old file stays.
+    AtomicFile output = AtomicFile::Create(outputPath, true);
+    written.id3v2 = !tags.id3v2.empty();
+    written.id3v1 = WriteWithTags(input, range.start, range.count, tags.id3v2, tags.id3v1 ? &*tags.id3v1 : nullptr,
+                                  output.stream(), kCutBlockBytes);
+    const auto [begin, end] = keptAudio(input, range, tags);
+    mendInfoFrame(input, begin, end, tags.id3v2.size(), output.stream());
+    place(output, queue);
+}
+
+// The bytes between the frames nearest to the times (already clamped to
+// the stream), for a source whose bit rate varies; the end of the stream
+// for an end at its length. Never empty.
+CutBytes frameRange(const FrameCuts& frames, int64_t startMs, int64_t endMs, int64_t lengthMs) {
+    const std::size_t first = std::min(frames.NearestBoundary(startMs), frames.FrameCount() - 1);
+    const std::size_t last =
+        endMs >= lengthMs ? frames.FrameCount() : std::max(frames.NearestBoundary(endMs), first + 1);
+    const int64_t start = frames.BoundaryByte(first);
+    return {start, frames.BoundaryByte(last) - start};
+}
+
+// CutRange once the times are known and moved by the offset. With frames
+// of a source whose bit rate varies, the times are found among its frames
+// instead of by the byte rule.
 bool byteCut(const std::string& inputPath, const std::string& outputPath, int64_t startMs, int64_t endMs,
              bool overwrite, const DescribeSource& describe, const PieceTags& tags, PieceTagsWritten& written,
-             CommitQueue* queue = nullptr) {
+             CommitQueue* queue = nullptr, const FrameCuts* frames = nullptr) {
     written = {};
     if (!FileExists(inputPath))
         return false;
@@ -150,24 +224,19 @@ bool byteCut(const std::string& inputPath, const std::string& outputPath, int64_
     // Writing onto the source itself would delete it before it is read.
     if (!range || SameFile(inputPath, outputPath))
         return false;
+    if (frames && frames->VariableBitRate())
+        range = frameRange(*frames, std::max<int64_t>(startMs, 0), std::min(endMs, facts->lengthMs), facts->lengthMs);
 
     FileStream input = FileStream::openRead(inputPath);
     if (FileExists(outputPath) && !overwrite)
         return false;
     if (range->count == 0)
         *range = CutBytes{0, input.size()};
-    // The piece replaces an existing file, read-only or not, only once it is
-    // complete; until then, and after a failed write, the old file stays.
-    AtomicFile output = AtomicFile::Create(outputPath, true);
     if (range->start + range->count <= input.size()) {
-        written.id3v2 = !tags.id3v2.empty();
-        written.id3v1 = WriteWithTags(input, range->start, range->count, tags.id3v2,
-                                      tags.id3v1 ? &*tags.id3v1 : nullptr, output.stream(), kCutBlockBytes);
-        const auto [begin, end] = keptAudio(input, *range, tags);
-        mendInfoFrame(input, begin, end, tags.id3v2.size(), output.stream());
-        place(output, queue);
+        writeRange(input, outputPath, *range, tags, written, queue);
         return true;
     }
+    AtomicFile output = AtomicFile::Create(outputPath, true);
     try {
         input.seek(range->start);
         output.stream().copyFrom(input, range->count, kCutBlockBytes);
@@ -224,14 +293,14 @@ bool holdsMPEGAudio(const std::string& path) {
 
 bool cutRange(const std::string& inputPath, const std::string& outputPath, const std::string& startText,
               int64_t offsetMs, bool overwrite, const std::string& endText, const DescribeSource& describe,
-              const PieceTags& tags, PieceTagsWritten& written, CommitQueue* queue) {
+              const PieceTags& tags, PieceTagsWritten& written, CommitQueue* queue, const FrameCuts* frames) {
     written = {};
     if (!FileExists(inputPath))
         return false;
     offsetMs = std::clamp(offsetMs, -kCutOffsetLimitMs, kCutOffsetLimitMs);
     const int64_t startMs = ParseTimeMs(startText) + offsetMs;
     const int64_t endMs = ParseTimeMs(endText) + offsetMs;
-    return byteCut(inputPath, outputPath, startMs, endMs, overwrite, describe, tags, written, queue);
+    return byteCut(inputPath, outputPath, startMs, endMs, overwrite, describe, tags, written, queue, frames);
 }
 
 } // namespace
@@ -239,7 +308,8 @@ bool cutRange(const std::string& inputPath, const std::string& outputPath, const
 bool CutRange(const std::string& inputPath, const std::string& outputPath, const std::string& startText,
               int64_t offsetMs, bool overwrite, const std::string& endText, const DescribeSource& describe,
               const PieceTags& tags, PieceTagsWritten& written) {
-    return cutRange(inputPath, outputPath, startText, offsetMs, overwrite, endText, describe, tags, written, nullptr);
+    return cutRange(inputPath, outputPath, startText, offsetMs, overwrite, endText, describe, tags, written, nullptr,
+                    nullptr);
 }
 
 bool CutPiece(const std::string& source, const std::string& output, int64_t startMs, int64_t endMs, SplitMode mode,
@@ -250,9 +320,35 @@ bool CutPiece(const std::string& source, const std::string& output, int64_t star
     if (mode == SplitMode::Bytes) {
         if (!holdsMPEGAudio(source))
             throw std::runtime_error(NoMPEGAudioMessage(source));
-        return byteCut(source, output, startMs + kCutOffsetMs, endMs + kCutOffsetMs, true, describe, tags, written);
+        const FrameCuts frames(FileStream::openRead(source));
+        return byteCut(source, output, startMs + kCutOffsetMs, endMs + kCutOffsetMs, true, describe, tags, written,
+                       nullptr, &frames);
     }
     return exactCutAt(source, output, startMs, endMs, 1000, tags, written);
+}
+
+bool CutBytesWithTags(FileStream& input, const std::string& output, const CutBytes& range, const PieceTags& tags,
+                      PieceTagsWritten& written, CommitQueue* queue) {
+    written = {};
+    if (SameFile(input.path(), output) || range.count <= 0 || range.start < 0 ||
+        range.start + range.count > input.size())
+        return false;
+    if (queue && mayLeadToAnotherPiece(output))
+        queue->Wait();
+    writeRange(input, output, range, tags, written, queue);
+    return true;
+}
+
+bool CutPieceExact(FileStream& input, const TFrameWalk& walk, const std::string& output, int64_t start, int64_t end,
+                   int64_t unitsPerSecond, const PieceTags& tags, PieceTagsWritten& written, CommitQueue* queue) {
+    written = {};
+    if (SameFile(input.path(), output) || unitsPerSecond <= 0 || start >= end)
+        return false;
+    if (queue && mayLeadToAnotherPiece(output))
+        queue->Wait();
+    const uint32_t rate = walk.SampleRate();
+    return exactCut(input, walk, output, TStreamTime{start, unitsPerSecond}.SampleAt(rate),
+                    TStreamTime{end, unitsPerSecond}.SampleAt(rate), tags, written, queue);
 }
 
 bool CutPieceExact(const std::string& source, const std::string& output, int64_t start, int64_t end,
@@ -310,14 +406,6 @@ bool cutPiece(const std::string& piece, SplitOutcome& outcome, const std::functi
     if (!written.id3v2)
         outcome.withoutID3v2.push_back(ExtractFileName(piece));
     return true;
-}
-
-// A piece's name that is a second name of a file or a symbolic link may
-// lead to the file of an earlier piece still waiting to be put in place,
-// which holds that file locked until then.
-bool mayLeadToAnotherPiece(const std::string& piece) {
-    struct stat st {};
-    return ::lstat(piece.c_str(), &st) == 0 && (S_ISLNK(st.st_mode) || st.st_nlink > 1);
 }
 
 } // namespace
@@ -379,15 +467,18 @@ SplitOutcome RunSplitRange(const std::string& source, const std::string& output,
     if (!holdsMPEGAudio(source))
         return {SplitResult::Failed, NoMPEGAudioMessage(source), {}, {}, {}, 0};
     const PieceTags tags = SourcePieceTags(source);
+    const std::optional<FrameCuts> frames = mode == SplitMode::Bytes ? walkForBytes(source) : std::nullopt;
     // A refused cut writes nothing, so a file of that name keeps its own
     // bytes and tags.
     const bool cut = cutPiece(output, outcome, [&](PieceTagsWritten& written) {
         if (mode == SplitMode::Bytes)
-            return CutRange(source, output, startText, kCutOffsetMs, true, endText, describe, tags, written);
+            return cutRange(source, output, startText, kCutOffsetMs, true, endText, describe, tags, written, nullptr,
+                            frames ? &*frames : nullptr);
         return exactCutAt(source, output, ParseTimeMs(startText), ParseTimeMs(endText), 1000, tags, written);
     });
     if (!cut)
-        return {SplitResult::Failed, kSplitFailed, {}, {}, {}, 0};
+        return {
+            SplitResult::Failed, kSplitFailed, {}, {}, {}, 0, rangeFailure(source, startText, endText, describe, mode)};
     outcome.message = kSplitCompleted;
     outcome.partsDone = 1;
     AppendSplitProblems(outcome, {});
@@ -401,13 +492,31 @@ SplitOutcome RunSplitParts(const std::string& source, const std::string& folder,
         return {SplitResult::Failed, NoMPEGAudioMessage(source), {}, {}, {}, 0};
     const PieceTags tags = SourcePieceTags(source);
     const std::string stem = SourceStem(source);
-    // The exact mode walks the source once for all its parts.
+    // The player describes the source once for all its parts: describing it
+    // scans the whole file, and a split into thousands of parts would scan
+    // it thousands of times.
+    std::optional<std::optional<SourceFacts>> facts;
+    const DescribeSource describeOnce = [&](const std::string& path) {
+        if (path != source)
+            return describe(path);
+        if (!facts)
+            facts = describe(path);
+        return *facts;
+    };
+    // Either mode walks the source once for all its parts.
     std::optional<FileStream> input;
     TFrameWalk walk;
+    std::optional<FrameCuts> frames;
     if (mode == SplitMode::Exact) {
         input = FileStream::openRead(source);
         walk = WalkSource(*input);
+        lengthMs = walk.ValidSamples() * 1000 / std::max<uint32_t>(walk.SampleRate(), 1);
+    } else {
+        frames = walkForBytes(source);
     }
+    if (int64_t(n) > lengthMs)
+        return {SplitResult::Failed,      "Please specify a proper quantity of parts.", {}, {}, {}, 0,
+                tooManyParts(n, lengthMs)};
     std::vector<std::string> refusedNames;
     // Each piece is flushed and named while the next one is written, and
     // the folder flushed once: the split waits for the disk about once
@@ -431,7 +540,8 @@ SplitOutcome RunSplitParts(const std::string& source, const std::string& folder,
             }
             const PartTimes t = PartRange(i, n, lengthMs);
             return cutRange(source, piece, FormatTimeText(t.startMs / 1000.0), kCutOffsetMs, true,
-                            FormatTimeText(t.endMs / 1000.0), describe, tags, written, &commits);
+                            FormatTimeText(t.endMs / 1000.0), describeOnce, tags, written, &commits,
+                            frames ? &*frames : nullptr);
         });
         if (!cut) {
             outcome.refusedParts.push_back(i + 1);

@@ -81,7 +81,9 @@ bool CutRange(const std::string& inputPath, const std::string& outputPath, const
 
 // How a piece is cut. Bytes: the byte range that the bit rate gives for
 // the times, moved by the offset (a copied Xing/Info or VBRI frame gets the
-// piece's counts). Exact: whole frames found by walking them, with a fresh
+// piece's counts); in a source whose frames' bit rates differ, the times
+// are found among its frames instead, as the average rate would put them
+// seconds away. Exact: whole frames found by walking them, with a fresh
 // Xing/Info frame whose encoder delay and padding make a gapless decoder
 // give exactly the samples from the start time to the end time.
 enum class SplitMode { Bytes, Exact };
@@ -96,6 +98,23 @@ enum class SplitMode { Bytes, Exact };
 // source when it holds no MPEG audio, and as CutRange throws.
 bool CutPiece(const std::string& source, const std::string& output, int64_t startMs, int64_t endMs, SplitMode mode,
               const DescribeSource& describe, const PieceTags& tags, PieceTagsWritten& written);
+
+class FileStream;
+class CommitQueue;
+struct TFrameWalk;
+// Copies the bytes [range.start, range.start + range.count) of the open
+// source into output (replacing a file of that name) with the tags written
+// into it, as a byte cut writes its piece (a copied Xing/Info or VBRI frame
+// gets the piece's counts); through queue, when given, which puts it in
+// place while the next piece is written. False, with nothing written, when
+// output is the source or the range is empty or not inside the file.
+bool CutBytesWithTags(FileStream& input, const std::string& output, const CutBytes& range, const PieceTags& tags,
+                      PieceTagsWritten& written, CommitQueue* queue = nullptr);
+// The exact CutPieceExact below on a source already open and walked whole
+// (WalkSource), so that a split of many pieces walks it once.
+bool CutPieceExact(FileStream& input, const TFrameWalk& walk, const std::string& output, int64_t start, int64_t end,
+                   int64_t unitsPerSecond, const PieceTags& tags, PieceTagsWritten& written,
+                   CommitQueue* queue = nullptr);
 
 // The exact CutPiece with the range [start, end) in units of
 // 1/unitsPerSecond s (1000 for ms, 75 for a CUE sheet's frames), turned into
@@ -141,6 +160,9 @@ struct SplitOutcome {
     std::vector<std::string> withoutID3v1; // pieces whose ID3v1 tag could not be written
     std::vector<std::string> withoutID3v2; // ... and whose ID3v2 tag could not
     int partsDone = 0;                     // parts handled before the end or a stop
+    // Why a split was refused, when the failure line alone does not say
+    // and the user can mend it (a start at or past the end, say).
+    std::string reason;
 };
 
 // What a parts split needs from its caller while it runs.
@@ -171,7 +193,8 @@ std::optional<std::string> PartsFolderRefusal(const std::string& folder);
 // Cuts the range between the two time texts of source into output and
 // writes the source's two tags into the piece. Refused (Failed, nothing
 // written) when output is the source however spelt, or the cut is refused.
-// Throws as CutRange does.
+// Throws as CutRange does. A refusal names its reason in the outcome's
+// reason where the user can mend it (a start at or past the end, say).
 // In both modes a source in which the MPEG analysis finds no audio is
 // refused (Failed) with a message that names it.
 SplitOutcome RunSplitRange(const std::string& source, const std::string& output, const std::string& startText,
@@ -180,7 +203,8 @@ SplitOutcome RunSplitRange(const std::string& source, const std::string& output,
 // Cuts source into n equal parts of lengthMs into folder, named by
 // PartOutputPath, each with the source's two tags. A part whose cut is
 // refused is left out and named in the message; a part whose tags cannot be
-// written is kept and named. Throws as CutRange does. Exact mode divides
+// written is kept and named. A count above the length in ms (parts shorter
+// than 1 ms) is refused (Failed). Throws as CutRange does. Exact mode divides
 // the source's exact length in samples instead of lengthMs, into parts that
 // meet without a gap or an overlap.
 SplitOutcome RunSplitParts(const std::string& source, const std::string& folder, int n, int64_t lengthMs,

@@ -3,47 +3,80 @@
 #include "core/SplitPlan.h"
 
 #include "core/ExactCut.h"
+#include "core/FrameCuts.h"
 #include "core/TimeText.h"
 #include "mpeg/MPEGaudio.h"
+#include "platform/CommitQueue.h"
 #include "platform/FileOps.h"
+#include "platform/FileStream.h"
+
+#include "tags/ID3v1.h"
+#include "tags/ID3v2.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <limits>
+#include <unordered_set>
 
 namespace tindrel {
 
 namespace {
-
-// The last millisecond whose byte the file holds by the byte rule. The
-// player's length is rounded and may run a few bytes past the end; a piece
-// that ends there ends at the file's last byte instead of failing.
-int64_t lastWholeMs(const std::string& source, const DescribeSource& describe) {
-    std::error_code error;
-    const auto bytes = std::filesystem::file_size(source, error);
-    const std::optional<SourceFacts> facts = describe(source);
-    if (error || !facts || facts->bitRateKbps <= 0)
-        return std::numeric_limits<int64_t>::max();
-    return static_cast<int64_t>(bytes) * 8 / facts->bitRateKbps;
-}
 
 // Past any file's end, in ms or in a sheet's frames: an exact cut that
 // ends there ends with the stream.
 constexpr int64_t kToTheEndMs = std::numeric_limits<int32_t>::max();
 
 // Cuts one piece at its own times. The times come from the sound itself or
-// from a sheet, not from a listener's reaction, so the byte cut takes them
-// as they stand, without the offset.
-bool cutPlanned(const std::string& source, const PlannedPiece& piece, bool last, int64_t lastByteMs, SplitMode mode,
-                const DescribeSource& describe, PieceTagsWritten& written) {
-    if (mode == SplitMode::Exact && piece.startCd >= 0)
-        return CutPieceExact(source, piece.path, piece.startCd, last || piece.endCd < 0 ? kToTheEndMs : piece.endCd, 75,
-                             piece.tags, written);
-    if (mode == SplitMode::Exact)
-        return CutPieceExact(source, piece.path, piece.startMs, last ? kToTheEndMs : piece.endMs, 1000, piece.tags,
-                             written);
-    return CutRange(source, piece.path, FormatTimeText(piece.startMs / 1000.0), 0, true,
-                    FormatTimeText(std::min(piece.endMs, lastByteMs) / 1000.0), describe, piece.tags, written);
+// from a sheet, not from a listener's reaction, so they stand as they are,
+// without the offset.
+bool cutPlanned(FileStream& input, const TFrameWalk* walk, const PlannedPiece& piece, bool last,
+                PieceTagsWritten& written, CommitQueue& queue) {
+    if (walk && piece.startCd >= 0)
+        return CutPieceExact(input, *walk, piece.path, piece.startCd,
+                             last || piece.endCd < 0 ? kToTheEndMs : piece.endCd, 75, piece.tags, written, &queue);
+    if (walk)
+        return CutPieceExact(input, *walk, piece.path, piece.startMs, last ? kToTheEndMs : piece.endMs, 1000,
+                             piece.tags, written, &queue);
+    return CutBytesWithTags(input, piece.path, {piece.startByte, piece.endByte - piece.startByte}, piece.tags, written,
+                            &queue);
+}
+
+// Piece names made unique within a split: two tracks whose names come out
+// the same (a sheet that numbers two tracks alike, titles that differ only
+// in characters a file name cannot hold) must not write one file twice. A
+// memory stick's file system does not tell letters' cases apart, so
+// neither does this.
+class DistinctNames {
+public:
+    std::string take(const std::string& name) {
+        const std::string stem = name.substr(0, name.size() - 4);
+        std::string candidate = name;
+        for (int k = 2; !m_taken.insert(folded(candidate)).second; ++k)
+            candidate = stem + " (" + std::to_string(k) + ").mp3";
+        return candidate;
+    }
+
+private:
+    static std::string folded(std::string text) {
+        for (char& c : text)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        return text;
+    }
+    std::unordered_set<std::string> m_taken;
+};
+
+// The tracks from first on start at or after the end of the file.
+std::string pastTheEndText(const std::vector<CueTrack>& tracks, std::size_t first, int64_t lengthMs) {
+    std::string numbers;
+    for (std::size_t i = first; i < tracks.size(); ++i)
+        numbers += (numbers.empty() ? "" : ", ") + std::to_string(tracks[i].number) + " (line " +
+                   std::to_string(tracks[i].line) + ")";
+    const bool one = first + 1 == tracks.size();
+    return std::string(one ? "Track " : "Tracks ") + numbers + (one ? " starts" : " start") +
+           " at or after the end of the file (" + FormatTimeText(lengthMs / 1000.0) + ") and " +
+           (one ? "was" : "were") + " left out; track " + std::to_string(tracks[first - 1].number) +
+           " runs to the end.";
 }
 
 } // namespace
@@ -63,18 +96,49 @@ std::vector<PlannedPiece> PiecesBetweenCuts(const std::string& source, const std
 }
 
 std::vector<PlannedPiece> PiecesFromCue(const std::string& source, const std::string& folder, const CueSheet& sheet,
-                                        const std::vector<CueTrack>& tracks, int64_t lengthMs) {
+                                        const std::vector<CueTrack>& tracks, int64_t lengthMs, std::string* note) {
+    TID3v1 v1;
+    TID3v2 v2;
+    v1.Load(source);
+    v2.Load(source);
     std::vector<PlannedPiece> pieces;
-    for (std::size_t i = 0; i < tracks.size(); ++i) {
-        const int64_t start = tracks[i].startMs();
-        if (start >= lengthMs)
-            break;
+    DistinctNames names;
+    std::size_t i = 0;
+    for (; i < tracks.size() && tracks[i].startMs() < lengthMs; ++i) {
         const int64_t end = i + 1 < tracks.size() ? std::min(tracks[i + 1].startMs(), lengthMs) : lengthMs;
         const int64_t endCd = i + 1 < tracks.size() && tracks[i + 1].startMs() <= lengthMs ? tracks[i + 1].index01 : -1;
-        pieces.push_back({start, end, IncludeTrailingSeparator(folder) + CuePieceName(tracks[i]),
-                          CuePieceTags(source, sheet, tracks[i]), tracks[i].index01, endCd});
+        pieces.push_back({tracks[i].startMs(), end,
+                          IncludeTrailingSeparator(folder) + names.take(CuePieceName(tracks[i])),
+                          CuePieceTags(v1, v2, sheet, tracks[i]), tracks[i].index01, endCd});
     }
+    if (note && i < tracks.size() && i > 0)
+        *note = pastTheEndText(tracks, i, lengthMs);
     return pieces;
+}
+
+void PlaceOnFrames(const FrameCuts& frames, std::vector<PlannedPiece>& pieces) {
+    std::size_t previousEnd = 0;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        PlannedPiece& piece = pieces[i];
+        std::size_t first = frames.NearestBoundary(piece.startMs);
+        // A piece that followed the one before still follows it, even where
+        // both of that one's times fell on one boundary.
+        if (i > 0 && piece.startMs >= pieces[i - 1].endMs)
+            first = std::max(first, previousEnd);
+        first = std::min(first, frames.FrameCount() - 1);
+        const std::size_t last = i + 1 == pieces.size()
+                                     ? frames.FrameCount()
+                                     : std::clamp(frames.NearestBoundary(piece.endMs), first + 1, frames.FrameCount());
+        piece.startMs = frames.BoundaryMs(first);
+        piece.endMs = frames.BoundaryMs(last);
+        piece.startByte = frames.BoundaryByte(first);
+        piece.endByte = frames.BoundaryByte(last);
+        previousEnd = last;
+    }
+}
+
+void PlaceOnFrames(const std::string& source, std::vector<PlannedPiece>& pieces) {
+    PlaceOnFrames(FrameCuts(FileStream::openRead(source)), pieces);
 }
 
 bool MoveCut(std::vector<int64_t>& times, std::size_t i, int64_t ms, int64_t lengthMs) {
@@ -89,8 +153,8 @@ bool MoveCut(std::vector<int64_t>& times, std::size_t i, int64_t ms, int64_t len
 }
 
 SplitOutcome RunSplitPlan(const std::string& source, const std::vector<PlannedPiece>& pieces,
-                          const DescribeSource& describe, SplitObserver& observer, const std::string& note,
-                          SplitMode mode) {
+                          const DescribeSource& /*describe: the frames place every cut*/, SplitObserver& observer,
+                          const std::string& note, SplitMode mode) {
     SplitOutcome outcome;
     // As for every split: a byte copy of a file without MPEG audio would be
     // an ".mp3" that nothing plays.
@@ -98,18 +162,28 @@ SplitOutcome RunSplitPlan(const std::string& source, const std::vector<PlannedPi
     analysis.Analyze(source);
     if (!analysis.IsValid())
         return {SplitResult::Failed, NoMPEGAudioMessage(source), {}, {}, {}, 0};
+    // The source is opened and walked once for all its pieces.
+    FileStream input = FileStream::openRead(source);
+    std::optional<TFrameWalk> walk;
+    std::vector<PlannedPiece> placed = pieces;
+    if (mode == SplitMode::Exact)
+        walk = WalkSource(input);
+    else if (std::any_of(pieces.begin(), pieces.end(), [](const PlannedPiece& p) { return p.startByte < 0; }))
+        PlaceOnFrames(FrameCuts(input), placed);
+    // Each piece is flushed and named while the next one is written.
+    CommitQueue commits;
     std::vector<std::string> refusedNames;
-    const int n = static_cast<int>(pieces.size());
-    const int64_t lastMs = lastWholeMs(source, describe);
+    const int n = static_cast<int>(placed.size());
     for (int i = 0; i < n; ++i) {
         observer.letEventsRun();
         if (observer.stopRequested()) {
+            commits.Finish();
             outcome.result = SplitResult::Stopped;
             return outcome;
         }
-        const PlannedPiece& piece = pieces[static_cast<std::size_t>(i)];
+        const PlannedPiece& piece = placed[static_cast<std::size_t>(i)];
         PieceTagsWritten written;
-        if (cutPlanned(source, piece, i + 1 == n, lastMs, mode, describe, written)) {
+        if (cutPlanned(input, walk ? &*walk : nullptr, piece, i + 1 == n, written, commits)) {
             if (!written.id3v1)
                 outcome.withoutID3v1.push_back(ExtractFileName(piece.path));
             if (!written.id3v2)
@@ -121,6 +195,7 @@ SplitOutcome RunSplitPlan(const std::string& source, const std::vector<PlannedPi
         outcome.partsDone = i + 1;
         observer.partDone(i + 1, n, PartProgress(i, n));
     }
+    commits.Finish();
     outcome.message = kSplitCompleted;
     if (!note.empty())
         outcome.message += "\n" + note;

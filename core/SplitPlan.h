@@ -22,7 +22,21 @@ struct PlannedPiece {
     // none): the exact mode cuts there, not at the ms they round to.
     int64_t startCd = -1;
     int64_t endCd = -1;
+    // Where a cut without --exact takes the piece, once placed on the
+    // source's frames (PlaceOnFrames): its bytes [startByte, endByte).
+    int64_t startByte = -1;
+    int64_t endByte = -1;
 };
+
+class FrameCuts;
+// Moves the pieces' starts and ends to the frame boundaries nearest to
+// them, where a cut without --exact really cuts, and sets their times to
+// those of the boundaries: pieces that met still meet, none becomes empty,
+// and the last one runs to the end of the stream.
+void PlaceOnFrames(const FrameCuts& frames, std::vector<PlannedPiece>& pieces);
+// The same on the frames of source, walked once. Throws std::runtime_error
+// naming the source when it holds no MPEG audio.
+void PlaceOnFrames(const std::string& source, std::vector<PlannedPiece>& pieces);
 
 // The pieces between successive cuts (in time order, each inside the
 // file) of source, from its start to lengthMs, named as the parts of a
@@ -33,10 +47,13 @@ std::vector<PlannedPiece> PiecesBetweenCuts(const std::string& source, const std
 
 // One piece a track, from its INDEX 01 to the next track's (the gap before
 // a track, from its INDEX 00, stays with the track before it) or to
-// lengthMs, named by CuePieceName in folder and tagged by CuePieceTags.
-// Tracks that start at or after lengthMs are left out.
+// lengthMs, named by CuePieceName in folder (a name that an earlier
+// piece took, its letters' cases aside, gets " (2)", " (3)"... before its
+// extension) and tagged by CuePieceTags. Tracks that start at or after
+// lengthMs are left out, and note (when given) says which.
 std::vector<PlannedPiece> PiecesFromCue(const std::string& source, const std::string& folder, const CueSheet& sheet,
-                                        const std::vector<CueTrack>& tracks, int64_t lengthMs);
+                                        const std::vector<CueTrack>& tracks, int64_t lengthMs,
+                                        std::string* note = nullptr);
 
 // Moves times[i] (cuts or piece starts, in time order) to ms when it stays
 // after the one before (at 0 or later for the first) and before the one
@@ -45,9 +62,10 @@ std::vector<PlannedPiece> PiecesFromCue(const std::string& source, const std::st
 bool MoveCut(std::vector<int64_t>& times, std::size_t i, int64_t ms, int64_t lengthMs);
 
 // Cuts every planned piece from source at its own times (never moved by
-// the offset), each with its tags, replacing files of the same names: by
-// the byte rule, or exactly (the last piece then runs to the end of the
-// stream). A piece whose cut is refused is left out and named in the
+// the offset), each with its tags, replacing files of the same names:
+// between the whole frames nearest to them (pieces not yet placed are
+// placed by PlaceOnFrames), or exactly; the last piece runs to the end of
+// the stream. A piece whose cut is refused is left out and named in the
 // message; one whose tags cannot be written is kept and named. note, when
 // not empty, follows the completion line. Stops between pieces when the
 // observer asks. A source without MPEG audio is refused (Failed), as by

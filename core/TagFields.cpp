@@ -66,8 +66,12 @@ ID3v2Fields ShowID3v2(const std::string& fileName, TID3v2& tag) {
     fields.year = tag.Year();
     fields.genre = tag.Genre();
     fields.comment = tag.Comment();
+    // A track that is no number ("A1", "3 /12") is shown as the tag holds
+    // it, so that saving the unchanged field keeps it.
     if (tag.Track() > 0)
         fields.track = std::to_string(tag.Track());
+    else if (int32_t number = 0; !TryParsePlatformInt(tag.TrackText(), number))
+        fields.track = tag.TrackText();
     return fields;
 }
 
@@ -107,7 +111,12 @@ void setFields(const ID3v2Fields& fields, TID3v2& tag) {
     tag.SetTitle(fields.title);
     tag.SetArtist(fields.artist);
     tag.SetAlbum(fields.album);
-    tag.SetTrack(TrackFromText(fields.track));
+    // A text that is no number is kept as typed; a number (0 for none) is
+    // the track, and the loaded "3/12" stays while it gives that number.
+    if (int32_t number = 0; !fields.track.empty() && !TryParsePlatformInt(fields.track, number))
+        tag.SetTrackText(fields.track);
+    else
+        tag.SetTrack(TrackFromText(fields.track));
     tag.SetYear(fields.year);
     tag.SetGenre(fields.genre);
     tag.SetComment(fields.comment);

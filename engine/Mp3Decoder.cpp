@@ -15,7 +15,9 @@
 #include <optional>
 #include <vector>
 
+#include <fcntl.h>
 #include <mpg123.h>
+#include <unistd.h>
 
 namespace tindrel::engine {
 namespace {
@@ -68,6 +70,36 @@ int64_t countOutputFrames(const std::string& path, const MpegAudioStart& start, 
     return static_cast<int64_t>(total);
 }
 
+// The file as the decoder reads it: from the first frame on, so that bytes
+// before the audio that hold a false frame header (junk a tool left, a
+// broken tag) are never decoded as sound.
+class AudioFile {
+public:
+    AudioFile(const std::string& path, off_t start) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), m_start(start) {
+        if (m_fd < 0 || ::lseek(m_fd, start, SEEK_SET) != start)
+            throw EngineError(BASS_ERROR_FILEOPEN);
+    }
+    ~AudioFile() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    AudioFile(const AudioFile&) = delete;
+    AudioFile& operator=(const AudioFile&) = delete;
+
+    static mpg123_ssize_t read(void* self, void* buffer, std::size_t bytes) {
+        return ::read(static_cast<AudioFile*>(self)->m_fd, buffer, bytes);
+    }
+    static off_t seek(void* self, off_t offset, int whence) {
+        const auto* file = static_cast<AudioFile*>(self);
+        const off_t landed = ::lseek(file->m_fd, whence == SEEK_SET ? file->m_start + offset : offset, whence);
+        return landed < 0 ? landed : landed - file->m_start;
+    }
+
+private:
+    int m_fd;
+    off_t m_start;
+};
+
 struct HandleDeleter {
     void operator()(mpg123_handle* h) const {
         mpg123_close(h);
@@ -89,6 +121,8 @@ public:
 private:
     void setUp();
 
+    // Declared first: the decoder reading it is closed before it.
+    std::unique_ptr<AudioFile> m_file;
     std::unique_ptr<mpg123_handle, HandleDeleter> m_handle;
     int m_rate = 0;
     int m_channels = 0;
@@ -103,7 +137,9 @@ Mp3Decoder::Mp3Decoder(const std::string& path, const MpegAudioStart& start) {
     if (!m_handle)
         throw EngineError(BASS_ERROR_MEM);
     setUp();
-    if (mpg123_open(m_handle.get(), path.c_str()) != MPG123_OK)
+    m_file = std::make_unique<AudioFile>(path, static_cast<off_t>(start.offset));
+    if (mpg123_replace_reader_handle(m_handle.get(), &AudioFile::read, &AudioFile::seek, nullptr) != MPG123_OK ||
+        mpg123_open_handle(m_handle.get(), m_file.get()) != MPG123_OK)
         throw EngineError(BASS_ERROR_FILEOPEN);
     long rate = 0;
     int channels = 0, encoding = 0;
@@ -120,7 +156,7 @@ Mp3Decoder::Mp3Decoder(const std::string& path, const MpegAudioStart& start) {
     // and missing any change of rate; the frame headers tell the length
     // the decoder will play.
     if (!start.hasInfoFrame)
-        m_length = countOutputFrames(path, start, m_rate);
+        m_length = std::max<int64_t>(0, countOutputFrames(path, start, m_rate) - start.leadSamples);
     if (m_length < 0) {
         const off_t length = mpg123_length(m_handle.get());
         m_length = length >= 0 ? static_cast<int64_t>(length) : -1;
@@ -190,7 +226,15 @@ std::optional<MpegAudioStart> FindMpegAudio(std::span<const unsigned char> head,
     // The encoder's note of the frame count makes the length exact; a VBRI
     // header's count is not what the decoder plays.
     const TInfoFrame info = ReadInfoFrame(bytes.subspan(offset), frame);
-    return MpegAudioStart{offset, info.Found && !info.IsVBRI, start->FreeFormatBytes};
+    MpegAudioStart found{offset, info.Found && !info.IsVBRI, start->FreeFormatBytes, 0};
+    // A file cut short holds fewer frames than its note promises: they are
+    // counted instead, less what the decoder leaves out at the start (the
+    // note's own frame, the encoder's and the decoder's delay).
+    if (found.hasInfoFrame && info.ByteCount > 0 && int64_t(bytesToEnd - offset) < info.ByteCount) {
+        found.hasInfoFrame = false;
+        found.leadSamples = SamplesPerFrame(frame) + (info.HasExtension ? info.EncoderDelay + kMp3DecoderDelay : 0);
+    }
+    return found;
 }
 
 std::unique_ptr<Decoder> OpenMp3Decoder(const std::string& path, const MpegAudioStart& start) {

@@ -23,6 +23,9 @@ struct MpegAudioStart {
     std::size_t offset; // of the first frame, from the first byte looked at
     bool hasInfoFrame;
     uint32_t freeFormatBytes = 0; // a free format stream's frame length
+    // Samples of the first frames that the decoder does not give out
+    // although a count of the frames includes them.
+    int64_t leadSamples = 0;
 };
 std::optional<MpegAudioStart> FindMpegAudio(std::span<const unsigned char> head, std::size_t bytesToEnd);
 

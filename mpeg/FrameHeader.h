@@ -431,6 +431,10 @@ inline TInfoFrame ReadInfoFrame(std::span<const uint8_t> frame, const TMPEGFrame
     return {};
 }
 
+// The decoder's own delay in samples, on top of the encoder's delay: a
+// gapless decoder skips both at the start and adds it back at the end.
+inline constexpr int64_t kMp3DecoderDelay = 529;
+
 // ---- Layer III frame contents ----------------------------------------------------
 
 // The reservoir field of a Layer III frame, read from its first bytes: how

@@ -46,7 +46,7 @@ private:
 
 // A header of the stream's kind: same version, layer and sample rate.
 bool sameKind(const uint8_t* header, const TMPEGFrame& format) {
-    if (!IsFrameHeader(header, format.BitRateIndex == 0))
+    if (!IsFrameHeader(header, true))
         return false;
     TMPEGFrame frame;
     DecodeFrameHeader(header, frame);
@@ -63,8 +63,9 @@ public:
     uint32_t of(const uint8_t* header, const TMPEGFrame& format, uint32_t freeFormatBytes) {
         const uint32_t key =
             uint32_t(header[0]) << 24 | uint32_t(header[1]) << 16 | uint32_t(header[2]) << 8 | uint32_t(header[3] & 3);
-        if (key != m_key) {
+        if (key != m_key || freeFormatBytes != m_free) {
             m_key = key;
+            m_free = freeFormatBytes;
             m_length = 0;
             if (sameKind(header, format)) {
                 DecodeFrameHeader(header, m_frame);
@@ -79,6 +80,7 @@ public:
 private:
     uint32_t m_key = 0; // no header starts with a 0 byte
     uint32_t m_length = 0;
+    uint32_t m_free = 0;
     TMPEGFrame m_frame;
 };
 
@@ -115,6 +117,10 @@ int64_t TFrameWalk::ValidBegin() const {
 int64_t TFrameWalk::ValidEnd() const {
     if (!Info.HasExtension)
         return TotalSamples();
+    // A stream cut short (a broken download) lost the frames its end
+    // padding was in: every sample of the frames that are left is real.
+    if (Whole && Info.FrameCount > int64_t(Frames.size()))
+        return std::max(ValidBegin(), TotalSamples());
     return std::max(ValidBegin(), TotalSamples() - Info.EncoderPadding + kDecoderDelay);
 }
 
@@ -153,6 +159,13 @@ TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end, std::o
             break;
         }
         const uint8_t* header = reader.at(*p, 4);
+        // Free format frames may follow frames of a set bit rate (an exact
+        // piece starts with such): their length is found at the first.
+        if (walk.FreeFormatBytes == 0 && header[2] >> 4 == 0 && sameKind(header, walk.Format)) {
+            TMPEGFrame frame;
+            DecodeFrameHeader(header, frame);
+            walk.FreeFormatBytes = FreeFormatBytes(reader, *p, frame);
+        }
         const uint32_t length = lengths.of(header, walk.Format, walk.FreeFormatBytes);
         if (length == 0) {
             p = findNextFrame(reader, *p + 1, end, walk.Format, walk.FreeFormatBytes);

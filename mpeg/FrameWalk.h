@@ -25,9 +25,7 @@ struct TFrameSpan {
     int64_t End() const { return Offset + Length; }
 };
 
-// The decoder's own delay in samples, on top of the encoder's delay: a
-// gapless decoder skips both at the start and adds it back at the end.
-inline constexpr int64_t kDecoderDelay = 529;
+inline constexpr int64_t kDecoderDelay = kMp3DecoderDelay;
 
 // A time in a stream's gapless audio: Units / PerSecond seconds from its
 // first sample.

@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "mpeg/GlobalGain.h"
 
+#include "mpeg/FrameHeader.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -9,12 +11,6 @@
 namespace tindrel {
 namespace {
 
-constexpr uint8_t kVersionReserved = 1;
-constexpr uint8_t kVersionMPEG1 = 3;
-constexpr uint8_t kLayerIIICode = 1;
-constexpr uint8_t kMonoCode = 3;
-constexpr std::size_t kHeaderSize = 4;
-constexpr std::size_t kCrcSize = 2;
 // part2_3_length (12 bits) and big_values (9 bits) stand before the gain in
 // each granule's channel record.
 constexpr unsigned kGainOffsetInRecord = 21;
@@ -22,43 +18,45 @@ constexpr unsigned kGainOffsetInRecord = 21;
 // Where the global gains of one kind of Layer III frame stand.
 struct GainLayout {
     bool Valid = false;
-    bool Protected = false;
     int Granules = 0;
     int Channels = 0;
+    bool Protected = false;
+    std::size_t SideInfoStart = 0;
     std::size_t SideInfoSize = 0;
     unsigned FirstRecordBit = 0; // from the start of the side information
     unsigned RecordBits = 0;
 
-    std::size_t SideInfoStart() const { return kHeaderSize + (Protected ? kCrcSize : 0); }
-    std::size_t FieldsSize() const { return SideInfoStart() + SideInfoSize; }
+    std::size_t FieldsSize() const { return SideInfoStart + SideInfoSize; }
     std::size_t GainBit(int granule, int channel) const {
-        return SideInfoStart() * 8 + FirstRecordBit + unsigned(granule * Channels + channel) * RecordBits +
+        return SideInfoStart * 8 + FirstRecordBit + unsigned(granule * Channels + channel) * RecordBits +
                kGainOffsetInRecord;
     }
 };
 
 GainLayout layoutOf(std::span<const uint8_t> frame) {
     GainLayout layout;
-    if (frame.size() < kHeaderSize || frame[0] != 0xFF || (frame[1] & 0xE0) != 0xE0)
+    // Free format is taken: the side information does not depend on the
+    // frame's length.
+    if (frame.size() < 4 || !IsFrameHeader(frame.data(), true))
         return layout;
-    const uint8_t version = frame[1] >> 3 & 3;
-    const uint8_t layer = frame[1] >> 1 & 3;
-    if (version == kVersionReserved || layer != kLayerIIICode || (frame[2] >> 2 & 3) == 3)
+    TMPEGFrame header;
+    DecodeFrameHeader(frame.data(), header);
+    if (header.LayerCode != kLayerIII)
         return layout;
-    layout.Protected = (frame[1] & 1) == 0;
-    layout.Channels = (frame[3] >> 6) == kMonoCode ? 1 : 2;
+    layout.Protected = header.Protected;
+    layout.SideInfoStart = SideInfoOffset(header);
+    layout.SideInfoSize = SideInfoSize(header);
+    layout.Channels = header.ModeCode == kModeMono ? 1 : 2;
     const bool mono = layout.Channels == 1;
-    if (version == kVersionMPEG1) {
+    if (header.VersionCode == kMPEG1) {
         // main_data_begin 9, private bits 5 or 3, scfsi 4 per channel.
         layout.Granules = 2;
-        layout.SideInfoSize = mono ? 17 : 32;
         layout.FirstRecordBit = 9 + (mono ? 5 : 3) + 4 * unsigned(layout.Channels);
         layout.RecordBits = 59;
     } else {
         // main_data_begin 8, private bits 1 or 2, no scfsi; the records carry
         // a 9-bit scalefac_compress instead of 4 bits.
         layout.Granules = 1;
-        layout.SideInfoSize = mono ? 9 : 17;
         layout.FirstRecordBit = 8 + (mono ? 1 : 2);
         layout.RecordBits = 63;
     }
@@ -118,19 +116,19 @@ uint16_t crcStep(uint16_t crc, uint8_t byte) {
 } // namespace
 
 std::size_t GainFieldsSize(std::span<const uint8_t> frame) {
-    const GainLayout layout = layoutOf(frame.first(std::min(frame.size(), kHeaderSize)));
+    const GainLayout layout = layoutOf(frame.first(std::min<std::size_t>(frame.size(), 4)));
     return layout.Granules == 0 ? 0 : layout.FieldsSize();
 }
 
 int GranuleCount(std::span<const uint8_t> frame) {
-    return layoutOf(frame.first(std::min(frame.size(), kHeaderSize))).Granules;
+    return layoutOf(frame.first(std::min<std::size_t>(frame.size(), 4))).Granules;
 }
 
 uint16_t FrameCrc16(std::span<const uint8_t> frame, std::size_t sideInfoSize) {
     uint16_t crc = 0xFFFF;
     crc = crcStep(crcStep(crc, frame[2]), frame[3]);
     for (std::size_t i = 0; i < sideInfoSize; ++i)
-        crc = crcStep(crc, frame[kHeaderSize + kCrcSize + i]);
+        crc = crcStep(crc, frame[6 + i]);
     return crc;
 }
 

@@ -17,6 +17,7 @@
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -117,12 +118,17 @@ bool linkInto(int fd, const FolderEntry& entry, const std::string& name) {
 // Behind the new content a journal records the file being rewritten as the
 // copy last left it, so that a later write to it by anything else (through
 // another of its names, say) keeps the journal from being copied over it.
+// A block being copied when the writer was killed has changed the file's
+// change time after the last record; the record then names that block
+// (pendingAt), and the copy is finished only if everything before it is
+// already the new content, so that no later write went into the file.
 struct JournalRecord {
     std::array<char, 8> mark{'T', 'i', 'n', 'd', 'r', 'e', 'l', 'J'};
     uint64_t inode = 0;
     int64_t size = 0;
     int64_t changedSeconds = 0;
     int64_t changedNanoseconds = 0;
+    int64_t pendingAt = -1;
 };
 
 JournalRecord recordOf(const struct stat& st) {
@@ -139,12 +145,43 @@ bool sameRecord(const JournalRecord& a, const JournalRecord& b) {
            a.changedNanoseconds == b.changedNanoseconds;
 }
 
-// Writes the record of target at contentSize in the journal.
-bool record(int journal, int64_t contentSize, int target) {
+bool sameBytes(int a, int b, int64_t count) {
+    std::vector<char> x(std::size_t(std::min<int64_t>(count, 1 << 16))), y(x.size());
+    for (int64_t at = 0; at < count;) {
+        const auto n = std::size_t(std::min<int64_t>(int64_t(x.size()), count - at));
+        if (::pread(a, x.data(), n, at) != ssize_t(n) || ::pread(b, y.data(), n, at) != ssize_t(n) ||
+            std::memcmp(x.data(), y.data(), n) != 0)
+            return false;
+        at += int64_t(n);
+    }
+    return true;
+}
+
+// Whether the file (now, open as target) is as the killed copy left it: as
+// recorded, or changed only by the block it was writing, every block before
+// that holding the new content already (or, while the part past the old end
+// was being written, nothing of the old content touched).
+bool leftByTheCopy(const JournalRecord& recorded, const struct stat& now, int target, int journal, int64_t size) {
+    const JournalRecord seen = recordOf(now);
+    if (recorded.pendingAt < 0)
+        return sameRecord(seen, recorded);
+    const bool later = std::tie(seen.changedSeconds, seen.changedNanoseconds) >=
+                       std::tie(recorded.changedSeconds, recorded.changedNanoseconds);
+    if (seen.mark != recorded.mark || seen.inode != recorded.inode || !later || seen.size < recorded.size ||
+        seen.size > std::max(size, recorded.size) || recorded.pendingAt > size)
+        return false;
+    // A block past the file's old end changes none of the old content yet.
+    return recorded.pendingAt >= recorded.size || sameBytes(target, journal, recorded.pendingAt);
+}
+
+// Writes the record of target at contentSize in the journal; pendingAt is
+// the block about to be written, or -1 when none is.
+bool record(int journal, int64_t contentSize, int target, int64_t pendingAt = -1) {
     struct stat st {};
     if (::fstat(target, &st) != 0)
         return false;
-    const JournalRecord entry = recordOf(st);
+    JournalRecord entry = recordOf(st);
+    entry.pendingAt = pendingAt;
     return ::pwrite(journal, &entry, sizeof entry, contentSize) == ssize_t(sizeof entry);
 }
 
@@ -156,13 +193,15 @@ constexpr int64_t kCopyBlock = int64_t(1) << 20;
 bool copyRecorded(FileStream& content, int64_t from, int64_t size, FileStream& target) {
     try {
         for (int64_t at = from; at < size; at += kCopyBlock) {
+            if (!record(content.fd(), size, target.fd(), at))
+                return false;
             content.seek(at);
             target.seek(at);
             target.copyFrom(content, std::min(kCopyBlock, size - at), std::size_t(kCopyBlock));
-            if (!record(content.fd(), size, target.fd()))
-                return false;
             if (g_copyObserver)
                 g_copyObserver(std::min(at + kCopyBlock, size));
+            if (!record(content.fd(), size, target.fd()))
+                return false;
         }
         return true;
     } catch (const std::exception&) {
@@ -206,12 +245,16 @@ void replayJournal(const FolderEntry& entry) {
     if (::pread(fd.get(), &recorded, sizeof recorded, size) != ssize_t(sizeof recorded))
         return;
     struct stat now {};
-    if (entry.look(now) && S_ISREG(now.st_mode) && sameRecord(recordOf(now), recorded)) {
-        FileStream target = FileStream::adopt(entry.open(O_WRONLY).release(), entry.path());
+    if (entry.look(now) && S_ISREG(now.st_mode) && now.st_ino == recorded.inode) {
+        FileStream target = FileStream::adopt(entry.open(O_RDWR).release(), entry.path());
         struct stat opened {};
         if (target.fd() < 0 || ::fstat(target.fd(), &opened) != 0 || !SameInode(opened, now) ||
             !TryLock(target.fd(), true))
             return;
+        if (!leftByTheCopy(recorded, opened, target.fd(), fd.get(), size)) {
+            removeIfNamed(entry, name, own);
+            return;
+        }
         FileStream content = FileStream::adopt(reopen(fd.get(), O_RDWR).release(), name);
         if (content.fd() < 0 || !finishCopy(content, size, target))
             return; // the journal stays for the next try

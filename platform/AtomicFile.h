@@ -69,8 +69,9 @@ public:
     static void SweepLeftovers(const std::string& path);
 
     // Called after each block an in-place rewrite has copied into the file,
-    // with the bytes copied so far: a test stops the writer there as a
-    // crash would, to see what the next write makes of what is left.
+    // before the journal records it, with the bytes copied so far: a test
+    // stops the writer there as a crash would, to see what the next write
+    // makes of what is left.
     static void SetCopyObserver(void (*observer)(int64_t copied));
 
     AtomicFile(AtomicFile&&) noexcept;

@@ -9,7 +9,9 @@
 namespace tindrel {
 
 enum class MessageIcon { Information, Warning, Error, Question };
-enum class MessageButtons { Ok, YesNo, OkCancel };
+// YesNoDefaultNo is for questions whose Yes loses the user's work: Enter
+// (or a box answered without looking) keeps it.
+enum class MessageButtons { Ok, YesNo, OkCancel, YesNoDefaultNo };
 enum class MessageResult { Ok, Cancel, Yes, No };
 
 // Everything the program asks of the desktop: modal message boxes, the file

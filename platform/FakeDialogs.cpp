@@ -24,7 +24,15 @@ MessageResult FakeDialogs::messageBox(const QString& caption, const QString& tex
         m_messageResults.pop_front();
         return answer;
     }
-    return buttons == MessageButtons::YesNo ? MessageResult::Yes : MessageResult::Ok;
+    // Unanswered, a box takes its default button, as Enter would.
+    switch (buttons) {
+    case MessageButtons::YesNo:
+        return MessageResult::Yes;
+    case MessageButtons::YesNoDefaultNo:
+        return MessageResult::No;
+    default:
+        return MessageResult::Ok;
+    }
 }
 
 std::optional<QString> FakeDialogs::openFile(const QString&) {

@@ -53,6 +53,11 @@ MessageResult QtDialogs::messageBox(const QString& caption, const QString& text,
     case MessageButtons::OkCancel:
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         break;
+    case MessageButtons::YesNoDefaultNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        break;
     }
     switch (box.exec()) {
     case QMessageBox::Yes:
@@ -98,7 +103,8 @@ std::optional<QString> QtDialogs::saveFile(const QString& filter, const QString&
 }
 
 std::optional<QString> QtDialogs::chooseFolder() {
-    const QString chosen = QFileDialog::getExistingDirectory(m_parent, {}, m_folders.folderFor(QStringLiteral("Folder")));
+    const QString chosen =
+        QFileDialog::getExistingDirectory(m_parent, {}, m_folders.folderFor(QStringLiteral("Folder")));
     if (chosen.isEmpty())
         return std::nullopt;
     m_folders.remember(QStringLiteral("Folder"), chosen);

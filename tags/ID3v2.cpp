@@ -257,7 +257,9 @@ std::string TID3v2::BuildTag() const {
     for (std::size_t i = 0; i < kComment; ++i)
         if (!texts[i].empty())
             data[i] = TextFrameData(texts[i]);
-    if (m_track > 0)
+    // A text whose number is the track's, or one that is no number at all,
+    // goes back as it came.
+    if (m_track > 0 || !m_trackText.empty())
         data[kTrack] = TextFrameData(ParseTrackNumber(m_trackText) == m_track ? m_trackText : std::to_string(m_track));
     if (!m_comment.empty()) {
         // A comment without a description: the description's terminator in
@@ -442,6 +444,17 @@ void TID3v2::SetYear(const std::string& value) {
 void TID3v2::SetGenre(const std::string& value) {
     m_genre = TrimRight(value);
 }
+void TID3v2::SetTrack(uint8_t value) {
+    m_track = value;
+    if (value == 0 || ParseTrackNumber(m_trackText) != value)
+        m_trackText.clear();
+}
+
+void TID3v2::SetTrackText(const std::string& value) {
+    m_trackText = Trim(value);
+    m_track = ParseTrackNumber(m_trackText);
+}
+
 void TID3v2::SetComment(const std::string& value) {
     m_comment = TrimRight(value);
 }

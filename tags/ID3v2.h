@@ -53,6 +53,9 @@ public:
     const std::string& Artist() const { return m_artist; }
     const std::string& Album() const { return m_album; }
     uint8_t Track() const { return m_track; }
+    // The track as the tag holds it: "3/12", or a text that is no number at
+    // all ("A1" of a record's side A); written back unchanged.
+    const std::string& TrackText() const { return m_trackText; }
     const std::string& Year() const { return m_year; }
     const std::string& Genre() const { return m_genre; }
     const std::string& Comment() const { return m_comment; }
@@ -70,7 +73,11 @@ public:
     void SetTitle(const std::string& value);
     void SetArtist(const std::string& value);
     void SetAlbum(const std::string& value);
-    void SetTrack(uint8_t value) { m_track = value; }
+    // A number of 0 means no track. The loaded text stays while it gives
+    // the number set ("3/12" for 3), and goes with the number 0.
+    void SetTrack(uint8_t value);
+    // The track as text, kept as given (trimmed); Track() is its number.
+    void SetTrackText(const std::string& value);
     void SetYear(const std::string& value);
     void SetGenre(const std::string& value);
     void SetComment(const std::string& value);

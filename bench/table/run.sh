@@ -175,6 +175,30 @@ row "ffmpeg concat -c copy" clean_out -- ffmpeg -v error -y -f concat -safe 0 -i
   "$out/joined.mp3"
 rows+=("$task|mp3splt|-|-|skipped: mp3splt cuts but does not join")
 
+# An hour of the long file's frames, for the edit: three ranges removed
+# (02:00, 01:30 and 05:00 long), the rest copied frame by frame.
+begin_task "edit: 3 deletions from a 60-minute file"
+hour="$work/hour.mp3"
+if [ ! -f "$hour" ] && have ffmpeg; then
+  printf "file '%s'\n" $(for _ in $(seq 1 12); do echo "$long"; done) >"$work/hour.txt"
+  ffmpeg -v error -y -f concat -safe 0 -i "$work/hour.txt" -c copy "$hour"
+fi
+row "tindrel-cli edit" clean_out -- "$cli" edit "$hour" -o "$out/edited.mp3" --delete 10:00.000-12:00.000 \
+  --delete 25:00.000-26:30.000 --delete 40:00.000-45:00.000
+# ffmpeg's way: the four kept stretches copied out, then joined.
+ffmpeg_edit() {
+  local hour=$1 out=$2
+  ffmpeg -v error -y -i "$hour" -t 600 -c copy "$out/p1.mp3" &&
+    ffmpeg -v error -y -ss 720 -i "$hour" -t 780 -c copy "$out/p2.mp3" &&
+    ffmpeg -v error -y -ss 1590 -i "$hour" -t 810 -c copy "$out/p3.mp3" &&
+    ffmpeg -v error -y -ss 2700 -i "$hour" -c copy "$out/p4.mp3" &&
+    printf "file '%s'\n" "$out"/p[1-4].mp3 >"$out/parts.txt" &&
+    ffmpeg -v error -y -f concat -safe 0 -i "$out/parts.txt" -c copy "$out/edited.mp3"
+}
+export -f ffmpeg_edit
+row "ffmpeg segment copy + concat" clean_out -- bash -c 'have() { :; }; ffmpeg_edit "$0" "$1"' "$hour" "$out"
+row "cat (the whole file)" clean_out -- sh -c 'cat "$0" >"$1"' "$hour" "$out/edited.mp3"
+
 begin_task "ID3v2 tag write on a $tag_mb MB file"
 target="$work/target.mp3"
 fresh_target() { cp "$work/big.mp3" "$target"; }
@@ -197,6 +221,25 @@ else
   row "ffprobe (a process a file)" "" 10 -- sh -c \
     'for f; do ffprobe -v error -show_format -show_streams "$f"; done' sh "${many[@]:0:100}"
 fi
+
+# Twelve one-minute MP3 files of different sounds and rates, as an album.
+mkdir "$work/album"
+for i in $(seq 1 12); do
+  sox -R -D -n -r $((i % 2 ? 44100 : 48000)) -c 2 -b 16 "$work/track.wav" synth 60 sine $((110 * i)) \
+    pinknoise tremolo "$i" 50 gain -$((4 + i / 2))
+  lame --quiet --nohist -V 2 "$work/track.wav" "$work/album/track_$(printf %02d "$i").mp3"
+done
+rm "$work/track.wav"
+album=("$work"/album/*.mp3)
+
+begin_task "loudness scan of an album of 12 one-minute MP3 files"
+row "tindrel-cli loudness --album" "" -- "$cli" loudness --album "${album[@]}"
+row "loudgain -a" "" -- loudgain -a "${album[@]}"
+row "mp3gain -s s (album analysis)" "" -- mp3gain -q -s s "${album[@]}"
+
+begin_task "lossless gain change of -1.5 dB on a $tag_mb MB file"
+row "tindrel-cli loudness --apply" fresh_target -- "$cli" loudness "$target" --apply -1.5
+row "mp3gain -g -1" fresh_target -- mp3gain -q -g -1 "$target"
 
 begin_task "decoding a 5 min file to PCM"
 row "tindrel engine" "" -- "$bin/bench_table_decode" "$long"

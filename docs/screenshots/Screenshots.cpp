@@ -6,8 +6,10 @@
 //   split page (its waveform read, a range selected and the play position
 //   set), the files in the join list and SONG's tags on the tag page, and
 //   takes a picture of the screen for each page with ImageMagick's import:
-//   OUT_PREFIX-split.png, OUT_PREFIX-join.png, OUT_PREFIX-tag.png, and one of
+//   OUT_PREFIX-split.png, OUT_PREFIX-join.png, OUT_PREFIX-tag.png,
+//   OUT_PREFIX-edit.png, and one of
 //   the Help window at the tag page's section, OUT_PREFIX-help.png.
+#include "app/EditPage.h"
 #include "app/HelpForm.h"
 #include "app/JoinPage.h"
 #include "app/Main.h"
@@ -17,6 +19,7 @@
 #include "platform/ErrorHandler.h"
 #include "platform/QtDialogs.h"
 
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProcess>
@@ -79,6 +82,23 @@ int main(int argc, char** argv) {
     ok = shoot(form, prefix + QStringLiteral("-join.png")) && ok;
     pages->setCurrentIndex(2);
     ok = shoot(form, prefix + QStringLiteral("-tag.png")) && ok;
+    pages->setCurrentIndex(3);
+    auto* edit = form.findChild<TEditPage*>(QStringLiteral("tabEdit"));
+    edit->openFile(args[3]);
+    auto* editWave = edit->findChild<TWaveform*>(QStringLiteral("wavEdit"));
+    clock.restart();
+    while (!editWave->loader().state().complete() && clock.elapsed() < 60'000)
+        settle(50);
+    // A pause taken out, the quiet phrase raised and the end faded.
+    edit->setSelectionMs(60'500, 67'500);
+    edit->btnDeleteClick();
+    edit->findChild<QDoubleSpinBox*>(QStringLiteral("edtLevel"))->setValue(4.5);
+    edit->setSelectionMs(5'000, 55'000);
+    edit->btnLevelClick();
+    edit->setSelectionMs(138'000, 150'000);
+    edit->btnFadeOutClick();
+    edit->setSelectionMs(95'000, 101'000);
+    ok = shoot(form, prefix + QStringLiteral("-edit.png")) && ok;
     form.showHelp();
     form.HelpForm()->move(40, 40);
     ok = shoot(*form.HelpForm(), prefix + QStringLiteral("-help.png")) && ok;

@@ -10,7 +10,10 @@
 #include "tests/app/WindowFixture.h"
 #include "tests/support/WaitFor.h"
 
+#include <QApplication>
+#include <QLineEdit>
 #include <QMimeData>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -74,8 +77,13 @@ TEST_F(DesktopTest, FilesDroppedOrNamedAreOpenedOnSplitAndTagAndAddedInOrderToJo
         std::function<void()> check;
     };
     const Case cases[] = {
-        {"three files dropped on Join", [&] { ASSERT_TRUE(drop(form->JoinPage(), {a, b, c})); },
-         [&] { EXPECT_EQ(joinColumn(0), QStringList({q(a), q(b), q(c)})); }},
+        {"three files dropped on Join",
+         [&] {
+             ASSERT_TRUE(drop(form->JoinPage(), {a, b, c}));
+         },
+         [&] {
+             EXPECT_EQ(joinColumn(0), QStringList({q(a), q(b), q(c)}));
+         }},
         {"Delete in the Join list",
          [&] {
              joinList()->topLevelItem(0)->setSelected(true);
@@ -88,6 +96,15 @@ TEST_F(DesktopTest, FilesDroppedOrNamedAreOpenedOnSplitAndTagAndAddedInOrderToJo
          [&] {
              EXPECT_EQ(text("edtFile"), q(b));
              EXPECT_EQ(text("labTitle"), "vbr-untagged");
+         }},
+        {"a picture dropped on Split",
+         [&] { ASSERT_TRUE(drop(form->SplitPage(), {test::TestDataDir() + "/../../docs/screenshot-split.png"})); },
+         [&] {
+             EXPECT_EQ(text("edtFile"), q(b));
+             ASSERT_EQ(messages().size(), 1);
+             EXPECT_TRUE(messages()[0].endsWith("screenshot-split.png\" is not an audio file that Tindrel can read."))
+                 << messages()[0].toStdString();
+             dialogs.clear();
          }},
         {"a path typed into the split page's field and Enter",
          [&] {
@@ -112,7 +129,10 @@ TEST_F(DesktopTest, FilesDroppedOrNamedAreOpenedOnSplitAndTagAndAddedInOrderToJo
              EXPECT_EQ(pages()->currentWidget(), form->SplitPage());
              EXPECT_EQ(text("edtFile"), q(b));
          }},
-        {"several files named on the command line", [&] { form->openFiles({q(c), q(a)}); },
+        {"several files named on the command line",
+         [&] {
+             form->openFiles({q(c), q(a)});
+         },
          [&] {
              EXPECT_EQ(pages()->currentWidget(), form->JoinPage());
              EXPECT_EQ(joinColumn(0), QStringList({q(b), q(c), q(a)}));
@@ -190,8 +210,7 @@ TEST_F(DesktopTest, KeysMoveThePlayPositionMarkItAndToggleThePlayer) {
     }
 
     // Space plays, pauses and resumes; "[" takes the paused player's position.
-    const TPlayerMode modes[] = {TPlayerMode::Playing, TPlayerMode::Paused, TPlayerMode::Playing,
-                                 TPlayerMode::Paused};
+    const TPlayerMode modes[] = {TPlayerMode::Playing, TPlayerMode::Paused, TPlayerMode::Playing, TPlayerMode::Paused};
     for (TPlayerMode mode : modes) {
         QTest::keyClick(track, Qt::Key_Space);
         EXPECT_EQ(form->Player()->Mode(), mode);
@@ -200,6 +219,31 @@ TEST_F(DesktopTest, KeysMoveThePlayPositionMarkItAndToggleThePlayer) {
     EXPECT_EQ(text("edtStart"),
               QString::fromStdString(FormatTimeText(static_cast<double>(form->Player()->GetPosition()) / 1000.0)));
     EXPECT_TRUE(dialogs.messages().empty()) << messages().join('\n').toStdString();
+}
+
+// As after "tindrel song.mp3", with the focus on the tab bar: the keys work
+// before any Tab. A click on the preview or the waveform takes the focus from
+// a time field, so Space then plays instead of typing a blank into the time.
+TEST_F(DesktopTest, KeysWorkAfterOpeningFromTheCommandLineAndAfterAClickOnThePreview) {
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    pages()->tabBar()->setFocus();
+    form->openFiles({QString::fromStdString(sample("ten-seconds.mp3"))});
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(form->Player()->Mode(), TPlayerMode::Playing);
+    QLineEdit* start = edit("edtStart");
+    for (const char* name : {"sbtnPlay", "sbtnBegin", "sbtnEnd", "wfmWave"}) {
+        start->setFocus();
+        ASSERT_TRUE(test::WaitFor([&] { return start->hasFocus(); }, 5000));
+        auto* target = form->findChild<QWidget*>(name);
+        QTest::mouseClick(target, Qt::LeftButton, {}, target->rect().center());
+        const QString before = start->text();
+        const TPlayerMode mode = form->Player()->Mode();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        EXPECT_EQ(start->text(), before) << name;
+        EXPECT_NE(form->Player()->Mode(), mode) << name << ": Space did not reach the player";
+    }
 }
 
 // Tab goes down the preview column, then down the split column, then to Help
@@ -227,9 +271,9 @@ TEST_F(DesktopTest, AnInvalidTimeIsMarkedAsTypedAndSplitExplainsIt) {
         const char* caption;
     };
     const Typed typed[] = {
-        {"edtStart", "abc", true, "Starting time"},      {"edtStart", "00:01.500", false, nullptr},
-        {"edtEnd", "1:2x", true, "Ending time"},         {"edtEnd", "00:04.000", false, nullptr},
-        {"edtEnd", "00:04.000.1", true, "Ending time"},
+        {"edtStart", "abc", true, "Starting time"},     {"edtStart", "00:01.500", false, nullptr},
+        {"edtEnd", "1:2x", true, "Ending time"},        {"edtEnd", "00:04.000", false, nullptr},
+        {"edtEnd", "00:04.000.1", true, "Ending time"}, {"edtEnd", "00:10.100", true, "Ending time"},
     };
     for (const Typed& t : typed) {
         SCOPED_TRACE(t.text);
@@ -237,8 +281,9 @@ TEST_F(DesktopTest, AnInvalidTimeIsMarkedAsTypedAndSplitExplainsIt) {
         QTest::keyClicks(edit(t.field), t.text);
         EXPECT_EQ(edit(t.field)->property("invalid").toBool(), t.invalid);
         if (t.invalid) {
-            const QString expected =
-                QString(t.caption) + ": \"" + t.text + "\" is not a time; use the format mm:ss.mmm";
+            const QString why = QString(t.text).startsWith("00:10") ? "\" lies past the end of the file, 00:10.000"
+                                                                    : "\" is not a time; use the format mm:ss.mmm";
+            const QString expected = QString(t.caption) + ": \"" + t.text + why;
             EXPECT_EQ(text("labPeriod"), expected);
             EXPECT_EQ(edit(t.field)->toolTip(), expected);
         } else {
@@ -247,7 +292,7 @@ TEST_F(DesktopTest, AnInvalidTimeIsMarkedAsTypedAndSplitExplainsIt) {
     }
     click("btnSplit");
     ASSERT_EQ(dialogs.messages().size(), 1u);
-    EXPECT_TRUE(dialogs.messages().front().text.startsWith("Ending time: \"00:04.000.1\""));
+    EXPECT_TRUE(dialogs.messages().front().text.startsWith("Ending time: \"00:10.100\" lies past the end"));
     EXPECT_TRUE(dialogs.saveRequests().empty()) << "the save dialog came before the time was refused";
 }
 

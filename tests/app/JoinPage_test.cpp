@@ -15,6 +15,9 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <optional>
+
 namespace tindrel {
 namespace {
 
@@ -189,7 +192,9 @@ TEST_F(JoinPageTest, StopDuringTheCopyPassMarksTheRowInProgress) {
     dialogs.queueSaveFile(QString::fromStdString(dir.file("out.mp3")));
     click("btnJoint");
     EXPECT_EQ(column(kStatus), QStringList({"Done", "Stopped", "Ready"}));
-    EXPECT_TRUE(dialogs.messages().empty()) << "a stopped join reported completion";
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text, "Joining was stopped: \"" + QString::fromStdString(dir.file("out.mp3")) +
+                                              "\" holds the first 1 of the 3 files.");
     EXPECT_EQ(ReadFileBytes(dir.file("out.mp3")).size(), 5000u - 2128u);
 }
 
@@ -259,6 +264,59 @@ TEST_F(JoinPageTest, TheExactBoxJoinsTheFrames) {
     const TFrameWalk walk = WalkFrames(joined, 0, joined.size());
     EXPECT_EQ(walk.Info.FrameCount, 2 * int64_t(WalkFrames(one, 0, one.size()).Frames.size()));
     EXPECT_EQ(walk.Info.FrameCount, int64_t(walk.Frames.size()));
+}
+
+// Files of another sample rate or channel count are asked about before
+// anything is asked or written (Enter keeps them apart), and refused before
+// the output's name is asked when the join is exact.
+TEST_F(JoinPageTest, FilesUnlikeTheFirstAreAskedAboutOrRefusedBeforeTheOutputIsNamed) {
+    const QString stereo = QString::fromStdString(TestDataDir() + "/app/ten-seconds.mp3");
+    const QString mono = QString::fromStdString(TestDataDir() + "/app/vbr-untagged.mp3");
+    add({stereo, mono});
+    const struct {
+        bool exact;
+        std::optional<MessageResult> answer;
+        const char* caption;
+        bool joined;
+    } cases[] = {
+        {false, std::nullopt, "Confirm", false},
+        {false, MessageResult::Yes, "Confirm", true},
+        {true, MessageResult::Yes, "Error", false},
+    };
+    for (const auto& c : cases) {
+        const std::string output = dir.file("joined.mp3");
+        std::filesystem::remove(output);
+        dialogs.clear();
+        form->findChild<QCheckBox*>("chkExactJoin")->setChecked(c.exact);
+        if (c.answer)
+            dialogs.queueMessageResult(*c.answer);
+        dialogs.queueSaveFile(QString::fromStdString(output));
+        click("btnJoint");
+        ASSERT_FALSE(dialogs.messages().empty());
+        EXPECT_EQ(dialogs.messages()[0].caption, c.caption);
+        EXPECT_TRUE(dialogs.messages()[0].text.contains("vbr-untagged.mp3: mono, the first file is stereo"))
+            << dialogs.messages()[0].text.toStdString();
+        EXPECT_EQ(dialogs.saveRequests().size(), c.joined ? 1u : 0u);
+        EXPECT_EQ(std::filesystem::exists(output), c.joined);
+    }
+}
+
+// An output the user marked read-only is replaced only after asking.
+TEST_F(JoinPageTest, AReadOnlyOutputIsReplacedOnlyWhenTheUserSaysSo) {
+    add({write("a.mp3", 5000, 1)});
+    const std::string kept = dir.write("kept.mp3", Bytes(10, 7));
+    std::filesystem::permissions(kept, std::filesystem::perms::owner_read);
+    for (const auto answer : {MessageResult::No, MessageResult::Yes}) {
+        dialogs.clear();
+        dialogs.queueMessageResult(answer);
+        dialogs.queueSaveFile(QString::fromStdString(kept));
+        click("btnJoint");
+        ASSERT_FALSE(dialogs.messages().empty());
+        EXPECT_EQ(dialogs.messages()[0].text, "\"" + QString::fromStdString(kept) +
+                                                  "\" is marked read-only. Replace it all the same (its read-only "
+                                                  "mark is removed)?");
+        EXPECT_EQ(ReadFileBytes(kept).size(), answer == MessageResult::No ? 10u : 5000u - 2128u);
+    }
 }
 
 } // namespace

@@ -19,8 +19,8 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <QTextBrowser>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -70,14 +70,16 @@ TEST_F(MainFormTest, WindowHasItsFixedSizeAndStartsOnTheSplitPage) {
     EXPECT_EQ(form.size(), QSize(653, 421 + 92)) << "the design's size and the waveform strip";
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
     auto* pages = control<QTabWidget>(form, "pgcMain");
-    ASSERT_EQ(pages->count(), 3);
+    ASSERT_EQ(pages->count(), 4);
     EXPECT_EQ(pages->currentIndex(), 0);
     EXPECT_EQ(pages->tabText(0), "  Split MP3  ");
     EXPECT_EQ(pages->tabText(1), "  Join MP3  ");
     EXPECT_EQ(pages->tabText(2), "  Edit Tag  ");
+    EXPECT_EQ(pages->tabText(3), "  Edit MP3  ");
     EXPECT_EQ(pages->widget(0)->objectName(), "tabSplit");
     EXPECT_EQ(pages->widget(1)->objectName(), "tabJoint");
     EXPECT_EQ(pages->widget(2)->objectName(), "tabTag");
+    EXPECT_EQ(pages->widget(3)->objectName(), "tabEdit");
 }
 
 TEST_F(MainFormTest, ControlsStartWithTheirCaptionsAndStates) {
@@ -224,6 +226,12 @@ TEST_F(MainFormTest, AboutIsCreatedOnceAndDisablesTheWindowWhileOpen) {
 
 TEST_F(MainFormTest, HelpShowsTheManualAtThePagesSectionFromEveryPage) {
     TMainForm form(dialogs, QString::fromStdString(dir.path()));
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QTest::keyClick(&form, Qt::Key_F1);
+    ASSERT_NE(form.HelpForm(), nullptr) << "F1 did nothing";
+    EXPECT_EQ(form.HelpForm()->Browser()->textCursor().selectedText(), "Splitting a file");
     auto* pages = control<QTabWidget>(form, "pgcMain");
     const char* const sections[] = {"Splitting a file", "Joining files", "Editing tags"};
     for (int page = 0; page < 3; ++page) {

@@ -53,6 +53,7 @@ TEST_F(PreviewTest, TheTimerMovesTheThumbWithoutSeekingAndTheUserSeeksWithTheVol
     player->SetPosition(4'600);
     form->SplitPage()->TmrPlayerTimer();
     EXPECT_EQ(track->value(), 4);
+    EXPECT_TRUE(text("labTime1").startsWith("00:04:6")) << text("labTime1").toStdString(); // to the ms
     EXPECT_GE(player->GetPosition(), 4'600u) << "the timer's move of the thumb sought the sound";
 
     player->SetVolume(70);
@@ -66,8 +67,10 @@ TEST_F(PreviewTest, PauseActsByItsHint) {
     open("ten-seconds.mp3");
     click("sbtnPlay");
     auto* pause = form->findChild<QAbstractButton*>("sbtnPause");
+    player->SetPosition(2'300);
     click("sbtnPause");
     EXPECT_EQ(player->Mode(), TPlayerMode::Paused);
+    EXPECT_TRUE(text("labTime1").startsWith("00:02:3")) << text("labTime1").toStdString(); // where it paused
     EXPECT_EQ(pause->toolTip(), "Resume");
     click("sbtnPlay"); // opens the file again and plays from the thumb
     EXPECT_EQ(player->Mode(), TPlayerMode::Playing);

@@ -3,6 +3,7 @@
 #include "app/Main.h"
 #include "app/SplitPage.h"
 #include "app/TrackBar.h"
+#include "core/Silence.h"
 #include "mpeg/FrameWalk.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FakeDialogs.h"
@@ -16,6 +17,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -150,7 +152,8 @@ TEST_F(SplitPageTest, RefusalsAreExplainedAndWriteNothing) {
     EXPECT_EQ(
         messages(),
         QStringList({"Information: Please open a MP3 file.", "Information: Start Time and End Time can not be the same",
-                     "Information: Splitting MP3 is failed.", "Information: Splitting MP3 is failed."}));
+                     "Information: Splitting MP3 is failed.",
+                     "Information: Starting time: \"00:11.000\" lies past the end of the file, 00:10.000"}));
     EXPECT_FALSE(fs::exists(dir.file("reversed.mp3")));
     EXPECT_FALSE(fs::exists(dir.file("late.mp3")));
 }
@@ -225,18 +228,57 @@ TEST_F(SplitPageTest, ProgressFollowsThePartsWithHalvesToEven) {
     }
 }
 
-TEST_F(SplitPageTest, StopEndsAPartsRunBeforeTheNextCut) {
+// Closing the window while parts are written asks: No keeps the split
+// working, Yes stops it before the next part and closes the window once it
+// has ended. Split cannot be pressed meanwhile, and the stop says what was
+// written.
+TEST_F(SplitPageTest, ClosingDuringAPartsRunAsksAndStopsItOnlyWhenTheUserSaysSo) {
     open(sample("ten-seconds.mp3"));
+    form->show();
     auto* progress = form->findChild<QProgressBar*>("pgbProgress");
     progress->reset(); // below the range, so the gauge's 0 after part 1 is a change
+    int partsSeen = 0;
+    bool splitEnabledMeanwhile = false;
     QObject::connect(progress, &QProgressBar::valueChanged, form.get(), [&] {
-        QMetaObject::invokeMethod(form->findChild<QAbstractButton*>("btnStop"), "click", Qt::QueuedConnection);
+        splitEnabledMeanwhile |= form->findChild<QAbstractButton*>("btnSplit")->isEnabled();
+        if (++partsSeen > 2)
+            return;
+        dialogs.queueMessageResult(partsSeen == 1 ? MessageResult::No : MessageResult::Yes);
+        QMetaObject::invokeMethod(form.get(), "close", Qt::QueuedConnection);
     });
     splitInto("4", dir.path());
-    EXPECT_TRUE(fs::exists(dir.file("ten-seconds_chunk_1.mp3")));
-    EXPECT_FALSE(fs::exists(dir.file("ten-seconds_chunk_2.mp3")));
-    EXPECT_TRUE(dialogs.messages().empty()) << messages().join('\n').toStdString();
+    EXPECT_TRUE(fs::exists(dir.file("ten-seconds_chunk_2.mp3")));
+    EXPECT_FALSE(fs::exists(dir.file("ten-seconds_chunk_3.mp3")));
+    EXPECT_FALSE(splitEnabledMeanwhile);
+    const QString ask = "Confirm: A split is still writing its parts. Stop it and quit? What it has written so far is "
+                        "kept; No keeps it working.";
+    EXPECT_EQ(messages(), QStringList({ask, ask,
+                                       "Information: Splitting was stopped after 2 of 4 parts; the parts written are "
+                                       "in \"" +
+                                           QString::fromStdString(dir.path()) + "\"."}));
+    EXPECT_TRUE(form->isVisible()) << "the window went before the split had ended";
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(form->isVisible());
     EXPECT_FALSE(progress->isVisibleTo(form.get()));
+}
+
+// A split asks before it replaces a file the user marked read-only; the
+// default answer keeps it.
+TEST_F(SplitPageTest, AReadOnlyOutputIsReplacedOnlyWhenTheUserSaysSo) {
+    open(sample("ten-seconds.mp3"));
+    const std::string kept = dir.write("kept.mp3", Bytes(10, 7));
+    fs::permissions(kept, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    edit("edtEnd")->setText("00:02.000");
+    for (const auto answer : {MessageResult::No, MessageResult::Yes}) {
+        dialogs.clear();
+        dialogs.queueMessageResult(answer);
+        dialogs.queueSaveFile(QString::fromStdString(kept));
+        click("btnSplit");
+        EXPECT_EQ(messages().value(0), "Confirm: \"" + QString::fromStdString(kept) +
+                                           "\" is marked read-only. Replace it all the same (its read-only mark is "
+                                           "removed)?");
+        EXPECT_EQ(ReadFileBytes(kept).size() == 10, answer == MessageResult::No);
+    }
 }
 
 TEST_F(SplitPageTest, APartsRunEndingInAnErrorKeepsTheGaugeShown) {
@@ -280,18 +322,21 @@ TEST_F(SplitPageTest, ARangeThePlayersBitRateDoesNotFitEndsWithAStreamReadError)
     EXPECT_EQ(ReadFileBytes(dir.file("piece.mp3")), slice(bytes, 0, 61'439));
 }
 
-TEST_F(SplitPageTest, AVbrSourceIsCutByItsAverageBitRate) {
-    const std::string source = sample("vbr-untagged.mp3");
-    const Bytes bytes = ReadFileBytes(source);
-    open(source);
-    const uint32_t kbps = form->Player()->StreamInfo().BitRate;
-    ASSERT_GT(kbps, 0u);
+// A VBR source's times are found among its frames, not by its average bit
+// rate: the piece is whole frames and decodes to the second asked for.
+TEST_F(SplitPageTest, AVbrSourceIsCutAtItsFrames) {
+    open(sample("vbr-untagged.mp3"));
     edit("edtStart")->setText("00:01.150");
     edit("edtEnd")->setText("00:02.150");
     dialogs.queueSaveFile(QString::fromStdString(dir.file("piece.mp3")));
     click("btnSplit");
     EXPECT_EQ(messages(), QStringList("Information: Splitting MP3 is completed."));
-    EXPECT_EQ(audioOfPiece(dir.file("piece.mp3")), slice(bytes, kbps * 1000 / 8, kbps * 2000 / 8 - 1));
+    const Bytes audio = audioOfPiece(dir.file("piece.mp3"));
+    ASSERT_GT(audio.size(), 2u);
+    EXPECT_EQ(audio[0], 0xFF) << "the piece starts with a frame";
+    const std::optional<LevelProfile> decoded = ScanLevels(dir.file("piece.mp3"), {}, {});
+    ASSERT_TRUE(decoded);
+    EXPECT_NEAR(double(decoded->lengthMs()), 1000, 1152 * 1000.0 / 44100);
 }
 
 // The Exact box, beside Split and Stop and shown whole, makes the parts

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <gtest/gtest.h>
 
@@ -118,6 +119,7 @@ TEST_F(TagPageTest, VersionOneZeroShowsTrackZeroAndAMissingV2TagDisablesItsGroup
 TEST_F(TagPageTest, AMissingFileClearsTheGroupsButLeavesTheirFieldsAsTheyWere) {
     edit("TitleEdit1")->setText("typed");
     edit("TitleEdit")->setText("typed");
+    dialogs.queueMessageResult(MessageResult::Yes); // the typed texts may go
     open(QString::fromStdString(dir.file("missing.mp3")));
     EXPECT_EQ(text("TitleEdit1"), "");
     EXPECT_EQ(text("TitleEdit"), "");
@@ -183,7 +185,7 @@ TEST_F(TagPageTest, ShowingThePageReadsTheSplitPagesFileAndUnsavedEditsAreAskedF
     // A save is confirmed in the status line and leaves nothing to ask about.
     edit("TitleEdit1")->setText("Saved Title");
     button("Button3")->click();
-    EXPECT_TRUE(form->findChild<QLabel*>("labStatus")->text().startsWith("Saved the tags of id3v2-tool-v10.mp3"));
+    EXPECT_TRUE(form->findChild<QLabel*>("labStatus")->text().startsWith("Saved the ID3v1 tag of id3v2-tool-v10.mp3"));
     EXPECT_FALSE(form->TagPage()->HasUnsavedEdits());
     dialogs.clear();
     open(file);
@@ -298,18 +300,65 @@ TEST_F(TagPageTest, UpdateAllKeepsEveryCharacterAndReportsWhatItCannotDo) {
               "Cannot write the tags of \"" + file + "\". Another program holds the file locked.");
 }
 
-TEST_F(TagPageTest, AnUncheckedBoxLeavesItsTagInTheFile) {
+// An unticked box writes nothing, so its tag stays in the file; the status
+// line says so instead of "saved", and says when a read-only mark was taken
+// off the file.
+TEST_F(TagPageTest, TheStatusLineSaysWhatUpdateAllWroteAndLeft) {
+    const struct {
+        bool v1, v2, readOnly;
+        const char* v1Title;
+        const char* v2Title;
+        QString status; // "@" for the time
+    } cases[] = {
+        {true, false, false, "New One", "Song Title",
+         "Saved the ID3v1 tag of id3v2-tool.mp3 at @. The ID3v2 box is unticked: that tag is left in the file as it "
+         "is."},
+        {false, true, true, "Song Title", "New One",
+         "Saved the ID3v2 tag of id3v2-tool.mp3 at @. The ID3v1 box is unticked: that tag is left in the file as it "
+         "is. The file's read-only mark was removed."},
+        {false, false, false, "Song Title", "Song Title",
+         "Nothing was saved: both tag boxes are unticked, and an unticked box leaves its tag in the file as it is."},
+    };
+    for (const auto& c : cases) {
+        const QString file = sample("id3v2-tool.mp3");
+        if (c.readOnly)
+            std::filesystem::permissions(file.toStdString(), std::filesystem::perms::owner_read);
+        open(file);
+        box("chkTagExists1")->setChecked(c.v1);
+        box("chkTagExists")->setChecked(c.v2);
+        edit("TitleEdit1")->setText("New One");
+        edit("TitleEdit")->setText("New One");
+        button("Button3")->click();
+        TID3v1 v1;
+        TID3v2 v2;
+        ASSERT_TRUE(v1.Load(file.toStdString()));
+        ASSERT_TRUE(v2.Load(file.toStdString()));
+        EXPECT_EQ(v1.Title(), c.v1Title);
+        EXPECT_EQ(v2.Title(), c.v2Title);
+        QString status = form->findChild<QLabel*>("labStatus")->text();
+        status.replace(QRegularExpression("\\d\\d:\\d\\d:\\d\\d"), "@");
+        EXPECT_EQ(status, c.status);
+        std::filesystem::remove(file.toStdString());
+    }
+}
+
+// Closing the window with unsaved edits asks, naming the file the edits
+// belong to (not a name typed since), and Enter keeps them.
+TEST_F(TagPageTest, ClosingWithUnsavedEditsAsksAboutTheirFile) {
     const QString file = sample("id3v2-tool.mp3");
     open(file);
-    box("chkTagExists")->setChecked(false);
-    edit("TitleEdit1")->setText("New One");
-    button("Button3")->click();
-    TID3v1 v1;
-    TID3v2 v2;
-    ASSERT_TRUE(v1.Load(file.toStdString()));
-    ASSERT_TRUE(v2.Load(file.toStdString()));
-    EXPECT_EQ(v1.Title(), "New One");
-    EXPECT_EQ(v2.Title(), "Song Title");
+    form->show();
+    edit("TitleEdit")->setText("unsaved");
+    edit("edtFileTag")->setText("/typed/not/opened.mp3");
+    EXPECT_FALSE(form->close()) << "closed without asking, on Enter";
+    dialogs.queueMessageResult(MessageResult::No);
+    EXPECT_FALSE(form->close());
+    EXPECT_EQ(text("TitleEdit"), "unsaved");
+    ASSERT_EQ(dialogs.messages().size(), 2u);
+    EXPECT_EQ(dialogs.messages()[1].text,
+              "The tags of \"" + file + "\" have changes that are not saved. Discard them and quit?");
+    dialogs.queueMessageResult(MessageResult::Yes);
+    EXPECT_TRUE(form->close());
 }
 
 } // namespace

@@ -199,6 +199,13 @@ TEST_F(CliProgramTest, TagPrintsTheTagsAsTheFileHoldsThem) {
     EXPECT_NE(written.out.find("ID3v1: Version 1.1\nID3v1 track: 44\nID3v1 title: Été\n"), std::string::npos)
         << written.out;
     EXPECT_NE(written.out.find("ID3v2: none\n"), std::string::npos) << "an untouched tag is not written";
+    EXPECT_EQ(written.err.find("read-only"), std::string::npos) << written.err;
+
+    // The writers take a read-only mark off the file, and say so.
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read);
+    const ProgramResult unmarked = RunCliProgram({"tag", file, "--v2-title", "Marked"});
+    EXPECT_EQ(unmarked.status, 0) << unmarked.err;
+    EXPECT_EQ(unmarked.err, "tindrel-cli: The file's read-only mark was removed.\n");
 }
 
 TEST_F(CliProgramTest, TagRefusalsLeaveTheFileAlone) {

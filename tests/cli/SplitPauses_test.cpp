@@ -3,6 +3,7 @@
 // tindrel-cli cutting by a CUE sheet and at pauses, run as a program with
 // its player, on recordings made by sox and lame.
 #include "core/Silence.h"
+#include "core/TimeText.h"
 #include "tests/cli/RunProgram.h"
 #include "tests/support/Command.h"
 #include "tests/support/SoundFile.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -36,9 +38,11 @@ int64_t soundStartMs(const std::string& piece) {
 // Five tracks; each one's tone starts 0.2 s after its INDEX 01 and ends
 // 0.5 s before the next, so a piece that starts a frame late or early shows
 // it in the quiet it opens with. Tracks 3 and 5 have a pregap (INDEX 00).
-// The byte rule counts from the file's first byte, so its MP3 has no frame
-// before its sound (lame -t); the exact mode cuts the gapless stream that
-// the encoder's first frame describes, to the sample.
+// Without --exact a piece starts at the frame boundary nearest to its
+// track, within half a frame, and a decoder loses the sound of its first
+// frame, whose bit reservoir lay in the frame before; the exact mode cuts
+// the gapless stream that the encoder's first frame describes, to the
+// sample.
 TEST(SplitByCue, PiecesStartAtTheTracksAndCarryTheSheetsTags) {
     const double starts[] = {0, 3.2, 6.04, 712 / 75.0, 12.88}; // INDEX 01, in s
     const double end = 16;
@@ -62,7 +66,7 @@ TEST(SplitByCue, PiecesStartAtTheTracksAndCarryTheSheetsTags) {
         int64_t startToleranceMs;
         // The samples of each piece but the last (1/75 s is 588 samples).
         std::vector<int64_t> samples;
-    } modes[] = {{"bytes", "-t", kFrameMs + kBlockMs, {}},
+    } modes[] = {{"bytes", "", kFrameMs / 2 + kFrameMs + kBlockMs, {}},
                  {"exact", "", kBlockMs, {141'120, 125'244, 152'292, 149'352}}};
     const struct {
         const char* name;
@@ -147,6 +151,16 @@ TEST(SplitAtPauses, TheToolCutsAtPausesAndNamesTheCutsItCouldNotMove) {
          1,
          {"No pause of at least 1.500 s below -48 dB to cut at was found; nothing was written."},
          0},
+        {"pauses found but one piece asked for",
+         {"--silences", "--pieces", "1"},
+         1,
+         {"2 pauses were found, but --pieces 1 asks for the whole file as one piece; nothing was written."},
+         0},
+        {"pauses found but none far enough from the ends",
+         {"--silences", "--min-piece", "5"},
+         1,
+         {"2 pauses were found, but none leaves pieces of at least 5.000 s (--min-piece); nothing was written."},
+         0},
     };
     for (const auto& c : cases) {
         const std::string out = dir.file("out");
@@ -160,6 +174,78 @@ TEST(SplitAtPauses, TheToolCutsAtPausesAndNamesTheCutsItCouldNotMove) {
             EXPECT_NE((c.status == 0 ? r.out : r.err).find(text), std::string::npos) << c.name << ":\n"
                                                                                      << r.out << r.err;
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), c.pieces) << c.name;
+    }
+    // Sound that is no MPEG audio is said to be that, not to hold no pause.
+    const std::string ogg = dir.file("talk.ogg");
+    std::filesystem::copy_file(test::TestDataDir() + "/engine/tone1k.ogg", ogg);
+    const ProgramResult r = RunCliProgram({"split", ogg, "--silences", "-d", dir.path()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("holds no MPEG audio"), std::string::npos) << r.err;
+}
+
+// The pieces --dry-run lists: their start and end, in ms.
+std::vector<std::pair<int64_t, int64_t>> listedPieces(const std::string& out) {
+    std::vector<std::pair<int64_t, int64_t>> pieces;
+    for (std::size_t at = out.find("Piece "); at != std::string::npos; at = out.find("Piece ", at + 1)) {
+        const std::size_t colon = out.find(": ", at);
+        pieces.emplace_back(ParseTimeMs(out.substr(colon + 2, 9)), ParseTimeMs(out.substr(colon + 14, 9)));
+    }
+    return pieces;
+}
+
+// VBR speech (espeak-ng) and VBR music (sox), cut at their pauses and by a
+// sheet: in both modes each piece decodes to the length --dry-run lists
+// for it, within one frame, and the times listed without --exact lie
+// within half a frame of those planned (the exact mode's).
+TEST(SplitVbrSources, PiecesEndWhereTheDryRunSaysInBothModes) {
+    const test::TempDir dir;
+    const std::string cue = "TRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:01:62\n"
+                            "TRACK 03 AUDIO\nINDEX 01 00:03:71\n";
+    const std::string sheet = dir.write("music.cue", test::Bytes(cue.begin(), cue.end()));
+    const struct {
+        const char* file;
+        std::vector<std::string> args;
+        double frameMs;
+    } cases[] = {
+        {"speech-vbr.mp3", {"--silences"}, 576 * 1000.0 / 22050},
+        {"music-vbr.mp3", {"--silences"}, 1152 * 1000.0 / 44100},
+        {"music-vbr.mp3", {"--cue", sheet}, 1152 * 1000.0 / 44100},
+    };
+    for (const auto& c : cases) {
+        const std::string source = test::TestDataDir() + "/split/" + c.file;
+        std::vector<std::pair<int64_t, int64_t>> planned;
+        for (const bool exact : {true, false}) {
+            const std::string out = dir.file(std::string(c.file) + c.args[0] + (exact ? ".exact" : ".bytes"));
+            std::filesystem::create_directory(out);
+            std::vector<std::string> args{"split", source, "-d", out};
+            args.insert(args.end(), c.args.begin(), c.args.end());
+            if (exact)
+                args.push_back("--exact");
+            args.push_back("--dry-run");
+            const ProgramResult listed = RunCliProgram(args);
+            ASSERT_EQ(listed.status, 0) << c.file << ": " << listed.err;
+            const auto pieces = listedPieces(listed.out);
+            ASSERT_GE(pieces.size(), 2u) << listed.out;
+            if (exact)
+                planned = pieces;
+            ASSERT_EQ(pieces.size(), planned.size()) << listed.out;
+            args.pop_back();
+            const ProgramResult r = RunCliProgram(args);
+            ASSERT_EQ(r.status, 0) << c.file << ": " << r.err;
+            std::vector<std::filesystem::path> written{std::filesystem::directory_iterator(out), {}};
+            std::sort(written.begin(), written.end()); // fewer than ten: their names sort as their numbers
+            ASSERT_EQ(written.size(), pieces.size()) << c.file;
+            for (std::size_t i = 0; i < pieces.size(); ++i) {
+                const std::string what = std::string(c.file) + (exact ? " exact" : " bytes") + " piece " +
+                                         std::to_string(i + 1);
+                // Both listed to the nearest ms.
+                EXPECT_LE(std::abs(double(pieces[i].second - planned[i].second)), c.frameMs / 2 + 1) << what;
+                const std::optional<LevelProfile> decoded = ScanLevels(written[i].string(), {}, {});
+                ASSERT_TRUE(decoded) << what;
+                EXPECT_LE(std::abs(double(decoded->lengthMs() - (pieces[i].second - pieces[i].first))), c.frameMs)
+                    << what;
+            }
+        }
     }
 }
 

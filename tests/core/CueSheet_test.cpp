@@ -2,6 +2,10 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "core/CueSheet.h"
 
+#include "core/SplitPlan.h"
+#include "tags/ID3v1.h"
+#include "tags/ID3v2.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -63,7 +67,13 @@ TEST(CueSheet, RefusesASheetItCannotCutBy) {
         {"an INDEX outside a track", "INDEX 01 00:00:00\n", "line 1"},
         {"no track number", "TRACK AUDIO\n", "line 1"},
         {"times going back", "TRACK 01 AUDIO\nINDEX 01 00:05:00\nTRACK 02 AUDIO\nINDEX 01 00:04:00\n",
-         "track 2 does not start after track 1"},
+         "line 3: track 2 does not start after track 1 (line 1)"},
+        {"times going back under a second FILE line naming the same file",
+         "FILE \"x.mp3\" MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 50:00:00\n"
+         "FILE \"dir/x.mp3\" MP3\nTRACK 03 AUDIO\nINDEX 01 00:00:00\n",
+         "line 7: track 3 does not start after track 2 (line 4)"},
+        {"a quote left open", "TRACK 01 AUDIO\nTITLE \"Open\nINDEX 01 00:00:00\n",
+         "line 2: a quote that is not closed"},
     };
     for (const auto& c : cases) {
         try {
@@ -102,6 +112,68 @@ TEST(CueSheet, NamesAndPicksPieces) {
     EXPECT_THROW(TracksFor(two, "/music/c.mp3"), std::runtime_error);
     const CueSheet one = ParseCueSheet("FILE \"old name.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
     EXPECT_EQ(TracksFor(one, "/music/new.mp3").size(), 1u) << "a single file's sheet fits a renamed rip";
+
+    // The piece of track 3 of a source tagged "3/12" is track 3, as its
+    // siblings are 1, 2 and 4.
+    TID3v2 source;
+    source.SetTrackText("3/12");
+    const CueTrack third{3, {}, "Three", {}, {}, 0};
+    const PieceTags tags = CuePieceTags(TID3v1(), source, one, third);
+    TID3v2 piece;
+    piece.LoadTag(tags.id3v2, int64_t(tags.id3v2.size()) + 1000);
+    EXPECT_EQ(piece.TrackText(), "3");
+}
+
+// The pieces a sheet gives a 10 s source: none overwrites another, and
+// every track left out is said.
+TEST(CueSheet, EveryTrackIsWrittenUnderItsOwnNameOrSaidToBeLeftOut) {
+    const struct {
+        const char* name;
+        std::string text;
+        const char* source;
+        std::vector<std::string> pieces;
+        std::string note;
+    } cases[] = {
+        {"two tracks numbered alike",
+         "TRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:02:00\nTRACK 02 AUDIO\nINDEX 01 00:04:00\n"
+         "TRACK 03 AUDIO\nINDEX 01 00:06:00\n",
+         "a.mp3",
+         {"01.mp3", "02.mp3", "02 (2).mp3", "03.mp3"},
+         ""},
+        {"titles that differ only where a name cannot hold them, or in case",
+         "TRACK 01 AUDIO\nTITLE AC/DC\nINDEX 01 00:00:00\nTRACK 01 AUDIO\nTITLE AC_DC\nINDEX 01 00:02:00\n"
+         "TRACK 01 AUDIO\nTITLE AC:DC\nINDEX 01 00:04:00\nTRACK 01 AUDIO\nTITLE ac_dc\nINDEX 01 00:06:00\n",
+         "a.mp3",
+         {"01 - AC_DC.mp3", "01 - AC_DC (2).mp3", "01 - AC_DC (3).mp3", "01 - ac_dc (4).mp3"},
+         ""},
+        {"a track past the end of the file",
+         "TRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:05:00\nTRACK 03 AUDIO\nINDEX 01 00:12:00\n",
+         "a.mp3",
+         {"01.mp3", "02.mp3"},
+         "Track 3 (line 5) starts at or after the end of the file (00:10.000) and was left out; track 2 runs to the "
+         "end."},
+        {"tracks under a second FILE line",
+         "FILE a.mp3 MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:05:00\n"
+         "FILE b.wav WAVE\nTRACK 03 AUDIO\nINDEX 01 00:00:00\nTRACK 04 AUDIO\nINDEX 01 00:03:00\n",
+         "/music/a.mp3",
+         {"01.mp3", "02.mp3"},
+         "2 tracks belong to \"b.wav\", not to this file, and were left out."},
+        {"a sheet naming the WAV files of a rip",
+         "FILE cd1.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nFILE cd2.wav WAVE\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n",
+         "/music/cd2.mp3",
+         {"02.mp3"},
+         "1 track belongs to \"cd1.wav\", not to this file, and was left out."},
+    };
+    for (const auto& c : cases) {
+        const CueSheet sheet = ParseCueSheet(c.text);
+        const std::vector<CueTrack> tracks = TracksFor(sheet, c.source);
+        std::string pastTheEnd;
+        std::vector<std::string> names;
+        for (const PlannedPiece& piece : PiecesFromCue(c.source, "/out", sheet, tracks, 10'000, &pastTheEnd))
+            names.push_back(piece.path.substr(5));
+        EXPECT_EQ(names, c.pieces) << c.name;
+        EXPECT_EQ(OtherFilesText(sheet, tracks) + pastTheEnd, c.note) << c.name;
+    }
 }
 
 } // namespace

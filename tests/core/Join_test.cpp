@@ -30,6 +30,7 @@ struct RecordingObserver final : JoinObserver {
     int pumps = 0;
     std::function<void(int)> onPump; // gets the number of the pump, from 1
     bool stop = false;
+    bool keepsOutput = true;
 
     explicit RecordingObserver(std::size_t rows) : statuses(rows, JoinStatus::Done) {}
     void letEventsRun() override {
@@ -39,6 +40,7 @@ struct RecordingObserver final : JoinObserver {
     }
     bool stopRequested() override { return stop; }
     void setStatus(std::size_t row, JoinStatus status) override { statuses.at(row) = status; }
+    bool stopKeepsOutput() const override { return keepsOutput; }
 };
 
 TEST(Join, BodiesOfTwoInputsFollowEachOther) {
@@ -106,6 +108,21 @@ TEST(Join, StopIsSeenOncePerRowInEachPass) {
         EXPECT_EQ(observer.statuses, c.statuses) << "stop at pump " << c.stopAtPump;
         EXPECT_EQ(ReadFileBytes(dir.file("out.mp3")).size(), c.bodiesWritten * 872) << "stop at pump " << c.stopAtPump;
     }
+}
+
+// An interrupted join (the tool's Ctrl+C) is not the page's Stop: the file
+// it was to replace keeps what it held.
+TEST(Join, AnInterruptedJoinKeepsTheEarlierFile) {
+    TempDir dir;
+    const std::vector<std::string> inputs(3, dir.write("a.mp3", PatternBytes(3'000, 7)));
+    const Bytes old = PatternBytes(500, 9);
+    dir.write("out.mp3", old);
+    RecordingObserver observer(3);
+    observer.keepsOutput = false;
+    observer.onPump = [&](int pump) { observer.stop = pump >= 5; };
+    EXPECT_EQ(RunJoin(inputs, dir.file("out.mp3"), observer), JoinResult::Stopped);
+    EXPECT_EQ(ReadFileBytes(dir.file("out.mp3")), old);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2) << "a temporary file was left";
 }
 
 TEST(Join, AMissingInputEndsTheJoinAndLeavesTheOldOutput) {

@@ -2,7 +2,9 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "core/Split.h"
 
+#include "core/Silence.h"
 #include "core/TimeText.h"
+#include "tests/support/SoundFile.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -98,6 +100,15 @@ TEST_F(SplitTest, PartsSplitOutcomes) {
          SplitResult::Completed,
          completed + "\nThe ID3v1 tag could not be written into: song_chunk_1.mp3, song_chunk_2.mp3, song_chunk_3.mp3.",
          {106 + 10, 124 + 10, 125 + 10}},
+        {"more parts than milliseconds are refused, not tried one refusal at a time",
+         2'147'483'647,
+         10'000,
+         128,
+         99,
+         SplitResult::Failed,
+         "Please specify a proper quantity of parts.\nThe file lasts 00:10.000, too short for 2147483647 parts of at "
+         "least 1 ms.",
+         {0}},
     };
     for (const auto& c : cases) {
         const TempDir out;
@@ -105,7 +116,7 @@ TEST_F(SplitTest, PartsSplitOutcomes) {
         const SplitOutcome outcome =
             RunSplitParts(input, out.path(), c.n, c.lengthMs, fixed(c.lengthMs, c.kbps), observer);
         EXPECT_EQ(outcome.result, c.result) << c.name;
-        EXPECT_EQ(outcome.message, c.message) << c.name;
+        EXPECT_EQ(outcome.message + (outcome.reason.empty() ? "" : "\n" + outcome.reason), c.message) << c.name;
         for (std::size_t k = 0; k < c.sizes.size(); ++k) {
             const std::string piece = PartOutputPath(out.path(), "song", int(k) + 1);
             EXPECT_EQ(test::FileSizeOf(piece), c.sizes[k]) << c.name << ", part " << k + 1;
@@ -140,17 +151,23 @@ TEST_F(SplitTest, RangeSplitOutcomes) {
     const struct {
         std::string output, start, end;
         SplitResult result;
-        std::string message;
+        std::string message, reason;
     } cases[] = {
-        {dir.file("piece.mp3"), "00:01.000", "00:02.000", SplitResult::Completed, kSplitCompleted},
+        {dir.file("piece.mp3"), "00:01.000", "00:02.000", SplitResult::Completed, kSplitCompleted, ""},
         {dir.file("link.mp3"), "00:01.000", "00:02.000", SplitResult::Failed,
-         "Output file can not be the same as the input file."},
-        {dir.file("never.mp3"), "00:12.000", "00:13.000", SplitResult::Failed, kSplitFailed},
+         "Output file can not be the same as the input file.", ""},
+        {dir.file("never.mp3"), "00:12.000", "00:13.000", SplitResult::Failed, kSplitFailed,
+         "The start 00:12.000 is at or past the end of the file (00:10.000)."},
+        {dir.file("never.mp3"), "00:00.000", "00:00.100", SplitResult::Failed, kSplitFailed,
+         "The range ends within the first 150 ms, by which every cut is moved earlier."},
+        {dir.file("never.mp3"), "00:03.000", "00:02.000", SplitResult::Failed, kSplitFailed,
+         "The start 00:03.000 is not before the end 00:02.000."},
     };
     for (const auto& c : cases) {
         const SplitOutcome outcome = RunSplitRange(input, c.output, c.start, c.end, fixed(10'000, 128));
         EXPECT_EQ(outcome.result, c.result) << c.output;
         EXPECT_EQ(outcome.message, c.message) << c.output;
+        EXPECT_EQ(outcome.reason, c.reason) << c.output;
     }
     EXPECT_EQ(ReadFileBytes(input), source);
     EXPECT_EQ(test::FileSizeOf(dir.file("piece.mp3")), 16'000 + 138);
@@ -189,6 +206,23 @@ TEST_F(SplitTest, ByteRangesFollowTheTimesAndTheOffset) {
         ASSERT_TRUE(written) << c.start << " " << c.end;
         EXPECT_EQ(ReadFileBytes(out), slice(source, c.first, c.first + c.count - 1)) << c.start << " " << c.end;
     }
+}
+
+// In a VBR file (lame -V 2: noise at high rates, silence at the lowest)
+// the average bit rate puts a time seconds from its sound; the times,
+// moved by the offset as ever, are found among the frames instead, and
+// the piece decodes to the length asked for within a frame.
+TEST(SplitVbr, ATimeRangeOfAVbrSourceIsFoundAmongItsFrames) {
+    const TempDir dir;
+    const std::string input = test::MakeMp3(
+        dir.path(), "talk.mp3", {{test::Sound::Speech, 4}, {test::Sound::Zero, 4}, {test::Sound::Speech, 4}}, "-V 2");
+    ASSERT_FALSE(input.empty());
+    const int64_t kbps = test::FileSizeOf(input) * 8 / 12'000;
+    const std::string piece = dir.file("piece.mp3");
+    ASSERT_EQ(RunSplitRange(input, piece, "00:05.000", "00:08.000", fixed(12'000, kbps)).message, kSplitCompleted);
+    const auto decoded = ScanLevels(piece, {}, {});
+    ASSERT_TRUE(decoded);
+    EXPECT_NEAR(double(decoded->lengthMs()), 3000, 1152 * 1000.0 / 44100);
 }
 
 TEST_F(SplitTest, TheOffsetLimitAllowsFiveSecondsEitherWay) {

@@ -4,6 +4,7 @@
 
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
+#include "tests/support/Command.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -145,6 +146,40 @@ TEST_F(TagFieldsFileTest, SaveWritesTheFieldsThroughTheSetters) {
     EXPECT_EQ(readV2.Track(), 10);
     EXPECT_EQ(readV2.Comment(), "line one\nline two");
     EXPECT_FALSE(SaveID3v1(dir.file("missing.mp3"), v1, v1Tag));
+}
+
+// A track text set by another tagger (mid3v2) that is no plain number
+// comes back unchanged from a save of the fields as shown; a field the user
+// empties or changes replaces it.
+TEST_F(TagFieldsFileTest, ATrackTextThatIsNoPlainNumberIsKept) {
+    const struct {
+        const char* written;
+        const char* typed; // nullptr: the field as shown
+        const char* shown;
+        const char* saved;
+    } cases[] = {
+        {"3 /12", nullptr, "3 /12", "3 /12"},
+        {"A1", nullptr, "A1", "A1"},
+        {"3/12", nullptr, "3", "3/12"},
+        {"A1", "", "A1", ""},
+        {"A1", "B2", "A1", "B2"},
+        {"3/12", "4", "3", "4"},
+    };
+    for (const auto& c : cases) {
+        const std::string file = dir.file("track.mp3");
+        std::filesystem::remove(file);
+        std::filesystem::copy_file(test::TestDataDir() + "/tags/plain.mp3", file);
+        test::CommandOutput("mid3v2 --TRCK '" + std::string(c.written) + "' '" + file + "'");
+        TID3v2 tag;
+        ID3v2Fields fields = ShowID3v2(file, tag);
+        EXPECT_EQ(fields.track, c.shown) << c.written;
+        if (c.typed)
+            fields.track = c.typed;
+        ASSERT_TRUE(SaveID3v2(file, fields, tag)) << c.written;
+        TID3v2 read;
+        ASSERT_TRUE(read.Load(file));
+        EXPECT_EQ(read.TrackText(), c.saved) << c.written << " typed " << (c.typed ? c.typed : "(as shown)");
+    }
 }
 
 } // namespace

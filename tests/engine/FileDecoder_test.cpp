@@ -193,5 +193,24 @@ TEST(FileDecoder, EveryWavCodingGivesTheSameTone) {
     }
 }
 
+// The length an MP3 stream states before it is played is the number of
+// frames it then gives, for the sources one step aside from the usual
+// encoder settings too (a CRC after each header, free format, junk before
+// the audio, a file cut short of what its Info frame promises).
+TEST(FileDecoder, AnMp3sStatedLengthIsWhatItDecodesTo) {
+    const char* const files[] = {"crc_cbr.mp3",           "crc_vbr.mp3",      "free_format.mp3",
+                                 "junk_false_syncs.mp3",  "vbr_no_xing.mp3",  "truncated_last_frame.mp3",
+                                 "truncated_promise.mp3", "mpeg25_8k_vbr.mp3"};
+    for (const char* file : files) {
+        auto decoder = OpenFileDecoder(std::string(TINDREL_FRAMES_DATA) + "/" + file);
+        const int64_t stated = decoder->lengthFrames();
+        std::vector<int16_t> pcm(4096 * static_cast<std::size_t>(decoder->channels()));
+        int64_t decoded = 0;
+        while (!decoder->finished())
+            decoded += static_cast<int64_t>(decoder->read(pcm.data(), 4096));
+        EXPECT_EQ(stated, decoded) << file;
+    }
+}
+
 } // namespace
 } // namespace tindrel::engine

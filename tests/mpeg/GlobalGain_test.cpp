@@ -66,11 +66,6 @@ TEST(GlobalGain, StepsLandInTheGainFieldsOnlyAndKeepCrcsSound) {
         const std::vector<Bytes> frames = audioFrames(file.name);
         ASSERT_GT(frames.size(), 20u) << file.name;
         for (const Bytes& source : frames) {
-            // The encoder's info frame in a protected file is not recognised
-            // by the walk; its side information is blank.
-            if (std::all_of(file.gainBits.begin(), file.gainBits.end(),
-                            [&](std::size_t bit) { return gainAt(source, bit) == 0; }))
-                continue;
             const int channels = source[3] >> 6 == 3 ? 1 : 2;
             Bytes frame = source;
             const uint16_t sideInfo = file.crc ? uint16_t(GainFieldsSize(frame) - 6) : 0;

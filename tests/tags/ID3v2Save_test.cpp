@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "tags/ID3v2.h"
 
+#include "platform/EditLock.h"
+
 #include "tests/support/FaultInjection.h"
 #include "tests/tags/TagTestFiles.h"
 
@@ -9,7 +11,9 @@
 
 #include <thread>
 
+#include <algorithm>
 #include <atomic>
+#include <filesystem>
 
 #include <csignal>
 #include <fcntl.h>
@@ -313,6 +317,63 @@ TEST_F(ID3v2SaveRefused, ForAMissingOrTooShortFile) {
     EXPECT_FALSE(FullTag().Save(shortFile));
     EXPECT_EQ(ReadFileBytes(shortFile), PatternBytes(9, 2));
     ExpectUntouched();
+}
+
+} // namespace
+} // namespace tindrel
+
+namespace tindrel {
+namespace {
+
+// Two editors of one file, each in its own process and each changing its
+// own field 500 times, read, change and save under the edit lock: neither
+// ever finds the value it last saved undone by the other.
+// The file is in memory where the system has such a folder, so that the
+// thousand flushes of the saves cost nothing.
+TEST(ID3v2Save, TwoEditorsUnderTheEditLockLoseNoUpdate) {
+    std::string folder = "/dev/shm/tindrel-test-XXXXXX";
+    const TempDir fallback;
+    if (::access("/dev/shm", W_OK) != 0 || !::mkdtemp(folder.data())) {
+        folder = fallback.path() + "/editors";
+        std::filesystem::create_directory(folder);
+    }
+    const std::string path = folder + "/plain.mp3";
+    std::filesystem::copy_file(test::TestDataDir() + "/tags/plain.mp3", path);
+    struct Remove {
+        std::string folder;
+        ~Remove() { std::filesystem::remove_all(folder); }
+    } remove{folder};
+    const auto edit = [&path](bool title) {
+        int lost = 0;
+        std::string saved;
+        for (int round = 0; round < 500; ++round) {
+            const EditLock lock = EditLock::Acquire(path);
+            TID3v2 tag;
+            tag.Load(path);
+            lost += (title ? tag.Title() : tag.Artist()) != saved ? 1 : 0;
+            const std::string next = std::to_string(round);
+            title ? tag.SetTitle(next) : tag.SetArtist(next);
+            if (tag.Save(path))
+                saved = next;
+        }
+        return lost;
+    };
+    pid_t editors[2];
+    for (int i = 0; i < 2; ++i) {
+        editors[i] = ::fork();
+        if (editors[i] == 0)
+            ::_exit(std::min(edit(i == 0), 100));
+    }
+    for (const pid_t editor : editors) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(editor, &status, 0), editor);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "updates saved and then lost";
+    }
+    TID3v2 tag;
+    ASSERT_TRUE(tag.Load(path));
+    EXPECT_EQ(tag.Title(), "499");
+    EXPECT_EQ(tag.Artist(), "499");
 }
 
 } // namespace

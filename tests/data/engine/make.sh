@@ -43,3 +43,7 @@ sox "${exact[@]}" -e u-law wav_mulaw.wav
 sox "${exact[@]}" -c 2 -e ms-adpcm wav_msadpcm_stereo.wav
 # Six channels (the extensible format record): mixed down to stereo.
 sox "${exact[@]}" -c 6 -b 16 wav_6ch.wav
+# 5.1 in WAV order (FL FR FC LFE BL BR), 0.1 s at 8 kHz, a tone of its own
+# in each channel (whole cycles in the 800 samples), so that the down-mix's
+# routing of every channel shows in which side holds which tone.
+sox -n -b 16 -r 8000 -c 6 wav_51_tones.wav synth 0.1 sine 200 sine 300 sine 500 sine 60 sine 700 sine 1100 vol 0.5

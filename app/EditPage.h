@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#pragma once
+
+#include "core/EditList.h"
+
+#include <QWidget>
+
+#include <cstdint>
+
+class QCheckBox;
+class QDoubleSpinBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace tindrel {
+
+class IDialogs;
+class TWaveform;
+
+// The Edit MP3 page: the waveform of the whole file with the removed
+// ranges shaded and the level changes drawn over it, the selection made
+// with the mouse or "[" and "]", and the buttons that add edits to the
+// file's edit list. Nothing touches the file itself: Save as... writes the
+// edited copy through RunEdit, which the command-line tool uses too.
+class TEditPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit TEditPage(IDialogs& dialogs, QWidget* parent = nullptr);
+
+    void openFile(const QString& path);
+    const QString& FileName() const { return m_path; }
+    const EditList& Edits() const { return m_edits; }
+    int64_t SelStartMs() const { return m_selStartMs; }
+    int64_t SelEndMs() const { return m_selEndMs; }
+    // A drag over the waveform, or "[" and "]" at the play position.
+    void setSelectionMs(int64_t startMs, int64_t endMs);
+
+    void btnOpenClick();
+    void btnDeleteClick();
+    void btnKeepClick();
+    void btnLevelClick();
+    void btnFadeInClick();
+    void btnFadeOutClick();
+    void btnUndoClick();
+    void btnRedoClick();
+    void btnSaveAsClick();
+    void btnStopClick() { m_stopRequested = true; }
+    // Offers to save the edit list beside the file when it holds edits not
+    // saved yet: false when the user cancels (the window stays open).
+    bool offerToSaveEdits();
+
+private:
+    void buildControls();
+    void buildKeys();
+    void apply(EditKind kind, int gainSteps = 0);
+    // Shades what the edit list removes, draws its gains, and sets which
+    // buttons can act.
+    void showEdits();
+
+    IDialogs& m_dialogs;
+    TWaveform* m_wave = nullptr;
+    QLabel* lblFile = nullptr;
+    QDoubleSpinBox* edtLevel = nullptr;
+    QCheckBox* chkExact = nullptr;
+    QProgressBar* prgSave = nullptr;
+    QPushButton* btnUndo = nullptr;
+    QPushButton* btnRedo = nullptr;
+    QPushButton* btnSave = nullptr;
+    QPushButton* btnStop = nullptr;
+    QString m_path;
+    EditList m_edits;
+    int64_t m_selStartMs = 0;
+    int64_t m_selEndMs = 0;
+    bool m_stopRequested = false;
+    bool m_unsaved = false;
+};
+
+} // namespace tindrel

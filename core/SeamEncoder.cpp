@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "core/SeamEncoder.h"
+
+#include <lame/lame.h>
+
+#include <memory>
+#include <stdexcept>
+
+namespace tindrel {
+
+namespace {
+
+struct LameCloser {
+    void operator()(lame_global_flags* flags) const { lame_close(flags); }
+};
+using Lame = std::unique_ptr<lame_global_flags, LameCloser>;
+
+MPEG_mode lameMode(uint8_t modeCode) {
+    switch (modeCode) {
+    case 1:
+        return JOINT_STEREO;
+    case kModeMono:
+        return MONO;
+    default: // dual channel is coded as plain stereo
+        return STEREO;
+    }
+}
+
+Lame openEncoder(const TMPEGFrame& format, uint16_t kbps) {
+    Lame lame(lame_init());
+    if (!lame)
+        throw std::runtime_error("The MP3 encoder could not be started.");
+    const int rate = TableSampleRate(format);
+    lame_global_flags* f = lame.get();
+    lame_set_in_samplerate(f, rate);
+    lame_set_out_samplerate(f, rate);
+    lame_set_num_channels(f, format.ModeCode == kModeMono ? 1 : 2);
+    lame_set_mode(f, lameMode(format.ModeCode));
+    lame_set_VBR(f, vbr_off);
+    lame_set_brate(f, kbps);
+    lame_set_quality(f, 2);
+    lame_set_error_protection(f, format.Protected ? 1 : 0);
+    // A bridge frame is decoded after frames of the source, not after the
+    // encoder's own: none may take main data from the one before it.
+    lame_set_disable_reservoir(f, 1);
+    lame_set_bWriteVbrTag(f, 0);
+    if (lame_init_params(f) < 0)
+        throw std::runtime_error("The MP3 encoder refused " + std::to_string(rate) + " Hz at " + std::to_string(kbps) +
+                                 " kbit/s.");
+    return lame;
+}
+
+} // namespace
+
+SeamEncoder::SeamEncoder(const TMPEGFrame& format, uint16_t kbps) : m_format(format), m_kbps(kbps) {
+    openEncoder(m_format, m_kbps);
+}
+
+int SeamEncoder::EncoderDelay() const {
+    return lame_get_encoder_delay(openEncoder(m_format, m_kbps).get());
+}
+
+std::vector<std::vector<uint8_t>> SeamEncoder::Encode(std::span<const int16_t> samples) const {
+    const Lame lame = openEncoder(m_format, m_kbps);
+    const int channels = m_format.ModeCode == kModeMono ? 1 : 2;
+    const int frames = int(samples.size() / std::size_t(channels));
+    // The size lame's documentation asks for, and room for the flush.
+    std::vector<unsigned char> out(std::size_t(frames) * 5 / 4 + 7200 + 16384);
+    // lame takes the samples as not const but does not change them.
+    auto* pcm = const_cast<short*>(samples.data());
+    const int written = channels == 2
+                            ? lame_encode_buffer_interleaved(lame.get(), pcm, frames, out.data(), int(out.size()))
+                            : lame_encode_buffer(lame.get(), pcm, pcm, frames, out.data(), int(out.size()));
+    if (written < 0)
+        throw std::runtime_error("The MP3 encoder failed on the samples around a seam.");
+    const int flushed = lame_encode_flush(lame.get(), out.data() + written, int(out.size()) - written);
+    if (flushed < 0)
+        throw std::runtime_error("The MP3 encoder failed on the samples around a seam.");
+    return SplitFrames(std::span(out.data(), std::size_t(written + flushed)));
+}
+
+std::vector<std::vector<uint8_t>> SplitFrames(std::span<const uint8_t> bytes) {
+    std::vector<std::vector<uint8_t>> frames;
+    for (std::size_t at = 0; at + 4 <= bytes.size();) {
+        if (!LooksLikeFrameHeader(bytes.data() + at))
+            break;
+        TMPEGFrame header;
+        DecodeFrameHeader(bytes.data() + at, header);
+        const std::size_t length = FrameLength(header);
+        if (length < 4 || at + length > bytes.size())
+            break;
+        frames.emplace_back(bytes.begin() + long(at), bytes.begin() + long(at + length));
+        at += length;
+    }
+    return frames;
+}
+
+} // namespace tindrel

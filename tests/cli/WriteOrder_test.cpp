@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+//
+// The order of the system calls that make a write survive a power cut,
+// watched with strace: the new content is flushed to disk before the file
+// gets its name, so that the name never holds a file whose data is not
+// there yet.
+#include "tests/cli/RunProgram.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <unistd.h>
+
+namespace tindrel {
+namespace {
+
+// The lines strace wrote, in order.
+std::vector<std::string> traceLines(const std::string& log) {
+    std::ifstream in(log);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+TEST(WriteOrder, TheContentIsFlushedBeforeItTakesItsName) {
+    if (::access("/usr/bin/strace", X_OK) != 0)
+        GTEST_SKIP() << "strace is not installed";
+    const struct {
+        const char* what;
+        bool existing;
+    } cases[] = {{"a new file", false}, {"a file replaced", true}};
+    for (const auto& c : cases) {
+        test::TempDir dir;
+        const std::string in = dir.write("in.mp3", test::PatternBytes(10'000, 1));
+        const std::string out = dir.file("out.mp3");
+        if (c.existing)
+            dir.write("out.mp3", test::PatternBytes(100, 2));
+        const std::string log = dir.file("trace");
+        const test::ProgramResult r = test::RunProgram(
+            "/usr/bin/strace", {"-f", "-o", log, "-e", "trace=openat,fsync,fdatasync,linkat,renameat2,renameat,rename",
+                                TINDREL_CLI_PATH, "join", "--force", "-o", out, in});
+        if (r.status != 0 && traceLines(log).empty())
+            GTEST_SKIP() << "strace cannot trace here: " << r.err;
+        ASSERT_EQ(r.status, 0) << c.what << ": " << r.err;
+        const std::vector<std::string> lines = traceLines(log);
+        // The nameless file the output is written as, and the calls on it.
+        std::string fd;
+        std::size_t flushed = lines.size(), named = lines.size();
+        const std::regex created(R"(O_TMPFILE.*= (\d+)$)");
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            std::smatch m;
+            if (fd.empty() && std::regex_search(lines[i], m, created))
+                fd = m[1];
+            else if (!fd.empty() && flushed == lines.size() &&
+                     (lines[i].find("fsync(" + fd + ")") != std::string::npos ||
+                      lines[i].find("fdatasync(" + fd + ")") != std::string::npos))
+                flushed = i;
+            else if (!fd.empty() && named == lines.size() &&
+                     lines[i].find("linkat(AT_FDCWD, \"/proc/self/fd/" + fd + "\"") != std::string::npos)
+                named = i;
+        }
+        ASSERT_FALSE(fd.empty()) << c.what << ": no nameless file in the trace";
+        ASSERT_LT(named, lines.size()) << c.what << ": the file never took a name";
+        EXPECT_LT(flushed, named) << c.what << ": named before its content was on disk";
+        EXPECT_EQ(test::ReadFileBytes(out).size(), 10'000u - 2'128u) << c.what;
+    }
+}
+
+} // namespace
+} // namespace tindrel
