@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "cli/PlayerModule.h"
 
+#include "core/EngineSource.h"
 #include "platform/FileOps.h"
 
 #include <dlfcn.h>
@@ -29,6 +30,10 @@ IConsolePlayer* LazyConsolePlayer::player() {
 }
 
 std::optional<SourceFacts> LazyConsolePlayer::describe(const std::string& path) {
+    // An MP3's figures come the player's own way without loading it, which
+    // is most of what a byte-mode cut would otherwise take.
+    if (UpperFileExt(path) == ".MP3")
+        return DescribeMp3(path);
     IConsolePlayer* p = player();
     return p ? p->describe(path) : std::nullopt;
 }

@@ -5,6 +5,8 @@
 #include "mpeg/FrameHeader.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace tindrel {
 namespace {
@@ -77,6 +79,33 @@ void writeGain(std::span<uint8_t> frame, std::size_t bit, uint8_t gain) {
     frame[bit / 8 + 1] = uint8_t(pair);
 }
 
+// Up to 16 bits of the frame from bit on, reading no byte past them.
+unsigned readBits(std::span<const uint8_t> frame, std::size_t bit, unsigned count) {
+    const std::size_t last = bit + count - 1;
+    unsigned bytes = 0;
+    for (std::size_t at = bit / 8; at <= last / 8; ++at)
+        bytes = bytes << 8 | frame[at];
+    return bytes >> (7 - last % 8) & ((1u << count) - 1);
+}
+
+// The largest value each of the 32 Huffman tables carries; tables 16 to 31
+// add linbits to 15.
+constexpr std::array<unsigned, 32> kTableLargest{0,    1,    2,  2,  0,  3,   3,   5,   5,    5,   7,
+                                                 7,    7,    15, 0,  15, 16,  18,  22,  30,   78,  270,
+                                                 1038, 8206, 30, 46, 78, 142, 270, 526, 2062, 8206};
+
+// The largest value any table of a granule's record may carry: 1 when only
+// the small values at the top of the spectrum are coded.
+unsigned largestValue(std::span<const uint8_t> frame, std::size_t gainBit, bool mpeg1) {
+    const std::size_t switchBit = gainBit + 8 + (mpeg1 ? 4 : 9);
+    const bool switched = readBits(frame, switchBit, 1) != 0;
+    const std::size_t tablesBit = switchBit + 1 + (switched ? 3 : 0);
+    unsigned largest = 1;
+    for (unsigned region = 0; region < (switched ? 2u : 3u); ++region)
+        largest = std::max(largest, kTableLargest[readBits(frame, tablesBit + 5 * region, 5)]);
+    return largest;
+}
+
 uint16_t crcStep(uint16_t crc, uint8_t byte) {
     crc ^= uint16_t(byte << 8);
     for (int i = 0; i < 8; ++i)
@@ -143,6 +172,23 @@ std::optional<TGainRange> GlobalGainRange(std::span<const uint8_t> frame) {
         }
     }
     return range;
+}
+
+std::optional<double> LoudestGranuleSteps(std::span<const uint8_t> frame) {
+    const GainLayout layout = layoutOf(frame);
+    if (!layout.Valid)
+        return std::nullopt;
+    double loudest = -std::numeric_limits<double>::infinity();
+    for (int granule = 0; granule < layout.Granules; ++granule) {
+        for (int channel = 0; channel < layout.Channels; ++channel) {
+            const std::size_t gainBit = layout.GainBit(granule, channel);
+            if (readBits(frame, gainBit - kGainOffsetInRecord, 12) == 0)
+                continue; // part2_3_length: no data bits
+            const unsigned largest = largestValue(frame, gainBit, layout.Granules == 2);
+            loudest = std::max(loudest, readGain(frame, gainBit) + 16.0 / 3.0 * std::log2(double(largest)));
+        }
+    }
+    return loudest;
 }
 
 } // namespace tindrel

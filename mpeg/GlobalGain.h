@@ -60,6 +60,14 @@ inline TGainChange AddGlobalGain(std::span<uint8_t> frame, int steps) {
 // Layer III frame.
 std::optional<TGainRange> GlobalGainRange(std::span<const uint8_t> frame);
 
+// How loud the loudest granule of a frame can be, from its side information
+// alone: its global gain plus the largest value its Huffman tables can
+// carry (a value q decodes to q^(4/3) gain steps of 2^(1/4)), in those
+// steps. Silent granules (no data bits) are left out, as encoders give them
+// any gain; -infinity when all are. Nothing for bytes that are no Layer III
+// frame. Scale factors only lower a band, so this bounds it from above.
+std::optional<double> LoudestGranuleSteps(std::span<const uint8_t> frame);
+
 // The CRC of a protected MPEG audio frame: CRC-16 with polynomial 0x8005,
 // most significant bit first, starting at 0xFFFF, over the last two header
 // bytes and the side information.

@@ -3,6 +3,7 @@
 #include "core/Waveform.h"
 
 #include "engine/FileDecoder.h"
+#include "platform/FileStream.h"
 #include "tests/support/Command.h"
 #include "tests/support/TempDir.h"
 
@@ -133,6 +134,65 @@ TEST(Waveform, OpeningAnotherFileDropsTheFirstAndAnUnreadableOneFails) {
     const std::string junk = dir.write("junk.mp3", test::Bytes(5000, 0x41));
     loader.open(junk);
     ASSERT_TRUE(watched.waitUntil([&] { return loader.state().failed; }));
+}
+
+// Three seconds of a tone near full scale, then three of the same 30 dB
+// quieter, behind an ID3v2 tag and before an ID3v1 tag.
+std::string loudThenQuiet(const test::TempDir& dir) {
+    const std::string mp3 = dir.file("halves.mp3");
+    const std::string command = "cd '" + dir.path() +
+                                "' && sox -n -r 44100 -c 2 -b 16 loud.wav synth 3 sine 440 vol 0.9"
+                                " && sox -n -r 44100 -c 2 -b 16 quiet.wav synth 3 sine 440 vol 0.028"
+                                " && sox loud.wav quiet.wav both.wav"
+                                " && lame --quiet -b 128 --tt Halves --add-id3v2 both.wav halves.mp3";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return mp3;
+}
+
+TEST(Waveform, TheOutlineFromTheFramesShowsALoudAndAQuietHalf) {
+    test::TempDir dir;
+    const std::string mp3 = loudThenQuiet(dir);
+    const std::optional<WaveformOverview> overview = ReadWaveformOverview(FileStream::openRead(mp3));
+    ASSERT_TRUE(overview);
+    EXPECT_EQ(overview->lengthFrames, engine::OpenFileDecoder(mp3)->lengthFrames());
+    // A tenth of a second a column, leaving out the ones at the change. The
+    // outline is an estimate: 30 dB show as a quarter of the height or less.
+    int16_t quietest = 32767, loudest = 0;
+    for (int64_t c = 1; c < 60; ++c) {
+        if (c >= 28 && c < 32)
+            continue;
+        const Peak peak = overview->over(c * kRate / 10, (c + 1) * kRate / 10);
+        EXPECT_EQ(peak.low, -peak.high) << "column " << c;
+        if (c < 30)
+            quietest = std::min(quietest, peak.high);
+        else
+            loudest = std::max(loudest, peak.high);
+    }
+    EXPECT_GT(quietest, 16000) << "of the loud half";
+    EXPECT_LT(loudest, quietest / 4) << "of the quiet half";
+}
+
+TEST(Waveform, TheExactPeaksFromTwoHalvesAreASingleDecodersPeaks) {
+    test::TempDir dir;
+    const std::string mp3 = loudThenQuiet(dir);
+    WatchedLoader watched;
+    WaveformLoader& loader = watched.loader;
+    loader.open(mp3);
+    ASSERT_TRUE(watched.waitUntil([&] { return loader.state().complete(); }));
+    const int64_t length = loader.state().lengthFrames;
+    ASSERT_EQ(length, 6 * kRate);
+    // One column a block: the seam between the halves falls on a column's edge.
+    const int64_t blocks = (length + kWaveformBlockFrames - 1) / kWaveformBlockFrames;
+    const std::atomic<bool> keepGoing{false};
+    auto single = engine::OpenFileDecoder(mp3);
+    const std::vector<Peak> expected =
+        DecodePeaks(*single, 0, blocks * kWaveformBlockFrames, static_cast<int>(blocks), keepGoing);
+    const std::vector<Peak> got = loader.peaks(0, blocks * kWaveformBlockFrames, static_cast<int>(blocks));
+    ASSERT_EQ(got.size(), expected.size());
+    for (std::size_t b = 0; b < got.size(); ++b) {
+        EXPECT_EQ(got[b].low, expected[b].low) << "block " << b;
+        EXPECT_EQ(got[b].high, expected[b].high) << "block " << b;
+    }
 }
 
 } // namespace

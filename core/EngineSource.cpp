@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "core/EngineSource.h"
+
+#include "engine/FileDecoder.h"
+#include "mpeg/MPEGaudio.h"
+
+#include <cmath>
+
+namespace tindrel {
+
+std::optional<SourceFacts> DescribeMp3(const std::string& path) {
+    TMPEGaudio mpeg;
+    if (!mpeg.Analyze(path) || !mpeg.IsValid())
+        return std::nullopt;
+    std::unique_ptr<engine::Decoder> decoder;
+    try {
+        decoder = engine::OpenFileDecoder(path);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    // The player asks the engine for seconds as a float and rounds those;
+    // an unknown length is 0 there.
+    const int64_t frames = decoder->lengthFrames();
+    const auto seconds = frames > 0 ? static_cast<float>(double(frames) / decoder->rate()) : 0.0f;
+    return SourceFacts{static_cast<int64_t>(std::nearbyint(double(seconds) * 1000.0)), mpeg.BitRate()};
+}
+
+} // namespace tindrel
