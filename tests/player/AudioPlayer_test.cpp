@@ -39,12 +39,16 @@ protected:
         if (!m_clock) {
             if (!m_engine.open(JoinLibraryPath(kProgramDir, "libbass.so")))
                 throw std::runtime_error("the engine is not in " + kProgramDir);
-            const auto entry = [&](auto* pointer, const char* name) {
-                return reinterpret_cast<decltype(pointer)>(m_engine.symbol(name));
+            // The entries' types only: taking their addresses here would link
+            // this program against an engine of its own.
+            const auto entry = [&]<typename Function>(Function*, const char* name) {
+                return reinterpret_cast<Function*>(m_engine.symbol(name));
             };
             m_clock = std::make_unique<test::MixClock>(test::MixClockCalls{
-                entry(&::BASS_StreamCreate, "BASS_StreamCreate"), entry(&::BASS_StreamPlay, "BASS_StreamPlay"),
-                entry(&::BASS_StreamFree, "BASS_StreamFree"), entry(&::BASS_ChannelSetSync, "BASS_ChannelSetSync")});
+                entry(static_cast<decltype(&::BASS_StreamCreate)>(nullptr), "BASS_StreamCreate"),
+                entry(static_cast<decltype(&::BASS_StreamPlay)>(nullptr), "BASS_StreamPlay"),
+                entry(static_cast<decltype(&::BASS_StreamFree)>(nullptr), "BASS_StreamFree"),
+                entry(static_cast<decltype(&::BASS_ChannelSetSync)>(nullptr), "BASS_ChannelSetSync")});
         }
         return *m_clock;
     }
