@@ -10,6 +10,7 @@
 #include "platform/FileStream.h"
 
 #include <cmath>
+#include <filesystem>
 #include <stdexcept>
 
 namespace tindrel {
@@ -90,6 +91,11 @@ JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& ou
     // The output takes its name only when the join ends, so an error or a
     // crash half-way never leaves a half-written file where the user's file
     // of that name was. A stopped join is an ending: it keeps what it wrote.
+    // A Stop before the first input is copied leaves an earlier file of that
+    // name as it was: an empty output in its place would only lose it.
+    std::error_code unseen;
+    const bool replacesAFile = std::filesystem::exists(std::filesystem::symlink_status(output, unseen));
+    bool wroteAny = false;
     AtomicFile out = AtomicFile::Create(output);
     std::optional<ExactJoiner> joiner;
     if (mode == JoinMode::Exact)
@@ -106,7 +112,7 @@ JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& ou
         if (!observer.stopRequested())
             return false;
         observer.setStatus(row, JoinStatus::Stopped);
-        if (observer.stopKeepsOutput())
+        if (observer.stopKeepsOutput() && (wroteAny || !replacesAFile))
             commit();
         return true;
     };
@@ -124,6 +130,7 @@ JoinResult RunJoin(const std::vector<std::string>& inputs, const std::string& ou
         } else {
             AppendJoinBody(inputs[row], out.stream());
         }
+        wroteAny = true;
         observer.setStatus(row, JoinStatus::Done);
     }
     commit();

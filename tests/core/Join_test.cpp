@@ -111,18 +111,25 @@ TEST(Join, StopIsSeenOncePerRowInEachPass) {
 }
 
 // An interrupted join (the tool's Ctrl+C) is not the page's Stop: the file
-// it was to replace keeps what it held.
-TEST(Join, AnInterruptedJoinKeepsTheEarlierFile) {
-    TempDir dir;
-    const std::vector<std::string> inputs(3, dir.write("a.mp3", PatternBytes(3'000, 7)));
-    const Bytes old = PatternBytes(500, 9);
-    dir.write("out.mp3", old);
-    RecordingObserver observer(3);
-    observer.keepsOutput = false;
-    observer.onPump = [&](int pump) { observer.stop = pump >= 5; };
-    EXPECT_EQ(RunJoin(inputs, dir.file("out.mp3"), observer), JoinResult::Stopped);
-    EXPECT_EQ(ReadFileBytes(dir.file("out.mp3")), old);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2) << "a temporary file was left";
+// it was to replace keeps what it held; so does the page's Stop before the
+// first input was copied.
+TEST(Join, AnInterruptedOrEarlyStoppedJoinKeepsTheEarlierFile) {
+    const struct {
+        bool keepsOutput;
+        int stopAtPump;
+    } cases[] = {{false, 5}, {true, 4}, {true, 1}};
+    for (const auto& c : cases) {
+        TempDir dir;
+        const std::vector<std::string> inputs(3, dir.write("a.mp3", PatternBytes(3'000, 7)));
+        const Bytes old = PatternBytes(500, 9);
+        dir.write("out.mp3", old);
+        RecordingObserver observer(3);
+        observer.keepsOutput = c.keepsOutput;
+        observer.onPump = [&](int pump) { observer.stop = pump >= c.stopAtPump; };
+        EXPECT_EQ(RunJoin(inputs, dir.file("out.mp3"), observer), JoinResult::Stopped);
+        EXPECT_EQ(ReadFileBytes(dir.file("out.mp3")), old) << c.stopAtPump;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2) << "a temporary file was left";
+    }
 }
 
 TEST(Join, AMissingInputEndsTheJoinAndLeavesTheOldOutput) {
