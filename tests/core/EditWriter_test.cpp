@@ -3,6 +3,7 @@
 #include "core/EditWriter.h"
 
 #include "tests/support/Command.h"
+#include "tests/support/SoundFile.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -56,14 +57,6 @@ std::string make(const TempDir& dir, const Source& source) {
     return mp3;
 }
 
-Samples readSamples(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    Samples samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-    return samples;
-}
-
 // A decoder's gapless output and whatever it said about the stream.
 struct Decoded {
     Samples samples;
@@ -75,7 +68,7 @@ Decoded decode(const std::string& mp3, bool ffmpeg) {
         ffmpeg ? test::CommandOutput("ffmpeg -v warning -y -i '" + mp3 + "' -f s16le '" + raw + "' 2>&1")
                : test::CommandOutput("mpg123 -s '" + mp3 + "' 2>&1 >'" + raw +
                                      "' | grep -i -e warn -e frankenstein -e error -e problem");
-    return {readSamples(raw), messages};
+    return {test::ReadPcm16(raw), messages};
 }
 
 class QuietObserver final : public EditObserver {};

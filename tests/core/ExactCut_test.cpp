@@ -8,6 +8,7 @@
 #include "platform/FileStream.h"
 #include "tests/mpeg/Ffprobe.h"
 #include "tests/support/Command.h"
+#include "tests/support/SoundFile.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -61,14 +62,6 @@ std::string make(const TempDir& dir, const Source& source) {
     return mp3;
 }
 
-Samples readSamples(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    Samples samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-    return samples;
-}
-
 // mpg123's gapless output; its messages go to warnings.
 Samples decode(const std::string& mp3, std::string* warnings = nullptr) {
     const std::string raw = mp3 + ".raw";
@@ -76,14 +69,14 @@ Samples decode(const std::string& mp3, std::string* warnings = nullptr) {
         test::CommandOutput("mpg123 -s '" + mp3 + "' 2>&1 >'" + raw + "' | grep -i -e warn -e frankenstein -e error");
     if (warnings)
         *warnings = messages;
-    return readSamples(raw);
+    return test::ReadPcm16(raw);
 }
 
 // ffmpeg's output, which honours the same delay and padding fields.
 Samples decodeWithFfmpeg(const std::string& mp3) {
     const std::string raw = mp3 + ".ffmpeg.raw";
     test::CommandOutput("ffmpeg -v error -y -i '" + mp3 + "' -f s16le '" + raw + "'");
-    return readSamples(raw);
+    return test::ReadPcm16(raw);
 }
 
 bool haveFfmpeg() {

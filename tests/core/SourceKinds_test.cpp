@@ -6,6 +6,7 @@
 #include "engine/FileDecoder.h"
 #include "mpeg/MPEGaudio.h"
 #include "tests/support/Command.h"
+#include "tests/support/SoundFile.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -60,11 +61,7 @@ std::string source(const char* file) {
 
 Samples decodeRaw(const std::string& command, const std::string& raw) {
     test::CommandOutput(command + " 2>/dev/null");
-    std::ifstream in(raw, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    Samples samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-    return samples;
+    return test::ReadPcm16(raw);
 }
 
 // The decoder's gapless output of the file from byte `from` on.

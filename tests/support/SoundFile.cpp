@@ -5,8 +5,11 @@
 #include "tests/support/Command.h"
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 
 namespace tindrel::test {
 
@@ -54,6 +57,14 @@ std::string MakeMp3(const std::string& folder, const std::string& name, const st
         return {};
     }
     return folder + "/" + name;
+}
+
+std::vector<int16_t> ReadPcm16(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
 }
 
 } // namespace tindrel::test

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -27,5 +28,9 @@ struct Stretch {
 // path; an empty string when a tool failed (the reason is in the output).
 std::string MakeMp3(const std::string& folder, const std::string& name, const std::vector<Stretch>& stretches,
                     const std::string& extraLameArgs = {});
+
+// The 16-bit native-endian samples of a raw file a decoder wrote (mpg123
+// -s, ffmpeg -f s16le); empty when the file is missing.
+std::vector<int16_t> ReadPcm16(const std::string& path);
 
 } // namespace tindrel::test
