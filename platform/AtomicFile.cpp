@@ -33,6 +33,16 @@ namespace {
     throwCreateError(path, std::strerror(error));
 }
 
+// Every write needs a new name in the target's folder: the new file is
+// put in place in one step, or the old one is rewritten from a complete
+// copy beside it. A file rewritten with no copy anywhere would be lost to a
+// crash or a full disk halfway through, so a read-only folder is refused
+// with that reason rather than the bare "Permission denied".
+std::string readOnlyFolderReason(const std::string& path, bool replacing) {
+    const std::string folder = "The folder \"" + ExtractFileDir(path) + "\" is read-only";
+    return replacing ? folder + ", so \"" + ExtractFileName(path) + "\" cannot be replaced safely." : folder + ".";
+}
+
 // Why a replacement was abandoned when its name no longer held the file
 // it was decided on.
 constexpr const char* kSwappedReason = "It was replaced by another program while it was written";
@@ -342,6 +352,8 @@ AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
             fd = entry.open(namedTemp, O_WRONLY | O_CREAT | O_EXCL).release();
         }
     }
+    if (fd < 0 && (errno == EACCES || errno == EROFS))
+        throwCreateError(path, readOnlyFolderReason(path, replacing));
     if (fd < 0)
         throwCreateError(path, errno);
     // A sweep tells a running writer's temporary name by this lock.
