@@ -43,6 +43,7 @@ constexpr std::string_view kCommentLanguage = "eng";
 constexpr int64_t kFooterSize = 10;
 // A synchsafe size has 28 bits.
 constexpr std::size_t kLargestTagBody = (std::size_t(1) << 28) - 1;
+constexpr std::size_t kFrameHeaderSize = 10; // ID, size, flags
 
 enum Frame : std::size_t { kTitle, kArtist, kAlbum, kTrack, kYear, kGenre, kComment };
 
@@ -219,11 +220,15 @@ void TID3v2::LoadTag(std::string_view bytes, int64_t fileSize) {
 // and are kept as they are.
 void TID3v2::takeFields(std::vector<ID3v2Frame> frames) {
     const auto isComment = [](const ID3v2Frame& frame) {
+        // Only a comment is taken apart: a picture's bytes read as texts
+        // would make millions of empty ones.
+        if (frame.id != "COMM" || frame.Opaque())
+            return false;
         std::string description, text;
         CommentParts(frame.Content(), description, text);
         // One without text is no comment to show, and Save would write none
         // in its place: it is kept as a frame.
-        return frame.id == "COMM" && !frame.Opaque() && description.empty() && !Trim(text).empty();
+        return description.empty() && !Trim(text).empty();
     };
     // The first comment's language names the comment (Save writes it first,
     // so a saved tag reads back the same); of several in that language the
@@ -249,6 +254,14 @@ void TID3v2::takeFields(std::vector<ID3v2Frame> frames) {
 }
 
 std::string TID3v2::BuildTag() const {
+    std::string head;
+    std::string tag;
+    for (const std::string_view part : TagParts(head))
+        tag += part;
+    return tag;
+}
+
+std::vector<std::string_view> TID3v2::TagParts(std::string& head) const {
     std::array<std::string, FrameIDs.size()> data;
     // A genre given by number, "(17)", shows no name; the number stays while
     // the field is left as it was shown.
@@ -270,29 +283,60 @@ std::string TID3v2::BuildTag() const {
         data[kComment] = static_cast<char>(encoding) + m_commentLanguage + empty + EncodeText(m_comment, encoding);
     }
 
-    std::string frames;
+    std::string fields;
     for (std::size_t i = 0; i < data.size(); ++i)
-        appendFrame(frames, FrameIDs[i], data[i]);
+        appendFrame(fields, FrameIDs[i], data[i]);
+    std::size_t bodySize = fields.size();
     for (const ID3v2Frame& frame : m_otherFrames)
-        frames += ID3v2FrameBytes(frame);
-    std::string tag = "ID3";
-    tag.push_back(static_cast<char>(kWrittenMajorVersion));
-    tag.append(2, '\0'); // revision, flags
-    appendSynchsafe(tag, static_cast<uint32_t>(std::min(frames.size(), kLargestTagBody)));
-    return tag + frames;
+        bodySize += kFrameHeaderSize + frame.data.size();
+    head = "ID3";
+    head.push_back(static_cast<char>(kWrittenMajorVersion));
+    head.append(2, '\0'); // revision, flags
+    appendSynchsafe(head, static_cast<uint32_t>(std::min(bodySize, kLargestTagBody)));
+    head += fields;
+    const std::size_t fieldsEnd = head.size();
+    for (const ID3v2Frame& frame : m_otherFrames)
+        head += ID3v2FrameHeader(frame);
+    // The views are taken once head has stopped growing.
+    std::vector<std::string_view> parts{std::string_view(head).substr(0, fieldsEnd)};
+    for (std::size_t i = 0; i < m_otherFrames.size(); ++i) {
+        parts.push_back(std::string_view(head).substr(fieldsEnd + i * kFrameHeaderSize, kFrameHeaderSize));
+        parts.push_back(m_otherFrames[i].data);
+    }
+    return parts;
 }
+
+namespace {
+
+std::size_t sizeOf(std::span<const std::string_view> parts) {
+    std::size_t size = 0;
+    for (const std::string_view part : parts)
+        size += part.size();
+    return size;
+}
+
+// A size beyond 28 bits cannot be written; a truncated one would make every
+// reader take frame bytes for audio.
+bool fitsTagSize(std::span<const std::string_view> parts, std::string* reason) {
+    if (sizeOf(parts) - TID3v2::kHeaderSize <= kLargestTagBody)
+        return true;
+    if (reason)
+        *reason = "The tag is larger than an ID3v2 tag can be.";
+    return false;
+}
+
+bool rebuild(const std::string& linkOrFile, std::span<const std::string_view> tag, const TID3v1* v1, bool& v1Written,
+             std::string* reason);
+
+} // namespace
 
 bool TID3v2::Save(const std::string& fileName) {
     m_lastError.clear();
     try {
-        const std::string tag = BuildTag();
-        // A size beyond 28 bits cannot be written; a truncated one would make
-        // every reader take frame bytes for audio.
-        if (tag.size() - kHeaderSize > kLargestTagBody) {
-            m_lastError = "The tag is larger than an ID3v2 tag can be.";
-            return false;
-        }
-        return ReplaceLeadingTag(fileName, tag, &m_lastError);
+        std::string head;
+        const std::vector<std::string_view> tag = TagParts(head);
+        bool unused = false;
+        return fitsTagSize(tag, &m_lastError) && rebuild(fileName, tag, nullptr, unused, &m_lastError);
     } catch (const std::bad_alloc&) {
         m_lastError = "Out of memory";
         return false;
@@ -341,7 +385,7 @@ std::optional<std::string> rebuildRefusal(const std::string& fileName) {
 
 // Rebuilds the file as tag, the audio behind its current ID3v2 tag and,
 // when given, an ID3v1 block over the one at its end (or added there).
-bool rebuild(const std::string& linkOrFile, std::string_view tag, const TID3v1* v1, bool& v1Written,
+bool rebuild(const std::string& linkOrFile, std::span<const std::string_view> tag, const TID3v1* v1, bool& v1Written,
              std::string* reason) {
     std::string ignored;
     std::string& why = reason ? *reason : ignored;
@@ -382,20 +426,27 @@ bool rebuild(const std::string& linkOrFile, std::string_view tag, const TID3v1* 
 
 bool WriteWithTags(FileStream& source, int64_t start, int64_t count, std::string_view id3v2,
                    const std::array<uint8_t, 128>* id3v1, FileStream& out, std::size_t blockBytes) {
+    return WriteWithTags(source, start, count, std::span(&id3v2, 1), id3v1, out, blockBytes);
+}
+
+bool WriteWithTags(FileStream& source, int64_t start, int64_t count, std::span<const std::string_view> id3v2,
+                   const std::array<uint8_t, 128>* id3v1, FileStream& out, std::size_t blockBytes) {
     const bool v1Written = id3v1 && count >= kID3v1BlockSize;
     const bool tailIsTag = v1Written && startsWithTagMark(source, start + count - kID3v1BlockSize);
     const int64_t bodySize = count - (tailIsTag ? kID3v1BlockSize : 0);
     // The tag these bytes start with, measured against what they are once
     // the ID3v1 save is done, is left out behind the new one.
     int64_t skip = 0;
-    if (!id3v2.empty() && count >= int64_t(TID3v2::kHeaderSize)) {
+    const std::size_t tagSize = sizeOf(id3v2);
+    if (tagSize > 0 && count >= int64_t(TID3v2::kHeaderSize)) {
         TagHeader header;
         source.seek(start);
         source.readExact(header.bytes.data(), header.bytes.size());
         header.fileSize = bodySize + (v1Written ? kID3v1BlockSize : 0);
         skip = header.StartsWithTag() ? header.TagSize() : 0;
     }
-    out.writeAll(id3v2.data(), id3v2.size());
+    for (const std::string_view part : id3v2)
+        out.writeAll(part.data(), part.size());
     const int64_t bodySkip = std::min(skip, bodySize);
     source.seek(start + bodySkip);
     out.copyFrom(source, bodySize - bodySkip, blockBytes);
@@ -408,20 +459,16 @@ bool WriteWithTags(FileStream& source, int64_t start, int64_t count, std::string
 
 bool ReplaceLeadingTag(const std::string& linkOrFile, std::string_view tag, std::string* reason) {
     bool unused = false;
-    return rebuild(linkOrFile, tag, nullptr, unused, reason);
+    return rebuild(linkOrFile, std::span(&tag, 1), nullptr, unused, reason);
 }
 
 bool SaveBothTags(const std::string& fileName, const TID3v1& v1, const TID3v2& v2, bool& v1Written,
                   std::string* reason) {
     v1Written = false;
     try {
-        const std::string tag = v2.BuildTag();
-        if (tag.size() - TID3v2::kHeaderSize > kLargestTagBody) {
-            if (reason)
-                *reason = "The tag is larger than an ID3v2 tag can be.";
-            return false;
-        }
-        return rebuild(fileName, tag, &v1, v1Written, reason);
+        std::string head;
+        const std::vector<std::string_view> tag = v2.TagParts(head);
+        return fitsTagSize(tag, reason) && rebuild(fileName, tag, &v1, v1Written, reason);
     } catch (const std::bad_alloc&) {
         if (reason)
             *reason = "Out of memory";

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,6 +92,12 @@ public:
 
     // The complete version 2.3 tag that Save puts in front of the audio.
     std::string BuildTag() const;
+    // The same tag as pieces to be written one after another: the header,
+    // the fields' frames and the other frames' headers are built into head,
+    // the other frames' contents are viewed where this tag holds them, so
+    // that a large picture is written from there rather than copied first.
+    // The views live as long as head and this tag stay unchanged.
+    std::vector<std::string_view> TagParts(std::string& head) const;
 
 private:
     void takeFields(std::vector<ID3v2Frame> frames);
@@ -141,6 +148,9 @@ class FileStream;
 // tag they start with. Copies in blocks of blockBytes; throws on a read or
 // write error. True when the ID3v1 block went in.
 bool WriteWithTags(FileStream& source, int64_t start, int64_t count, std::string_view id3v2,
+                   const std::array<uint8_t, 128>* id3v1, FileStream& out, std::size_t blockBytes);
+// The same with the ID3v2 tag given as pieces (TID3v2::TagParts).
+bool WriteWithTags(FileStream& source, int64_t start, int64_t count, std::span<const std::string_view> id3v2,
                    const std::array<uint8_t, 128>* id3v1, FileStream& out, std::size_t blockBytes);
 
 // Saves both tags in one replacement of the file, as an ID3v1 save followed
