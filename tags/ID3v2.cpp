@@ -183,12 +183,22 @@ bool TID3v2::Load(const std::string& fileName) {
     // One open serves the header and the frames.
     int64_t fileSize = 0;
     const UniqueFd fd = openForReading(fileName, fileSize);
+    return fd.valid() && load(fd.get(), fileSize);
+}
+
+bool TID3v2::Load(const FileStream& file) {
+    Clear();
+    struct stat st {};
+    return file.isOpen() && ::fstat(file.fd(), &st) == 0 && load(file.fd(), st.st_size);
+}
+
+bool TID3v2::load(int fd, int64_t fileSize) {
     TagHeader header;
-    if (!fd.valid() || !readTagHeader(fd.get(), fileSize, header))
+    if (!readTagHeader(fd, fileSize, header))
         return false;
     std::string tag(reinterpret_cast<const char*>(header.bytes.data()), header.bytes.size());
     try {
-        if (header.StartsWithTag() && header.TagSize() > 0 && !readTag(fd.get(), header.TagSize(), tag))
+        if (header.StartsWithTag() && header.TagSize() > 0 && !readTag(fd, header.TagSize(), tag))
             tag.resize(kHeaderSize); // unreadable frames leave the fields empty
         LoadTag(tag, fileSize);
     } catch (const std::bad_alloc&) {

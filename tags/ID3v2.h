@@ -17,6 +17,8 @@ namespace tindrel {
 // The frames that hold the seven fields, in the order Tindrel writes them.
 inline constexpr std::array<std::string_view, 7> FrameIDs = {"TIT2", "TPE1", "TALB", "TRCK", "TYER", "TCON", "COMM"};
 
+class FileStream;
+
 // The ID3v2 tag at the start of an MP3 file. Tags of versions 2.2, 2.3 and
 // 2.4 are read, in any of their text encodings; Save always writes a version
 // 2.3 tag: the seven fields first, then every other frame the loaded tag
@@ -33,6 +35,9 @@ public:
     // a tag; false (everything cleared) when the file cannot be opened or is
     // shorter.
     bool Load(const std::string& fileName);
+    // The same from a file already open for reading (its position is left
+    // alone), so that one open serves every reader of a file.
+    bool Load(const FileStream& file);
     // What Load reads, from the first bytes of a file of fileSize bytes held
     // in memory: the header, and the fields and frames when bytes holds the
     // whole tag.
@@ -100,6 +105,7 @@ public:
     std::vector<std::string_view> TagParts(std::string& head) const;
 
 private:
+    bool load(int fd, int64_t fileSize);
     void takeFields(std::vector<ID3v2Frame> frames);
 
     bool m_exists = false;
