@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace tindrel {
 namespace {
@@ -161,6 +162,23 @@ TEST_F(CliProgramTest, HelpAndWrongCommandLines) {
     expectFailure(RunCliProgram({"info"}), 2, "needs at least one FILE", "info");
     expectFailure(RunCliProgram({"tag", "a", "b"}), 2, "exactly one FILE", "tag a b");
     expectFailure(RunCliProgram({"tag", dir.file("none.mp3")}), 1, "Cannot open file", "tag none");
+}
+
+// A device, a pipe or a folder is named for what it is, not reported
+// missing; a pipe is never opened, as reading it would wait for a writer.
+TEST_F(CliProgramTest, InfoAndTagSayWhatIsNotAFile) {
+    const std::string pipe = dir.file("pipe.mp3");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::pair<std::string, const char*> cases[] = {
+        {"/dev/null", "Is a device or a pipe, not a file"},
+        {pipe, "Is a device or a pipe, not a file"},
+        {dir.path(), "Is a directory"},
+        {dir.file("none.mp3"), "No such file"},
+    };
+    for (const auto& [path, reason] : cases)
+        for (const char* command : {"info", "tag"})
+            expectFailure(RunCliProgram({command, path}), 1,
+                          "Cannot open file \"" + path + "\". " + reason + "\n", path.c_str());
 }
 
 TEST_F(CliProgramTest, InfoReportsTheAnalysisAndBothTags) {
