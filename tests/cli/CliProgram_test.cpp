@@ -291,6 +291,13 @@ TEST_F(CliProgramTest, BothTagsAreWrittenTogetherOrNotAtAll) {
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("Cannot write the tags of"), std::string::npos) << r.err;
     EXPECT_EQ(ReadFileBytes(song), before);
+
+    // A file too short for the ID3v1 block keeps its ID3v2 tag as well.
+    const std::string tiny = dir.write("tiny.mp3", PatternBytes(100, 3));
+    const ProgramResult both = RunCliProgram({"tag", tiny, "--v1-title", "New", "--v2-title", "New"});
+    EXPECT_EQ(both.status, 1) << both.err;
+    EXPECT_NE(both.err.find("Cannot write the tags of"), std::string::npos) << both.err;
+    EXPECT_EQ(ReadFileBytes(tiny), PatternBytes(100, 3));
 }
 
 // The player's figures are 64-bit: a file past 4 GiB (sparse here: ten
