@@ -366,6 +366,12 @@ bool rebuild(const std::string& linkOrFile, std::string_view tag, const TID3v1* 
         // As the ID3v2 save alone, a file too short for a tag header fails.
         if (source.size() < int64_t(TID3v2::kHeaderSize))
             throw StreamReadError();
+        // Both tags are written together or not at all: a file too short
+        // for the ID3v1 block keeps its old ID3v2 tag too.
+        if (v1 && source.size() < int64_t(kID3v1BlockSize)) {
+            why = "The file is shorter than an ID3v1 tag.";
+            return false;
+        }
         const std::optional<std::array<uint8_t, kID3v1BlockSize>> block =
             v1 ? std::optional(v1->BuildBlock()) : std::nullopt;
         v1Written = WriteWithTags(source, 0, source.size(), tag, block ? &*block : nullptr, out.stream(), kCopyBlock);

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace tindrel {
 namespace {
@@ -202,6 +203,23 @@ TEST_F(CliProgramTest, HelpAndWrongCommandLines) {
     expectFailure(RunCliProgram({"tag", dir.file("none.mp3")}), 1, "Cannot open file", "tag none");
 }
 
+// A device, a pipe or a folder is named for what it is, not reported
+// missing; a pipe is never opened, as reading it would wait for a writer.
+TEST_F(CliProgramTest, InfoAndTagSayWhatIsNotAFile) {
+    const std::string pipe = dir.file("pipe.mp3");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::pair<std::string, const char*> cases[] = {
+        {"/dev/null", "Is a device or a pipe, not a file"},
+        {pipe, "Is a device or a pipe, not a file"},
+        {dir.path(), "Is a directory"},
+        {dir.file("none.mp3"), "No such file"},
+    };
+    for (const auto& [path, reason] : cases)
+        for (const char* command : {"info", "tag"})
+            expectFailure(RunCliProgram({command, path}), 1,
+                          "Cannot open file \"" + path + "\". " + reason + "\n", path.c_str());
+}
+
 TEST_F(CliProgramTest, InfoReportsTheAnalysisAndBothTags) {
     const std::string file = test::TestDataDir() + "/app/ten-seconds.mp3";
     TMPEGaudio audio;
@@ -312,6 +330,13 @@ TEST_F(CliProgramTest, BothTagsAreWrittenTogetherOrNotAtAll) {
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("Cannot write the tags of"), std::string::npos) << r.err;
     EXPECT_EQ(ReadFileBytes(song), before);
+
+    // A file too short for the ID3v1 block keeps its ID3v2 tag as well.
+    const std::string tiny = dir.write("tiny.mp3", PatternBytes(100, 3));
+    const ProgramResult both = RunCliProgram({"tag", tiny, "--v1-title", "New", "--v2-title", "New"});
+    EXPECT_EQ(both.status, 1) << both.err;
+    EXPECT_NE(both.err.find("Cannot write the tags of"), std::string::npos) << both.err;
+    EXPECT_EQ(ReadFileBytes(tiny), PatternBytes(100, 3));
 }
 
 // The player's figures are 64-bit: a file past 4 GiB (sparse here: ten
