@@ -146,6 +146,45 @@ TEST_F(CliProgramTest, JoinRefusalsWriteNothing) {
     EXPECT_EQ(std::filesystem::file_size(existing), 5'000u - 2'128u);
 }
 
+// A split or a join refuses to replace an output the user marked read-only
+// unless --force, and then says that the mark went.
+TEST_F(CliProgramTest, ReadOnlyOutputsAreReplacedOnlyWithForce) {
+    const std::string source = test::TestDataDir() + "/app/ten-seconds.mp3";
+    const std::string text =
+        "FILE \"ten.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:05:00\n";
+    const std::string sheet = dir.write("ten.cue", Bytes(text.begin(), text.end()));
+    const std::string out = dir.file("out");
+    std::filesystem::create_directory(out);
+    const struct {
+        std::vector<std::string> args;
+        std::string marked; // the output that carries the mark
+    } cases[] = {
+        {{"join", "-o", out + "/joined.mp3", source}, out + "/joined.mp3"},
+        {{"split", source, "--end", "00:02.000", "-o", out + "/piece.mp3"}, out + "/piece.mp3"},
+        {{"split", source, "--parts", "2", "-d", out}, out + "/ten-seconds_chunk_2.mp3"},
+        {{"split", source, "--cue", sheet, "-d", out}, out + "/02.mp3"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[2]);
+        std::filesystem::remove_all(out);
+        std::filesystem::create_directory(out);
+        dir.write("out/" + std::filesystem::path(c.marked).filename().string(), PatternBytes(100, 3));
+        std::filesystem::permissions(c.marked, std::filesystem::perms::owner_read);
+        expectFailure(RunCliProgram(c.args), 1, "\"" + c.marked + "\" is marked read-only; add --force", c.marked);
+        EXPECT_EQ(ReadFileBytes(c.marked), PatternBytes(100, 3));
+
+        std::vector<std::string> forced = c.args;
+        forced.push_back("--force");
+        const ProgramResult r = RunCliProgram(forced);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find("\"" + c.marked + "\": The file's read-only mark was removed."), std::string::npos)
+            << r.err;
+        EXPECT_NE(ReadFileBytes(c.marked), PatternBytes(100, 3));
+        EXPECT_NE(std::filesystem::status(c.marked).permissions() & std::filesystem::perms::owner_write,
+                  std::filesystem::perms::none);
+    }
+}
+
 TEST_F(CliProgramTest, HelpAndWrongCommandLines) {
     for (const char* command : {"info", "split", "join", "tag"}) {
         const ProgramResult r = RunCliProgram({command, "--help"});
