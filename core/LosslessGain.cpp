@@ -172,6 +172,33 @@ void shiftReplayGainItems(TAPEv2& ape, int steps) {
     }
 }
 
+// Players apply the ReplayGain frames of the ID3v2 tag to the audio as it
+// is now: left as they were, they would add the change a second time. So
+// they follow it as the APEv2 items do, rather than being removed, which
+// would leave the file at its new level without any gain for players.
+void shiftReplayGainFrames(const std::string& path, int steps) {
+    TID3v2 tag;
+    if (steps == 0 || !tag.Load(path) || !tag.Exists())
+        return;
+    const double factor = std::pow(2.0, steps / 4.0);
+    bool changed = false;
+    const auto shift = [&](const char* key, const std::function<std::string(double)>& moved) {
+        const std::string text = tag.UserText(key);
+        char* end = nullptr;
+        const double value = std::strtod(text.c_str(), &end);
+        if (end != text.c_str()) {
+            tag.SetUserText(key, moved(value));
+            changed = true;
+        }
+    };
+    for (const char* key : {"REPLAYGAIN_TRACK_GAIN", "REPLAYGAIN_ALBUM_GAIN"})
+        shift(key, [&](double db) { return GainText(db - 20 * std::log10(factor)); });
+    for (const char* key : {"REPLAYGAIN_TRACK_PEAK", "REPLAYGAIN_ALBUM_PEAK"})
+        shift(key, [&](double peak) { return PeakText(peak * factor); });
+    if (changed && !tag.Save(path))
+        throw std::runtime_error("Cannot write the tags of \"" + path + "\". " + tag.LastError());
+}
+
 void recordRange(TAPEv2& ape, const TGainRange& range) {
     if (ape.Value(kGainRangeKey).empty() || range.Min > range.Max)
         return;
@@ -269,6 +296,7 @@ TGainApplied ApplyGain(const std::string& path, int steps) {
             recordRange(ape, range);
             shiftReplayGainItems(ape, steps);
         });
+    shiftReplayGainFrames(resolved(path), steps);
     applied.Steps = steps;
     return applied;
 }
@@ -289,6 +317,7 @@ bool UndoGain(const std::string& path) {
         recordRange(tag, range);
         shiftReplayGainItems(tag, (undo->Left + undo->Right) / 2);
     });
+    shiftReplayGainFrames(real, (undo->Left + undo->Right) / 2);
     return true;
 }
 
