@@ -16,6 +16,7 @@ class IDialogs;
 class TAboutForm;
 class THelpForm;
 class TAudioPlayer;
+class TEditPage;
 class TID3v1;
 class TID3v2;
 class TJoinPage;
@@ -89,6 +90,7 @@ private:
     TSplitPage* m_splitPage = nullptr;
     TJoinPage* m_joinPage = nullptr;
     TTagPage* m_tagPage = nullptr;
+    TEditPage* m_editPage = nullptr;
 };
 
 } // namespace tindrel

@@ -6,6 +6,8 @@
 #include "mpeg/FrameWalk.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FakeDialogs.h"
+#include "player/AudioPlayer.h"
+#include "tests/app/WindowFixture.h"
 #include "tests/support/SoundFile.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WaitFor.h"
@@ -78,6 +80,32 @@ TEST(EditPage, FindPausesShortensEachPauseToHalfASecond) {
     EXPECT_NEAR(double(removed.EndMs - removed.StartMs), 1'500, 100);
     EXPECT_NEAR(double(removed.StartMs), 1'250, 100);
     ErrorHandler::setDialogs(nullptr);
+}
+
+// The Edit MP3 page in the window, with a second deleted from a file.
+class EditWindowTest : public test::WindowFixture {
+protected:
+    void SetUp() override {
+        WindowFixture::SetUp();
+        page = form->findChild<TEditPage*>("tabEdit");
+        mp3 = test::MakeMp3(dir.path(), "talk.mp3", {{test::Sound::Tone, 6.0}});
+        ASSERT_FALSE(mp3.empty());
+        page->openFile(QString::fromStdString(mp3));
+        page->setSelectionMs(2'000, 3'000);
+        page->findChild<QAbstractButton*>("btnEditDelete")->click();
+    }
+    TEditPage* page = nullptr;
+    std::string mp3;
+};
+
+// The cut is played from a preview of its own: two seconds either way of
+// it, the source untouched and no edited file written.
+TEST_F(EditWindowTest, PlayAcrossTheCutPlaysTwoSecondsEitherWayOfIt) {
+    click("btnEditPlayCut");
+    ASSERT_FALSE(page->CutPreviewFile().isEmpty()) << messages().join('\n').toStdString();
+    EXPECT_EQ(form->Player()->Mode(), TPlayerMode::Playing);
+    EXPECT_NEAR(double(form->Player()->GetPlayLength()), 4'000, 30);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(dir.file("talk_edited.mp3"))));
 }
 
 } // namespace
