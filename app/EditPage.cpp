@@ -272,7 +272,7 @@ bool TEditPage::offerToSaveEdits() {
     const QString list = m_path + QStringLiteral(".edits");
     const MessageResult answer = m_dialogs.messageBox(
         QStringLiteral("Edit MP3"), QStringLiteral("Save the edits of \"%1\" as \"%2\"?").arg(m_path, list),
-        MessageIcon::Question, MessageButtons::YesNo);
+        MessageIcon::Question, MessageButtons::YesNoCancel);
     if (answer == MessageResult::Yes) {
         m_edits.Save(list.toStdString());
         m_unsaved = false;

@@ -208,7 +208,7 @@ bool TMainForm::confirmClose() {
                                  MessageButtons::YesNoDefaultNo) != MessageResult::Yes)
             return false;
     }
-    if (!m_tagPage->confirmQuit())
+    if (!m_tagPage->confirmQuit() || !m_editPage->offerToSaveEdits())
         return false;
     if (!splitting && !joining)
         return true;

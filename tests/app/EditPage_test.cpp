@@ -87,9 +87,12 @@ class EditWindowTest : public test::WindowFixture {
 protected:
     void SetUp() override {
         WindowFixture::SetUp();
-        page = form->findChild<TEditPage*>("tabEdit");
         mp3 = test::MakeMp3(dir.path(), "talk.mp3", {{test::Sound::Tone, 6.0}});
         ASSERT_FALSE(mp3.empty());
+        deleteASecond();
+    }
+    void deleteASecond() {
+        page = form->findChild<TEditPage*>("tabEdit");
         page->openFile(QString::fromStdString(mp3));
         page->setSelectionMs(2'000, 3'000);
         page->findChild<QAbstractButton*>("btnEditDelete")->click();
@@ -106,6 +109,34 @@ TEST_F(EditWindowTest, PlayAcrossTheCutPlaysTwoSecondsEitherWayOfIt) {
     EXPECT_EQ(form->Player()->Mode(), TPlayerMode::Playing);
     EXPECT_NEAR(double(form->Player()->GetPlayLength()), 4'000, 30);
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(dir.file("talk_edited.mp3"))));
+}
+
+// Closing the window offers to save the edit list beside its file, once:
+// Yes saves it and closes, No closes without it, Cancel keeps the window.
+TEST_F(EditWindowTest, ClosingOffersToSaveTheEditListBesideTheFile) {
+    const struct {
+        MessageResult answer;
+        bool closes;
+        bool saved;
+    } cases[] = {
+        {MessageResult::Yes, true, true}, {MessageResult::No, true, false}, {MessageResult::Cancel, false, false}};
+    const std::string list = mp3 + ".edits";
+    for (const auto& c : cases) {
+        std::filesystem::remove(list);
+        form = std::make_unique<TMainForm>(dialogs, QString::fromStdString(TINDREL_PROGRAM_DIR), 0);
+        deleteASecond();
+        form->show();
+        dialogs.clear();
+        dialogs.queueMessageResult(c.answer);
+        EXPECT_EQ(form->close(), c.closes);
+        ASSERT_EQ(dialogs.messages().size(), 1u);
+        EXPECT_EQ(dialogs.messages()[0].text,
+                  QString::fromStdString("Save the edits of \"" + mp3 + "\" as \"" + list + "\"?"));
+        ASSERT_EQ(std::filesystem::exists(list), c.saved);
+        if (c.saved)
+            EXPECT_EQ(EditList::Load(list).Operations(), page->Edits().Operations());
+    }
+    EXPECT_TRUE(form->isVisible()) << "Cancel closed the window";
 }
 
 } // namespace
