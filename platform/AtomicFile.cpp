@@ -34,6 +34,20 @@ namespace {
     throwCreateError(path, std::strerror(error));
 }
 
+// Every write needs a new name in the target's folder: the new file is
+// put in place in one step, or the old one is rewritten from a complete
+// copy beside it. A file rewritten with no copy anywhere would be lost to a
+// crash or a full disk halfway through, so a read-only folder is refused
+// with that reason rather than the bare "Permission denied".
+std::string readOnlyFolderReason(const std::string& path, bool replacing) {
+    const std::string folder = "The folder \"" + ExtractFileDir(path) + "\" is read-only";
+    return replacing ? folder + ", so \"" + ExtractFileName(path) + "\" cannot be replaced safely." : folder + ".";
+}
+
+// Why a replacement was abandoned when its name no longer held the file
+// it was decided on.
+constexpr const char* kSwappedReason = "It was replaced by another program while it was written";
+
 // Temporary names carry the writer's user number, so that a sweep looks
 // only at names its own user's writers can have left; a writer that still
 // runs holds a lock on the file such a name stands for.
@@ -361,6 +375,8 @@ AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
             fd = entry.open(namedTemp, O_WRONLY | O_CREAT | O_EXCL).release();
         }
     }
+    if (fd < 0 && (errno == EACCES || errno == EROFS))
+        throwCreateError(path, readOnlyFolderReason(path, replacing));
     if (fd < 0)
         throwCreateError(path, errno);
     // A sweep tells a running writer's temporary name by this lock.
@@ -415,7 +431,7 @@ void AtomicFile::commit(bool flushFolder) {
     // The content reaches the disk before the name does: a power cut then
     // leaves the old file or the whole new one, never a named empty file.
     if (::fsync(m_stream.fd()) != 0)
-        throw StreamWriteError();
+        throw StreamWriteError(m_path, errno);
     if (m_inPlace) {
         commitInPlace();
         return;
@@ -443,7 +459,7 @@ std::string AtomicFile::linkBeside() {
         if (errno != EEXIST)
             break;
     }
-    throw StreamWriteError();
+    throw StreamWriteError(m_path, errno);
 }
 
 bool AtomicFile::placeNew() {
@@ -469,11 +485,12 @@ void AtomicFile::putInPlace() {
         }
         // Something took the name while the file was written: it is judged
         // as it would have been had it been there from the start.
-        if (errno != EEXIST || !entry.look(m_targetStat))
-            throw StreamWriteError();
+        const int error = errno;
+        if (error != EEXIST || !entry.look(m_targetStat))
+            throw StreamWriteError(m_path, error);
         if (entry.refusal(m_targetStat) || S_ISDIR(m_targetStat.st_mode) ||
             (!S_ISREG(m_targetStat.st_mode) && !S_ISLNK(m_targetStat.st_mode)))
-            throw StreamWriteError();
+            throw StreamWriteError(m_path, "Another program put something of that name there while it was written");
     }
     if (m_tempName.empty())
         m_tempName = linkBeside();
@@ -485,17 +502,19 @@ void AtomicFile::putInPlace() {
     if (::renameat2(entry.folder(), temp, entry.folder(), name, RENAME_EXCHANGE) == 0) {
         if (!entry.names(m_tempName, m_targetStat)) {
             (void)::renameat2(entry.folder(), temp, entry.folder(), name, RENAME_EXCHANGE);
-            throw StreamWriteError(); // the destructor removes the temporary name
+            throw StreamWriteError(m_path, kSwappedReason); // the destructor removes the temporary name
         }
         m_committed = true;
         ::unlinkat(entry.folder(), temp, 0);
         return;
     }
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-        throw StreamWriteError();
+        throw StreamWriteError(m_path, errno);
     // A file system that cannot swap: the name is checked just before.
-    if (!entry.names(m_targetStat) || ::renameat(entry.folder(), temp, entry.folder(), name) != 0)
-        throw StreamWriteError();
+    if (!entry.names(m_targetStat))
+        throw StreamWriteError(m_path, kSwappedReason);
+    if (::renameat(entry.folder(), temp, entry.folder(), name) != 0)
+        throw StreamWriteError(m_path, errno);
     m_committed = true;
 }
 
@@ -505,17 +524,17 @@ void AtomicFile::putInPlace() {
 void AtomicFile::nameJournal() {
     const FolderEntry& entry = *m_entry;
     if (!entry.names(m_targetStat))
-        throw StreamWriteError();
+        throw StreamWriteError(m_path, kSwappedReason);
     const std::string journal = journalName(entry.name());
     if (!m_tempName.empty()) {
         if (::renameat(entry.folder(), m_tempName.c_str(), entry.folder(), journal.c_str()) != 0)
-            throw StreamWriteError();
+            throw StreamWriteError(m_path, errno);
     } else {
         struct stat old {};
         if (UniqueFd stale = openAbandoned(entry, journal, old); stale.valid())
             removeIfNamed(entry, journal, old);
         if (!linkInto(m_stream.fd(), entry, journal))
-            throw StreamWriteError();
+            throw StreamWriteError(m_path, errno);
     }
     m_tempName = journal; // removed by the destructor while the old content is whole
 }
@@ -536,23 +555,24 @@ void AtomicFile::commitInPlace() {
     FileStream content = FileStream::adopt(reopen(m_stream.fd(), O_RDWR).release(), journal);
     const int64_t newSize = m_stream.size();
     if (out.fd() < 0 || content.fd() < 0 || !record(content.fd(), newSize, out.fd()) || ::fsync(content.fd()) != 0)
-        throw StreamWriteError();
+        throw StreamWriteError(m_path, errno);
     SyncFolderOf(m_path);
     // Space for the whole new content is asked for first, and the part past
     // the old end written before the old content is touched: a full disk or
     // a size limit then fails with the file as it was.
     const int64_t oldSize = out.size();
     if (::fallocate(out.fd(), FALLOC_FL_KEEP_SIZE, 0, newSize) != 0 && errno != EOPNOTSUPP && errno != ENOSYS)
-        throw StreamWriteError();
+        throw StreamWriteError(m_path, errno);
     if (newSize > oldSize && !copyRecorded(content, oldSize, newSize, out)) {
+        const int error = errno;
         (void)!::ftruncate(out.fd(), oldSize);
-        throw StreamWriteError();
+        throw StreamWriteError(m_path, error);
     }
     // From here the old content changes: on a failure the journal stays, and
     // the next write to this name finishes the copy from it.
     m_committed = true;
     if (!finishCopy(content, newSize, out))
-        throw StreamWriteError();
+        throw StreamWriteError(m_path, errno);
     ::unlinkat(entry.folder(), journal.c_str(), 0);
     SyncFolderOf(m_path);
     m_stream.close();
@@ -567,29 +587,29 @@ void AtomicFile::Change(int64_t offset, std::span<const uint8_t> old, std::span<
 
 void AtomicFile::CommitChanges() {
     if (!m_target.valid() || !S_ISREG(m_targetStat.st_mode))
-        throw StreamWriteError();
+        throw StreamWriteError(m_path, "It is not a plain file");
     if (!m_changes || m_changes->empty())
         return;
     if (!m_changes->finish(m_targetStat) || ::fsync(m_stream.fd()) != 0)
-        throw StreamWriteError();
+        throw StreamWriteError(m_path, errno);
     nameJournal();
     UniqueFd out = openReplacedForWriting(O_RDWR);
     UniqueFd journal = reopen(m_stream.fd(), O_RDONLY);
     const int64_t size = m_stream.size();
     if (!out.valid() || !journal.valid())
-        throw StreamWriteError();
+        throw StreamWriteError(m_path, errno);
     SyncFolderOf(m_path);
     // A file that grows gets its room before any byte changes, so that a
     // full disk fails with the file as it was.
     const int64_t newSize = m_changes->newSize();
     if (newSize > m_targetStat.st_size && ::fallocate(out.get(), FALLOC_FL_KEEP_SIZE, 0, newSize) != 0 &&
         errno != EOPNOTSUPP && errno != ENOSYS)
-        throw StreamWriteError();
+        throw StreamWriteError(m_path, errno);
     // From here the file changes: on a failure the journal stays, and the
     // next write to this name finishes the change from it.
     m_committed = true;
     if (!ApplyChanges(journal.get(), size, out.get(), g_copyObserver))
-        throw StreamWriteError();
+        throw StreamWriteError(m_path, errno);
     ::unlinkat(m_entry->folder(), m_tempName.c_str(), 0);
     m_stream.close();
     m_target.reset();
