@@ -196,8 +196,8 @@ void TTagPage::btnLoudnessClick() {
         connect(m_loudness, &TLoudnessDialog::FilesWritten, this, [this] {
             if (!HasUnsavedEdits())
                 showBothTags();
-            else if (m_shownFile == edtFileTag->text())
-                m_id3v2Tag.Load(m_shownFile.toStdString());
+            else if (m_shownFile == edtFileTag->text() && m_id3v2Tag.Load(m_shownFile.toStdString()))
+                m_shownStamp = StampOf(m_shownFile.toStdString()); // the page knows the file as it is now
         });
     }
     m_loudness->Start({file}, false);
