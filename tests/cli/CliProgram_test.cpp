@@ -147,6 +147,45 @@ TEST_F(CliProgramTest, JoinRefusalsWriteNothing) {
     EXPECT_EQ(std::filesystem::file_size(existing), 5'000u - 2'128u);
 }
 
+// A split or a join refuses to replace an output the user marked read-only
+// unless --force, and then says that the mark went.
+TEST_F(CliProgramTest, ReadOnlyOutputsAreReplacedOnlyWithForce) {
+    const std::string source = test::TestDataDir() + "/app/ten-seconds.mp3";
+    const std::string text =
+        "FILE \"ten.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:05:00\n";
+    const std::string sheet = dir.write("ten.cue", Bytes(text.begin(), text.end()));
+    const std::string out = dir.file("out");
+    std::filesystem::create_directory(out);
+    const struct {
+        std::vector<std::string> args;
+        std::string marked; // the output that carries the mark
+    } cases[] = {
+        {{"join", "-o", out + "/joined.mp3", source}, out + "/joined.mp3"},
+        {{"split", source, "--end", "00:02.000", "-o", out + "/piece.mp3"}, out + "/piece.mp3"},
+        {{"split", source, "--parts", "2", "-d", out}, out + "/ten-seconds_chunk_2.mp3"},
+        {{"split", source, "--cue", sheet, "-d", out}, out + "/02.mp3"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[2]);
+        std::filesystem::remove_all(out);
+        std::filesystem::create_directory(out);
+        dir.write("out/" + std::filesystem::path(c.marked).filename().string(), PatternBytes(100, 3));
+        std::filesystem::permissions(c.marked, std::filesystem::perms::owner_read);
+        expectFailure(RunCliProgram(c.args), 1, "\"" + c.marked + "\" is marked read-only; add --force", c.marked);
+        EXPECT_EQ(ReadFileBytes(c.marked), PatternBytes(100, 3));
+
+        std::vector<std::string> forced = c.args;
+        forced.push_back("--force");
+        const ProgramResult r = RunCliProgram(forced);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find("\"" + c.marked + "\": The file's read-only mark was removed."), std::string::npos)
+            << r.err;
+        EXPECT_NE(ReadFileBytes(c.marked), PatternBytes(100, 3));
+        EXPECT_NE(std::filesystem::status(c.marked).permissions() & std::filesystem::perms::owner_write,
+                  std::filesystem::perms::none);
+    }
+}
+
 TEST_F(CliProgramTest, HelpAndWrongCommandLines) {
     for (const char* command : {"info", "split", "join", "tag"}) {
         const ProgramResult r = RunCliProgram({command, "--help"});
@@ -163,6 +202,23 @@ TEST_F(CliProgramTest, HelpAndWrongCommandLines) {
     expectFailure(RunCliProgram({"info"}), 2, "needs at least one FILE", "info");
     expectFailure(RunCliProgram({"tag", "a", "b"}), 2, "exactly one FILE", "tag a b");
     expectFailure(RunCliProgram({"tag", dir.file("none.mp3")}), 1, "Cannot open file", "tag none");
+}
+
+// A device, a pipe or a folder is named for what it is, not reported
+// missing; a pipe is never opened, as reading it would wait for a writer.
+TEST_F(CliProgramTest, InfoAndTagSayWhatIsNotAFile) {
+    const std::string pipe = dir.file("pipe.mp3");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::pair<std::string, const char*> cases[] = {
+        {"/dev/null", "Is a device or a pipe, not a file"},
+        {pipe, "Is a device or a pipe, not a file"},
+        {dir.path(), "Is a directory"},
+        {dir.file("none.mp3"), "No such file"},
+    };
+    for (const auto& [path, reason] : cases)
+        for (const char* command : {"info", "tag"})
+            expectFailure(RunCliProgram({command, path}), 1,
+                          "Cannot open file \"" + path + "\". " + reason + "\n", path.c_str());
 }
 
 TEST_F(CliProgramTest, InfoReportsTheAnalysisAndBothTags) {
@@ -324,6 +380,13 @@ TEST_F(CliProgramTest, BothTagsAreWrittenTogetherOrNotAtAll) {
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("Cannot write the tags of"), std::string::npos) << r.err;
     EXPECT_EQ(ReadFileBytes(song), before);
+
+    // A file too short for the ID3v1 block keeps its ID3v2 tag as well.
+    const std::string tiny = dir.write("tiny.mp3", PatternBytes(100, 3));
+    const ProgramResult both = RunCliProgram({"tag", tiny, "--v1-title", "New", "--v2-title", "New"});
+    EXPECT_EQ(both.status, 1) << both.err;
+    EXPECT_NE(both.err.find("Cannot write the tags of"), std::string::npos) << both.err;
+    EXPECT_EQ(ReadFileBytes(tiny), PatternBytes(100, 3));
 }
 
 // The player's figures are 64-bit: a file past 4 GiB (sparse here: ten
