@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tindrel {
 namespace {
@@ -286,9 +287,10 @@ TEST_F(CliProgramTest, TagRefusalsLeaveTheFileAlone) {
     }
 }
 
-// Under a file-size limit every writer fails with "Stream write error" and
-// leaves the file it would replace as it was, with no temporary name beside
-// it; the limit's signal would otherwise kill the tool without a word.
+// Under a file-size limit every writer fails with "Stream write error",
+// naming the file it could not write and the system's reason, and leaves
+// the file it would replace as it was, with no temporary name beside it;
+// the limit's signal would otherwise kill the tool without a word.
 TEST_F(CliProgramTest, AFileSizeLimitGivesAStreamWriteError) {
     const std::string song = dir.file("song.mp3");
     std::filesystem::copy_file(test::TestDataDir() + "/app/ten-seconds.mp3", song);
@@ -308,12 +310,60 @@ TEST_F(CliProgramTest, AFileSizeLimitGivesAStreamWriteError) {
         limited.insert(limited.end(), args.begin(), args.end());
         const ProgramResult r = test::RunProgram("/bin/sh", limited);
         EXPECT_EQ(r.status, 1) << args[0] << ": " << r.err;
-        EXPECT_NE(r.err.find("Stream write error"), std::string::npos) << args[0] << ": " << r.err;
+        const std::string written = args[0] == "tag" ? song : out;
+        EXPECT_NE(r.err.find("Stream write error in file \"" + written + "\". File too large"), std::string::npos)
+            << args[0] << ": " << r.err;
         EXPECT_EQ(ReadFileBytes(song), before) << args[0];
         EXPECT_EQ(ReadFileBytes(out), PatternBytes(100, 3)) << args[0];
         for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
             EXPECT_EQ(entry.path().filename().string().find(".tindrel-"), std::string::npos) << args[0];
     }
+}
+
+// A writable file in a read-only folder: what needs a new name there (the
+// ID3v2 save, which rewrites the whole file; a new output) is refused with
+// the folder as the reason and the file left as it was, while the ID3v1
+// save, one block written in place, still goes through. Run as another
+// user where the tests run as root, whom no folder's mode stops.
+TEST_F(CliProgramTest, AReadOnlyFolderIsNamedAsTheReason) {
+    const bool root = ::geteuid() == 0;
+    ::chmod(dir.path().c_str(), 0755);
+    const std::string folder = dir.file("ro");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    const std::string song = folder + "/song.mp3";
+    std::filesystem::copy_file(test::TestDataDir() + "/app/ten-seconds.mp3", song);
+    if (root)
+        ASSERT_EQ(::chown(song.c_str(), 65534, 65534) | ::chown(folder.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(song.c_str(), 0644) | ::chmod(folder.c_str(), 0555), 0);
+    const std::string replaced =
+        "The folder \"" + folder + "\" is read-only, so \"song.mp3\" cannot be replaced safely.";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    } cases[] = {
+        {{"tag", song, "--v2-title", "New"}, 1, replaced},
+        {{"tag", song, "--v1-title", "New", "--v2-title", "New"}, 1, replaced},
+        {{"join", "-o", folder + "/all.mp3", song, song}, 1, "The folder \"" + folder + "\" is read-only."},
+        {{"tag", song, "--v1-title", "In place"}, 0, ""},
+    };
+    for (const auto& c : cases) {
+        const Bytes before = ReadFileBytes(song);
+        std::vector<std::string> args = {"--reuid=65534", "--regid=65534", "--clear-groups", TINDREL_CLI_PATH};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ProgramResult r = root ? test::RunProgram("/usr/bin/setpriv", args) : RunCliProgram(c.args);
+        const Bytes after = ReadFileBytes(song);
+        EXPECT_EQ(r.status, c.status) << c.args[2] << ": " << r.err;
+        if (c.status != 0) {
+            EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+            EXPECT_EQ(after, before) << c.args[2];
+        } else {
+            ASSERT_EQ(after.size(), before.size()) << r.err; // over the block it had
+            EXPECT_EQ(std::string(after.end() - 128, after.end() - 117), "TAGIn place");
+        }
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+    ::chmod(folder.c_str(), 0755);
 }
 
 // Both tags go in with one replacement: when the second cannot be written,
