@@ -236,7 +236,7 @@ void TWaveform::paintEvent(QPaintEvent*) {
 // so that at 200 % the wave shows twice the detail instead of doubled
 // blocks.
 void TWaveform::paintPeaks(QPainter& p, const QRect& area) const {
-    const double dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+    const double dpr = TTimeRuler::deviceRatio(p);
     const int columns = static_cast<int>(std::lround(area.width() * dpr));
     const std::vector<Peak> peaks = m_loader.peaks(m_viewFirst, m_viewCount, columns);
     p.save();
