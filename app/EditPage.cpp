@@ -7,6 +7,7 @@
 #include "core/Silence.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
+#include "player/AudioPlayer.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -17,7 +18,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTemporaryDir>
 #include <QVBoxLayout>
+
+#include <stdexcept>
 
 namespace tindrel {
 
@@ -51,12 +55,15 @@ QPushButton* addButton(QWidget* page, QLayout* row, const char* name, const QStr
 
 } // namespace
 
-TEditPage::TEditPage(IDialogs& dialogs, QWidget* parent) : QWidget(parent), m_dialogs(dialogs) {
+TEditPage::TEditPage(IDialogs& dialogs, TAudioPlayer* player, QWidget* parent)
+    : QWidget(parent), m_dialogs(dialogs), m_player(player) {
     setObjectName(QStringLiteral("tabEdit"));
     buildControls();
     buildKeys();
     showEdits();
 }
+
+TEditPage::~TEditPage() = default;
 
 void TEditPage::buildControls() {
     auto* page = new QVBoxLayout(this);
@@ -93,6 +100,7 @@ void TEditPage::buildControls() {
     button("btnEditFadeIn", QStringLiteral("Fade in"), &TEditPage::btnFadeInClick);
     button("btnEditFadeOut", QStringLiteral("Fade out"), &TEditPage::btnFadeOutClick);
     button("btnEditPauses", QStringLiteral("Find pauses..."), &TEditPage::btnPausesClick);
+    button("btnEditPlayCut", QStringLiteral("Play across the cut"), &TEditPage::btnPlayCutClick);
     btnUndo = button("btnEditUndo", QStringLiteral("Undo"), &TEditPage::btnUndoClick);
     btnRedo = button("btnEditRedo", QStringLiteral("Redo"), &TEditPage::btnRedoClick);
     page->addLayout(edits);
@@ -213,6 +221,28 @@ void TEditPage::btnSaveAsClick() {
                          MessageIcon::Information);
 }
 
+void TEditPage::btnPlayCutClick() {
+    if (m_path.isEmpty())
+        return;
+    if (!m_previewDir || !m_previewDir->isValid())
+        m_previewDir = std::make_unique<QTemporaryDir>();
+    if (!m_previewDir->isValid())
+        throw std::runtime_error("No folder for the preview of the cuts: " + m_previewDir->errorString().toStdString());
+    const QString preview = m_previewDir->filePath(QStringLiteral("cuts.mp3"));
+    // The player lets go of the last preview before it is written anew.
+    if (m_player)
+        m_player->Close();
+    m_stopRequested = false;
+    prgSave->setValue(0);
+    PageEditObserver observer(*prgSave, m_stopRequested);
+    if (RunCutPreview(m_path.toStdString(), preview.toStdString(), m_edits,
+                      chkExact->isChecked() ? EditMode::Exact : EditMode::Frames, observer) != EditResult::Completed)
+        return;
+    m_previewFile = preview;
+    if (m_player && m_player->Open(preview.toStdString()))
+        m_player->Play();
+}
+
 void TEditPage::btnPausesClick() {
     if (m_path.isEmpty())
         return;
@@ -242,7 +272,7 @@ bool TEditPage::offerToSaveEdits() {
     const QString list = m_path + QStringLiteral(".edits");
     const MessageResult answer = m_dialogs.messageBox(
         QStringLiteral("Edit MP3"), QStringLiteral("Save the edits of \"%1\" as \"%2\"?").arg(m_path, list),
-        MessageIcon::Question, MessageButtons::YesNo);
+        MessageIcon::Question, MessageButtons::YesNoCancel);
     if (answer == MessageResult::Yes) {
         m_edits.Save(list.toStdString());
         m_unsaved = false;

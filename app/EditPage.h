@@ -7,16 +7,19 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <memory>
 
 class QCheckBox;
 class QDoubleSpinBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QTemporaryDir;
 
 namespace tindrel {
 
 class IDialogs;
+class TAudioPlayer;
 class TWaveform;
 
 // The Edit MP3 page: the waveform of the whole file with the removed
@@ -30,7 +33,9 @@ inline constexpr int64_t kPauseKeptMs = 500;
 class TEditPage : public QWidget {
     Q_OBJECT
 public:
-    explicit TEditPage(IDialogs& dialogs, QWidget* parent = nullptr);
+    // player plays the cuts; without one they are only written.
+    explicit TEditPage(IDialogs& dialogs, TAudioPlayer* player = nullptr, QWidget* parent = nullptr);
+    ~TEditPage() override;
 
     void openFile(const QString& path);
     const QString& FileName() const { return m_path; }
@@ -50,6 +55,12 @@ public:
     void btnRedoClick();
     void btnSaveAsClick();
     void btnStopClick() { m_stopRequested = true; }
+    // Writes what the edits sound like kCutPreviewMs either way of each cut
+    // to a file of the page's own, and plays it: the edited file is not
+    // written.
+    void btnPlayCutClick();
+    // The last file btnPlayCutClick wrote; empty before.
+    const QString& CutPreviewFile() const { return m_previewFile; }
     // Finds the pauses by the Pauses window's rule and shortens each to
     // kPauseKeptMs by removing its middle, one edit a pause.
     void btnPausesClick();
@@ -66,6 +77,9 @@ private:
     void showEdits();
 
     IDialogs& m_dialogs;
+    TAudioPlayer* m_player = nullptr;
+    std::unique_ptr<QTemporaryDir> m_previewDir;
+    QString m_previewFile;
     TWaveform* m_wave = nullptr;
     QLabel* lblFile = nullptr;
     QDoubleSpinBox* edtLevel = nullptr;

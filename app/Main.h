@@ -19,6 +19,7 @@ class IDialogs;
 class TAboutForm;
 class THelpForm;
 class TAudioPlayer;
+class TEditPage;
 class TID3v1;
 class TID3v2;
 class TJoinPage;
@@ -58,7 +59,8 @@ public:
     TID3v2* ID3v2Tag() const { return m_id3v2Tag.get(); }
 
 protected:
-    // Closing asks before unsaved tag edits are lost, and before a running
+    // Closing asks before unsaved tag edits are lost, offers to save an
+    // unsaved edit list beside its file, and asks before a running
     // split or join is stopped; a stopped run closes the window once it has
     // ended.
     void closeEvent(QCloseEvent* event) override;
@@ -100,6 +102,7 @@ private:
     TSplitPage* m_splitPage = nullptr;
     TJoinPage* m_joinPage = nullptr;
     TTagPage* m_tagPage = nullptr;
+    TEditPage* m_editPage = nullptr;
 };
 
 } // namespace tindrel

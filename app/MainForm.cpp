@@ -194,7 +194,8 @@ void TMainForm::buildPages() {
     pgcMain->addTab(m_splitPage, QStringLiteral("  Split MP3  "));
     pgcMain->addTab(m_joinPage, QStringLiteral("  Join MP3  "));
     pgcMain->addTab(m_tagPage, QStringLiteral("  Edit Tag  "));
-    pgcMain->addTab(new TEditPage(m_dialogs), QStringLiteral("  Edit MP3  "));
+    m_editPage = new TEditPage(m_dialogs, m_player);
+    pgcMain->addTab(m_editPage, QStringLiteral("  Edit MP3  "));
     pgcMain->setCurrentIndex(0);
     // Queued, so the window closes after the run's own handler has returned.
     const auto closeIfAgreed = [this] {
@@ -270,7 +271,7 @@ bool TMainForm::confirmClose() {
                                  MessageButtons::YesNoDefaultNo) != MessageResult::Yes)
             return false;
     }
-    if (!m_tagPage->confirmQuit())
+    if (!m_tagPage->confirmQuit() || !m_editPage->offerToSaveEdits())
         return false;
     if (!splitting && !joining)
         return true;

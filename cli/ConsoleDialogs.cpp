@@ -17,6 +17,7 @@ MessageResult ConsoleDialogs::messageBox(const QString& caption, const QString& 
     case MessageButtons::YesNoDefaultNo:
         return MessageResult::No;
     case MessageButtons::OkCancel:
+    case MessageButtons::YesNoCancel:
         return MessageResult::Cancel;
     }
     return MessageResult::Cancel;

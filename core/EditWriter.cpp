@@ -513,16 +513,19 @@ std::vector<SampleRange> KeptSamples(const EditList& edits, const TFrameWalk& wa
     return kept;
 }
 
-EditResult RunEdit(const std::string& source, const std::string& output, const EditList& edits, EditMode mode,
-                   EditObserver& observer, EditLayout* layout) {
+namespace {
+
+// Writes the kept ranges of source, as chosen from the walk by pick, to
+// output through the safe write path, with the source's tags when asked.
+template <typename Pick>
+EditResult writeEdit(const std::string& source, const std::string& output, const EditList& edits, EditMode mode,
+                     EditObserver& observer, bool withTags, EditLayout* layout, Pick pick) {
     if (SameFile(source, output))
         throw std::runtime_error("The edited file cannot be written over its source \"" + source + "\".");
     FileStream input = FileStream::openRead(source);
     const TFrameWalk walk = WalkSource(input);
-    const std::vector<SampleRange> kept = KeptSamples(edits, walk);
-    if (kept.empty())
-        throw std::runtime_error("The edits leave nothing of \"" + source + "\" to write.");
-    const PieceTags tags = SourcePieceTags(source);
+    const std::vector<SampleRange> kept = pick(walk);
+    const PieceTags tags = withTags ? SourcePieceTags(source) : PieceTags{};
     AtomicFile file = AtomicFile::Create(output, true);
     // A tag without frames says nothing, and decoders warn about it.
     if (tags.id3v2.size() > TID3v2::kHeaderSize)
@@ -538,6 +541,50 @@ EditResult RunEdit(const std::string& source, const std::string& output, const E
     if (layout)
         *layout = *written;
     return EditResult::Completed;
+}
+
+} // namespace
+
+EditResult RunEdit(const std::string& source, const std::string& output, const EditList& edits, EditMode mode,
+                   EditObserver& observer, EditLayout* layout) {
+    return writeEdit(source, output, edits, mode, observer, true, layout, [&](const TFrameWalk& walk) {
+        std::vector<SampleRange> kept = KeptSamples(edits, walk);
+        if (kept.empty())
+            throw std::runtime_error("The edits leave nothing of \"" + source + "\" to write.");
+        return kept;
+    });
+}
+
+std::vector<SampleRange> CutPreviewRanges(const std::vector<SampleRange>& kept, int64_t sourceSamples, int64_t reach) {
+    std::vector<SampleRange> heard;
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        const SampleRange& k = kept[i];
+        const bool cutBefore = i > 0 || k.Begin > 0;
+        const bool cutAfter = i + 1 < kept.size() || k.End < sourceSamples;
+        const int64_t headEnd = cutBefore ? std::min(k.End, k.Begin + reach) : k.Begin;
+        const int64_t tailBegin = cutAfter ? std::max(k.Begin, k.End - reach) : k.End;
+        if (headEnd >= tailBegin) {
+            if (cutBefore || cutAfter)
+                heard.push_back(k);
+            continue;
+        }
+        if (headEnd > k.Begin)
+            heard.push_back({k.Begin, headEnd});
+        if (k.End > tailBegin)
+            heard.push_back({tailBegin, k.End});
+    }
+    return heard;
+}
+
+EditResult RunCutPreview(const std::string& source, const std::string& output, const EditList& edits, EditMode mode,
+                         EditObserver& observer, int64_t reachMs, EditLayout* layout) {
+    return writeEdit(source, output, edits, mode, observer, false, layout, [&](const TFrameWalk& walk) {
+        const int64_t reach = TStreamTime{reachMs, 1000}.SampleAt(walk.SampleRate());
+        std::vector<SampleRange> heard = CutPreviewRanges(KeptSamples(edits, walk), walk.ValidSamples(), reach);
+        if (heard.empty())
+            throw std::runtime_error("The edits make no cut to play.");
+        return heard;
+    });
 }
 
 } // namespace tindrel

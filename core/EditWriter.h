@@ -78,4 +78,22 @@ enum class EditResult { Completed, Stopped };
 EditResult RunEdit(const std::string& source, const std::string& output, const EditList& edits, EditMode mode,
                    EditObserver& observer, EditLayout* layout = nullptr);
 
+// The stretches of kept (ranges of a source of sourceSamples) that let each
+// cut be heard: reach samples of the kept audio before it and after it, or
+// as much as there is. A removed start or end of the source is a cut too.
+// Nothing when kept cuts nothing.
+std::vector<SampleRange> CutPreviewRanges(const std::vector<SampleRange>& kept, int64_t sourceSamples, int64_t reach);
+
+// How long either side of a cut the preview lets it be heard.
+inline constexpr int64_t kCutPreviewMs = 2'000;
+
+// Writes output as the edit would sound across its cuts, without writing
+// the edited file: the stretches CutPreviewRanges gives for reachMs, one
+// after the other, through the same writer and with the same gains as
+// RunEdit, so that every cut is what the edited file will hold. No tags.
+// Throws as RunEdit, and std::runtime_error("The edits make no cut to
+// play.") when they remove nothing.
+EditResult RunCutPreview(const std::string& source, const std::string& output, const EditList& edits, EditMode mode,
+                         EditObserver& observer, int64_t reachMs = kCutPreviewMs, EditLayout* layout = nullptr);
+
 } // namespace tindrel

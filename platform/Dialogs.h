@@ -10,8 +10,9 @@ namespace tindrel {
 
 enum class MessageIcon { Information, Warning, Error, Question };
 // YesNoDefaultNo is for questions whose Yes loses the user's work: Enter
-// (or a box answered without looking) keeps it.
-enum class MessageButtons { Ok, YesNo, OkCancel, YesNoDefaultNo };
+// (or a box answered without looking) keeps it. YesNoCancel offers to keep
+// work before going on, with Cancel (and Escape) not going on at all.
+enum class MessageButtons { Ok, YesNo, OkCancel, YesNoDefaultNo, YesNoCancel };
 enum class MessageResult { Ok, Cancel, Yes, No };
 
 // Everything the program asks of the desktop: modal message boxes, the file

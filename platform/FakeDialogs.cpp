@@ -27,6 +27,7 @@ MessageResult FakeDialogs::messageBox(const QString& caption, const QString& tex
     // Unanswered, a box takes its default button, as Enter would.
     switch (buttons) {
     case MessageButtons::YesNo:
+    case MessageButtons::YesNoCancel:
         return MessageResult::Yes;
     case MessageButtons::YesNoDefaultNo:
         return MessageResult::No;

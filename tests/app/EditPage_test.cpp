@@ -6,6 +6,8 @@
 #include "mpeg/FrameWalk.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FakeDialogs.h"
+#include "player/AudioPlayer.h"
+#include "tests/app/WindowFixture.h"
 #include "tests/support/SoundFile.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WaitFor.h"
@@ -78,6 +80,63 @@ TEST(EditPage, FindPausesShortensEachPauseToHalfASecond) {
     EXPECT_NEAR(double(removed.EndMs - removed.StartMs), 1'500, 100);
     EXPECT_NEAR(double(removed.StartMs), 1'250, 100);
     ErrorHandler::setDialogs(nullptr);
+}
+
+// The Edit MP3 page in the window, with a second deleted from a file.
+class EditWindowTest : public test::WindowFixture {
+protected:
+    void SetUp() override {
+        WindowFixture::SetUp();
+        mp3 = test::MakeMp3(dir.path(), "talk.mp3", {{test::Sound::Tone, 6.0}});
+        ASSERT_FALSE(mp3.empty());
+        deleteASecond();
+    }
+    void deleteASecond() {
+        page = form->findChild<TEditPage*>("tabEdit");
+        page->openFile(QString::fromStdString(mp3));
+        page->setSelectionMs(2'000, 3'000);
+        page->findChild<QAbstractButton*>("btnEditDelete")->click();
+    }
+    TEditPage* page = nullptr;
+    std::string mp3;
+};
+
+// The cut is played from a preview of its own: two seconds either way of
+// it, the source untouched and no edited file written.
+TEST_F(EditWindowTest, PlayAcrossTheCutPlaysTwoSecondsEitherWayOfIt) {
+    click("btnEditPlayCut");
+    ASSERT_FALSE(page->CutPreviewFile().isEmpty()) << messages().join('\n').toStdString();
+    EXPECT_EQ(form->Player()->Mode(), TPlayerMode::Playing);
+    EXPECT_NEAR(double(form->Player()->GetPlayLength()), 4'000, 30);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(dir.file("talk_edited.mp3"))));
+}
+
+// Closing the window offers to save the edit list beside its file, once:
+// Yes saves it and closes, No closes without it, Cancel keeps the window.
+TEST_F(EditWindowTest, ClosingOffersToSaveTheEditListBesideTheFile) {
+    const struct {
+        MessageResult answer;
+        bool closes;
+        bool saved;
+    } cases[] = {
+        {MessageResult::Yes, true, true}, {MessageResult::No, true, false}, {MessageResult::Cancel, false, false}};
+    const std::string list = mp3 + ".edits";
+    for (const auto& c : cases) {
+        std::filesystem::remove(list);
+        form = std::make_unique<TMainForm>(dialogs, QString::fromStdString(TINDREL_PROGRAM_DIR), 0);
+        deleteASecond();
+        form->show();
+        dialogs.clear();
+        dialogs.queueMessageResult(c.answer);
+        EXPECT_EQ(form->close(), c.closes);
+        ASSERT_EQ(dialogs.messages().size(), 1u);
+        EXPECT_EQ(dialogs.messages()[0].text,
+                  QString::fromStdString("Save the edits of \"" + mp3 + "\" as \"" + list + "\"?"));
+        ASSERT_EQ(std::filesystem::exists(list), c.saved);
+        if (c.saved)
+            EXPECT_EQ(EditList::Load(list).Operations(), page->Edits().Operations());
+    }
+    EXPECT_TRUE(form->isVisible()) << "Cancel closed the window";
 }
 
 } // namespace

@@ -260,3 +260,51 @@ TEST(EditWriter, FadesMoveTheLevelOneStepAtATime) {
 
 } // namespace
 } // namespace tindrel
+
+namespace tindrel {
+namespace {
+
+// The preview of the cuts is the edited file around each of them, sample
+// for sample, in both modes: the same seams, the same bridges, the same
+// reservoir; half a second either way of each of two cuts here.
+TEST(EditWriter, TheCutPreviewHoldsTheEditedFileAroundEachCut) {
+    if (!haveTools())
+        GTEST_SKIP() << "sox, lame, mpg123 or ffmpeg is not installed";
+    const TempDir dir;
+    const std::string mp3 = make(dir, kSources[0]);
+    EditList edits;
+    edits.Apply({EditKind::Delete, {{1'000, 1'600}}, 0});
+    edits.Apply({EditKind::Delete, {{3'000, 3'500}}, 0});
+    edits.Apply({EditKind::Gain, {{800, 1'800}}, -2});
+    for (const EditMode mode : {EditMode::Frames, EditMode::Exact}) {
+        QuietObserver observer;
+        EditLayout whole;
+        EditLayout heard;
+        const std::string edited = dir.file("edited.mp3");
+        const std::string preview = dir.file("preview.mp3");
+        ASSERT_EQ(RunEdit(mp3, edited, edits, mode, observer, &whole), EditResult::Completed);
+        ASSERT_EQ(RunCutPreview(mp3, preview, edits, mode, observer, 500, &heard), EditResult::Completed);
+        // Four half seconds, with the cut between the two inside the kept
+        // 1.6 s to 3 s moved by up to a frame.
+        EXPECT_NEAR(double(heard.OutputSamples), 4 * 22'050, 1'152);
+        ASSERT_EQ(heard.Seams.size(), 3u);
+        const Samples want = decode(edited, false).samples;
+        const Samples got = decode(preview, false).samples;
+        ASSERT_EQ(int64_t(got.size()), heard.OutputSamples * 2);
+        for (std::size_t s = 0; s < 2; ++s) {
+            const EditSeam& cut = whole.Seams[s];
+            const EditSeam& played = heard.Seams[s * 2];
+            ASSERT_EQ(played.SourceEnd, cut.SourceEnd);
+            ASSERT_EQ(played.SourceResume, cut.SourceResume);
+            int64_t largest = 0;
+            for (int64_t i = -11'000; i < 11'000; ++i)
+                for (int64_t c = 0; c < 2; ++c)
+                    largest = std::max<int64_t>(largest, std::abs(want[std::size_t((cut.OutputSample + i) * 2 + c)] -
+                                                                  got[std::size_t((played.OutputSample + i) * 2 + c)]));
+            EXPECT_LE(largest, 1) << (mode == EditMode::Exact ? "exact" : "frames") << " cut " << s;
+        }
+    }
+}
+
+} // namespace
+} // namespace tindrel
