@@ -5,6 +5,7 @@
 #include "app/FileDrop.h"
 #include "app/GaugeSplitObserver.h"
 #include "app/PauseDialog.h"
+#include "app/SettingsMemory.h"
 #include "app/TrackBar.h"
 #include "app/UpDown.h"
 #include "app/Waveform.h"
@@ -620,6 +621,7 @@ void TSplitPage::btnPausesClick() {
     }
     if (!m_pauseDialog) {
         m_pauseDialog = new TPauseDialog(m_dialogs, this);
+        SettingsMemory().keepAll(m_pauseDialog, QStringLiteral("Pauses"));
         // The preview plays from the track bar's whole second.
         connect(m_pauseDialog, &TPauseDialog::planShown, this,
                 [this](const std::vector<Silence>& pauses, const std::vector<int64_t>& cuts) {
