@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 
+#include <cmath>
 #include <stdexcept>
 
 namespace tindrel {
@@ -100,6 +101,16 @@ void TEditPage::buildControls() {
     button("btnEditFadeIn", QStringLiteral("Fade in"), &TEditPage::btnFadeInClick);
     button("btnEditFadeOut", QStringLiteral("Fade out"), &TEditPage::btnFadeOutClick);
     button("btnEditPauses", QStringLiteral("Find pauses..."), &TEditPage::btnPausesClick);
+    edtPauseKeep = new QDoubleSpinBox(this);
+    edtPauseKeep->setObjectName(QStringLiteral("edtPauseKeep"));
+    edtPauseKeep->setToolTip(QStringLiteral("What Find pauses... leaves of each pause"));
+    edtPauseKeep->setRange(0.0, 10.0);
+    edtPauseKeep->setSingleStep(0.1);
+    edtPauseKeep->setDecimals(1);
+    edtPauseKeep->setSuffix(QStringLiteral(" s"));
+    edtPauseKeep->setSpecialValueText(QStringLiteral("remove"));
+    edtPauseKeep->setValue(double(kPauseKeptMs) / 1000.0);
+    edits->addWidget(edtPauseKeep);
     button("btnEditPlayCut", QStringLiteral("Play across the cut"), &TEditPage::btnPlayCutClick);
     btnUndo = button("btnEditUndo", QStringLiteral("Undo"), &TEditPage::btnUndoClick);
     btnRedo = button("btnEditRedo", QStringLiteral("Redo"), &TEditPage::btnRedoClick);
@@ -255,11 +266,12 @@ void TEditPage::btnPausesClick() {
         });
     if (!profile)
         return;
+    const int64_t keep = std::llround(edtPauseKeep->value() * 1000.0);
     for (const Silence& pause : profile->FindSilences(SilenceOptions{})) {
-        const int64_t cut = pause.lengthMs() - kPauseKeptMs;
+        const int64_t cut = pause.lengthMs() - keep;
         if (cut <= 0)
             continue;
-        const int64_t start = pause.startMs + kPauseKeptMs / 2;
+        const int64_t start = pause.startMs + keep / 2;
         m_edits.Apply({EditKind::Delete, {{start, start + cut}}, 0});
         m_unsaved = true;
     }

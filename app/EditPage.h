@@ -27,7 +27,8 @@ class TWaveform;
 // with the mouse or "[" and "]", and the buttons that add edits to the
 // file's edit list. Nothing touches the file itself: Save as... writes the
 // edited copy through RunEdit, which the command-line tool uses too.
-// What Find pauses... leaves of each pause it shortens.
+// What Find pauses... leaves of each pause it shortens, until the user
+// sets another length in the page's box.
 inline constexpr int64_t kPauseKeptMs = 500;
 
 class TEditPage : public QWidget {
@@ -61,8 +62,9 @@ public:
     void btnPlayCutClick();
     // The last file btnPlayCutClick wrote; empty before.
     const QString& CutPreviewFile() const { return m_previewFile; }
-    // Finds the pauses by the Pauses window's rule and shortens each to
-    // kPauseKeptMs by removing its middle, one edit a pause.
+    // Finds the pauses by the Pauses window's rule and shortens each to the
+    // length in the pause box by removing its middle (the whole pause at
+    // 0), one edit a pause.
     void btnPausesClick();
     // Offers to save the edit list beside the file when it holds edits not
     // saved yet: false when the user cancels (the window stays open).
@@ -83,6 +85,7 @@ private:
     TWaveform* m_wave = nullptr;
     QLabel* lblFile = nullptr;
     QDoubleSpinBox* edtLevel = nullptr;
+    QDoubleSpinBox* edtPauseKeep = nullptr;
     QCheckBox* chkExact = nullptr;
     QProgressBar* prgSave = nullptr;
     QPushButton* btnUndo = nullptr;
