@@ -79,46 +79,6 @@ bool growFrame(Frame& frame, std::size_t extra) {
     return false;
 }
 
-// Reads the side information's bits from the first one on.
-class BitReader {
-public:
-    BitReader(const uint8_t* bytes, std::size_t size) : m_bytes(bytes), m_size(size) {}
-    uint32_t take(int bits) {
-        uint32_t value = 0;
-        for (int i = 0; i < bits; ++i, ++m_bit) {
-            const std::size_t byte = m_bit / 8;
-            value = value << 1 | (byte < m_size ? (m_bytes[byte] >> (7 - m_bit % 8)) & 1 : 0);
-        }
-        return value;
-    }
-
-private:
-    const uint8_t* m_bytes;
-    std::size_t m_size;
-    std::size_t m_bit = 0;
-};
-
-// The bytes of main data a frame's granules hold (their part2_3_length
-// fields summed): in a frame without reservoir, what follows them in its
-// data area is stuffing that no decoder reads.
-std::size_t mainDataBytes(const Frame& frame, const TMPEGFrame& format) {
-    const bool mpeg1 = format.VersionCode == kMPEG1;
-    const int channels = format.ModeCode == kModeMono ? 1 : 2;
-    const std::size_t side = 4 + ((frame[1] & 1) == 0 ? 2 : 0);
-    BitReader bits(frame.data() + side, frame.size() - side);
-    bits.take(mpeg1 ? 9 : 8);                              // main_data_begin
-    bits.take(mpeg1 ? (channels == 1 ? 5 : 3) : channels); // private bits
-    if (mpeg1)
-        bits.take(4 * channels); // scfsi
-    std::size_t total = 0;
-    for (int granule = 0; granule < (mpeg1 ? 2 : 1); ++granule)
-        for (int channel = 0; channel < channels; ++channel) {
-            total += bits.take(12);     // part2_3_length
-            bits.take(mpeg1 ? 47 : 51); // the granule's other fields
-        }
-    return (total + 7) / 8;
-}
-
 std::size_t dataBytes(const std::vector<Frame>& frames, const TMPEGFrame& format) {
     std::size_t bytes = 0;
     for (const Frame& f : frames)
@@ -452,7 +412,7 @@ void EditStream::encodeSeam(const Piece& before, const Piece& after) {
                 AddGlobalGain(frames[i], *steps);
         Frame& last = frames.back();
         const std::size_t data = last.size() - dataOffset(m_walk.Format, last.data());
-        const std::size_t unused = data - std::min(data, mainDataBytes(last, m_walk.Format));
+        const std::size_t unused = data - std::min(data, MainDataSize(last).value_or(data));
         if (tail.size() > unused && !growFrame(last, tail.size() - unused))
             continue;
         putTail(frames, m_walk.Format, tail);
