@@ -3,11 +3,12 @@
 #include "app/PauseDialog.h"
 
 #include "app/GaugeSplitObserver.h"
-#include "core/SplitPlan.h"
+#include "core/ReadOnlyMark.h"
 #include "core/TimeText.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FileOps.h"
+#include "platform/FileStream.h"
 #include "platform/FormBuilder.h"
 
 #include <QDoubleSpinBox>
@@ -15,6 +16,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -67,7 +69,6 @@ QString pauseText(const Silence& s) {
 TPauseDialog::TPauseDialog(IDialogs& dialogs, QWidget* parent) : QDialog(parent), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("frmPauses"));
     setWindowTitle(QStringLiteral("Split at pauses"));
-    setWindowModality(Qt::WindowModal);
     buildControls();
 }
 
@@ -109,7 +110,13 @@ void TPauseDialog::buildControls() {
     spnPieces->setObjectName(QStringLiteral("spnPieces"));
     spnPieces->setRange(0, 9999);
     spnPieces->setSpecialValueText(QStringLiteral("any"));
+    // The window's own count, so that what it cuts into is in sight here.
+    spnParts = new QSpinBox(this);
+    spnParts->setObjectName(QStringLiteral("spnParts"));
+    spnParts->setRange(2, 99);
+    spnParts->setValue(2);
     auto* settings = new QFormLayout;
+    settings->addRow(QStringLiteral("Number of equal parts:"), spnParts);
     settings->addRow(QStringLiteral("A pause is quieter than:"), spnThreshold);
     settings->addRow(QStringLiteral("and lasts at least:"), spnMinSilence);
     settings->addRow(QStringLiteral("Look for it within (either way):"), spnWindow);
@@ -128,10 +135,12 @@ void TPauseDialog::buildControls() {
     findRow->addWidget(btnStop);
     findRow->addWidget(pgbScan, 1);
 
-    grdCuts = new QTableWidget(0, 2, this);
+    grdCuts = new QTableWidget(0, 3, this);
     grdCuts->setObjectName(QStringLiteral("grdCuts"));
-    grdCuts->setHorizontalHeaderLabels({QStringLiteral("Cut at"), QStringLiteral("Piece from there")});
-    grdCuts->setToolTip(QStringLiteral("Double-click a cut to hear it"));
+    grdCuts->setHorizontalHeaderLabels(
+        {QStringLiteral("Cut at"), QStringLiteral("Really cut at"), QStringLiteral("Piece from there")});
+    grdCuts->setToolTip(QStringLiteral("Double-click a cut to hear it, and again to stop it.\nWithout Exact a cut "
+                                       "falls between whole frames, at the time beside it."));
     grdCuts->horizontalHeader()->setStretchLastSection(true);
     grdCuts->setSelectionBehavior(QAbstractItemView::SelectRows);
     grdCuts->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -152,9 +161,13 @@ void TPauseDialog::buildControls() {
 
     btnDrop = button(this, QStringLiteral("btnDrop"), QStringLiteral("&Drop cut"));
     btnSplit = button(this, QStringLiteral("btnSplitAtCuts"), QStringLiteral("&Split"));
+    btnSplit->setEnabled(false);
+    btnStopPlay = button(this, QStringLiteral("btnStopPlay"), QStringLiteral("Stop &playing"));
+    btnStopPlay->setEnabled(false);
     auto* btnClose = button(this, QStringLiteral("btnClosePauses"), QStringLiteral("&Close"));
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(btnDrop);
+    buttons->addWidget(btnStopPlay);
     buttons->addStretch(1);
     buttons->addWidget(btnSplit);
     buttons->addWidget(btnClose);
@@ -173,16 +186,15 @@ void TPauseDialog::buildControls() {
     onClick(btnDrop, this, &TPauseDialog::btnDropClick);
     onClick(btnSplit, this, &TPauseDialog::btnSplitClick);
     onClick(btnCue, this, &TPauseDialog::btnCueClick);
+    onClick(btnStopPlay, this, &TPauseDialog::btnStopPlayClick);
     connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
-    connect(grdCuts, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
-        if (row >= 0 && std::size_t(row) < m_cuts.size())
-            emit previewAt(std::max<int64_t>(0, m_cuts[std::size_t(row)] - kPreviewLeadMs));
-    });
+    connect(grdCuts, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { cutDoubleClicked(row); });
     // Only the settings of the chosen way of cutting can be changed.
     const auto enableSettings = [this] {
         spnThreshold->setEnabled(!byCue());
         spnMinSilence->setEnabled(!byCue());
         spnWindow->setEnabled(rdbAtPauses->isChecked());
+        spnParts->setEnabled(rdbAtPauses->isChecked());
         spnMinPiece->setEnabled(rdbSilences->isChecked());
         spnPieces->setEnabled(rdbSilences->isChecked());
     };
@@ -203,16 +215,21 @@ void TPauseDialog::Start(const std::string& source, int64_t lengthMs, int parts,
         m_note.clear();
         m_sheet.reset();
         m_pauses.clear();
+        m_frames.reset();
+        m_planned = false;
         edtCue->setText(QString::fromStdString(CueBeside(source).value_or(std::string())));
         lstPauses->clear();
         pgbScan->setValue(0);
-        showPlan();
+        if (parts >= 2)
+            spnParts->setValue(parts);
     }
     m_source = source;
     m_lengthMs = lengthMs;
-    m_parts = parts;
     m_describe = std::move(describe);
     m_mode = mode;
+    // Shown again for the file and the mode now in force: the waveform
+    // behind shows this file, and the Exact box decides where cuts fall.
+    showPlan();
 }
 
 int64_t TPauseDialog::planLengthMs() const {
@@ -256,6 +273,7 @@ void TPauseDialog::btnFindClick() {
     btnFind->setEnabled(false);
     btnStop->setEnabled(true);
     btnSplit->setEnabled(false);
+    btnSplit->setToolTip({});
     pgbScan->setValue(0);
     labNote->setText(QStringLiteral("Looking for pauses..."));
     const std::string path = m_source;
@@ -288,7 +306,7 @@ void TPauseDialog::scanDone(int scan, std::shared_ptr<LevelProfile> profile, QSt
         m_worker.join();
     btnFind->setEnabled(true);
     btnStop->setEnabled(false);
-    btnSplit->setEnabled(true);
+    enableSplit();
     if (!error.isEmpty()) {
         labNote->clear();
         m_dialogs.information(error);
@@ -309,7 +327,7 @@ void TPauseDialog::stopScan() {
     ++m_scan;
     btnFind->setEnabled(true);
     btnStop->setEnabled(false);
-    btnSplit->setEnabled(true);
+    enableSplit();
 }
 
 void TPauseDialog::btnStopClick() {
@@ -327,15 +345,10 @@ void TPauseDialog::planFromProfile() {
     m_sheet.reset();
     m_tracks.clear();
     m_note.clear();
+    m_planned = true;
     if (rdbAtPauses->isChecked()) {
-        if (m_parts < 1) {
-            m_cuts.clear();
-            showPlan();
-            m_dialogs.information(QStringLiteral("Please specify a proper quantity of parts."));
-            return;
-        }
         const std::vector<PauseCut> cuts =
-            PlacePartsAtPauses(*m_profile, m_parts, planLengthMs(), settings, windowMs());
+            PlacePartsAtPauses(*m_profile, spnParts->value(), planLengthMs(), settings, windowMs());
         m_cuts.clear();
         for (const PauseCut& cut : cuts)
             m_cuts.push_back(cut.cutMs);
@@ -359,17 +372,48 @@ void TPauseDialog::planFromSheet() {
         return;
     }
     m_sheet = LoadCueSheet(path);
-    m_tracks.clear();
+    m_tracks = TracksFor(*m_sheet, m_source);
     m_cuts.clear();
-    m_note.clear();
     m_pauses.clear();
     lstPauses->clear();
-    for (const CueTrack& track : TracksFor(*m_sheet, m_source))
-        if (track.startMs() < m_lengthMs) {
-            m_tracks.push_back(track);
-            m_cuts.push_back(track.startMs());
-        }
+    m_planned = true;
+    // The tracks of other files, and those starting after the end, are left
+    // out: the note names them, here and after the split.
+    std::string pastTheEnd;
+    m_note = OtherFilesText(*m_sheet, m_tracks);
+    m_tracks.resize(PiecesFromCue(m_source, {}, *m_sheet, m_tracks, m_lengthMs, &pastTheEnd).size());
+    for (const CueTrack& track : m_tracks)
+        m_cuts.push_back(track.startMs());
+    if (!pastTheEnd.empty())
+        m_note += (m_note.empty() ? "" : "\n") + pastTheEnd;
+    if (m_cuts.empty() && m_note.empty())
+        m_note = "No track of the CUE sheet starts before the end of the file.";
     showPlan();
+}
+
+std::vector<PlannedPiece> TPauseDialog::plannedPieces(const std::string& folder) const {
+    return m_sheet ? PiecesFromCue(m_source, folder, *m_sheet, m_tracks, m_lengthMs)
+                   : PiecesBetweenCuts(m_source, folder, m_cuts, planLengthMs());
+}
+
+std::vector<int64_t> TPauseDialog::realCuts() {
+    if (m_cuts.empty() || m_mode == SplitMode::Exact)
+        return m_cuts;
+    std::vector<PlannedPiece> pieces = plannedPieces({});
+    try {
+        if (!m_frames)
+            m_frames.emplace(FileStream::openRead(m_source));
+        PlaceOnFrames(*m_frames, pieces);
+    } catch (const std::exception&) {
+        return {}; // no frames to place on: the split itself says why
+    }
+    // A sheet's rows are its pieces' starts; the other rows are the starts
+    // of the pieces after the first.
+    const std::size_t first = m_sheet ? 0 : 1;
+    std::vector<int64_t> cuts;
+    for (std::size_t i = first; i < pieces.size(); ++i)
+        cuts.push_back(pieces[i].startMs);
+    return cuts;
 }
 
 void TPauseDialog::showPlan() {
@@ -377,28 +421,53 @@ void TPauseDialog::showPlan() {
     const auto done = qScopeGuard([this] { m_showing = false; });
     grdCuts->setRowCount(static_cast<int>(m_cuts.size()));
     const QString stem = QString::fromStdString(SourceStem(m_source));
+    const std::vector<int64_t> real = realCuts();
     // A sheet's rows are its pieces' starts; the other rows are the cuts
     // between numbered parts, so the part after cut i is part i + 2.
     for (int i = 0; i < grdCuts->rowCount(); ++i) {
-        grdCuts->setItem(i, 0, new QTableWidgetItem(timeText(m_cuts[std::size_t(i)])));
-        const QString piece = m_sheet && i < int(m_tracks.size())
-                                  ? QString::fromStdString(CuePieceName(m_tracks[std::size_t(i)]))
-                                  : stem + QStringLiteral("_chunk_%1.mp3").arg(i + 2);
-        auto* name = new QTableWidgetItem(piece);
-        name->setFlags(name->flags() & ~Qt::ItemIsEditable);
-        grdCuts->setItem(i, 1, name);
+        const std::size_t row = std::size_t(i);
+        grdCuts->setItem(i, 0, new QTableWidgetItem(timeText(m_cuts[row])));
+        const QString piece = m_sheet && row < m_tracks.size() ? QString::fromStdString(CuePieceName(m_tracks[row]))
+                                                               : stem + QStringLiteral("_chunk_%1.mp3").arg(i + 2);
+        const QString texts[] = {row < real.size() ? timeText(real[row]) : QString(), piece};
+        for (int column = 1; column < 3; ++column) {
+            auto* item = new QTableWidgetItem(texts[column - 1]);
+            item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+            grdCuts->setItem(i, column, item);
+        }
     }
     labNote->setText(QString::fromStdString(m_note));
+    enableSplit();
     emit planShown(m_pauses, m_cuts);
+}
+
+void TPauseDialog::enableSplit() {
+    const bool ready = !m_cuts.empty() && !Scanning() && !m_splitting;
+    btnSplit->setEnabled(ready);
+    QString why;
+    if (m_cuts.empty())
+        why = !m_planned       ? QStringLiteral("Press Find to plan the cuts.")
+              : m_note.empty() ? QStringLiteral("There is no cut left to split at.")
+                               : QString::fromStdString(m_note);
+    btnSplit->setToolTip(why);
+    // Said where it is seen, unless the note already says it.
+    if (m_cuts.empty() && labNote->text().isEmpty())
+        labNote->setText(why);
 }
 
 void TPauseDialog::cutEdited(QTableWidgetItem* item) {
     if (m_showing || item->column() != 0)
         return;
     const std::size_t row = std::size_t(item->row());
-    const double seconds = ParseTimeSeconds(item->text().toStdString());
-    const int64_t ms = seconds < 0 ? -1 : std::llround(seconds * 1000);
-    if (ms < 0 || !MoveCut(m_cuts, row, ms, planLengthMs())) {
+    const QString typed = item->text();
+    const double seconds = ParseTimeSeconds(typed.toStdString());
+    if (seconds < 0) {
+        showPlan();
+        m_dialogs.information(QStringLiteral("\"") + typed + QStringLiteral("\" is not a time. Type it as mm:ss.mmm."));
+        return;
+    }
+    const int64_t ms = std::llround(seconds * 1000);
+    if (!MoveCut(m_cuts, row, ms, planLengthMs())) {
         showPlan();
         m_dialogs.information(QStringLiteral("A cut must lie after the cut before it and before the one after it."));
         return;
@@ -423,13 +492,34 @@ void TPauseDialog::btnDropClick() {
     showPlan();
 }
 
-void TPauseDialog::btnSplitClick() {
-    if (Scanning())
+bool TPauseDialog::previewing() const {
+    return m_previewRow >= 0 && (!m_previewPlaying || m_previewPlaying());
+}
+
+void TPauseDialog::cutDoubleClicked(int row) {
+    if (row < 0 || std::size_t(row) >= m_cuts.size())
         return;
-    if (m_cuts.empty()) {
-        m_dialogs.information(QStringLiteral("There is no cut to split at; press Find first."));
+    // The same cut again stops it, as a second click on a play button would.
+    if (row == m_previewRow && previewing()) {
+        btnStopPlayClick();
         return;
     }
+    m_previewRow = row;
+    btnStopPlay->setEnabled(true);
+    emit previewAt(std::max<int64_t>(0, m_cuts[std::size_t(row)] - kPreviewLeadMs));
+}
+
+void TPauseDialog::btnStopPlayClick() {
+    const bool playing = previewing();
+    m_previewRow = -1;
+    btnStopPlay->setEnabled(false);
+    if (playing)
+        emit previewStopped();
+}
+
+void TPauseDialog::btnSplitClick() {
+    if (Scanning() || m_splitting || m_cuts.empty())
+        return;
     const auto chosen = m_dialogs.chooseFolder();
     if (!chosen)
         return;
@@ -438,26 +528,57 @@ void TPauseDialog::btnSplitClick() {
         m_dialogs.information(QString::fromStdString(*refusal));
         return;
     }
-    const std::vector<PlannedPiece> pieces = m_sheet ? PiecesFromCue(m_source, folder, *m_sheet, m_tracks, m_lengthMs)
-                                                     : PiecesBetweenCuts(m_source, folder, m_cuts, planLengthMs());
+    const std::vector<PlannedPiece> pieces = plannedPieces(folder);
+    std::vector<std::string> paths;
+    for (const PlannedPiece& piece : pieces)
+        paths.push_back(piece.path);
+    if (const auto marked = FirstWithReadOnlyMark(paths);
+        marked &&
+        m_dialogs.messageBox(QStringLiteral("Confirm"), QString::fromStdString(ReplaceReadOnlyQuestion(*marked)),
+                             MessageIcon::Question, MessageButtons::YesNoDefaultNo) != MessageResult::Yes)
+        return;
+    runSplit(pieces, folder);
+}
+
+void TPauseDialog::runSplit(const std::vector<PlannedPiece>& pieces, const std::string& folder) {
     m_stopSplit = false;
+    m_splitting = true;
     btnSplit->setEnabled(false);
     btnFind->setEnabled(false);
     btnStop->setEnabled(true);
     const auto running = qScopeGuard([this] {
-        btnSplit->setEnabled(true);
+        m_splitting = false;
+        enableSplit();
         btnFind->setEnabled(true);
         btnStop->setEnabled(false);
+        emit splitEnded();
     });
     TGaugeSplitObserver observer(*pgbScan, m_stopSplit);
     const SplitOutcome outcome = RunSplitPlan(m_source, pieces, m_describe, observer, m_note, m_mode);
-    if (outcome.result != SplitResult::Stopped)
-        m_dialogs.information(QString::fromStdString(outcome.message));
+    if (outcome.result == SplitResult::Stopped)
+        m_dialogs.information(QStringLiteral("Splitting was stopped after %1 of %2 pieces; the pieces written are in "
+                                             "\"%3\".")
+                                  .arg(outcome.partsDone)
+                                  .arg(pieces.size())
+                                  .arg(QString::fromStdString(folder)));
+    else
+        m_dialogs.information(QString::fromStdString(SplitOutcomeText(outcome)));
+}
+
+void TPauseDialog::keyPressEvent(QKeyEvent* event) {
+    // Escape stops a preview first; only then does it close the window.
+    if (event->key() == Qt::Key_Escape && previewing()) {
+        btnStopPlayClick();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TPauseDialog::reject() {
     stopScan();
     m_stopSplit = true;
+    btnStopPlayClick();
     QDialog::reject();
 }
 

@@ -185,6 +185,7 @@ void TSplitPage::connectControls() {
     connect(tkbPosition, &QSlider::valueChanged, this, ErrorHandler::guard([this] { tkbPositionChange(); }));
     connect(TmrPlayer, &QTimer::timeout, this, ErrorHandler::guard([this] { TmrPlayerTimer(); }));
     connect(m_cursorTimer, &QTimer::timeout, this, ErrorHandler::guard([this] { showPosition(PlayPositionMs()); }));
+    connect(chkExact, &QCheckBox::toggled, this, ErrorHandler::guard([this] { syncPauseDialog(); }));
     connect(edtFile, &QLineEdit::returnPressed, this, ErrorHandler::guard([this] { openPath(edtFile->text()); }));
     connect(m_waveform, &TWaveform::seekRequested, this, [this](qint64 ms) { ErrorHandler::run([&] { seekTo(ms); }); });
     // A drag writes both fields but leaves the play position where it was.
@@ -298,6 +299,14 @@ int64_t TSplitPage::PlayPositionMs() {
     const TPlayerMode mode = m_player.Mode();
     if (mode == TPlayerMode::Playing || mode == TPlayerMode::Paused)
         return static_cast<int64_t>(m_player.GetPosition());
+    // Stopped with the preview's timers still running: the sound played to
+    // the end by itself, which is where the position now stands (not where
+    // playing started).
+    if (mode == TPlayerMode::Stopped && m_cursorTimer->isActive()) {
+        TmrPlayer->stop();
+        m_cursorTimer->stop();
+        m_cursorMs = m_lengthMs;
+    }
     return m_cursorMs;
 }
 
@@ -452,6 +461,7 @@ void TSplitPage::openPath(const QString& chosen) {
     tkbPosition->setValue(0);
     for (QShortcut* key : m_keys)
         key->setEnabled(true);
+    syncPauseDialog();
     // Opened from the file field (Enter) or the command line: the keys go
     // to the preview, not into the path.
     if (!focusWidget() || focusWidget() == edtFile)
@@ -474,6 +484,12 @@ void TSplitPage::rdbPartClick() {
 
 void TSplitPage::btnStopClick() {
     m_splitStopRequested = true;
+    if (m_pauseDialog && m_pauseDialog->Splitting())
+        m_pauseDialog->btnStopClick();
+}
+
+bool TSplitPage::Running() const {
+    return m_splitRunning || (m_pauseDialog && m_pauseDialog->Splitting());
 }
 
 DescribeSource TSplitPage::describeWithPlayer() {
@@ -483,7 +499,7 @@ DescribeSource TSplitPage::describeWithPlayer() {
 void TSplitPage::btnSplitClick() {
     // A parts run lets window events through; a second Split meanwhile
     // would run inside it.
-    if (m_splitRunning)
+    if (Running())
         return;
     if (!FileExists(edtFile->text().toStdString())) {
         m_dialogs.information(QStringLiteral("Please open a MP3 file."));
@@ -521,7 +537,7 @@ void TSplitPage::splitTimeMode() {
         return;
     const SplitOutcome outcome = RunSplitRange(source, chosen->toStdString(), edtStart->text().toStdString(),
                                                edtEnd->text().toStdString(), describeWithPlayer(), splitMode());
-    m_dialogs.information(QString::fromStdString(outcome.message));
+    m_dialogs.information(QString::fromStdString(SplitOutcomeText(outcome)));
 }
 
 void TSplitPage::splitPartsMode() {
@@ -548,10 +564,14 @@ void TSplitPage::splitPartsMode() {
     m_splitRunning = true;
     btnSplit->setEnabled(false);
     btnPauses->setEnabled(false);
+    if (m_pauseDialog)
+        m_pauseDialog->setEnabled(false);
     const auto running = qScopeGuard([this] {
         m_splitRunning = false;
         btnSplit->setEnabled(true);
         btnPauses->setEnabled(true);
+        if (m_pauseDialog)
+            m_pauseDialog->setEnabled(true);
         emit runEnded();
     });
     // Only a run that completes or is stopped hides the gauge; one that ends
@@ -582,12 +602,13 @@ bool TSplitPage::confirmReplacing(const std::vector<std::string>& outputs) {
 }
 
 void TSplitPage::showPlanOnWaveform(const std::vector<Silence>& pauses, const std::vector<int64_t>& cuts) {
-    // Pauses shaded green, planned cuts as red lines.
+    // Pauses shaded green, planned cuts as violet lines: red is the play
+    // position's, and a cut must not be taken for it.
     std::vector<TWaveform::Marker> marks;
     for (const Silence& pause : pauses)
         marks.push_back({pause.startMs, pause.endMs, QColor(0x2e, 0xa0, 0x43, 110)});
     for (int64_t cut : cuts)
-        marks.push_back({cut, cut, QColor(0xd0, 0x30, 0x30)});
+        marks.push_back({cut, cut, QColor(0xc0, 0x70, 0xff)});
     m_waveform->setMarkers(std::move(marks));
 }
 
@@ -610,13 +631,24 @@ void TSplitPage::btnPausesClick() {
                 sbtnPlayClick();
             })();
         });
+        connect(m_pauseDialog, &TPauseDialog::previewStopped, this, ErrorHandler::guard([this] { sbtnStopClick(); }));
+        m_pauseDialog->SetPreviewPlaying([this] { return m_player.Mode() == TPlayerMode::Playing; });
+        connect(m_pauseDialog, &TPauseDialog::splitEnded, this, &TSplitPage::runEnded);
     }
+    // The page's count is where the window's starts for a file new to it;
+    // from there the window shows and keeps its own.
     int32_t n = 0;
-    // The window says so when a refused count is to be used.
     if (PartsCountRefusal(edtPart->text().toStdString(), n))
         n = 0;
     m_pauseDialog->Start(source, m_lengthMs, n, describeWithPlayer(), splitMode());
     m_pauseDialog->show();
+    m_pauseDialog->raise();
+}
+
+void TSplitPage::syncPauseDialog() {
+    if (!m_pauseDialog || m_loadedPath.isEmpty())
+        return;
+    m_pauseDialog->Start(m_loadedPath.toStdString(), m_lengthMs, 0, describeWithPlayer(), splitMode());
 }
 
 void TSplitPage::sbtnPlayClick() {

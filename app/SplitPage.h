@@ -42,8 +42,9 @@ public:
     // page; both must outlive the page.
     TSplitPage(IDialogs& dialogs, TAudioPlayer& player, TID3v1& id3v1Tag, QWidget* parent = nullptr);
 
-    // A parts split is running (it lets window events through meanwhile).
-    bool Running() const { return m_splitRunning; }
+    // A parts split, or the pause window's, is running (it lets window
+    // events through meanwhile).
+    bool Running() const;
     // The length of the open file as the player measured it, in ms.
     int64_t LengthMs() const { return m_lengthMs; }
     // The path in the source field, which the tag page takes up when shown.
@@ -118,6 +119,8 @@ private:
     // both fields hold times.
     bool checkTimeFields();
     void showSelectionOnWaveform();
+    // Keeps an open pause window on the file and the mode the page shows.
+    void syncPauseDialog();
     void buildSplitControls();
     void connectControls();
     SplitMode splitMode() const;

@@ -177,8 +177,7 @@ void TTagPage::buildButtons() {
             makeButton(this, QString::fromLatin1(entry.name), QString::fromLatin1(entry.caption), entry.geometry);
         onClick(button, this, entry.handler);
     }
-    auto* loudness =
-        makeButton(this, QStringLiteral("btnLoudness"), QStringLiteral("&Loudness..."), {6, 300, 104, 28});
+    auto* loudness = makeButton(this, QStringLiteral("btnLoudness"), QStringLiteral("&Loudness..."), {6, 300, 104, 28});
     onClick(loudness, this, &TTagPage::btnLoudnessClick);
 }
 
@@ -270,6 +269,7 @@ void TTagPage::showBothTags() {
         ShowID3v2(edtFileTag->text());
     }
     m_shownFile = edtFileTag->text();
+    m_shownStamp = StampOf(m_shownFile.toStdString());
     m_shownSnapshot = pageSnapshot();
 }
 
@@ -375,15 +375,44 @@ void TTagPage::Button2Click() {
         showOnPage(to);
 }
 
+QString TTagPage::saveTarget() {
+    // The fields hold what was read from the shown file and edited; written
+    // into a name typed since, they would put one song's tags on another.
+    // The field goes back to the file they belong to.
+    if (!m_shownFile.isEmpty() && edtFileTag->text() != m_shownFile)
+        edtFileTag->setText(m_shownFile);
+    return edtFileTag->text();
+}
+
+bool TTagPage::confirmOverwritingChange(const QString& file) {
+    if (file != m_shownFile || !m_shownStamp || StampOf(file.toStdString()) == m_shownStamp)
+        return true;
+    const QString name = QStringLiteral("\"") + file + QStringLiteral("\"");
+    if (m_dialogs.messageBox(QStringLiteral("Confirm"),
+                             name + QStringLiteral(" changed on disk since it was loaded. Overwrite those changes?"),
+                             MessageIcon::Question, MessageButtons::YesNoDefaultNo) == MessageResult::Yes)
+        return true;
+    if (m_dialogs.messageBox(QStringLiteral("Confirm"),
+                             QStringLiteral("Show the tags of ") + name +
+                                 QStringLiteral(" as they are now? The edits on this page are discarded."),
+                             MessageIcon::Question, MessageButtons::YesNoDefaultNo) == MessageResult::Yes)
+        showBothTags();
+    m_status->setText(
+        QStringLiteral("Nothing was saved: %1 changed on disk since it was loaded.").arg(QFileInfo(file).fileName()));
+    return false;
+}
+
 void TTagPage::Button3Click() {
     const bool v1 = m_v1.exists->isChecked();
     const bool v2 = m_v2.exists->isChecked();
-    const QString file = edtFileTag->text();
+    const QString file = saveTarget();
     if (!v1 && !v2) {
         m_status->setText(QStringLiteral("Nothing was saved: both tag boxes are unticked, and an unticked box leaves "
                                          "its tag in the file as it is."));
         return;
     }
+    if (!confirmOverwritingChange(file))
+        return;
     const bool wasReadOnly = HasReadOnlyMark(file.toStdString());
     const bool saved = v1 && v2 ? SaveBothGroups(file) : v1 ? SaveID3v1(file) : SaveID3v2(file);
     if (!saved) {
@@ -391,6 +420,7 @@ void TTagPage::Button3Click() {
         return;
     }
     m_shownFile = file;
+    m_shownStamp = StampOf(file.toStdString());
     m_shownSnapshot = pageSnapshot();
     m_status->setText(saveReport(v1, v2, wasReadOnly && !HasReadOnlyMark(file.toStdString())));
 }

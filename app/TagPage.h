@@ -3,9 +3,11 @@
 #pragma once
 
 #include "core/TagFields.h"
+#include "platform/FileStamp.h"
 
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <string>
 
 class QCheckBox;
@@ -105,6 +107,12 @@ private:
     void showOnPage(const ID3v1Fields& fields);
     void showOnPage(const ID3v2Fields& fields);
     void showSaveFailure(const std::string& tagName, const QString& fileName, const std::string& reason);
+    // The file "Updat All" writes: the one whose tags are shown, even when
+    // another name has been typed since.
+    QString saveTarget();
+    // False when the file was changed on disk since its tags were shown and
+    // the user keeps that change (reloading it on request).
+    bool confirmOverwritingChange(const QString& file);
 
     IDialogs& m_dialogs;
     TID3v1& m_id3v1Tag;
@@ -117,6 +125,8 @@ private:
     // The file whose tags the groups show: the field may already name
     // another one, typed but not yet opened.
     QString m_shownFile;
+    // The shown file as it was on disk when its tags were read or saved.
+    std::optional<FileStamp> m_shownStamp;
     TagGroup m_v1;
     TagGroup m_v2;
     class TLoudnessDialog* m_loudness = nullptr;

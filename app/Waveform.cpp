@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/Waveform.h"
 
+#include "app/TimeRuler.h"
 #include "core/TimeText.h"
 
 #include <QMouseEvent>
@@ -135,12 +136,32 @@ void TWaveform::zoomAt(int x, double steps) {
     viewChanged();
 }
 
+QFont TWaveform::rulerFont() const {
+    QFont small = font();
+    small.setPointSizeF(small.pointSizeF() * 0.8);
+    return small;
+}
+
+int TWaveform::rulerHeight() const {
+    return TTimeRuler::heightFor(QFontMetrics(rulerFont()));
+}
+
+void TWaveform::paintRuler(QPainter& p) const {
+    p.save();
+    p.setFont(rulerFont());
+    const double from = static_cast<double>(m_viewFirst) * 1000.0 / m_rate;
+    const double to = static_cast<double>(m_viewFirst + m_viewCount) * 1000.0 / m_rate;
+    TTimeRuler().paint(p, QRectF(0, 0, width(), rulerHeight()), from, to);
+    p.restore();
+}
+
 void TWaveform::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), kBackground);
     const int w = width();
-    const int h = height();
-    const int mid = h / 2;
+    const int top = rulerHeight();
+    const int h = height() - top;
+    const int mid = top + h / 2;
     if (m_viewCount <= 0) {
         p.setPen(kText);
         const bool failed = m_loader.state().failed;
@@ -150,33 +171,34 @@ void TWaveform::paintEvent(QPaintEvent*) {
     for (const Marker& m : m_markers) {
         const int left = xAtMs(m.startMs);
         if (m.endMs > m.startMs) {
-            p.fillRect(QRect(left, 0, std::max(xAtMs(m.endMs) - left, 1), h), m.color);
+            p.fillRect(QRect(left, top, std::max(xAtMs(m.endMs) - left, 1), h), m.color);
         } else {
             QColor line = m.color;
             line.setAlpha(255);
             p.setPen(line);
-            p.drawLine(left, 0, left, h);
+            p.drawLine(left, top, left, top + h);
         }
     }
     if (m_selEndMs > m_selStartMs) {
         const int left = xAtMs(m_selStartMs);
-        p.fillRect(QRect(left, 0, std::max(xAtMs(m_selEndMs) - left, 1), h), kSelection);
+        p.fillRect(QRect(left, top, std::max(xAtMs(m_selEndMs) - left, 1), h), kSelection);
     }
+    paintRuler(p);
     const std::vector<Peak> peaks = m_loader.peaks(m_viewFirst, m_viewCount, w);
     p.setPen(kWave);
     const double scale = (h / 2 - 1) / 32768.0;
     for (int x = 0; x < static_cast<int>(peaks.size()); ++x) {
-        const int top = mid - static_cast<int>(std::lround(peaks[std::size_t(x)].high * scale));
-        const int bottom = mid - static_cast<int>(std::lround(peaks[std::size_t(x)].low * scale));
-        p.drawLine(x, top, x, bottom);
+        const int high = mid - static_cast<int>(std::lround(peaks[std::size_t(x)].high * scale));
+        const int low = mid - static_cast<int>(std::lround(peaks[std::size_t(x)].low * scale));
+        p.drawLine(x, high, x, low);
     }
     p.setPen(kPosition);
     const int px = xAtMs(m_positionMs);
-    p.drawLine(px, 0, px, h);
+    p.drawLine(px, 0, px, height());
     if (m_pointerX >= 0) {
         p.setPen(kText);
         const QString at = QString::fromStdString(FormatTimeText(static_cast<double>(msAtX(m_pointerX)) / 1000.0));
-        p.drawText(rect().adjusted(4, 2, -4, -2), Qt::AlignTop | Qt::AlignRight, at);
+        p.drawText(rect().adjusted(4, top + 2, -4, -2), Qt::AlignTop | Qt::AlignRight, at);
     }
 }
 

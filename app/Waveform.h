@@ -5,6 +5,7 @@
 #include "core/Waveform.h"
 
 #include <QColor>
+#include <QFont>
 #include <QWidget>
 #include <atomic>
 #include <cstdint>
@@ -13,9 +14,10 @@
 namespace tindrel {
 
 // The split page's waveform strip: the peaks of the open file, read in the
-// background, with the selection shaded and the play position drawn. A
-// click asks to seek, a drag selects, the wheel zooms around the pointer
-// down to one audio frame a pixel, and the time under the pointer is shown.
+// background, under a time ruler, with the selection shaded and the play
+// position drawn. A click asks to seek, a drag selects, the wheel zooms
+// around the pointer down to one audio frame a pixel, and the time under
+// the pointer is shown.
 class TWaveform : public QWidget {
     Q_OBJECT
 public:
@@ -72,6 +74,10 @@ private:
     void takeLength();
     void viewChanged();
     int xAtMs(int64_t ms) const;
+    // The time ruler along the top, in a smaller font than the page's.
+    QFont rulerFont() const;
+    int rulerHeight() const;
+    void paintRuler(QPainter& p) const;
     int64_t frameAtX(int x) const;
 
     std::atomic<bool> m_redrawQueued{false};

@@ -61,7 +61,8 @@ bytes = kbit/s x ms / 8 from the first byte of the file. The source's ID3v1
 and ID3v2 tags are then written into the piece.
 Parts mode cuts N parts of equal length the same way and writes them as
 DIR/NAME_chunk_1.mp3 ... DIR/NAME_chunk_N.mp3 (NAME is the file name without
-its last four characters); existing parts are replaced.
+its last four characters); existing parts are replaced, but a file marked
+read-only (chmod a-w) only with --force, which says that its mark was removed.
 With --exact the times are used as they are: the cut is made on whole frames
 found by walking them, with a new Xing/Info frame whose encoder delay and
 padding make a gapless decoder play exactly the samples from the start time
@@ -69,8 +70,8 @@ to the end time; parts divide the exact length and meet without a gap.
 A file in which no MPEG audio is found is refused.
 The last three cut at times found in the sound or in a CUE sheet, as they
 stand (without the 150 ms), by the byte rule or, with --exact, exactly, into
-DIR; existing files of the same names are replaced. Looking for pauses
-decodes FILE once.
+DIR; existing files of the same names are replaced (read-only ones with
+--force). Looking for pauses decodes FILE once.
 --at-pauses moves each inner cut of the equal parts to the middle of the
 longest pause within the window around it; the cuts that found no pause stay
 and are named, with the longest quiet found near them.
@@ -88,7 +89,7 @@ Options:
   --start TIME           start of the range (default 00:00.000)
   --end TIME             end of the range (default 00:00.000)
   -o, --output OUT       the piece to write
-  -f, --force            replace OUT when it exists
+  -f, --force            replace OUT when it exists, and files marked read-only
   --parts N              the number of equal parts
   -d, --directory DIR    the folder for the parts
   --exact                cut on frames, sample-exact and gapless
@@ -118,7 +119,7 @@ sample rate, channels or MPEG version differ from the first are refused.
 
 Options:
   -o, --output OUT       the file to write
-  -f, --force            replace OUT when it exists
+  -f, --force            replace OUT when it exists, even marked read-only
   --exact                join the audio frames, gapless
 )";
 

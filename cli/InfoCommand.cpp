@@ -16,8 +16,8 @@ int InfoCommand(const CommandLine& line, CliContext& context) {
     bool first = true;
     for (const std::string& file : line.operands) {
         // One unreadable file does not hide what the others hold.
-        if (!FileExists(file)) {
-            context.err << "tindrel-cli: Cannot open file \"" << file << "\". No such file\n";
+        if (const std::string why = NotAFileReason(file); !why.empty()) {
+            context.err << "tindrel-cli: Cannot open file \"" << file << "\". " << why << '\n';
             status = kExitFailed;
             continue;
         }

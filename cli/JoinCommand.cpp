@@ -3,6 +3,7 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ProgressLine.h"
+#include "cli/ReadOnlyOutputs.h"
 #include "core/Join.h"
 #include "platform/FileOps.h"
 #include "platform/FileStream.h"
@@ -45,6 +46,7 @@ int JoinCommand(const CommandLine& line, CliContext& context) {
         throw UsageError("join needs at least one FILE");
     if (FindInputSameAs(inputs, *output))
         throw std::runtime_error("The output file can not be one of the files to join.");
+    const ReadOnlyOutputs marked({*output}, line.has("--force"));
     if (FileExists(*output) && !line.has("--force"))
         throw std::runtime_error("\"" + *output + "\" exists; add --force to replace it.");
     // Every input is opened once before the output is created, so that a
@@ -60,6 +62,7 @@ int JoinCommand(const CommandLine& line, CliContext& context) {
     const JoinResult result =
         RunJoin(inputs, *output, observer, line.has("--exact") ? JoinMode::Exact : JoinMode::Bytes);
     context.progress.clear();
+    marked.report(context.err);
     if (result == JoinResult::Stopped) {
         context.err << "tindrel-cli: Joining is stopped.\n";
         return kExitStopped;

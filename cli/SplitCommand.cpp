@@ -3,6 +3,7 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ProgressLine.h"
+#include "cli/ReadOnlyOutputs.h"
 #include "core/CueSheet.h"
 #include "core/ExactCut.h"
 #include "core/Silence.h"
@@ -62,9 +63,12 @@ int splitTime(const std::string& source, const CommandLine& line, CliContext& co
         throw std::runtime_error(*refusal);
     // The page's save dialog asks before it replaces a file; here --force
     // is the answer. The source itself is refused by the split, not here.
+    const ReadOnlyOutputs marked({*output}, line.has("--force"));
     if (FileExists(*output) && !SameFile(*output, source) && !line.has("--force"))
         throw std::runtime_error("\"" + *output + "\" exists; add --force to replace it.");
-    return report(RunSplitRange(source, *output, start, end, context.describe, modeOf(line)), context);
+    const SplitOutcome outcome = RunSplitRange(source, *output, start, end, context.describe, modeOf(line));
+    marked.report(context.err);
+    return report(outcome, context);
 }
 
 int splitParts(const std::string& source, const std::string& count, const CommandLine& line, CliContext& context) {
@@ -79,9 +83,14 @@ int splitParts(const std::string& source, const std::string& count, const Comman
         mode == SplitMode::Exact ? std::optional<SourceFacts>(SourceFacts{}) : context.describe(source);
     if (!facts)
         throw std::runtime_error(kSplitFailed);
+    std::vector<std::string> outputs;
+    for (int k = 1; k <= n; ++k)
+        outputs.push_back(PartOutputPath(folder, SourceStem(source), k));
+    const ReadOnlyOutputs marked(outputs, line.has("--force"));
     ConsoleSplitObserver observer(context);
     const SplitOutcome outcome = RunSplitParts(source, folder, n, facts->lengthMs, context.describe, observer, mode);
     context.progress.clear();
+    marked.report(context.err);
     if (outcome.result == SplitResult::Stopped) {
         context.err << "tindrel-cli: Splitting is stopped after " << outcome.partsDone << " of " << n << " parts.\n";
         return kExitStopped;
@@ -152,9 +161,14 @@ int runPlan(const std::string& source, std::vector<PlannedPiece> pieces, const s
             context.out << note << "\n";
         return kExitDone;
     }
+    std::vector<std::string> outputs;
+    for (const PlannedPiece& piece : pieces)
+        outputs.push_back(piece.path);
+    const ReadOnlyOutputs marked(outputs, line.has("--force"));
     ConsoleSplitObserver observer(context);
     const SplitOutcome outcome = RunSplitPlan(source, pieces, context.describe, observer, note, modeOf(line));
     context.progress.clear();
+    marked.report(context.err);
     if (outcome.result == SplitResult::Stopped) {
         context.err << "tindrel-cli: Splitting is stopped after " << outcome.partsDone << " of " << pieces.size()
                     << " parts.\n";

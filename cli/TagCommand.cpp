@@ -65,8 +65,8 @@ int TagCommand(const CommandLine& line, CliContext& context) {
     if (line.operands.size() != 1)
         throw UsageError("tag needs exactly one FILE");
     const std::string& named = line.operands[0];
-    if (!FileExists(named))
-        throw std::runtime_error("Cannot open file \"" + named + "\". No such file");
+    if (const std::string why = NotAFileReason(named); !why.empty())
+        throw std::runtime_error("Cannot open file \"" + named + "\". " + why);
     // The file is read, changed and written as the one file the name stood
     // for at the start, reached through no link another user made.
     const std::string file = FollowOwnLinks(named);

@@ -10,6 +10,7 @@
 #include "tags/TagFile.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -25,7 +26,6 @@ namespace {
 
 constexpr int64_t kID3v1Size = 128;
 constexpr std::size_t kCopyBlock = 1 << 20;
-constexpr int64_t kFlushEvery = 16 << 20;
 
 // Where the parts of an MP3 file stand.
 struct FileLayout {
@@ -62,12 +62,12 @@ TGainSteps channelSteps(int left, int right) {
 }
 
 // Reads the audio in blocks that end where a frame starts, so that no frame
-// is split, and gives each block with its audio frames (the walk leaves the
-// encoder's info frame out) to take, which may change the frames in the
-// block.
-void forEachBlock(
-    const FileStream& source, const FileLayout& layout,
-    const std::function<void(std::span<uint8_t> block, std::span<const std::span<uint8_t>> frames)>& take) {
+// is split, and gives each block (from offset at) with its audio frames (the
+// walk leaves the encoder's info frame out) to take, which may change the
+// frames in the block.
+using BlockTaker =
+    std::function<void(int64_t at, std::span<uint8_t> block, std::span<const std::span<uint8_t>> frames)>;
+void forEachBlock(const FileStream& source, const FileLayout& layout, const BlockTaker& take) {
     std::vector<uint8_t> block;
     std::vector<std::span<uint8_t>> inBlock;
     std::size_t next = 0;
@@ -86,7 +86,7 @@ void forEachBlock(
         for (; next < frames.size() && frames[next].Offset < end; ++next) {
             inBlock.push_back(std::span(block.data() + (frames[next].Offset - at), frames[next].Length));
         }
-        take(block, inBlock);
+        take(at, block, inBlock);
         at = end;
     }
 }
@@ -98,37 +98,55 @@ void widen(TGainRange& range, std::span<const uint8_t> frame) {
     }
 }
 
-// The file rebuilt with steps added to every audio frame; editTag gets the
-// APEv2 tag and the frames' new gain range before the tag is written.
+// Adds steps to the frame at offset and records the bytes that changed (the
+// gain fields, and the CRC of a protected frame) as a change of the file.
+TGainChange changeFrame(AtomicFile& out, int64_t offset, std::span<uint8_t> frame, const TGainSteps& steps) {
+    std::array<uint8_t, 64> old{};
+    const std::size_t fields = std::min(GainFieldsSize(frame), std::min(old.size(), frame.size()));
+    std::copy_n(frame.begin(), fields, old.begin());
+    const TGainChange change = AddGlobalGain(frame, steps);
+    std::size_t first = 0;
+    std::size_t last = fields;
+    while (first < last && old[first] == frame[first])
+        ++first;
+    while (last > first && old[last - 1] == frame[last - 1])
+        --last;
+    if (first < last)
+        out.Change(offset + int64_t(first), std::span(old).subspan(first, last - first),
+                   frame.subspan(first, last - first));
+    return change;
+}
+
+// Changes the file in place: steps added to every audio frame, only the
+// bytes that differ written; editTag gets the APEv2 tag and the frames' new
+// gain range before the tag is written.
 TGainApplied rewrite(const std::string& path, const TGainSteps& steps,
                      const std::function<void(TAPEv2&, const TGainRange&)>& editTag) {
-    const FileStream source = FileStream::openRead(path);
-    FileLayout layout = readLayout(source, path);
     AtomicFile out = AtomicFile::Create(path);
+    const FileStream source = out.openReplaced();
+    FileLayout layout = readLayout(source, path);
     TGainApplied applied;
     TGainRange range;
-    int64_t written = 0;
-    forEachBlock(source, layout, [&](std::span<uint8_t> block, std::span<const std::span<uint8_t>> frames) {
+    forEachBlock(source, layout, [&](int64_t at, std::span<uint8_t> block, std::span<const std::span<uint8_t>> frames) {
         for (const std::span<uint8_t>& frame : frames) {
-            const TGainChange change = AddGlobalGain(frame, steps);
+            const TGainChange change = changeFrame(out, at + (frame.data() - block.data()), frame, steps);
             applied.Clamped = applied.Clamped || change.Clamped;
             applied.Frames += change.Applied ? 1 : 0;
             widen(range, frame);
         }
-        out.stream().writeAll(block.data(), block.size());
-        // The disk takes what is written while the rest is read, so that the
-        // commit's flush does not wait for the whole file.
-        written += int64_t(block.size());
-        if (written % kFlushEvery < int64_t(block.size()))
-            out.StartFlush();
     });
+    // The tag behind the audio may change its length: it is written again
+    // with the ID3v1 block behind it.
+    std::vector<uint8_t> oldTail(std::size_t(layout.size - layout.audioEnd()));
+    if (!tagfile::ReadAt(source.fd(), oldTail.data(), oldTail.size(), layout.audioEnd()))
+        throw StreamReadError();
     editTag(layout.ape, range);
     const std::string tag = layout.ape.Build();
-    out.stream().writeAll(tag.data(), tag.size());
-    FileStream rest = FileStream::openRead(path);
-    rest.seek(layout.apeEnd());
-    out.stream().copyFrom(rest, layout.size - layout.apeEnd(), kCopyBlock);
-    out.Commit();
+    std::vector<uint8_t> newTail(tag.begin(), tag.end());
+    newTail.insert(newTail.end(), oldTail.end() - (layout.size - layout.apeEnd()), oldTail.end());
+    if (newTail != oldTail)
+        out.Change(layout.audioEnd(), oldTail, newTail);
+    out.CommitChanges();
     return applied;
 }
 
@@ -152,6 +170,33 @@ void shiftReplayGainItems(TAPEv2& ape, int steps) {
             ape.SetValue(key, text);
         }
     }
+}
+
+// Players apply the ReplayGain frames of the ID3v2 tag to the audio as it
+// is now: left as they were, they would add the change a second time. So
+// they follow it as the APEv2 items do, rather than being removed, which
+// would leave the file at its new level without any gain for players.
+void shiftReplayGainFrames(const std::string& path, int steps) {
+    TID3v2 tag;
+    if (steps == 0 || !tag.Load(path) || !tag.Exists())
+        return;
+    const double factor = std::pow(2.0, steps / 4.0);
+    bool changed = false;
+    const auto shift = [&](const char* key, const std::function<std::string(double)>& moved) {
+        const std::string text = tag.UserText(key);
+        char* end = nullptr;
+        const double value = std::strtod(text.c_str(), &end);
+        if (end != text.c_str()) {
+            tag.SetUserText(key, moved(value));
+            changed = true;
+        }
+    };
+    for (const char* key : {"REPLAYGAIN_TRACK_GAIN", "REPLAYGAIN_ALBUM_GAIN"})
+        shift(key, [&](double db) { return GainText(db - 20 * std::log10(factor)); });
+    for (const char* key : {"REPLAYGAIN_TRACK_PEAK", "REPLAYGAIN_ALBUM_PEAK"})
+        shift(key, [&](double peak) { return PeakText(peak * factor); });
+    if (changed && !tag.Save(path))
+        throw std::runtime_error("Cannot write the tags of \"" + path + "\". " + tag.LastError());
 }
 
 void recordRange(TAPEv2& ape, const TGainRange& range) {
@@ -216,7 +261,7 @@ std::optional<TGainRange> FileGainRange(const std::string& path) {
         return std::nullopt;
     }
     TGainRange range;
-    forEachBlock(file, layout, [&](std::span<uint8_t>, std::span<const std::span<uint8_t>> frames) {
+    forEachBlock(file, layout, [&](int64_t, std::span<uint8_t>, std::span<const std::span<uint8_t>> frames) {
         for (const std::span<uint8_t>& frame : frames)
             widen(range, frame);
     });
@@ -251,6 +296,7 @@ TGainApplied ApplyGain(const std::string& path, int steps) {
             recordRange(ape, range);
             shiftReplayGainItems(ape, steps);
         });
+    shiftReplayGainFrames(resolved(path), steps);
     applied.Steps = steps;
     return applied;
 }
@@ -271,6 +317,7 @@ bool UndoGain(const std::string& path) {
         recordRange(tag, range);
         shiftReplayGainItems(tag, (undo->Left + undo->Right) / 2);
     });
+    shiftReplayGainFrames(real, (undo->Left + undo->Right) / 2);
     return true;
 }
 

@@ -60,9 +60,11 @@ struct TGainApplied {
 // CRCs of protected frames) stay as they were; the gain range item is kept
 // up to date when the file has one. An undo record that comes back to 0
 // and a tag left without items are removed, so that a change and its undo
-// give the file's bytes back.
+// give the file's bytes back. ReplayGain frames of the ID3v2 tag follow the
+// change: gains less by its dB, peaks scaled by it.
 // Throws std::runtime_error: "\"<path>\" holds no MPEG Layer III audio.",
-// or the errors of reading and of the safe write.
+// "Cannot write the tags of \"<path>\". <reason>", or the errors of reading
+// and of the safe write.
 TGainApplied ApplyGain(const std::string& path, int steps);
 // Takes back the changes the undo record holds (Tindrel's or another
 // tool's), per channel. False, with the file untouched, when it has none.

@@ -427,6 +427,10 @@ PieceTags SourcePieceTags(const std::string& source) {
     return BuildPieceTags(v1, v2);
 }
 
+std::string SplitOutcomeText(const SplitOutcome& outcome) {
+    return outcome.reason.empty() ? outcome.message : outcome.message + "\n" + outcome.reason;
+}
+
 void AppendSplitProblems(SplitOutcome& outcome, const std::vector<std::string>& refusedNames) {
     if (!refusedNames.empty())
         outcome.message += "\nThese parts could not be cut and were not written: " + joinedList(refusedNames) + ".";

@@ -165,6 +165,10 @@ struct SplitOutcome {
     std::string reason;
 };
 
+// The outcome's message, and its reason (when it has one) on the next line:
+// what the user is shown.
+std::string SplitOutcomeText(const SplitOutcome& outcome);
+
 // What a parts split needs from its caller while it runs.
 class SplitObserver {
 public:

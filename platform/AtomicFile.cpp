@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "platform/AtomicFile.h"
 
+#include "platform/ChangeJournal.h"
 #include "platform/EditLock.h"
 #include "platform/FileOps.h"
 #include "platform/FolderEntry.h"
@@ -32,6 +33,20 @@ namespace {
 [[noreturn]] void throwCreateError(const std::string& path, int error) {
     throwCreateError(path, std::strerror(error));
 }
+
+// Every write needs a new name in the target's folder: the new file is
+// put in place in one step, or the old one is rewritten from a complete
+// copy beside it. A file rewritten with no copy anywhere would be lost to a
+// crash or a full disk halfway through, so a read-only folder is refused
+// with that reason rather than the bare "Permission denied".
+std::string readOnlyFolderReason(const std::string& path, bool replacing) {
+    const std::string folder = "The folder \"" + ExtractFileDir(path) + "\" is read-only";
+    return replacing ? folder + ", so \"" + ExtractFileName(path) + "\" cannot be replaced safely." : folder + ".";
+}
+
+// Why a replacement was abandoned when its name no longer held the file
+// it was decided on.
+constexpr const char* kSwappedReason = "It was replaced by another program while it was written";
 
 // Temporary names carry the writer's user number, so that a sweep looks
 // only at names its own user's writers can have left; a writer that still
@@ -231,6 +246,24 @@ void removeIfNamed(const FolderEntry& entry, const std::string& name, const stru
         ::unlinkat(entry.folder(), name.c_str(), 0);
 }
 
+// Finishes the change in place a killed writer left half done, when the
+// file still holds the old or the new bytes at every changed place; a
+// journal that no longer fits the file is dropped.
+void replayChanges(const FolderEntry& entry, int journal, const struct stat& own) {
+    struct stat now {};
+    if (entry.look(now) && S_ISREG(now.st_mode)) {
+        UniqueFd target = entry.open(O_RDWR);
+        struct stat opened {};
+        if (!target.valid() || ::fstat(target.get(), &opened) != 0 || !SameInode(opened, now) ||
+            !TryLock(target.get(), true))
+            return;
+        if (LeftByTheChanges(journal, own.st_size, target.get()) &&
+            !ApplyChanges(journal, own.st_size, target.get(), nullptr))
+            return; // the journal stays for the next try
+    }
+    removeIfNamed(entry, journalName(entry.name()), own);
+}
+
 // Finishes the copy a killed writer left half done from its journal, when
 // the file is still exactly as the journal recorded it; a journal that no
 // longer fits the file is dropped.
@@ -241,6 +274,10 @@ void replayJournal(const FolderEntry& entry) {
     JournalRecord recorded;
     if (!fd.valid() || own.st_size < off_t(sizeof recorded))
         return;
+    if (IsChangeJournal(fd.get(), own.st_size)) {
+        replayChanges(entry, fd.get(), own);
+        return;
+    }
     const int64_t size = own.st_size - int64_t(sizeof recorded);
     if (::pread(fd.get(), &recorded, sizeof recorded, size) != ssize_t(sizeof recorded))
         return;
@@ -338,6 +375,8 @@ AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
             fd = entry.open(namedTemp, O_WRONLY | O_CREAT | O_EXCL).release();
         }
     }
+    if (fd < 0 && (errno == EACCES || errno == EROFS))
+        throwCreateError(path, readOnlyFolderReason(path, replacing));
     if (fd < 0)
         throwCreateError(path, errno);
     // A sweep tells a running writer's temporary name by this lock.
@@ -392,7 +431,7 @@ void AtomicFile::commit(bool flushFolder) {
     // The content reaches the disk before the name does: a power cut then
     // leaves the old file or the whole new one, never a named empty file.
     if (::fsync(m_stream.fd()) != 0)
-        throw StreamWriteError();
+        throw StreamWriteError(m_path, errno);
     if (m_inPlace) {
         commitInPlace();
         return;
@@ -420,7 +459,7 @@ std::string AtomicFile::linkBeside() {
         if (errno != EEXIST)
             break;
     }
-    throw StreamWriteError();
+    throw StreamWriteError(m_path, errno);
 }
 
 bool AtomicFile::placeNew() {
@@ -446,11 +485,12 @@ void AtomicFile::putInPlace() {
         }
         // Something took the name while the file was written: it is judged
         // as it would have been had it been there from the start.
-        if (errno != EEXIST || !entry.look(m_targetStat))
-            throw StreamWriteError();
+        const int error = errno;
+        if (error != EEXIST || !entry.look(m_targetStat))
+            throw StreamWriteError(m_path, error);
         if (entry.refusal(m_targetStat) || S_ISDIR(m_targetStat.st_mode) ||
             (!S_ISREG(m_targetStat.st_mode) && !S_ISLNK(m_targetStat.st_mode)))
-            throw StreamWriteError();
+            throw StreamWriteError(m_path, "Another program put something of that name there while it was written");
     }
     if (m_tempName.empty())
         m_tempName = linkBeside();
@@ -462,65 +502,115 @@ void AtomicFile::putInPlace() {
     if (::renameat2(entry.folder(), temp, entry.folder(), name, RENAME_EXCHANGE) == 0) {
         if (!entry.names(m_tempName, m_targetStat)) {
             (void)::renameat2(entry.folder(), temp, entry.folder(), name, RENAME_EXCHANGE);
-            throw StreamWriteError(); // the destructor removes the temporary name
+            throw StreamWriteError(m_path, kSwappedReason); // the destructor removes the temporary name
         }
         m_committed = true;
         ::unlinkat(entry.folder(), temp, 0);
         return;
     }
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-        throw StreamWriteError();
+        throw StreamWriteError(m_path, errno);
     // A file system that cannot swap: the name is checked just before.
-    if (!entry.names(m_targetStat) || ::renameat(entry.folder(), temp, entry.folder(), name) != 0)
-        throw StreamWriteError();
+    if (!entry.names(m_targetStat))
+        throw StreamWriteError(m_path, kSwappedReason);
+    if (::renameat(entry.folder(), temp, entry.folder(), name) != 0)
+        throw StreamWriteError(m_path, errno);
     m_committed = true;
 }
 
-void AtomicFile::commitInPlace() {
+// The new content, or the journal of the changes, takes the journal name
+// before the replaced file is touched, so that a kill while it is being
+// written can be finished by the next write.
+void AtomicFile::nameJournal() {
     const FolderEntry& entry = *m_entry;
     if (!entry.names(m_targetStat))
-        throw StreamWriteError();
-    // The complete new content takes the journal name first, so that a kill
-    // during the copy below can be finished by the next write.
+        throw StreamWriteError(m_path, kSwappedReason);
     const std::string journal = journalName(entry.name());
     if (!m_tempName.empty()) {
         if (::renameat(entry.folder(), m_tempName.c_str(), entry.folder(), journal.c_str()) != 0)
-            throw StreamWriteError();
+            throw StreamWriteError(m_path, errno);
     } else {
         struct stat old {};
         if (UniqueFd stale = openAbandoned(entry, journal, old); stale.valid())
             removeIfNamed(entry, journal, old);
         if (!linkInto(m_stream.fd(), entry, journal))
-            throw StreamWriteError();
+            throw StreamWriteError(m_path, errno);
     }
     m_tempName = journal; // removed by the destructor while the old content is whole
-    UniqueFd outFd = reopen(m_target.get(), O_WRONLY);
+}
+
+UniqueFd AtomicFile::openReplacedForWriting(int flags) {
+    UniqueFd fd = reopen(m_target.get(), flags);
     // A read-only file is made writable, as its replacement would be.
-    if (!outFd.valid() && errno == EACCES && ::fchmod(m_target.get(), (m_targetStat.st_mode & 07777) | S_IWUSR) == 0)
-        outFd = reopen(m_target.get(), O_WRONLY);
-    FileStream out = FileStream::adopt(outFd.release(), m_path);
+    if (!fd.valid() && errno == EACCES && ::fchmod(m_target.get(), (m_targetStat.st_mode & 07777) | S_IWUSR) == 0)
+        fd = reopen(m_target.get(), flags);
+    return fd;
+}
+
+void AtomicFile::commitInPlace() {
+    const FolderEntry& entry = *m_entry;
+    nameJournal();
+    const std::string journal = m_tempName;
+    FileStream out = FileStream::adopt(openReplacedForWriting(O_WRONLY).release(), m_path);
     FileStream content = FileStream::adopt(reopen(m_stream.fd(), O_RDWR).release(), journal);
     const int64_t newSize = m_stream.size();
     if (out.fd() < 0 || content.fd() < 0 || !record(content.fd(), newSize, out.fd()) || ::fsync(content.fd()) != 0)
-        throw StreamWriteError();
+        throw StreamWriteError(m_path, errno);
     SyncFolderOf(m_path);
     // Space for the whole new content is asked for first, and the part past
     // the old end written before the old content is touched: a full disk or
     // a size limit then fails with the file as it was.
     const int64_t oldSize = out.size();
     if (::fallocate(out.fd(), FALLOC_FL_KEEP_SIZE, 0, newSize) != 0 && errno != EOPNOTSUPP && errno != ENOSYS)
-        throw StreamWriteError();
+        throw StreamWriteError(m_path, errno);
     if (newSize > oldSize && !copyRecorded(content, oldSize, newSize, out)) {
+        const int error = errno;
         (void)!::ftruncate(out.fd(), oldSize);
-        throw StreamWriteError();
+        throw StreamWriteError(m_path, error);
     }
     // From here the old content changes: on a failure the journal stays, and
     // the next write to this name finishes the copy from it.
     m_committed = true;
     if (!finishCopy(content, newSize, out))
-        throw StreamWriteError();
+        throw StreamWriteError(m_path, errno);
     ::unlinkat(entry.folder(), journal.c_str(), 0);
     SyncFolderOf(m_path);
+    m_stream.close();
+    m_target.reset();
+}
+
+void AtomicFile::Change(int64_t offset, std::span<const uint8_t> old, std::span<const uint8_t> now) {
+    if (!m_changes)
+        m_changes = std::make_unique<ChangeJournal>(m_stream.fd(), int64_t(m_targetStat.st_size));
+    m_changes->add(offset, old, now);
+}
+
+void AtomicFile::CommitChanges() {
+    if (!m_target.valid() || !S_ISREG(m_targetStat.st_mode))
+        throw StreamWriteError(m_path, "It is not a plain file");
+    if (!m_changes || m_changes->empty())
+        return;
+    if (!m_changes->finish(m_targetStat) || ::fsync(m_stream.fd()) != 0)
+        throw StreamWriteError(m_path, errno);
+    nameJournal();
+    UniqueFd out = openReplacedForWriting(O_RDWR);
+    UniqueFd journal = reopen(m_stream.fd(), O_RDONLY);
+    const int64_t size = m_stream.size();
+    if (!out.valid() || !journal.valid())
+        throw StreamWriteError(m_path, errno);
+    SyncFolderOf(m_path);
+    // A file that grows gets its room before any byte changes, so that a
+    // full disk fails with the file as it was.
+    const int64_t newSize = m_changes->newSize();
+    if (newSize > m_targetStat.st_size && ::fallocate(out.get(), FALLOC_FL_KEEP_SIZE, 0, newSize) != 0 &&
+        errno != EOPNOTSUPP && errno != ENOSYS)
+        throw StreamWriteError(m_path, errno);
+    // From here the file changes: on a failure the journal stays, and the
+    // next write to this name finishes the change from it.
+    m_committed = true;
+    if (!ApplyChanges(journal.get(), size, out.get(), g_copyObserver))
+        throw StreamWriteError(m_path, errno);
+    ::unlinkat(m_entry->folder(), m_tempName.c_str(), 0);
     m_stream.close();
     m_target.reset();
 }

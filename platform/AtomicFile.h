@@ -6,6 +6,7 @@
 #include "platform/UniqueFd.h"
 
 #include <memory>
+#include <span>
 #include <string>
 #include <sys/stat.h>
 
@@ -48,6 +49,7 @@ namespace tindrel {
 inline constexpr const char* kFileInUseReason = "The file is in use by another program";
 inline constexpr const char* kNotRegularReason = "It is not a regular file";
 
+class ChangeJournal;
 class FolderEntry;
 
 class AtomicFile {
@@ -69,7 +71,8 @@ public:
     static void SweepLeftovers(const std::string& path);
 
     // Called after each block an in-place rewrite has copied into the file,
-    // before the journal records it, with the bytes copied so far: a test
+    // before the journal records it, with the bytes copied so far (or after
+    // each block of changes written, with the offset reached): a test
     // stops the writer there as a crash would, to see what the next write
     // makes of what is left.
     static void SetCopyObserver(void (*observer)(int64_t copied));
@@ -92,6 +95,22 @@ public:
     // written. The content is on disk before it takes the name either way,
     // so the name holds the old file or the whole new one.
     void CommitLeavingFolderUnflushed();
+    // For a change of a few bytes here and there (a new gain in every audio
+    // frame), instead of a whole new content: records that the replaced
+    // file's bytes at offset, which hold old, are to hold now. Changes come
+    // in the order of their offsets, each as long as the bytes it replaces
+    // but the last, which may be of any length when it reaches the end (a
+    // tag behind the audio). Throws std::invalid_argument for a change out
+    // of that order, StreamWriteError when the journal cannot be written.
+    void Change(int64_t offset, std::span<const uint8_t> old, std::span<const uint8_t> now);
+    // Writes the changes recorded into the replaced file itself, keeping its
+    // name, links, owner and attributes. The changes are journaled first: a
+    // writer killed while it writes them leaves the journal, and the next
+    // write to the same name (or SweepLeftovers) finishes them while every
+    // changed place still holds its old or new bytes, and drops the journal
+    // when anything else wrote the file since. Throws StreamWriteError when
+    // the name held no regular file or the file cannot be written.
+    void CommitChanges();
     // Starts writing the content to disk without waiting for it, so that the
     // flush of a later commit has less left to wait for.
     void StartFlush();
@@ -103,6 +122,8 @@ private:
     void putInPlace();
     void commitInPlace();
     std::string linkBeside();
+    void nameJournal();
+    UniqueFd openReplacedForWriting(int flags);
 
     std::unique_ptr<FolderEntry> m_entry;
     FileStream m_stream;
@@ -119,6 +140,7 @@ private:
     UniqueFd m_target;
     // The replaced file has other names: its content is rewritten in place.
     bool m_inPlace = false;
+    std::unique_ptr<ChangeJournal> m_changes;
 };
 
 } // namespace tindrel

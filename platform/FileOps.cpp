@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -17,6 +18,19 @@ bool FileExists(const std::string& path) {
     // would wait for a writer, and a device has no end.
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string NotAFileReason(const std::string& path) {
+    if (path.empty())
+        return "No such file";
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT ? "No such file" : std::strerror(errno);
+    if (S_ISDIR(st.st_mode))
+        return "Is a directory";
+    if (!S_ISREG(st.st_mode))
+        return "Is a device or a pipe, not a file";
+    return {};
 }
 
 bool DirectoryExists(const std::string& path) {

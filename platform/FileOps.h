@@ -8,6 +8,9 @@ namespace tindrel {
 
 // True when path names an existing plain file (through any links).
 bool FileExists(const std::string& path);
+// Why path is no plain file to read, in words for a message ("No such
+// file", "Is a directory", ...); empty when it is one.
+std::string NotAFileReason(const std::string& path);
 // True when path names an existing folder.
 bool DirectoryExists(const std::string& path);
 // True when two non-empty paths are spelt alike, or name the same existing

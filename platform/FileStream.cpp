@@ -23,11 +23,10 @@ std::string systemReason(int error) {
 [[noreturn]] void throwReadError() {
     throw StreamReadError();
 }
-[[noreturn]] void throwWriteError() {
-    throw StreamWriteError();
-}
-
 } // namespace
+
+StreamWriteError::StreamWriteError(const std::string& path, int error)
+    : StreamWriteError(path, systemReason(error != 0 ? error : EIO)) {}
 
 FileStream::~FileStream() {
     close();
@@ -92,8 +91,10 @@ void FileStream::writeAll(const void* buffer, std::size_t count) {
         const ssize_t put = ::write(m_fd, in, count);
         if (put < 0 && errno == EINTR)
             continue;
+        // A write that puts nothing and reports no error only happens on a
+        // device without room.
         if (put <= 0)
-            throwWriteError();
+            throw StreamWriteError(m_path, put < 0 ? errno : ENOSPC);
         in += put;
         count -= static_cast<std::size_t>(put);
     }
@@ -149,7 +150,7 @@ void FileStream::transfer(FileStream& source, int64_t count, std::size_t blockSi
         count -= std::max<int64_t>(run, 1);
     }
     if (size() < end && ::ftruncate(m_fd, end) != 0)
-        throwWriteError();
+        throw StreamWriteError(m_path, errno);
 }
 
 void FileStream::copyRun(FileStream& source, int64_t count, std::size_t blockSize) {

@@ -16,10 +16,17 @@ public:
     StreamReadError() : std::runtime_error("Stream read error") {}
 };
 
-// A write that did not go through (a full disk, a file-size limit).
+// A write that did not go through (a full disk, a file-size limit, a disk
+// that failed the flush). The message names the file and the system's
+// reason, so that a user told of a failed join knows which disk is full.
 class StreamWriteError : public std::runtime_error {
 public:
     StreamWriteError() : std::runtime_error("Stream write error") {}
+    // "Stream write error in file "<path>". <reason>"
+    StreamWriteError(const std::string& path, const std::string& reason)
+        : std::runtime_error("Stream write error in file \"" + path + "\". " + reason) {}
+    // The reason is the system's text for the error number.
+    StreamWriteError(const std::string& path, int error);
 };
 
 // A file opened for reading or writing, closed when it goes out of scope.
@@ -52,7 +59,7 @@ public:
     void seek(int64_t offset);
     // Reads exactly count bytes or throws "Stream read error".
     void readExact(void* buffer, std::size_t count);
-    // Writes all bytes or throws "Stream write error".
+    // Writes all bytes or throws StreamWriteError naming this file.
     void writeAll(const void* buffer, std::size_t count);
     // Copies count bytes from source's current position to this file's
     // current position, in blocks of at most blockSize bytes; the kernel's

@@ -137,6 +137,7 @@ void TID3v2::Clear() {
     m_genreText.clear();
     m_comment.clear();
     m_commentLanguage = kCommentLanguage;
+    m_commentDescription.clear();
     m_otherFrames.clear();
     m_droppedFrames.clear();
 }
@@ -212,23 +213,51 @@ void TID3v2::LoadTag(std::string_view bytes, int64_t fileSize) {
         takeFields(ParseID3v2Frames(bytes.substr(0, std::size_t(m_tagSize)), &m_droppedFrames));
 }
 
+namespace {
+
+// A comment frame's description and trimmed text; empty texts for frames
+// that cannot be read.
+std::pair<std::string, std::string> commentOf(const ID3v2Frame& frame) {
+    std::string description, text;
+    if (frame.id == "COMM" && !frame.Opaque())
+        CommentParts(frame.Content(), description, text);
+    return {description, Trim(text)};
+}
+
+// Players keep their own data in described comments ("iTunNORM" and the
+// like); those are never the comment the user wrote.
+bool isPlayerData(const std::string& description) {
+    return description.starts_with("iTun");
+}
+
+} // namespace
+
 // The last frame of each field's ID gives the field. The comment is the text
 // of the last COMM frame without a description (and with a text) in the
-// language of the first such frame; it keeps that language, and the other comments (a player's
-// normalisation data, a comment in another language) are kept as frames. Compressed or encrypted frames cannot be read
-// and are kept as they are.
+// language of the first such frame; it keeps that language, and the other
+// comments (a player's normalisation data, a comment in another language)
+// are kept as frames. A tag whose only comments have a description (some
+// taggers always write one) shows the first of them that holds no player
+// data, and keeps its description when saved, so that copying the tag to
+// ID3v1 does not clear the comment. Compressed or encrypted frames cannot be
+// read and are kept as they are.
 void TID3v2::takeFields(std::vector<ID3v2Frame> frames) {
-    const auto isComment = [](const ID3v2Frame& frame) {
-        std::string description, text;
-        CommentParts(frame.Content(), description, text);
-        // One without text is no comment to show, and Save would write none
-        // in its place: it is kept as a frame.
-        return frame.id == "COMM" && !frame.Opaque() && description.empty() && !Trim(text).empty();
+    // One without text is no comment to show, and Save would write none in
+    // its place: it is kept as a frame.
+    const auto plain = [](const ID3v2Frame& frame) {
+        const auto [description, text] = commentOf(frame);
+        return description.empty() && !text.empty();
     };
+    const auto described = [](const ID3v2Frame& frame) {
+        const auto [description, text] = commentOf(frame);
+        return !description.empty() && !isPlayerData(description) && !text.empty();
+    };
+    const bool anyPlain = std::any_of(frames.begin(), frames.end(), plain);
+    const auto shown = [&](const ID3v2Frame& frame) { return anyPlain ? plain(frame) : described(frame); };
     // The first comment's language names the comment (Save writes it first,
     // so a saved tag reads back the same); of several in that language the
     // last one's text is used.
-    const auto first = std::find_if(frames.begin(), frames.end(), isComment);
+    const auto first = std::find_if(frames.begin(), frames.end(), shown);
     if (first != frames.end())
         m_commentLanguage = first->Content().substr(1, 3);
     std::string* const texts[] = {&m_title, &m_artist, &m_album, &m_trackText, &m_year, &m_genreText};
@@ -236,16 +265,15 @@ void TID3v2::takeFields(std::vector<ID3v2Frame> frames) {
         const std::size_t index = frameIndex(frame.id);
         if (!frame.Opaque() && index < kComment) {
             *texts[index] = Trim(TextFrameValue(frame.Content()));
-        } else if (isComment(frame) && frame.Content().substr(1, 3) == m_commentLanguage) {
-            std::string description;
-            CommentParts(frame.Content(), description, m_comment);
+        } else if (shown(frame) && frame.Content().substr(1, 3) == m_commentLanguage &&
+                   (anyPlain || m_comment.empty())) {
+            std::tie(m_commentDescription, m_comment) = commentOf(frame);
         } else {
             m_otherFrames.push_back(std::move(frame));
         }
     }
     m_track = ParseTrackNumber(m_trackText);
     m_genre = StripGenrePrefix(m_genreText);
-    m_comment = Trim(m_comment);
 }
 
 std::string TID3v2::BuildTag() const {
@@ -262,12 +290,12 @@ std::string TID3v2::BuildTag() const {
     if (m_track > 0 || !m_trackText.empty())
         data[kTrack] = TextFrameData(ParseTrackNumber(m_trackText) == m_track ? m_trackText : std::to_string(m_track));
     if (!m_comment.empty()) {
-        // A comment without a description: the description's terminator in
-        // the comment's own encoding comes before the text.
-        const uint8_t encoding = EncodingFor(m_comment);
-        const std::string empty =
-            encoding == kEncodingUtf16 ? EncodeText({}, encoding) + std::string(2, '\0') : std::string(1, '\0');
-        data[kComment] = static_cast<char>(encoding) + m_commentLanguage + empty + EncodeText(m_comment, encoding);
+        // The description (mostly none) and its terminator in the comment's
+        // own encoding come before the text.
+        const uint8_t encoding = EncodingFor(m_commentDescription + m_comment);
+        const std::string terminator(encoding == kEncodingUtf16 ? 2 : 1, '\0');
+        data[kComment] = static_cast<char>(encoding) + m_commentLanguage + EncodeText(m_commentDescription, encoding) +
+                         terminator + EncodeText(m_comment, encoding);
     }
 
     std::string frames;
@@ -366,6 +394,12 @@ bool rebuild(const std::string& linkOrFile, std::string_view tag, const TID3v1* 
         // As the ID3v2 save alone, a file too short for a tag header fails.
         if (source.size() < int64_t(TID3v2::kHeaderSize))
             throw StreamReadError();
+        // Both tags are written together or not at all: a file too short
+        // for the ID3v1 block keeps its old ID3v2 tag too.
+        if (v1 && source.size() < int64_t(kID3v1BlockSize)) {
+            why = "The file is shorter than an ID3v1 tag.";
+            return false;
+        }
         const std::optional<std::array<uint8_t, kID3v1BlockSize>> block =
             v1 ? std::optional(v1->BuildBlock()) : std::nullopt;
         v1Written = WriteWithTags(source, 0, source.size(), tag, block ? &*block : nullptr, out.stream(), kCopyBlock);

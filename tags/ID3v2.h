@@ -109,7 +109,8 @@ private:
     std::string m_genre;
     std::string m_genreText; // as loaded, with its genre numbers
     std::string m_comment;
-    std::string m_commentLanguage; // three bytes
+    std::string m_commentLanguage;    // three bytes
+    std::string m_commentDescription; // empty but for a tag whose only comment has one
     std::vector<ID3v2Frame> m_otherFrames;
     std::vector<std::string> m_droppedFrames;
     std::string m_lastError;

@@ -218,6 +218,14 @@ TEST_F(DesktopTest, KeysMoveThePlayPositionMarkItAndToggleThePlayer) {
     QTest::keyClick(track, Qt::Key_BracketLeft);
     EXPECT_EQ(text("edtStart"),
               QString::fromStdString(FormatTimeText(static_cast<double>(form->Player()->GetPosition()) / 1000.0)));
+
+    // Played to the end by itself: "]" marks the end, not where playing began.
+    QTest::keyClick(track, Qt::Key_End);
+    QTest::keyClick(track, Qt::Key_Left, Qt::ShiftModifier);
+    QTest::keyClick(track, Qt::Key_Space);
+    ASSERT_TRUE(test::WaitFor([&] { return form->Player()->Mode() == TPlayerMode::Stopped; }, 10'000));
+    QTest::keyClick(track, Qt::Key_BracketRight);
+    EXPECT_EQ(text("edtEnd"), "00:10.000");
     EXPECT_TRUE(dialogs.messages().empty()) << messages().join('\n').toStdString();
 }
 

@@ -152,7 +152,7 @@ TEST_F(SplitPageTest, RefusalsAreExplainedAndWriteNothing) {
     EXPECT_EQ(
         messages(),
         QStringList({"Information: Please open a MP3 file.", "Information: Start Time and End Time can not be the same",
-                     "Information: Splitting MP3 is failed.",
+                     "Information: Splitting MP3 is failed.\nThe start 00:02.000 is not before the end 00:01.000.",
                      "Information: Starting time: \"00:11.000\" lies past the end of the file, 00:10.000"}));
     EXPECT_FALSE(fs::exists(dir.file("reversed.mp3")));
     EXPECT_FALSE(fs::exists(dir.file("late.mp3")));
@@ -166,7 +166,9 @@ TEST_F(SplitPageTest, ARefusedCutLeavesTheChosenFileUntouched) {
     const std::string existing = dir.write("existing.mp3", old);
     dialogs.queueSaveFile(QString::fromStdString(existing));
     click("btnSplit");
-    EXPECT_EQ(messages(), QStringList("Information: Splitting MP3 is failed."));
+    EXPECT_EQ(
+        messages(),
+        QStringList("Information: Splitting MP3 is failed.\nThe start 00:03.000 is not before the end 00:02.000."));
     EXPECT_EQ(ReadFileBytes(existing), old) << "tags were written into a file the cut never wrote";
 }
 

@@ -361,5 +361,52 @@ TEST_F(TagPageTest, ClosingWithUnsavedEditsAsksAboutTheirFile) {
     EXPECT_TRUE(form->close());
 }
 
+// "Updat All" writes the file whose tags are shown, not a name typed since,
+// and asks before it overwrites what another program wrote meanwhile.
+TEST_F(TagPageTest, UpdateAllWritesTheShownFileAndAsksBeforeOverwritingAChangeOnDisk) {
+    const QString shown = sample("id3v2-tool.mp3");
+    const QString typed = sample("plain.mp3");
+    const test::Bytes untouched = test::ReadFileBytes(typed.toStdString());
+    open(shown);
+    edit("TitleEdit")->setText("Mine");
+    edit("edtFileTag")->setText(typed);
+    button("Button3")->click();
+    TID3v2 v2;
+    ASSERT_TRUE(v2.Load(shown.toStdString()));
+    EXPECT_EQ(v2.Title(), "Mine");
+    EXPECT_EQ(test::ReadFileBytes(typed.toStdString()), untouched);
+    EXPECT_EQ(text("edtFileTag"), shown);
+    EXPECT_TRUE(dialogs.messages().empty());
+
+    const struct {
+        std::vector<MessageResult> answers; // none: Enter on each question
+        const char* inFile;
+        const char* onPage;
+    } cases[] = {
+        {{}, "Theirs", "Mine"},
+        {{MessageResult::Yes}, "Mine", "Mine"},
+        {{MessageResult::No, MessageResult::Yes}, "Theirs", "Theirs"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.inFile + std::string(" ") + c.onPage);
+        dialogs.clear();
+        open(shown);
+        edit("TitleEdit")->setText("Mine");
+        // Another program retags the file and puts its time back.
+        const std::string f = "'" + shown.toStdString() + "'";
+        test::CommandOutput("touch -r " + f + " " + f + ".was && mid3v2 -t Theirs " + f + " && touch -r " + f +
+                            ".was " + f);
+        for (MessageResult answer : c.answers)
+            dialogs.queueMessageResult(answer);
+        button("Button3")->click();
+        ASSERT_FALSE(dialogs.messages().empty());
+        EXPECT_EQ(dialogs.messages()[0].text,
+                  "\"" + shown + "\" changed on disk since it was loaded. Overwrite those changes?");
+        ASSERT_TRUE(v2.Load(shown.toStdString()));
+        EXPECT_EQ(v2.Title(), c.inFile);
+        EXPECT_EQ(text("TitleEdit"), c.onPage);
+    }
+}
+
 } // namespace
 } // namespace tindrel

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tindrel {
 namespace {
@@ -145,6 +147,45 @@ TEST_F(CliProgramTest, JoinRefusalsWriteNothing) {
     EXPECT_EQ(std::filesystem::file_size(existing), 5'000u - 2'128u);
 }
 
+// A split or a join refuses to replace an output the user marked read-only
+// unless --force, and then says that the mark went.
+TEST_F(CliProgramTest, ReadOnlyOutputsAreReplacedOnlyWithForce) {
+    const std::string source = test::TestDataDir() + "/app/ten-seconds.mp3";
+    const std::string text =
+        "FILE \"ten.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:05:00\n";
+    const std::string sheet = dir.write("ten.cue", Bytes(text.begin(), text.end()));
+    const std::string out = dir.file("out");
+    std::filesystem::create_directory(out);
+    const struct {
+        std::vector<std::string> args;
+        std::string marked; // the output that carries the mark
+    } cases[] = {
+        {{"join", "-o", out + "/joined.mp3", source}, out + "/joined.mp3"},
+        {{"split", source, "--end", "00:02.000", "-o", out + "/piece.mp3"}, out + "/piece.mp3"},
+        {{"split", source, "--parts", "2", "-d", out}, out + "/ten-seconds_chunk_2.mp3"},
+        {{"split", source, "--cue", sheet, "-d", out}, out + "/02.mp3"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[2]);
+        std::filesystem::remove_all(out);
+        std::filesystem::create_directory(out);
+        dir.write("out/" + std::filesystem::path(c.marked).filename().string(), PatternBytes(100, 3));
+        std::filesystem::permissions(c.marked, std::filesystem::perms::owner_read);
+        expectFailure(RunCliProgram(c.args), 1, "\"" + c.marked + "\" is marked read-only; add --force", c.marked);
+        EXPECT_EQ(ReadFileBytes(c.marked), PatternBytes(100, 3));
+
+        std::vector<std::string> forced = c.args;
+        forced.push_back("--force");
+        const ProgramResult r = RunCliProgram(forced);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find("\"" + c.marked + "\": The file's read-only mark was removed."), std::string::npos)
+            << r.err;
+        EXPECT_NE(ReadFileBytes(c.marked), PatternBytes(100, 3));
+        EXPECT_NE(std::filesystem::status(c.marked).permissions() & std::filesystem::perms::owner_write,
+                  std::filesystem::perms::none);
+    }
+}
+
 TEST_F(CliProgramTest, HelpAndWrongCommandLines) {
     for (const char* command : {"info", "split", "join", "tag"}) {
         const ProgramResult r = RunCliProgram({command, "--help"});
@@ -161,6 +202,23 @@ TEST_F(CliProgramTest, HelpAndWrongCommandLines) {
     expectFailure(RunCliProgram({"info"}), 2, "needs at least one FILE", "info");
     expectFailure(RunCliProgram({"tag", "a", "b"}), 2, "exactly one FILE", "tag a b");
     expectFailure(RunCliProgram({"tag", dir.file("none.mp3")}), 1, "Cannot open file", "tag none");
+}
+
+// A device, a pipe or a folder is named for what it is, not reported
+// missing; a pipe is never opened, as reading it would wait for a writer.
+TEST_F(CliProgramTest, InfoAndTagSayWhatIsNotAFile) {
+    const std::string pipe = dir.file("pipe.mp3");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::pair<std::string, const char*> cases[] = {
+        {"/dev/null", "Is a device or a pipe, not a file"},
+        {pipe, "Is a device or a pipe, not a file"},
+        {dir.path(), "Is a directory"},
+        {dir.file("none.mp3"), "No such file"},
+    };
+    for (const auto& [path, reason] : cases)
+        for (const char* command : {"info", "tag"})
+            expectFailure(RunCliProgram({command, path}), 1,
+                          "Cannot open file \"" + path + "\". " + reason + "\n", path.c_str());
 }
 
 TEST_F(CliProgramTest, InfoReportsTheAnalysisAndBothTags) {
@@ -229,9 +287,10 @@ TEST_F(CliProgramTest, TagRefusalsLeaveTheFileAlone) {
     }
 }
 
-// Under a file-size limit every writer fails with "Stream write error" and
-// leaves the file it would replace as it was, with no temporary name beside
-// it; the limit's signal would otherwise kill the tool without a word.
+// Under a file-size limit every writer fails with "Stream write error",
+// naming the file it could not write and the system's reason, and leaves
+// the file it would replace as it was, with no temporary name beside it;
+// the limit's signal would otherwise kill the tool without a word.
 TEST_F(CliProgramTest, AFileSizeLimitGivesAStreamWriteError) {
     const std::string song = dir.file("song.mp3");
     std::filesystem::copy_file(test::TestDataDir() + "/app/ten-seconds.mp3", song);
@@ -251,12 +310,60 @@ TEST_F(CliProgramTest, AFileSizeLimitGivesAStreamWriteError) {
         limited.insert(limited.end(), args.begin(), args.end());
         const ProgramResult r = test::RunProgram("/bin/sh", limited);
         EXPECT_EQ(r.status, 1) << args[0] << ": " << r.err;
-        EXPECT_NE(r.err.find("Stream write error"), std::string::npos) << args[0] << ": " << r.err;
+        const std::string written = args[0] == "tag" ? song : out;
+        EXPECT_NE(r.err.find("Stream write error in file \"" + written + "\". File too large"), std::string::npos)
+            << args[0] << ": " << r.err;
         EXPECT_EQ(ReadFileBytes(song), before) << args[0];
         EXPECT_EQ(ReadFileBytes(out), PatternBytes(100, 3)) << args[0];
         for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
             EXPECT_EQ(entry.path().filename().string().find(".tindrel-"), std::string::npos) << args[0];
     }
+}
+
+// A writable file in a read-only folder: what needs a new name there (the
+// ID3v2 save, which rewrites the whole file; a new output) is refused with
+// the folder as the reason and the file left as it was, while the ID3v1
+// save, one block written in place, still goes through. Run as another
+// user where the tests run as root, whom no folder's mode stops.
+TEST_F(CliProgramTest, AReadOnlyFolderIsNamedAsTheReason) {
+    const bool root = ::geteuid() == 0;
+    ::chmod(dir.path().c_str(), 0755);
+    const std::string folder = dir.file("ro");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    const std::string song = folder + "/song.mp3";
+    std::filesystem::copy_file(test::TestDataDir() + "/app/ten-seconds.mp3", song);
+    if (root)
+        ASSERT_EQ(::chown(song.c_str(), 65534, 65534) | ::chown(folder.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(song.c_str(), 0644) | ::chmod(folder.c_str(), 0555), 0);
+    const std::string replaced =
+        "The folder \"" + folder + "\" is read-only, so \"song.mp3\" cannot be replaced safely.";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    } cases[] = {
+        {{"tag", song, "--v2-title", "New"}, 1, replaced},
+        {{"tag", song, "--v1-title", "New", "--v2-title", "New"}, 1, replaced},
+        {{"join", "-o", folder + "/all.mp3", song, song}, 1, "The folder \"" + folder + "\" is read-only."},
+        {{"tag", song, "--v1-title", "In place"}, 0, ""},
+    };
+    for (const auto& c : cases) {
+        const Bytes before = ReadFileBytes(song);
+        std::vector<std::string> args = {"--reuid=65534", "--regid=65534", "--clear-groups", TINDREL_CLI_PATH};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ProgramResult r = root ? test::RunProgram("/usr/bin/setpriv", args) : RunCliProgram(c.args);
+        const Bytes after = ReadFileBytes(song);
+        EXPECT_EQ(r.status, c.status) << c.args[2] << ": " << r.err;
+        if (c.status != 0) {
+            EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+            EXPECT_EQ(after, before) << c.args[2];
+        } else {
+            ASSERT_EQ(after.size(), before.size()) << r.err; // over the block it had
+            EXPECT_EQ(std::string(after.end() - 128, after.end() - 117), "TAGIn place");
+        }
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+    ::chmod(folder.c_str(), 0755);
 }
 
 // Both tags go in with one replacement: when the second cannot be written,
@@ -273,6 +380,13 @@ TEST_F(CliProgramTest, BothTagsAreWrittenTogetherOrNotAtAll) {
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("Cannot write the tags of"), std::string::npos) << r.err;
     EXPECT_EQ(ReadFileBytes(song), before);
+
+    // A file too short for the ID3v1 block keeps its ID3v2 tag as well.
+    const std::string tiny = dir.write("tiny.mp3", PatternBytes(100, 3));
+    const ProgramResult both = RunCliProgram({"tag", tiny, "--v1-title", "New", "--v2-title", "New"});
+    EXPECT_EQ(both.status, 1) << both.err;
+    EXPECT_NE(both.err.find("Cannot write the tags of"), std::string::npos) << both.err;
+    EXPECT_EQ(ReadFileBytes(tiny), PatternBytes(100, 3));
 }
 
 // The player's figures are 64-bit: a file past 4 GiB (sparse here: ten

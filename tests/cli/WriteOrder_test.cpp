@@ -73,5 +73,37 @@ TEST(WriteOrder, TheContentIsFlushedBeforeItTakesItsName) {
     }
 }
 
+// A disk that fails the flush (full, or gone) is reported with the file and
+// the system's reason, and the earlier file stays.
+TEST(WriteOrder, AFailedFlushNamesTheFileAndTheReason) {
+    if (::access("/usr/bin/strace", X_OK) != 0)
+        GTEST_SKIP() << "strace is not installed";
+    test::TempDir dir;
+    const std::string in = dir.write("in.mp3", test::PatternBytes(10'000, 1));
+    const std::string out = dir.write("out.mp3", test::PatternBytes(100, 2));
+    const std::vector<std::vector<std::string>> commands = {{"join", "--force", "-o", out, in},
+                                                            {"tag", out, "--v2-title", "Full"}};
+    for (const auto& args : commands) {
+        std::vector<std::string> traced = {"-f",
+                                           "-o",
+                                           "/dev/null",
+                                           "-e",
+                                           "trace=fsync",
+                                           "-e",
+                                           "inject=fsync:error=ENOSPC",
+                                           "-E",
+                                           "ASAN_OPTIONS=detect_leaks=0",
+                                           TINDREL_CLI_PATH};
+        traced.insert(traced.end(), args.begin(), args.end());
+        const test::ProgramResult r = test::RunProgram("/usr/bin/strace", traced);
+        if (r.err.find("strace:") != std::string::npos && r.err.find("Stream write error") == std::string::npos)
+            GTEST_SKIP() << "strace cannot inject faults here: " << r.err;
+        EXPECT_EQ(r.status, 1) << args[0];
+        EXPECT_NE(r.err.find("Stream write error in file \"" + out + "\". No space left on device"), std::string::npos)
+            << args[0] << ": " << r.err;
+        EXPECT_EQ(test::ReadFileBytes(out), test::PatternBytes(100, 2)) << args[0];
+    }
+}
+
 } // namespace
 } // namespace tindrel

@@ -148,6 +148,29 @@ TEST(LosslessGain, EitherToolUndoesTheOthersChange) {
     }
 }
 
+// ReplayGain frames a scanner wrote follow a change of the gain and its
+// undo, as a tagging library reads them: players would otherwise add the
+// change twice.
+TEST(LosslessGain, ReplayGainFramesFollowTheChange) {
+    if (std::system("/usr/bin/python3 -c 'import mutagen' 2>/dev/null") != 0)
+        GTEST_SKIP() << "mutagen is not installed";
+    const TempDir dir;
+    const std::string mp3 = copied(dir, "cbr128_tags.mp3");
+    const TLoudness album{-20.0, 0.5, 0.51};
+    ASSERT_TRUE(WriteReplayGainTags(mp3, {-11.48, 0.9, 0.988553}, &album));
+    const auto frames = [&] {
+        return test::CommandOutput("/usr/bin/python3 -c \"import sys; from mutagen.id3 import ID3; "
+                                   "[print(f.desc, f.text[0]) for f in ID3(sys.argv[1]).getall('TXXX')]\" '" +
+                                   mp3 + "'");
+    };
+    ApplyGain(mp3, -2);
+    EXPECT_EQ(frames(), "REPLAYGAIN_TRACK_GAIN -3.51 dB\nREPLAYGAIN_TRACK_PEAK 0.699013\n"
+                        "REPLAYGAIN_ALBUM_GAIN 5.01 dB\nREPLAYGAIN_ALBUM_PEAK 0.360624\n");
+    EXPECT_TRUE(UndoGain(mp3));
+    EXPECT_EQ(frames(), "REPLAYGAIN_TRACK_GAIN -6.52 dB\nREPLAYGAIN_TRACK_PEAK 0.988554\n"
+                        "REPLAYGAIN_ALBUM_GAIN 2.00 dB\nREPLAYGAIN_ALBUM_PEAK 0.509999\n");
+}
+
 // Clipping protection lowers a raise until the peak stays under full scale
 // and no gain passes 255; it never raises and leaves a cut alone.
 TEST(LosslessGain, StepsWithoutClippingLowerOnlyRaises) {

@@ -206,5 +206,69 @@ TEST(AtomicFile, AKilledInPlaceCopyIsFinishedOnlyOverWhatItLeft) {
     }
 }
 
+// A change in place writes only the changed runs, through the journal: a
+// writer killed while it writes them leaves the file with each run old or
+// new, and the next write finishes the change, the tail that grows or
+// shrinks included; once anything else wrote the file the journal is
+// dropped instead.
+int64_t g_killAt = -1;
+
+TEST(AtomicFile, AChangeInPlaceKilledHalfwayIsFinishedOnlyOverWhatItLeft) {
+    constexpr std::size_t kSize = 1 << 20;
+    constexpr std::size_t kTail = kSize - 100;
+    struct Case {
+        int64_t killAt; // the offset reached at which the writer is killed
+        std::size_t newTail;
+        bool writtenSince;
+    };
+    for (const Case c :
+         {Case{-1, 300, false}, Case{kSize / 2, 300, false}, Case{kSize, 10, false}, Case{kSize / 2, 10, true}}) {
+        SCOPED_TRACE(testing::Message() << c.killAt << " " << c.newTail << " " << c.writtenSince);
+        TempDir dir;
+        const Bytes before = PatternBytes(kSize, 3);
+        const std::string out = dir.write("out.mp3", before);
+        const std::string other = dir.file("other.mp3");
+        ASSERT_EQ(::link(out.c_str(), other.c_str()), 0);
+        Bytes after = before;
+        std::vector<std::pair<std::size_t, std::size_t>> runs;
+        for (std::size_t k = 0, at = 17; at + 1 + k % 30 <= kTail; ++k, at += 1000) {
+            runs.emplace_back(at, 1 + k % 30);
+            for (std::size_t i = at; i < at + 1 + k % 30; ++i)
+                after[i] ^= 0x5A;
+        }
+        const Bytes tail = PatternBytes(c.newTail, 4);
+        after.resize(kTail);
+        after.insert(after.end(), tail.begin(), tail.end());
+        g_killAt = c.killAt;
+        const pid_t writer = ::fork();
+        if (writer == 0) {
+            AtomicFile::SetCopyObserver([](int64_t reached) {
+                if (g_killAt >= 0 && reached >= g_killAt)
+                    ::raise(SIGKILL);
+            });
+            AtomicFile file = AtomicFile::Create(out);
+            for (const auto& [at, length] : runs)
+                file.Change(int64_t(at), std::span(before).subspan(at, length), std::span(after).subspan(at, length));
+            file.Change(kTail, std::span(before).subspan(kTail), tail);
+            file.CommitChanges();
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+        ASSERT_EQ(WIFSIGNALED(status), c.killAt >= 0);
+        Bytes left = ReadFileBytes(other);
+        if (c.killAt >= 0) {
+            EXPECT_NE(left, after);
+        }
+        if (c.writtenSince) {
+            left[17] = uint8_t(~before[17]);
+            test::WriteFileBytes(other, left);
+        }
+        AtomicFile::SweepLeftovers(out);
+        EXPECT_EQ(ReadFileBytes(other), c.writtenSince ? left : after);
+        EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"other.mp3", "out.mp3"}));
+    }
+}
+
 } // namespace
 } // namespace tindrel

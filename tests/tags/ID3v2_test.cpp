@@ -272,6 +272,8 @@ TEST(ID3v2Load, FrameWalk) {
          "bye", ""},
         {"a comment with a description is kept as a frame, not shown",
          Concat(Frame("COMM", comm), Frame("COMM", std::string("\0engdesc\0text", 13))), "", "hello", ""},
+        {"a tag whose only comment has a description shows it", Frame("COMM", "\0engdesc\0text"s), "", "text", ""},
+        {"a player's data is no comment", Frame("COMM", "\0engiTunNORM\0 01"s), "", "", ""},
         {"unknown frames are stepped over", Concat(Frame("TXXX", std::string(400, 'z')), Frame("TCON", "\0(17)Rock"s)),
          "", "", "Rock"},
         {"padding ends the walk", Concat(Concat(Frame("TIT2", "\0one"s), Bytes(5, 0)), Frame("TALB", "\0x"s)), "one",
@@ -286,6 +288,17 @@ TEST(ID3v2Load, FrameWalk) {
         EXPECT_EQ(tag.Comment(), c.comment) << c.name;
         EXPECT_EQ(tag.Genre(), c.genre) << c.name;
     }
+}
+
+// The comment of a tag whose only comment has a description goes back with
+// that description, in place of the frame it came from.
+TEST(ID3v2Load, ADescribedCommentIsSavedWithItsDescription) {
+    TempDir dir;
+    TID3v2 tag;
+    ASSERT_TRUE(tag.Load(dir.write("f", V23File(Frame("COMM", "\0engdesc\0text"s)))));
+    tag.SetComment("new");
+    EXPECT_EQ(tag.BuildTag(), "ID3\3\0\0\0\0\0\x16"
+                              "COMM\0\0\0\x0c\0\0\0engdesc\0new"s);
 }
 
 TEST(ID3v2Load, AFrameCutOffByTheEndOfTheFileKeepsTheFramesBefore) {
