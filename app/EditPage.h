@@ -13,6 +13,7 @@ class QCheckBox;
 class QDoubleSpinBox;
 class QLabel;
 class QProgressBar;
+class QScrollBar;
 class QPushButton;
 class QTemporaryDir;
 
@@ -77,12 +78,16 @@ private:
     // Shades what the edit list removes, draws its gains, and sets which
     // buttons can act.
     void showEdits();
+    // The scroll bar under the waveform follows its view: shown only while
+    // zoomed in.
+    void showView();
 
     IDialogs& m_dialogs;
     TAudioPlayer* m_player = nullptr;
     std::unique_ptr<QTemporaryDir> m_previewDir;
     QString m_previewFile;
     TWaveform* m_wave = nullptr;
+    QScrollBar* sbView = nullptr;
     QLabel* lblFile = nullptr;
     QDoubleSpinBox* edtLevel = nullptr;
     QDoubleSpinBox* edtPauseKeep = nullptr;

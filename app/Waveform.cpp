@@ -85,6 +85,14 @@ void TWaveform::viewChanged() {
     m_viewFirst = std::clamp<int64_t>(m_viewFirst, 0, m_lengthFrames - m_viewCount);
     m_loader.setView(m_viewFirst, m_viewCount, width());
     update();
+    emit viewMoved();
+}
+
+void TWaveform::scrollToFrame(int64_t firstFrame) {
+    if (firstFrame == m_viewFirst)
+        return;
+    m_viewFirst = firstFrame;
+    viewChanged();
 }
 
 void TWaveform::setPositionMs(int64_t ms) {

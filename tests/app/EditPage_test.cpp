@@ -17,6 +17,7 @@
 #include <QAbstractButton>
 #include <QDoubleSpinBox>
 #include <QFileInfo>
+#include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -68,6 +69,33 @@ TEST(EditPage, SelectDeleteUndoAndSaveAs) {
     EXPECT_NEAR(double(QFileInfo(out).size()), double(QFileInfo(QString::fromStdString(mp3)).size()) * kept / 4'000,
                 5'000);
     ErrorHandler::setDialogs(nullptr);
+}
+
+// Zoomed in, the waveform gets a scroll bar that moves the view to the
+// file's end and back; zoomed out to the whole file, the bar goes away.
+TEST(EditPage, AScrollBarMovesTheZoomedWaveform) {
+    FakeDialogs dialogs;
+    const test::TempDir dir;
+    const std::string mp3 = test::MakeMp3(dir.path(), "talk.mp3", {{test::Sound::Tone, 4.0}});
+    ASSERT_FALSE(mp3.empty());
+    TEditPage page(dialogs);
+    page.resize(800, 400);
+    page.show();
+    page.openFile(QString::fromStdString(mp3));
+    auto* wave = page.findChild<TWaveform*>("wavEdit");
+    auto* bar = page.findChild<QScrollBar*>("sbEditView");
+    ASSERT_TRUE(test::WaitFor([&] { return wave->lengthMs() > 0; }, 20'000));
+    EXPECT_TRUE(bar->isHidden());
+    wave->zoomAt(0, 4);
+    ASSERT_FALSE(bar->isHidden());
+    EXPECT_EQ(wave->viewFirstFrame(), 0);
+    bar->setValue(bar->maximum());
+    EXPECT_EQ(wave->viewFirstFrame() + wave->viewFrames(), wave->lengthFrames());
+    wave->zoomAt(wave->width() - 1, 1);
+    EXPECT_EQ(bar->maximum(), wave->lengthFrames() - wave->viewFrames()) << "the bar follows a zoom";
+    EXPECT_EQ(bar->value(), wave->viewFirstFrame());
+    wave->zoomAt(0, -20);
+    EXPECT_TRUE(bar->isHidden());
 }
 
 // Find pauses... leaves each pause as long as the box says (half a second
