@@ -32,8 +32,15 @@ constexpr int64_t kLeadGranules = 2;
 // either side, so that the encoder's transform windows around the seam
 // hold only frames of its own.
 constexpr int64_t kEncodedFrames = 3;
-// Frames the encoder makes before those kept, to settle its analysis.
-constexpr int64_t kWarmUpFrames = 2;
+// Samples the encoder is given before the frames kept, and after them.
+// Its first sample comes out some 1,100 samples into its output (its own
+// delay and the decoder's), and the first frame kept must overlap a whole
+// granule of real sound before it: otherwise that granule's transform
+// window holds the encoder's leading silence where the source's frame
+// before it holds sound, and the two halves do not add up to the signal.
+// Counted in samples, not frames: an MPEG 2 frame is half as long.
+constexpr int64_t kWarmUpSamples = 2 * 1152;
+constexpr int64_t kRunOutSamples = 2 * 1152;
 // Frames copied without a look at their gains are copied in runs of this
 // many, between which progress is shown and a stop is seen.
 constexpr std::size_t kRunFrames = 4096;
@@ -426,22 +433,23 @@ void EditStream::encodeSeam(const Piece& before, const Piece& after) {
 }
 
 // The encoder's frames for the bridge: it is fed the target audio from
-// kWarmUpFrames before the bridge on, placed so that its frames fall on
+// kWarmUpSamples before the bridge on, placed so that its frames fall on
 // the stream's frame grid, and on past the bridge so that its last frames
 // are analysed with what follows them.
 std::vector<Frame> EditStream::encodeBridge(const SeamEncoder& encoder, const Piece& before, const Piece& after) {
     const int64_t vb = m_walk.ValidBegin();
-    const int64_t start = int64_t(before.end) - kWarmUpFrames;
+    const int64_t warmUp = kWarmUpSamples / m_spf;
+    const int64_t start = int64_t(before.end) - warmUp;
     const int64_t x0 = start * m_spf + encoder.EncoderDelay() + kDecoderDelay;
-    const int64_t count = (kWarmUpFrames + kEncodedFrames + 2) * m_spf;
+    const int64_t count = (warmUp + kEncodedFrames) * m_spf + kRunOutSamples;
     const int64_t beforeSeam = std::clamp<int64_t>(before.to - x0, 0, count);
     std::vector<int16_t> samples = m_samples->read(x0 - vb, beforeSeam);
     const std::vector<int16_t> rest = m_samples->read(after.from - vb, count - beforeSeam);
     samples.insert(samples.end(), rest.begin(), rest.end());
     std::vector<Frame> frames = encoder.Encode(samples);
-    if (int64_t(frames.size()) < kWarmUpFrames + kEncodedFrames)
+    if (int64_t(frames.size()) < warmUp + kEncodedFrames)
         throw std::runtime_error("The MP3 encoder gave too few frames for a seam.");
-    return {frames.begin() + kWarmUpFrames, frames.begin() + kWarmUpFrames + kEncodedFrames};
+    return {frames.begin() + warmUp, frames.begin() + warmUp + kEncodedFrames};
 }
 
 } // namespace
