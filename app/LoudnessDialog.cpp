@@ -13,6 +13,7 @@
 #include <QTableWidget>
 
 #include <cmath>
+#include <set>
 
 namespace tindrel {
 namespace {
@@ -177,6 +178,7 @@ void TLoudnessDialog::btnWriteTagsClick() {
         if (!WriteReplayGainTags(path, m_result.Tracks[i], m_album ? &m_result.Album : nullptr, &reason))
             throw std::runtime_error("Cannot write the tags of \"" + path + "\". " + reason);
     }
+    emit FilesWritten();
     labNote->setText(skipped.isEmpty() ? QStringLiteral("The tags are written.")
                                        : QStringLiteral("The tags are written; not MP3: ") + skipped.join(", "));
 }
@@ -186,24 +188,37 @@ void TLoudnessDialog::btnApplyClick() {
         return;
     const bool album = cmbApply->currentIndex() == 1;
     int changed = 0;
+    std::set<int> stepsTaken;
     for (std::size_t i = 0; i < m_result.Tracks.size(); ++i) {
         const std::string& path = m_result.Paths[i];
         const auto range = FileGainRange(path);
-        if (!range)
-            continue;
+        int steps = 0;
         const TLoudness& figures = m_result.Tracks[i];
-        int steps = GainSteps(album ? m_result.Album.Gain() : figures.Gain());
-        if (chkNoClip->isChecked())
-            steps = StepsWithoutClipping(steps, figures.SamplePeak, *range);
+        if (range) {
+            steps = GainSteps(album ? m_result.Album.Gain() : figures.Gain());
+            if (chkNoClip->isChecked())
+                steps = StepsWithoutClipping(steps, figures.SamplePeak, *range);
+        }
+        stepsTaken.insert(steps);
         if (steps == 0)
             continue;
         ApplyGain(path, steps);
         m_result.Tracks[i] = AfterGainSteps(figures, steps);
         ++changed;
     }
+    emit FilesWritten();
+    const QString note = QStringLiteral("The gain of %1 file(s) is changed.").arg(changed);
+    // The album's loudness follows one change made to every file; changes
+    // that differ weigh its parts anew, and only measuring tells how.
+    if (m_album && stepsTaken.size() > 1) {
+        btnMeasureClick();
+        labNote->setText(note + QStringLiteral(" Measuring the album again..."));
+        return;
+    }
+    if (!stepsTaken.empty())
+        m_result.Album = AfterGainSteps(m_result.Album, *stepsTaken.begin());
     showFigures();
-    labNote->setText(
-        QStringLiteral("The gain of %1 file(s) is changed; Measure for the album's figures.").arg(changed));
+    labNote->setText(note);
 }
 
 void TLoudnessDialog::btnUndoClick() {
@@ -211,6 +226,7 @@ void TLoudnessDialog::btnUndoClick() {
     for (const QString& file : m_files)
         if (HoldsLayerIII(file.toStdString()) && UndoGain(file.toStdString()))
             ++undone;
+    emit FilesWritten();
     labNote->setText(QStringLiteral("The gain change of %1 file(s) is undone.").arg(undone));
     if (undone > 0)
         btnMeasureClick();

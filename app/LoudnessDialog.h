@@ -43,6 +43,10 @@ public:
     void btnApplyClick();
     void btnUndoClick();
 
+signals:
+    // Tags were written or the gain of files changed (or was undone).
+    void FilesWritten();
+
 protected:
     void reject() override;
 

@@ -189,11 +189,15 @@ void TTagPage::btnLoudnessClick() {
     }
     if (!m_loudness) {
         m_loudness = new TLoudnessDialog(m_dialogs, this);
-        // The window may have written tags: the page shows the file as it is
-        // now unless the user has edits of their own.
-        connect(m_loudness, &QDialog::finished, this, [this] {
+        // The window writes ReplayGain frames while it is open. The page
+        // shows the file as it is now, or, holding edits of the user's own,
+        // keeps them and takes the new frames into the tag they will be
+        // saved with, so that saving loses neither.
+        connect(m_loudness, &TLoudnessDialog::FilesWritten, this, [this] {
             if (!HasUnsavedEdits())
                 showBothTags();
+            else if (m_shownFile == edtFileTag->text() && m_id3v2Tag.Load(m_shownFile.toStdString()))
+                m_shownStamp = StampOf(m_shownFile.toStdString()); // the page knows the file as it is now
         });
     }
     m_loudness->Start({file}, false);

@@ -9,6 +9,10 @@
 #include "tests/app/WindowFixture.h"
 #include "tests/support/WaitFor.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
 #include <QTabWidget>
 #include <QTableWidget>
 
@@ -76,6 +80,47 @@ TEST_F(LoudnessDialogTest, JoinPageMeasuresTheListAsAnAlbum) {
     EXPECT_EQ(cell(window, 1, 1), "-10.13");
     EXPECT_EQ(cell(window, 2, 0), "Album");
     EXPECT_EQ(cell(window, 2, 1), "-8.32");
+}
+
+// Edits on the Tag page not saved yet and the frames the window writes
+// meanwhile both reach the file when the page is saved.
+TEST_F(LoudnessDialogTest, TagPageKeepsItsEditsAndTheWindowsFrames) {
+    const std::string file = mp3("cbr128_tags.mp3");
+    form->findChild<QTabWidget*>("pgcMain")->setCurrentIndex(2);
+    dialogs.queueOpenFile(QString::fromStdString(file));
+    form->TagPage()->findChild<QAbstractButton*>("btnOpenTag")->click();
+    form->TagPage()->findChild<QGroupBox*>("gpbID3v2")->findChild<QLineEdit*>("TitleEdit")->setText("Edited");
+    TLoudnessDialog* window = measure(form->TagPage());
+    ASSERT_TRUE(window);
+    press(window, "btnWriteTags");
+    press(window, "btnClose");
+    form->TagPage()->findChild<QAbstractButton*>("Button3")->click();
+    TID3v2 tag;
+    ASSERT_TRUE(tag.Load(file));
+    EXPECT_EQ(tag.Title(), "Edited");
+    EXPECT_EQ(tag.UserText("REPLAYGAIN_TRACK_GAIN"), "-10.95 dB");
+}
+
+// After a gain change the album row is what measuring gives: one change
+// for all files moves it by that change, changes that differ measure it
+// again.
+TEST_F(LoudnessDialogTest, ApplyKeepsTheAlbumRowCurrent) {
+    form->JoinPage()->addFiles(
+        {QString::fromStdString(mp3("cbr128.mp3")), QString::fromStdString(mp3("mono_cbr64.mp3"))});
+    TLoudnessDialog* window = measure(form->JoinPage());
+    ASSERT_TRUE(window);
+    window->findChild<QCheckBox*>("chkNoClip")->setChecked(false);
+    for (const int how : {1, 0}) { // the album's gain, then each track's
+        const QString before = cell(window, 2, 1);
+        window->findChild<QComboBox*>("cmbApply")->setCurrentIndex(how);
+        press(window, "btnApply");
+        ASSERT_TRUE(test::WaitFor([&] { return !window->Scanning() && !window->Scan().Tracks.empty(); }, 10'000));
+        const QString after = cell(window, 2, 1);
+        EXPECT_NE(after, before) << how;
+        press(window, "btnMeasure");
+        ASSERT_TRUE(test::WaitFor([&] { return !window->Scanning() && !window->Scan().Tracks.empty(); }, 10'000));
+        EXPECT_NEAR(after.toDouble(), cell(window, 2, 1).toDouble(), 0.02) << how;
+    }
 }
 
 } // namespace

@@ -145,6 +145,16 @@ bool RefusedForPermission(const std::function<void()>& write, const std::string&
     return ErrorOf(write) == "Cannot create file \"" + path + "\". Permission denied";
 }
 
+// True when write throws the create failure that names a read-only folder
+// as the reason, for a new file or for one it would replace.
+bool RefusedForReadOnlyFolder(const std::function<void()>& write, const std::string& path, bool replacing) {
+    const std::string folder = "The folder \"" + std::filesystem::path(path).parent_path().string() + "\" is read-only";
+    const std::string reason =
+        replacing ? folder + ", so \"" + std::filesystem::path(path).filename().string() + "\" cannot be replaced safely."
+                  : folder + ".";
+    return ErrorOf(write) == "Cannot create file \"" + path + "\". " + reason;
+}
+
 TEST(WriteFaults, AFolderOrAnOutputTheUserMayNotWriteIsReportedAndKept) {
     TempDir dir;
     const Bytes input = PatternBytes(400'000, 11);
@@ -160,9 +170,9 @@ TEST(WriteFaults, AFolderOrAnOutputTheUserMayNotWriteIsReportedAndKept) {
     ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
     const std::optional<bool> inReadOnlyFolder = test::RunAsOrdinaryUser(owned, [&] {
         QuietObserver observer;
-        return RefusedForPermission([&] { RunJoin({in, in}, out, observer); }, out) &&
-               RefusedForPermission([&] { RunJoin({in}, fresh, observer); }, fresh) &&
-               RefusedForPermission([&] { cut(); }, out);
+        return RefusedForReadOnlyFolder([&] { RunJoin({in, in}, out, observer); }, out, true) &&
+               RefusedForReadOnlyFolder([&] { RunJoin({in}, fresh, observer); }, fresh, false) &&
+               RefusedForReadOnlyFolder([&] { cut(); }, out, true);
     });
     ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
     if (!inReadOnlyFolder)
