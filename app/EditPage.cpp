@@ -23,8 +23,10 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 #include <stdexcept>
+#include <vector>
 
 namespace tindrel {
 
@@ -47,6 +49,25 @@ public:
 private:
     QProgressBar& m_bar;
     const bool& m_stop;
+};
+
+// While a copy or a preview is written the page lets events run (for its
+// progress bar and Stop): neither can be started again meanwhile.
+class BusyButtons {
+public:
+    explicit BusyButtons(std::initializer_list<QPushButton*> buttons) : m_buttons(buttons) {
+        for (QPushButton* b : m_buttons)
+            b->setEnabled(false);
+    }
+    ~BusyButtons() {
+        for (QPushButton* b : m_buttons)
+            b->setEnabled(true);
+    }
+    BusyButtons(const BusyButtons&) = delete;
+    BusyButtons& operator=(const BusyButtons&) = delete;
+
+private:
+    std::vector<QPushButton*> m_buttons;
 };
 
 // A scroll bar counts in int: a very long file is scrolled in steps of
@@ -126,7 +147,7 @@ void TEditPage::buildControls() {
     edtPauseKeep->setSpecialValueText(QStringLiteral("remove"));
     edtPauseKeep->setValue(double(kPauseKeptMs) / 1000.0);
     edits->addWidget(edtPauseKeep);
-    button("btnEditPlayCut", QStringLiteral("Play across the cut"), &TEditPage::btnPlayCutClick);
+    btnPlayCut = button("btnEditPlayCut", QStringLiteral("Play across the cut"), &TEditPage::btnPlayCutClick);
     btnUndo = button("btnEditUndo", QStringLiteral("Undo"), &TEditPage::btnUndoClick);
     btnRedo = button("btnEditRedo", QStringLiteral("Redo"), &TEditPage::btnRedoClick);
     page->addLayout(edits);
@@ -228,19 +249,14 @@ void TEditPage::btnSaveAsClick() {
     if (!output)
         return;
     m_stopRequested = false;
-    btnSave->setEnabled(false);
     prgSave->setValue(0);
     PageEditObserver observer(*prgSave, m_stopRequested);
-    const auto finish = [this] { btnSave->setEnabled(true); };
     EditResult result = EditResult::Stopped;
-    try {
+    {
+        const BusyButtons busy{btnSave, btnPlayCut};
         result = RunEdit(m_path.toStdString(), output->toStdString(), m_edits,
                          chkExact->isChecked() ? EditMode::Exact : EditMode::Frames, observer);
-    } catch (...) {
-        finish();
-        throw;
     }
-    finish();
     m_dialogs.messageBox(QStringLiteral("Edit MP3"),
                          result == EditResult::Completed ? QStringLiteral("Editing MP3 is completed.")
                                                          : QStringLiteral("Editing MP3 is stopped."),
@@ -261,6 +277,7 @@ void TEditPage::btnPlayCutClick() {
     m_stopRequested = false;
     prgSave->setValue(0);
     PageEditObserver observer(*prgSave, m_stopRequested);
+    const BusyButtons busy{btnSave, btnPlayCut};
     if (RunCutPreview(m_path.toStdString(), preview.toStdString(), m_edits,
                       chkExact->isChecked() ? EditMode::Exact : EditMode::Frames, observer) != EditResult::Completed)
         return;

@@ -96,6 +96,7 @@ private:
     QPushButton* btnUndo = nullptr;
     QPushButton* btnRedo = nullptr;
     QPushButton* btnSave = nullptr;
+    QPushButton* btnPlayCut = nullptr;
     QPushButton* btnStop = nullptr;
     QString m_path;
     EditList m_edits;
