@@ -120,9 +120,7 @@ void TEditPage::buildControls() {
 
     auto* edits = new QHBoxLayout;
     const auto button = [&](const char* name, const QString& text, void (TEditPage::*handler)()) {
-        QPushButton* b = addButton(this, edits, name, text);
-        connect(b, &QPushButton::clicked, this, ErrorHandler::guard([this, handler] { (this->*handler)(); }));
-        return b;
+        return addHandlerButton(edits, name, text, handler);
     };
     button("btnEditDelete", QStringLiteral("Delete"), &TEditPage::btnDeleteClick);
     button("btnEditKeep", QStringLiteral("Keep only"), &TEditPage::btnKeepClick);
@@ -136,21 +134,10 @@ void TEditPage::buildControls() {
     button("btnEditLevel", QStringLiteral("Level"), &TEditPage::btnLevelClick);
     button("btnEditFadeIn", QStringLiteral("Fade in"), &TEditPage::btnFadeInClick);
     button("btnEditFadeOut", QStringLiteral("Fade out"), &TEditPage::btnFadeOutClick);
-    button("btnEditPauses", QStringLiteral("Find pauses..."), &TEditPage::btnPausesClick);
-    edtPauseKeep = new QDoubleSpinBox(this);
-    edtPauseKeep->setObjectName(QStringLiteral("edtPauseKeep"));
-    edtPauseKeep->setToolTip(QStringLiteral("What Find pauses... leaves of each pause"));
-    edtPauseKeep->setRange(0.0, 10.0);
-    edtPauseKeep->setSingleStep(0.1);
-    edtPauseKeep->setDecimals(1);
-    edtPauseKeep->setSuffix(QStringLiteral(" s"));
-    edtPauseKeep->setSpecialValueText(QStringLiteral("remove"));
-    edtPauseKeep->setValue(double(kPauseKeptMs) / 1000.0);
-    edits->addWidget(edtPauseKeep);
-    btnPlayCut = button("btnEditPlayCut", QStringLiteral("Play across the cut"), &TEditPage::btnPlayCutClick);
     btnUndo = button("btnEditUndo", QStringLiteral("Undo"), &TEditPage::btnUndoClick);
     btnRedo = button("btnEditRedo", QStringLiteral("Redo"), &TEditPage::btnRedoClick);
     page->addLayout(edits);
+    buildListenRow(page);
 
     auto* save = new QHBoxLayout;
     chkExact = new QCheckBox(QStringLiteral("Exact"), this);
@@ -165,6 +152,33 @@ void TEditPage::buildControls() {
     btnStop = addButton(this, save, "btnEditStop", QStringLiteral("Stop"));
     connect(btnStop, &QPushButton::clicked, this, [this] { btnStopClick(); });
     page->addLayout(save);
+}
+
+QPushButton* TEditPage::addHandlerButton(QLayout* row, const char* name, const QString& text,
+                                         void (TEditPage::*handler)()) {
+    QPushButton* b = addButton(this, row, name, text);
+    connect(b, &QPushButton::clicked, this, ErrorHandler::guard([this, handler] { (this->*handler)(); }));
+    return b;
+}
+
+// Finding pauses, with what is left of each, and listening to the cuts.
+void TEditPage::buildListenRow(QVBoxLayout* page) {
+    auto* row = new QHBoxLayout;
+    addHandlerButton(row, "btnEditPauses", QStringLiteral("Find pauses..."), &TEditPage::btnPausesClick);
+    edtPauseKeep = new QDoubleSpinBox(this);
+    edtPauseKeep->setObjectName(QStringLiteral("edtPauseKeep"));
+    edtPauseKeep->setToolTip(QStringLiteral("What Find pauses... leaves of each pause"));
+    edtPauseKeep->setRange(0.0, 10.0);
+    edtPauseKeep->setSingleStep(0.1);
+    edtPauseKeep->setDecimals(1);
+    edtPauseKeep->setSuffix(QStringLiteral(" s"));
+    edtPauseKeep->setSpecialValueText(QStringLiteral("remove"));
+    edtPauseKeep->setValue(double(kPauseKeptMs) / 1000.0);
+    row->addWidget(edtPauseKeep);
+    row->addStretch(1);
+    btnPlayCut =
+        addHandlerButton(row, "btnEditPlayCut", QStringLiteral("Play across the cut"), &TEditPage::btnPlayCutClick);
+    page->addLayout(row);
 }
 
 void TEditPage::buildKeys() {

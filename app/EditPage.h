@@ -12,10 +12,12 @@
 class QCheckBox;
 class QDoubleSpinBox;
 class QLabel;
+class QLayout;
 class QProgressBar;
 class QScrollBar;
 class QPushButton;
 class QTemporaryDir;
+class QVBoxLayout;
 
 namespace tindrel {
 
@@ -73,7 +75,9 @@ public:
 
 private:
     void buildControls();
+    void buildListenRow(QVBoxLayout* page);
     void buildKeys();
+    QPushButton* addHandlerButton(QLayout* row, const char* name, const QString& text, void (TEditPage::*handler)());
     void apply(EditKind kind, int gainSteps = 0);
     // Shades what the edit list removes, draws its gains, and sets which
     // buttons can act.
