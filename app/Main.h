@@ -2,10 +2,13 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
+#include "app/GrowthRules.h"
+
 #include <QWidget>
 #include <memory>
 
 class QCloseEvent;
+class QResizeEvent;
 class QLabel;
 class QRect;
 class QTabWidget;
@@ -61,6 +64,9 @@ protected:
     // split or join is stopped; a stopped run closes the window once it has
     // ended.
     void closeEvent(QCloseEvent* event) override;
+    // Past its default size the window gives the room to the waveform and
+    // the join list; at the default size every control is where it always was.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     bool confirmClose();
@@ -68,6 +74,10 @@ private:
     QWidget* buildBanner();
     void buildPages();
     void addHelpAndAbout(QWidget* page, int index, const QRect& helpRect, const QRect& aboutRect);
+    void setUpGrowth();
+    // The size (and whether maximised) of the last run, and the Exact boxes.
+    void restoreSettings();
+    void rememberSize() const;
 
     IDialogs& m_dialogs;
 
@@ -85,6 +95,7 @@ private:
     bool m_closeWhenIdle = false;
     bool m_closeAgreed = false;
 
+    GrowthRules m_growth;
     QLabel* labVersion = nullptr;
     QTabWidget* pgcMain = nullptr;
     // The pages are Qt children of pgcMain.

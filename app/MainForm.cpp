@@ -6,6 +6,7 @@
 #include "app/EditPage.h"
 #include "app/HelpForm.h"
 #include "app/JoinPage.h"
+#include "app/SettingsMemory.h"
 #include "app/SplitPage.h"
 #include "app/TagPage.h"
 #include "platform/Dialogs.h"
@@ -80,13 +81,73 @@ protected:
 TMainForm::TMainForm(IDialogs& dialogs, const QString& programFolder, int audioDevice, QWidget* parent)
     : QWidget(parent), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("MainForm"));
-    setFixedSize(kClientWidth, kClientHeight);
+    setMinimumSize(kClientWidth, kClientHeight);
+    resize(kClientWidth, kClientHeight);
     // The player and the tags come first: the pages are built on them.
     FormCreate(programFolder, audioDevice);
     buildBanner();
     buildPages();
+    setUpGrowth();
+    restoreSettings();
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
+}
+
+void TMainForm::setUpGrowth() {
+    using G = GrowthRules;
+    const auto named = [this](const char* name) { return findChild<QWidget*>(QString::fromLatin1(name)); };
+    m_growth.add(named("imgBanner"), G::kGrowX);
+    m_growth.add(labVersion, G::kMoveX);
+    m_growth.add(pgcMain, G::kGrowX | G::kGrowY);
+    for (const char* help : {"sbtnHelp1", "sbtnAbout1", "sbtnHelp2", "sbtnAbout2", "sbtnHelp3", "sbtnAbout3"})
+        m_growth.add(named(help), G::kMoveX | G::kMoveY);
+    const std::vector<QWidget*> corner{named("sbtnHelp1"),  named("sbtnAbout1"), named("sbtnHelp2"),
+                                       named("sbtnAbout2"), named("gpbSplit"),   named("ltvFile")};
+    // The split page: the preview on the left takes all the room, its
+    // waveform most of all; the split controls keep to the right.
+    m_growth.addChildren(m_splitPage, G::kMoveX, corner);
+    m_growth.add(named("gpbSplit"), G::kGrowX | G::kGrowY);
+    for (const char* info : {"labTitle", "labArtist", "labAlbum", "labYear", "labComment", "labLength"})
+        m_growth.add(named(info), G::kGrowX);
+    m_growth.add(named("wfmWave"), G::kGrowX | G::kGrowY);
+    m_growth.add(named("tkbPosition"), G::kGrowX | G::kMoveY);
+    for (const char* below : {"sbtnPlay", "sbtnPause", "sbtnStop", "labTime", "labTime1", "Label1"})
+        m_growth.add(named(below), G::kMoveY);
+    for (const char* marks : {"sbtnBegin", "sbtnEnd"})
+        m_growth.add(named(marks), G::kMoveX | G::kMoveY);
+    // The join page: the list takes the room, the buttons keep to its right.
+    m_growth.addChildren(m_joinPage, G::kMoveX, corner);
+    m_growth.add(named("ltvFile"), G::kGrowX | G::kGrowY);
+    // The tag page keeps its fields; only the status line follows the bottom.
+    m_growth.add(named("labStatus"), G::kGrowX | G::kMoveY);
+}
+
+void TMainForm::resizeEvent(QResizeEvent*) {
+    m_growth.apply(width() - kClientWidth, height() - kClientHeight);
+}
+
+void TMainForm::restoreSettings() {
+    const SettingsMemory memory;
+    const QSize size = memory.value(QStringLiteral("Window/Size")).toSize();
+    if (size.isValid()) {
+        QSize room = size;
+        if (const QScreen* screen = this->screen())
+            room = room.boundedTo(screen->availableSize());
+        resize(room.expandedTo(minimumSize()));
+    }
+    if (memory.value(QStringLiteral("Window/Maximized")).toBool())
+        setWindowState(windowState() | Qt::WindowMaximized);
+    memory.keep(findChild<QWidget*>(QStringLiteral("chkExactSplit")), QStringLiteral("Split/Exact"));
+    memory.keep(findChild<QWidget*>(QStringLiteral("chkExactJoin")), QStringLiteral("Join/Exact"));
+}
+
+void TMainForm::rememberSize() const {
+    const SettingsMemory memory;
+    const bool maximized = isMaximized();
+    // A maximised window comes back maximised, and the size to return to
+    // when it is restored is the one it had before.
+    memory.setValue(QStringLiteral("Window/Size"), maximized ? normalGeometry().size() : size());
+    memory.setValue(QStringLiteral("Window/Maximized"), maximized);
 }
 
 TMainForm::~TMainForm() {
@@ -193,6 +254,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     bool close = m_closeAgreed;
     if (!close)
         ErrorHandler::run([&] { close = confirmClose(); });
+    if (close)
+        rememberSize();
     event->setAccepted(close);
 }
 

@@ -4,6 +4,7 @@
 
 #include <QFontMetrics>
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 
 #include <algorithm>
@@ -91,6 +92,13 @@ QString TTimeRuler::labelFor(int64_t ms, int64_t majorStep) {
     return text;
 }
 
+double TTimeRuler::deviceRatio(const QPainter& painter) {
+    const QPaintEngine* engine = painter.paintEngine();
+    if (engine && engine->paintDevice())
+        return engine->paintDevice()->devicePixelRatioF();
+    return painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+}
+
 int TTimeRuler::heightFor(const QFontMetrics& metrics) {
     return metrics.height() + 5;
 }
@@ -103,7 +111,7 @@ void TTimeRuler::paint(QPainter& painter, const QRectF& rect, double fromMs, dou
         painter.restore();
         return;
     }
-    const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const double dpr = deviceRatio(painter);
     const QFontMetrics metrics(painter.font());
     Steps steps = stepsFor(span, rect.width(), metrics.horizontalAdvance(QStringLiteral("00:00")) + kLabelGap);
     if (steps.major < 1000) // labels with decimals are wider

@@ -41,6 +41,10 @@ public:
     // a pixel still puts each tick on the right pixel.
     void paint(QPainter& painter, const QRectF& rect, double fromMs, double toMs) const;
 
+    // The device pixels a logical pixel of the painter's drawing covers.
+    // It is the target's, not the widget's: a widget rendered into a
+    // picture of another scale is drawn at the picture's.
+    static double deviceRatio(const QPainter& painter);
     // The height a ruler needs for its labels in this font.
     static int heightFor(const QFontMetrics& metrics);
     // The smallest readable step for `spanMs` shown across `widthPx`, with

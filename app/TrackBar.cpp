@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/TrackBar.h"
 
+#include "app/TimeRuler.h"
+
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -10,6 +12,36 @@ namespace tindrel {
 
 TTrackBar::TTrackBar(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
     setTickPosition(QSlider::TicksBelow);
+}
+
+namespace {
+
+// The least room between two ticks; closer, they run together.
+constexpr int kTickSpacing = 5;
+
+} // namespace
+
+// A step of the bar is a second of the file, so a tick's interval is a
+// round number of seconds, as on the waveform's time scale.
+void TTrackBar::thinTicks() {
+    const int64_t spanMs = int64_t(maximum() - minimum()) * 1000;
+    if (spanMs <= 0) {
+        setTickInterval(1);
+        return;
+    }
+    const TTimeRuler::Steps steps = TTimeRuler::stepsFor(static_cast<double>(spanMs), width(), kTickSpacing);
+    setTickInterval(static_cast<int>(std::max<int64_t>(steps.major / 1000, 1)));
+}
+
+void TTrackBar::sliderChange(SliderChange change) {
+    if (change == SliderRangeChange)
+        thinTicks();
+    QSlider::sliderChange(change);
+}
+
+void TTrackBar::resizeEvent(QResizeEvent* event) {
+    thinTicks();
+    QSlider::resizeEvent(event);
 }
 
 void TTrackBar::SetSelStart(int value) {

@@ -7,7 +7,9 @@
 namespace tindrel {
 
 // A horizontal track bar that also shows a selected range: a band along the
-// groove between the selection start and end, with a mark at each end.
+// groove between the selection start and end, with a mark at each end. Its
+// ticks are a round number of steps apart, thinned as the range grows, so
+// that a long file's ticks never fuse into a solid bar.
 class TTrackBar : public QSlider {
     Q_OBJECT
 public:
@@ -20,9 +22,12 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void sliderChange(SliderChange change) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     int xForValue(int value) const;
+    void thinTicks();
     int m_selStart = 0;
     int m_selEnd = 0;
 };

@@ -6,7 +6,9 @@
 #include "core/TimeText.h"
 
 #include <QMouseEvent>
+#include <QPaintDevice>
 #include <QPainter>
+#include <QScrollBar>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -32,7 +34,14 @@ TWaveform::TWaveform(QWidget* parent) : QWidget(parent), m_loader([this] { loade
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
-    setToolTip(QStringLiteral("Click to move the play position, drag to select, turn the wheel to zoom"));
+    setToolTip(QStringLiteral("Click to move the play position, drag to select, turn the wheel to zoom; "
+                              "drag the time scale (or with the middle button) to scroll"));
+    m_scrollBar = new QScrollBar(Qt::Horizontal, this);
+    m_scrollBar->setObjectName(QStringLiteral("scbWave"));
+    m_scrollBar->setFocusPolicy(Qt::NoFocus);
+    m_scrollBar->hide();
+    connect(m_scrollBar, &QScrollBar::valueChanged, this,
+            [this](int value) { scrollTo(static_cast<int64_t>(value) * m_scrollUnit); });
 }
 
 void TWaveform::openFile(const QString& path) {
@@ -83,8 +92,47 @@ void TWaveform::takeLength() {
 void TWaveform::viewChanged() {
     m_viewCount = std::clamp<int64_t>(m_viewCount, std::min<int64_t>(width(), m_lengthFrames), m_lengthFrames);
     m_viewFirst = std::clamp<int64_t>(m_viewFirst, 0, m_lengthFrames - m_viewCount);
-    m_loader.setView(m_viewFirst, m_viewCount, width());
+    m_loader.setView(m_viewFirst, m_viewCount, static_cast<int>(std::lround(width() * devicePixelRatioF())));
+    syncScrollBar();
     update();
+    emit viewMoved();
+}
+
+void TWaveform::scrollToFrame(int64_t firstFrame) {
+    if (firstFrame == m_viewFirst)
+        return;
+    m_viewFirst = firstFrame;
+    viewChanged();
+}
+
+void TWaveform::syncScrollBar() {
+    const bool zoomed = m_viewCount > 0 && m_viewCount < m_lengthFrames;
+    if (zoomed) {
+        // An int range in steps of whole frames holds any file of a few hours.
+        m_scrollUnit = 1 + m_lengthFrames / 1'000'000'000;
+        const QSignalBlocker quiet(m_scrollBar);
+        m_scrollBar->setRange(0, static_cast<int>((m_lengthFrames - m_viewCount) / m_scrollUnit));
+        m_scrollBar->setPageStep(static_cast<int>(std::max<int64_t>(m_viewCount / m_scrollUnit, 1)));
+        m_scrollBar->setSingleStep(std::max(m_scrollBar->pageStep() / 10, 1));
+        m_scrollBar->setValue(static_cast<int>(m_viewFirst / m_scrollUnit));
+    }
+    if (zoomed != m_scrollBar->isVisible()) {
+        m_scrollBar->setVisible(zoomed);
+        m_loader.setView(m_viewFirst, m_viewCount, static_cast<int>(std::lround(width() * devicePixelRatioF())));
+    }
+}
+
+void TWaveform::scrollTo(int64_t first) {
+    if (m_viewCount <= 0 || first == m_viewFirst)
+        return;
+    m_viewFirst = first;
+    viewChanged();
+}
+
+QRect TWaveform::waveRect() const {
+    const int top = rulerHeight();
+    const int bottom = m_scrollBar->isVisible() ? m_scrollBar->y() : height();
+    return QRect(0, top, width(), std::max(bottom - top, 0));
 }
 
 void TWaveform::setPositionMs(int64_t ms) {
@@ -158,58 +206,91 @@ void TWaveform::paintRuler(QPainter& p) const {
 void TWaveform::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), kBackground);
-    const int w = width();
-    const int top = rulerHeight();
-    const int h = height() - top;
-    const int mid = top + h / 2;
     if (m_viewCount <= 0) {
         p.setPen(kText);
         const bool failed = m_loader.state().failed;
         p.drawText(rect(), Qt::AlignCenter, failed ? QStringLiteral("No waveform for this file") : QString());
         return;
     }
+    const QRect area = waveRect();
     for (const Marker& m : m_markers) {
         const int left = xAtMs(m.startMs);
         if (m.endMs > m.startMs) {
-            p.fillRect(QRect(left, top, std::max(xAtMs(m.endMs) - left, 1), h), m.color);
+            p.fillRect(QRect(left, area.top(), std::max(xAtMs(m.endMs) - left, 1), area.height()), m.color);
         } else {
             QColor line = m.color;
             line.setAlpha(255);
             p.setPen(line);
-            p.drawLine(left, top, left, top + h);
+            p.drawLine(left, area.top(), left, area.bottom());
         }
     }
     if (m_selEndMs > m_selStartMs) {
         const int left = xAtMs(m_selStartMs);
-        p.fillRect(QRect(left, top, std::max(xAtMs(m_selEndMs) - left, 1), h), kSelection);
+        p.fillRect(QRect(left, area.top(), std::max(xAtMs(m_selEndMs) - left, 1), area.height()), kSelection);
     }
     paintRuler(p);
-    const std::vector<Peak> peaks = m_loader.peaks(m_viewFirst, m_viewCount, w);
-    p.setPen(kWave);
-    const double scale = (h / 2 - 1) / 32768.0;
-    for (int x = 0; x < static_cast<int>(peaks.size()); ++x) {
-        const int high = mid - static_cast<int>(std::lround(peaks[std::size_t(x)].high * scale));
-        const int low = mid - static_cast<int>(std::lround(peaks[std::size_t(x)].low * scale));
-        p.drawLine(x, high, x, low);
-    }
+    paintPeaks(p, area);
     p.setPen(kPosition);
     const int px = xAtMs(m_positionMs);
-    p.drawLine(px, 0, px, height());
+    p.drawLine(px, 0, px, area.bottom());
     if (m_pointerX >= 0) {
         p.setPen(kText);
         const QString at = QString::fromStdString(FormatTimeText(static_cast<double>(msAtX(m_pointerX)) / 1000.0));
-        p.drawText(rect().adjusted(4, top + 2, -4, -2), Qt::AlignTop | Qt::AlignRight, at);
+        p.drawText(area.adjusted(4, 2, -4, -2), Qt::AlignTop | Qt::AlignRight, at);
     }
 }
 
+// One column of peaks a device pixel, each a line one device pixel wide,
+// so that at 200 % the wave shows twice the detail instead of doubled
+// blocks.
+void TWaveform::paintPeaks(QPainter& p, const QRect& area) const {
+    const double dpr = TTimeRuler::deviceRatio(p);
+    const int columns = static_cast<int>(std::lround(area.width() * dpr));
+    const std::vector<Peak> peaks = m_loader.peaks(m_viewFirst, m_viewCount, columns);
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QPen(kWave, 0));
+    const double mid = area.top() + area.height() / 2.0;
+    const double scale = (area.height() / 2.0 - 1) / 32768.0;
+    const auto snap = [dpr](double y) { return (std::round(y * dpr) + 0.5) / dpr; };
+    for (int c = 0; c < static_cast<int>(peaks.size()); ++c) {
+        const double x = (c + 0.5) / dpr;
+        const double high = snap(mid - peaks[std::size_t(c)].high * scale);
+        const double low = snap(mid - peaks[std::size_t(c)].low * scale);
+        p.drawLine(QPointF(x, high), QPointF(x, low));
+    }
+    p.restore();
+}
+
+bool TWaveform::panStartsAt(const QMouseEvent& event) const {
+    if (event.button() == Qt::MiddleButton)
+        return true;
+    return event.button() == Qt::LeftButton && event.position().y() < rulerHeight();
+}
+
 void TWaveform::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || m_viewCount <= 0)
+    if (m_viewCount <= 0)
         return;
-    m_pressX = event->position().toPoint().x();
+    const int x = event->position().toPoint().x();
+    if (panStartsAt(*event)) {
+        m_panX = x;
+        m_panFirst = m_viewFirst;
+    }
+    if (event->button() != Qt::LeftButton)
+        return;
+    m_pressX = x;
     m_dragging = false;
 }
 
 void TWaveform::mouseMoveEvent(QMouseEvent* event) {
+    if (m_panX >= 0) {
+        const int64_t shift = frameAtX(event->position().toPoint().x()) - frameAtX(m_panX);
+        if (shift != 0 || m_dragging) {
+            m_dragging = true; // a pan is no click: it does not seek
+            scrollTo(std::clamp<int64_t>(m_panFirst - shift, 0, m_lengthFrames - m_viewCount));
+        }
+        return;
+    }
     m_pointerX = std::clamp(event->position().toPoint().x(), 0, std::max(width() - 1, 0));
     if (m_pressX >= 0 && std::abs(m_pointerX - m_pressX) >= kDragThreshold)
         m_dragging = true;
@@ -223,6 +304,13 @@ void TWaveform::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void TWaveform::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::MiddleButton || (event->button() == Qt::LeftButton && m_panX >= 0 && m_dragging)) {
+        m_panX = -1;
+        m_pressX = -1;
+        m_dragging = false;
+        return;
+    }
+    m_panX = -1;
     if (event->button() != Qt::LeftButton || m_pressX < 0)
         return;
     const int x = std::clamp(event->position().toPoint().x(), 0, std::max(width() - 1, 0));
@@ -233,9 +321,16 @@ void TWaveform::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TWaveform::wheelEvent(QWheelEvent* event) {
-    const double notches = event->angleDelta().y() / 120.0;
-    if (notches != 0)
-        zoomAt(event->position().toPoint().x(), notches);
+    // A sideways wheel (or Shift with the wheel) scrolls, as in other views.
+    const bool sideways = event->angleDelta().x() != 0 || event->modifiers() & Qt::ShiftModifier;
+    if (sideways && m_scrollBar->isVisible()) {
+        const int delta = event->angleDelta().x() != 0 ? event->angleDelta().x() : event->angleDelta().y();
+        m_scrollBar->setValue(m_scrollBar->value() - delta * m_scrollBar->singleStep() / 120);
+    } else if (!sideways) {
+        const double notches = event->angleDelta().y() / 120.0;
+        if (notches != 0)
+            zoomAt(event->position().toPoint().x(), notches);
+    }
     event->accept();
 }
 
@@ -245,6 +340,8 @@ void TWaveform::leaveEvent(QEvent*) {
 }
 
 void TWaveform::resizeEvent(QResizeEvent*) {
+    const int bar = m_scrollBar->sizeHint().height();
+    m_scrollBar->setGeometry(0, height() - bar, width(), bar);
     if (m_lengthFrames > 0)
         viewChanged();
 }

@@ -11,13 +11,18 @@
 #include <cstdint>
 #include <vector>
 
+class QScrollBar;
+
 namespace tindrel {
 
 // The split page's waveform strip: the peaks of the open file, read in the
 // background, under a time ruler, with the selection shaded and the play
 // position drawn. A click asks to seek, a drag selects, the wheel zooms
 // around the pointer down to one audio frame a pixel, and the time under
-// the pointer is shown.
+// the pointer is shown. Zoomed in, a scroll bar appears along the bottom,
+// and a drag along the ruler (or with the middle button anywhere) pans.
+// The peaks are drawn one a device pixel, so a scaled screen shows as much
+// detail as its pixels allow.
 class TWaveform : public QWidget {
     Q_OBJECT
 public:
@@ -51,13 +56,23 @@ public:
     // Zooms by `steps` wheel notches (in when positive) keeping the audio
     // under x where it is.
     void zoomAt(int x, double steps);
+    // Moves the view, zoomed as it is, to start at firstFrame (held within
+    // the file), as a scroll bar does.
+    void scrollToFrame(int64_t firstFrame);
+    int64_t lengthFrames() const { return m_lengthFrames; }
     int64_t msAtX(int x) const;
+    // Shows the frames from `first` on, keeping the zoom.
+    void scrollTo(int64_t first);
+    // Zoomed in: along the bottom; hidden while the whole file is shown.
+    QScrollBar* scrollBar() const { return m_scrollBar; }
 
     const WaveformLoader& loader() const { return m_loader; }
 
 signals:
     void seekRequested(qint64 ms);
     void selectionDragged(qint64 startMs, qint64 endMs);
+    // The frames shown changed: zoomed, scrolled, or the length came.
+    void viewMoved();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -78,6 +93,11 @@ private:
     QFont rulerFont() const;
     int rulerHeight() const;
     void paintRuler(QPainter& p) const;
+    // Where the peaks go: between the ruler and the scroll bar.
+    QRect waveRect() const;
+    void paintPeaks(QPainter& p, const QRect& area) const;
+    void syncScrollBar();
+    bool panStartsAt(const QMouseEvent& event) const;
     int64_t frameAtX(int x) const;
 
     std::atomic<bool> m_redrawQueued{false};
@@ -92,6 +112,12 @@ private:
     int m_pointerX = -1;
     int m_pressX = -1;
     bool m_dragging = false;
+    // A pan in progress: where it started, and the first frame shown then.
+    int m_panX = -1;
+    int64_t m_panFirst = 0;
+    // Frames a step of the scroll bar, so that its int range holds any file.
+    int64_t m_scrollUnit = 1;
+    QScrollBar* m_scrollBar = nullptr;
     // Last, so its thread stops before anything it reports to goes away.
     WaveformLoader m_loader;
 };

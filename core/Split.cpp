@@ -440,16 +440,16 @@ PieceTags SourcePieceTags(const std::string& source) {
     return BuildPieceTags(v1, v2);
 }
 
+std::string SplitOutcomeText(const SplitOutcome& outcome) {
+    return outcome.reason.empty() ? outcome.message : outcome.message + "\n" + outcome.reason;
+}
+
 PieceTags SourcePieceTags(const FileStream& source) {
     TID3v1 v1;
     TID3v2 v2;
     v1.Load(source);
     v2.Load(source);
     return BuildPieceTags(v1, v2);
-}
-
-std::string SplitOutcomeText(const SplitOutcome& outcome) {
-    return outcome.reason.empty() ? outcome.message : outcome.message + "\n" + outcome.reason;
 }
 
 void AppendSplitProblems(SplitOutcome& outcome, const std::vector<std::string>& refusedNames) {

@@ -17,9 +17,12 @@ QString key(const QString& dialog) {
 
 } // namespace
 
-FolderMemory::FolderMemory()
-    : m_file(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-             QStringLiteral("/Tindrel/Tindrel.ini")) {}
+QString UserSettingsFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Tindrel/Tindrel.ini");
+}
+
+FolderMemory::FolderMemory() : m_file(UserSettingsFile()) {}
 
 FolderMemory::FolderMemory(const QString& settingsFile) : m_file(settingsFile) {}
 

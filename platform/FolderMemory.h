@@ -6,12 +6,16 @@
 
 namespace tindrel {
 
+// The user's settings file, where everything Tindrel remembers between runs
+// is kept: Tindrel/Tindrel.ini in the user's config folder.
+QString UserSettingsFile();
+
 // The folder each kind of file dialog was last used in, kept in the user's
 // settings (not beside the program, which may be read-only), so that the
 // next dialog of that kind, in this run or the next, starts there.
 class FolderMemory {
 public:
-    // The user's settings file: Tindrel/Tindrel.ini in the user's config folder.
+    // In UserSettingsFile().
     FolderMemory();
     explicit FolderMemory(const QString& settingsFile);
 

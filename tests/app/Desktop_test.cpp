@@ -11,8 +11,10 @@
 #include "tests/support/WaitFor.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -334,6 +336,63 @@ TEST_F(DesktopTest, TheWaveformSeeksOnAClickSelectsOnADragAndZoomsAroundThePoint
     wave->zoomAt(x, -60);
     EXPECT_EQ(wave->viewFirstFrame(), 0);
     EXPECT_EQ(wave->viewFrames(), 441'000);
+}
+
+// Zoomed in, the waveform shows a scroll bar and pans when its time scale
+// is dragged (or with the middle button), without moving the play
+// position; and on a screen at 200 % each device pixel gets its own peak.
+TEST_F(DesktopTest, TheZoomedWaveformScrollsPansAndDrawsEveryDevicePixel) {
+    open(sample("vbr-untagged.mp3"));
+    TWaveform* wave = form->SplitPage()->Waveform();
+    ASSERT_TRUE(test::WaitFor([&] { return wave->loader().state().complete() && wave->lengthMs() > 0; }, 20'000));
+    const int w = wave->width();
+    EXPECT_FALSE(wave->scrollBar()->isVisibleTo(wave));
+
+    // Four seconds of noise over 280 pixels is one 256-frame block or more a
+    // device pixel at 200 %: every column has a peak of its own.
+    QImage image(wave->size() * 2, QImage::Format_RGB32);
+    image.setDevicePixelRatio(2);
+    wave->render(&image);
+    const auto waveTop = [&](int x) {
+        for (int y = 0; y < image.height(); ++y)
+            if (image.pixelColor(x, y) == QColor(0x6f, 0xb6, 0xf2))
+                return y;
+        return -1;
+    };
+    int ownPeaks = 0;
+    for (int x = 0; x + 1 < image.width(); x += 2) {
+        const int left = waveTop(x);
+        const int right = waveTop(x + 1);
+        ownPeaks += left >= 0 && right >= 0 && left != right;
+    }
+    EXPECT_GT(ownPeaks, w / 4) << "the peaks are drawn two device pixels wide";
+
+    wave->zoomAt(w / 2, 4);
+    ASSERT_TRUE(wave->scrollBar()->isVisibleTo(wave));
+    const int64_t first = wave->viewFirstFrame();
+    const int64_t frames = wave->viewFrames();
+    const int64_t position = form->SplitPage()->PlayPositionMs();
+    const struct {
+        Qt::MouseButton button;
+        int y;
+        int from;
+        int to;
+        int64_t firstAfter;
+    } pans[] = {
+        {Qt::LeftButton, 3, 200, 100, first + frames * 100 / w}, // along the time scale
+        {Qt::MiddleButton, 60, 100, 200, first},                 // anywhere
+    };
+    for (const auto& pan : pans) {
+        QTest::mousePress(wave, pan.button, {}, QPoint(pan.from, pan.y));
+        QTest::mouseMove(wave, QPoint(pan.to, pan.y));
+        QTest::mouseRelease(wave, pan.button, {}, QPoint(pan.to, pan.y));
+        EXPECT_NEAR(wave->viewFirstFrame(), pan.firstAfter, frames / w + 1);
+        EXPECT_EQ(wave->viewFrames(), frames);
+        EXPECT_EQ(wave->scrollBar()->value(), wave->viewFirstFrame());
+    }
+    EXPECT_EQ(form->SplitPage()->PlayPositionMs(), position) << "a pan moved the play position";
+    wave->scrollBar()->setValue(wave->scrollBar()->maximum());
+    EXPECT_EQ(wave->viewFirstFrame() + wave->viewFrames(), wave->loader().state().lengthFrames);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "platform/FakeDialogs.h"
 #include "platform/FileStream.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -34,6 +35,7 @@ class JoinPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ErrorHandler::setDialogs(&dialogs);
+        test::UseSettingsFolder(dir.path());
         form = std::make_unique<TMainForm>(dialogs, QString::fromStdString(dir.path()));
         list = form->findChild<QTreeWidget*>("ltvFile");
         ASSERT_NE(list, nullptr);

@@ -8,10 +8,12 @@
 #include "platform/FakeDialogs.h"
 #include "tests/app/WindowFixture.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +26,10 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
+#include <sstream>
+
 namespace tindrel {
 namespace {
 
@@ -31,7 +37,10 @@ using test::TempDir;
 
 class MainFormTest : public ::testing::Test {
 protected:
-    void SetUp() override { ErrorHandler::setDialogs(&dialogs); }
+    void SetUp() override {
+        ErrorHandler::setDialogs(&dialogs);
+        test::UseSettingsFolder(dir.path());
+    }
     void TearDown() override { ErrorHandler::setDialogs(nullptr); }
 
     template <typename W = QWidget> W* control(TMainForm& form, const char* name) {
@@ -65,10 +74,11 @@ TEST_F(MainFormTest, ProgramFolderEndsInExactlyOneSeparator) {
     }
 }
 
-TEST_F(MainFormTest, WindowHasItsFixedSizeAndStartsOnTheSplitPage) {
+TEST_F(MainFormTest, WindowOpensAtItsDefaultSizeAndStartsOnTheSplitPage) {
     TMainForm form(dialogs, QString::fromStdString(dir.path()));
     EXPECT_EQ(form.size(), QSize(653, 421 + 92)) << "the design's size and the waveform strip";
-    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    EXPECT_EQ(form.minimumSize(), form.size()) << "smaller, the controls would not fit";
+    EXPECT_GT(form.maximumWidth(), 4000);
     auto* pages = control<QTabWidget>(form, "pgcMain");
     ASSERT_EQ(pages->count(), 4);
     EXPECT_EQ(pages->currentIndex(), 0);
@@ -296,6 +306,116 @@ TEST_F(PluginShortcutTest, CtrlShiftPBringsThePluginWindowInFront) {
         QTest::keyClick(form.get(), Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
         EXPECT_TRUE(QTest::qWaitForWindowActive(config)) << when;
     }
+}
+
+// Every control under the window, by its name (or class and place among
+// its like, for the unnamed captions) on the way down from the window.
+std::map<std::string, QRect> controlPlaces(TMainForm& form) {
+    std::map<std::string, QRect> places;
+    for (QWidget* w : form.findChildren<QWidget*>()) {
+        QStringList path;
+        for (QWidget* p = w; p != &form; p = p->parentWidget()) {
+            QString name = p->objectName();
+            if (name.isEmpty()) {
+                int index = 0;
+                for (QObject* sibling : p->parentWidget()->children()) {
+                    if (sibling == p)
+                        break;
+                    index += sibling->metaObject() == p->metaObject();
+                }
+                name = QString::fromLatin1(p->metaObject()->className()) + '#' + QString::number(index);
+            }
+            path.prepend(name);
+        }
+        const QString key = path.join('/').remove("pgcMain/qt_tabwidget_stackedwidget/");
+        if (!key.contains("qt_"))
+            places[key.toStdString()] = QRect(w->mapTo(&form, QPoint(0, 0)), w->size());
+    }
+    return places;
+}
+
+// At its default size the window is laid out as it was before it could be
+// resized, control by control; larger, the room goes to the waveform and
+// the join list, and the controls beside them keep their size and corner.
+TEST_F(MainFormTest, AtTheDefaultSizeNothingMovesAndTheRoomGoesToTheWaveformAndTheJoinList) {
+    TMainForm form(dialogs, QString::fromStdString(dir.path()));
+    form.show();
+    std::ifstream table(test::TestDataDir() + "/app/default-layout.txt");
+    std::map<std::string, QRect> designed;
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream fields(line);
+        std::string name;
+        int x = 0, y = 0, w = 0, h = 0;
+        if (line[0] != '#' && fields >> name >> x >> y >> w >> h)
+            designed[name] = QRect(x, y, w, h);
+    }
+    ASSERT_GT(designed.size(), 100u);
+    auto* pages = control<QTabWidget>(form, "pgcMain");
+    const auto expectDesigned = [&](const char* when) {
+        for (int page : {1, 2, 0}) // a page is laid out when first shown
+            pages->setCurrentIndex(page);
+        const std::map<std::string, QRect> places = controlPlaces(form);
+        for (const auto& [name, rect] : designed) {
+            ASSERT_TRUE(places.count(name)) << name << " is gone";
+            EXPECT_EQ(places.at(name), rect) << name << " " << when;
+        }
+    };
+    expectDesigned("at first");
+    form.resize(1920, 1080);
+    for (int page : {1, 2, 0})
+        pages->setCurrentIndex(page);
+    const QSize room(1920 - 653, 1080 - 513);
+    const std::map<std::string, QRect> grown = controlPlaces(form);
+    const struct {
+        const char* name;
+        QPoint moved;
+        QSize widened;
+    } follows[] = {
+        {"tabSplit/gpbSplit/wfmWave", {}, room},
+        {"tabJoint/ltvFile", {}, room},
+        {"tabSplit/gpbSplit/tkbPosition", {0, room.height()}, {room.width(), 0}},
+        {"tabSplit/gpbSplit/sbtnEnd", {room.width(), room.height()}, {0, 0}},
+        {"tabSplit/btnOpen", {room.width(), 0}, {0, 0}},
+        {"tabJoint/btnJoint", {room.width(), 0}, {0, 0}},
+        {"tabTag/gpbID3v2", {}, {0, 0}},
+        {"tabTag/sbtnAbout3", {room.width(), room.height()}, {0, 0}},
+    };
+    for (const auto& f : follows) {
+        const QRect before = designed.at(f.name);
+        EXPECT_EQ(grown.at(f.name), QRect(before.topLeft() + f.moved, before.size() + f.widened)) << f.name;
+    }
+    form.resize(653, 513);
+    expectDesigned("after growing and shrinking back");
+}
+
+// The window's size, the two Exact boxes and the pause finder's settings
+// come back in the next run, from the same settings file as the folders.
+TEST_F(MainFormTest, SizeExactBoxesAndPauseSettingsSurviveARestart) {
+    const QString song = QString::fromStdString(test::TestDataDir() + "/app/ten-seconds.mp3");
+    const auto pauseDialog = [&](TMainForm& form) {
+        control<QLineEdit>(form, "edtFile")->setText(song);
+        control<QAbstractButton>(form, "btnPauses")->click();
+        return control<QWidget>(form, "frmPauses");
+    };
+    {
+        TMainForm form(dialogs, QString::fromStdString(dir.path()));
+        form.show();
+        form.resize(760, 580); // within the screen, which bounds a size read back
+        control<QCheckBox>(form, "chkExactSplit")->setChecked(true);
+        control<QCheckBox>(form, "chkExactJoin")->setChecked(true);
+        QWidget* pauses = pauseDialog(form);
+        pauses->findChild<QDoubleSpinBox*>("spnThreshold")->setValue(-33.5);
+        pauses->findChild<QRadioButton*>("rdbSilences")->setChecked(true);
+        EXPECT_TRUE(form.close());
+    }
+    TMainForm form(dialogs, QString::fromStdString(dir.path()));
+    EXPECT_EQ(form.size(), QSize(760, 580));
+    EXPECT_TRUE(control<QCheckBox>(form, "chkExactSplit")->isChecked());
+    EXPECT_TRUE(control<QCheckBox>(form, "chkExactJoin")->isChecked());
+    QWidget* pauses = pauseDialog(form);
+    EXPECT_EQ(pauses->findChild<QDoubleSpinBox*>("spnThreshold")->value(), -33.5);
+    EXPECT_TRUE(pauses->findChild<QRadioButton*>("rdbSilences")->isChecked());
+    EXPECT_TRUE(dialogs.messages().empty());
 }
 
 } // namespace

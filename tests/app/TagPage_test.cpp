@@ -9,6 +9,7 @@
 #include "tests/support/Command.h"
 #include "tests/support/FileLock.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -35,6 +36,7 @@ class TagPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ErrorHandler::setDialogs(&dialogs);
+        test::UseSettingsFolder(dir.path());
         form = std::make_unique<TMainForm>(dialogs, QString::fromStdString(dir.path()));
         form->findChild<QTabWidget*>("pgcMain")->setCurrentIndex(2); // fills the genre list
     }

@@ -7,6 +7,7 @@
 #include "platform/FakeDialogs.h"
 #include "player/AudioPlayer.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -24,6 +25,7 @@ class WindowFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         ErrorHandler::setDialogs(&dialogs);
+        test::UseSettingsFolder(dir.path());
         form = std::make_unique<TMainForm>(dialogs, QString::fromStdString(TINDREL_PROGRAM_DIR), 0);
         ASSERT_TRUE(form->Player()->PlayerReady());
     }

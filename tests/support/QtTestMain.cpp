@@ -3,11 +3,15 @@
 #include "platform/Application.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 // Widgets need the application object before the first test creates one.
 int main(int argc, char** argv) {
     tindrel::test::UseTestEnvironment();
+    // Never the user's own settings, even for a test that sets no folder.
+    const QTemporaryDir settings;
+    tindrel::test::UseSettingsFolder(settings.path().toStdString());
     ::testing::InitGoogleTest(&argc, argv);
     tindrel::TApplication app(argc, argv);
     return RUN_ALL_TESTS();

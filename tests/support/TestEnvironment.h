@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <string>
 
 namespace tindrel::test {
 
@@ -12,6 +13,13 @@ namespace tindrel::test {
 inline void UseTestEnvironment() {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     ::setenv("SDL_AUDIODRIVER", "dummy", 0);
+}
+
+// What the window remembers between runs (its size, the Exact boxes, the
+// folders) goes to `folder` instead of the user's own settings, so that no
+// test reads what another left behind.
+inline void UseSettingsFolder(const std::string& folder) {
+    ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
 }
 
 } // namespace tindrel::test
