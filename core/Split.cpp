@@ -486,12 +486,12 @@ SplitOutcome RunSplitRange(const std::string& source, const std::string& output,
     // Another spelling of the source (a link, "..", a relative path) is the
     // source all the same.
     if (SameFile(output, source))
-        return {SplitResult::Failed, "Output file can not be the same as the input file.", {}, {}, {}, 0};
+        return {SplitResult::Failed, "Output file can not be the same as the input file.", {}, {}, {}, 0, {}};
     // A byte copy of a file that holds no MPEG audio would be an ".mp3"
     // that nothing plays.
     std::optional<FileStream> input = openSource(source);
     if (!input || !holdsMPEGAudio(*input))
-        return {SplitResult::Failed, NoMPEGAudioMessage(source), {}, {}, {}, 0};
+        return {SplitResult::Failed, NoMPEGAudioMessage(source), {}, {}, {}, 0, {}};
     const PieceTags tags = SourcePieceTags(*input);
     const std::optional<FrameCuts> frames = mode == SplitMode::Bytes ? walkForBytes(*input) : std::nullopt;
     // A refused cut writes nothing, so a file of that name keeps its own
@@ -516,7 +516,7 @@ SplitOutcome RunSplitParts(const std::string& source, const std::string& folder,
     SplitOutcome outcome;
     std::optional<FileStream> input = openSource(source);
     if (!input || !holdsMPEGAudio(*input))
-        return {SplitResult::Failed, NoMPEGAudioMessage(source), {}, {}, {}, 0};
+        return {SplitResult::Failed, NoMPEGAudioMessage(source), {}, {}, {}, 0, {}};
     const PieceTags tags = SourcePieceTags(*input);
     const std::string stem = SourceStem(source);
     // The player describes the source once for all its parts: describing it

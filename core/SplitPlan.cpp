@@ -161,7 +161,7 @@ SplitOutcome RunSplitPlan(const std::string& source, const std::vector<PlannedPi
     TMPEGaudio analysis;
     analysis.Analyze(source);
     if (!analysis.IsValid())
-        return {SplitResult::Failed, NoMPEGAudioMessage(source), {}, {}, {}, 0};
+        return {SplitResult::Failed, NoMPEGAudioMessage(source), {}, {}, {}, 0, {}};
     // The source is opened and walked once for all its pieces.
     FileStream input = FileStream::openRead(source);
     std::optional<TFrameWalk> walk;

@@ -191,8 +191,9 @@ TEST_F(EditWindowTest, ClosingOffersToSaveTheEditListBesideTheFile) {
         EXPECT_EQ(dialogs.messages()[0].text,
                   QString::fromStdString("Save the edits of \"" + mp3 + "\" as \"" + list + "\"?"));
         ASSERT_EQ(std::filesystem::exists(list), c.saved);
-        if (c.saved)
+        if (c.saved) {
             EXPECT_EQ(EditList::Load(list).Operations(), page->Edits().Operations());
+        }
     }
     EXPECT_TRUE(form->isVisible()) << "Cancel closed the window";
 }

@@ -332,8 +332,9 @@ TEST_F(CliProgramTest, AReadOnlyFolderIsNamedAsTheReason) {
     ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
     const std::string song = folder + "/song.mp3";
     std::filesystem::copy_file(test::TestDataDir() + "/app/ten-seconds.mp3", song);
-    if (root)
+    if (root) {
         ASSERT_EQ(::chown(song.c_str(), 65534, 65534) | ::chown(folder.c_str(), 65534, 65534), 0);
+    }
     ASSERT_EQ(::chmod(song.c_str(), 0644) | ::chmod(folder.c_str(), 0555), 0);
     const std::string replaced =
         "The folder \"" + folder + "\" is read-only, so \"song.mp3\" cannot be replaced safely.";

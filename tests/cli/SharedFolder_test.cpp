@@ -225,8 +225,9 @@ protected:
             const std::string path = entry.path().string();
             ASSERT_EQ(::lstat(path.c_str(), &st), 0);
             EXPECT_EQ(st.st_mode & (S_ISUID | S_ISGID), 0u) << path << " is set-ID";
-            if (st.st_uid == kOther && S_ISREG(st.st_mode))
+            if (st.st_uid == kOther && S_ISREG(st.st_mode)) {
                 EXPECT_TRUE(readText(path) == kPlanted) << path << " was written for the other user";
+            }
         }
         EXPECT_EQ(readableByOther().find(kSecret), std::string::npos) << "the secret was disclosed";
     }
@@ -262,8 +263,9 @@ TEST_F(SharedFolderTest, NoWriterHandsAFileToAnotherUser) {
                 EXPECT_LT(r.status, 128) << what;
                 expectNothingGivenAway(what);
                 // Another user's file at the name is refused with that reason.
-                if (!beside && kind != Plant::HardLinkToSecret && kind != Plant::Pipe && writer.outputs.size() == 1)
+                if (!beside && kind != Plant::HardLinkToSecret && kind != Plant::Pipe && writer.outputs.size() == 1) {
                     EXPECT_EQ(r.status, 1) << what;
+                }
             }
         }
     }
