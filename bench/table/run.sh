@@ -206,6 +206,9 @@ ffmpeg_edit() {
 export -f ffmpeg_edit
 row "ffmpeg segment copy + concat" clean_out -- bash -c 'have() { :; }; ffmpeg_edit "$0" "$1"' "$hour" "$out"
 row "cat (the whole file)" clean_out -- sh -c 'cat "$0" >"$1"' "$hour" "$out/edited.mp3"
+# The edited file is flushed to disk before Tindrel reports success, as the
+# joined one is: this row makes cat's copy as durable.
+goal=1.5 row "cat + sync of the output" clean_out -- sh -c 'cat "$0" >"$1" && sync "$1"' "$hour" "$out/edited.mp3"
 
 begin_task "ID3v2 tag write on a $tag_mb MB file"
 target="$work/target.mp3"
