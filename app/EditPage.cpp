@@ -17,11 +17,16 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 
+#include <cmath>
+#include <initializer_list>
+#include <limits>
 #include <stdexcept>
+#include <vector>
 
 namespace tindrel {
 
@@ -45,6 +50,31 @@ private:
     QProgressBar& m_bar;
     const bool& m_stop;
 };
+
+// While a copy or a preview is written the page lets events run (for its
+// progress bar and Stop): neither can be started again meanwhile.
+class BusyButtons {
+public:
+    explicit BusyButtons(std::initializer_list<QPushButton*> buttons) : m_buttons(buttons) {
+        for (QPushButton* b : m_buttons)
+            b->setEnabled(false);
+    }
+    ~BusyButtons() {
+        for (QPushButton* b : m_buttons)
+            b->setEnabled(true);
+    }
+    BusyButtons(const BusyButtons&) = delete;
+    BusyButtons& operator=(const BusyButtons&) = delete;
+
+private:
+    std::vector<QPushButton*> m_buttons;
+};
+
+// A scroll bar counts in int: a very long file is scrolled in steps of
+// this many frames.
+int64_t viewScale(int64_t lengthFrames) {
+    return std::max<int64_t>(1, lengthFrames / std::numeric_limits<int>::max() + 1);
+}
 
 QPushButton* addButton(QWidget* page, QLayout* row, const char* name, const QString& text) {
     auto* button = new QPushButton(text, page);
@@ -78,14 +108,19 @@ void TEditPage::buildControls() {
     m_wave->setObjectName(QStringLiteral("wavEdit"));
     m_wave->setMinimumHeight(180);
     page->addWidget(m_wave, 1);
+    sbView = new QScrollBar(Qt::Horizontal, this);
+    sbView->setObjectName(QStringLiteral("sbEditView"));
+    sbView->hide();
+    page->addWidget(sbView);
+    connect(m_wave, &TWaveform::viewMoved, this, [this] { showView(); });
+    connect(sbView, &QScrollBar::valueChanged, this,
+            [this](int value) { m_wave->scrollToFrame(int64_t(value) * viewScale(m_wave->lengthFrames())); });
     connect(m_wave, &TWaveform::selectionDragged, this, [this](qint64 a, qint64 b) { setSelectionMs(a, b); });
     connect(m_wave, &TWaveform::seekRequested, this, [this](qint64 ms) { m_wave->setPositionMs(ms); });
 
     auto* edits = new QHBoxLayout;
     const auto button = [&](const char* name, const QString& text, void (TEditPage::*handler)()) {
-        QPushButton* b = addButton(this, edits, name, text);
-        connect(b, &QPushButton::clicked, this, ErrorHandler::guard([this, handler] { (this->*handler)(); }));
-        return b;
+        return addHandlerButton(edits, name, text, handler);
     };
     button("btnEditDelete", QStringLiteral("Delete"), &TEditPage::btnDeleteClick);
     button("btnEditKeep", QStringLiteral("Keep only"), &TEditPage::btnKeepClick);
@@ -99,11 +134,10 @@ void TEditPage::buildControls() {
     button("btnEditLevel", QStringLiteral("Level"), &TEditPage::btnLevelClick);
     button("btnEditFadeIn", QStringLiteral("Fade in"), &TEditPage::btnFadeInClick);
     button("btnEditFadeOut", QStringLiteral("Fade out"), &TEditPage::btnFadeOutClick);
-    button("btnEditPauses", QStringLiteral("Find pauses..."), &TEditPage::btnPausesClick);
-    button("btnEditPlayCut", QStringLiteral("Play across the cut"), &TEditPage::btnPlayCutClick);
     btnUndo = button("btnEditUndo", QStringLiteral("Undo"), &TEditPage::btnUndoClick);
     btnRedo = button("btnEditRedo", QStringLiteral("Redo"), &TEditPage::btnRedoClick);
     page->addLayout(edits);
+    buildListenRow(page);
 
     auto* save = new QHBoxLayout;
     chkExact = new QCheckBox(QStringLiteral("Exact"), this);
@@ -118,6 +152,33 @@ void TEditPage::buildControls() {
     btnStop = addButton(this, save, "btnEditStop", QStringLiteral("Stop"));
     connect(btnStop, &QPushButton::clicked, this, [this] { btnStopClick(); });
     page->addLayout(save);
+}
+
+QPushButton* TEditPage::addHandlerButton(QLayout* row, const char* name, const QString& text,
+                                         void (TEditPage::*handler)()) {
+    QPushButton* b = addButton(this, row, name, text);
+    connect(b, &QPushButton::clicked, this, ErrorHandler::guard([this, handler] { (this->*handler)(); }));
+    return b;
+}
+
+// Finding pauses, with what is left of each, and listening to the cuts.
+void TEditPage::buildListenRow(QVBoxLayout* page) {
+    auto* row = new QHBoxLayout;
+    addHandlerButton(row, "btnEditPauses", QStringLiteral("Find pauses..."), &TEditPage::btnPausesClick);
+    edtPauseKeep = new QDoubleSpinBox(this);
+    edtPauseKeep->setObjectName(QStringLiteral("edtPauseKeep"));
+    edtPauseKeep->setToolTip(QStringLiteral("What Find pauses... leaves of each pause"));
+    edtPauseKeep->setRange(0.0, 10.0);
+    edtPauseKeep->setSingleStep(0.1);
+    edtPauseKeep->setDecimals(1);
+    edtPauseKeep->setSuffix(QStringLiteral(" s"));
+    edtPauseKeep->setSpecialValueText(QStringLiteral("remove"));
+    edtPauseKeep->setValue(double(kPauseKeptMs) / 1000.0);
+    row->addWidget(edtPauseKeep);
+    row->addStretch(1);
+    btnPlayCut =
+        addHandlerButton(row, "btnEditPlayCut", QStringLiteral("Play across the cut"), &TEditPage::btnPlayCutClick);
+    page->addLayout(row);
 }
 
 void TEditPage::buildKeys() {
@@ -202,19 +263,14 @@ void TEditPage::btnSaveAsClick() {
     if (!output)
         return;
     m_stopRequested = false;
-    btnSave->setEnabled(false);
     prgSave->setValue(0);
     PageEditObserver observer(*prgSave, m_stopRequested);
-    const auto finish = [this] { btnSave->setEnabled(true); };
     EditResult result = EditResult::Stopped;
-    try {
+    {
+        const BusyButtons busy{btnSave, btnPlayCut};
         result = RunEdit(m_path.toStdString(), output->toStdString(), m_edits,
                          chkExact->isChecked() ? EditMode::Exact : EditMode::Frames, observer);
-    } catch (...) {
-        finish();
-        throw;
     }
-    finish();
     m_dialogs.messageBox(QStringLiteral("Edit MP3"),
                          result == EditResult::Completed ? QStringLiteral("Editing MP3 is completed.")
                                                          : QStringLiteral("Editing MP3 is stopped."),
@@ -235,6 +291,7 @@ void TEditPage::btnPlayCutClick() {
     m_stopRequested = false;
     prgSave->setValue(0);
     PageEditObserver observer(*prgSave, m_stopRequested);
+    const BusyButtons busy{btnSave, btnPlayCut};
     if (RunCutPreview(m_path.toStdString(), preview.toStdString(), m_edits,
                       chkExact->isChecked() ? EditMode::Exact : EditMode::Frames, observer) != EditResult::Completed)
         return;
@@ -255,11 +312,12 @@ void TEditPage::btnPausesClick() {
         });
     if (!profile)
         return;
+    const int64_t keep = std::llround(edtPauseKeep->value() * 1000.0);
     for (const Silence& pause : profile->FindSilences(SilenceOptions{})) {
-        const int64_t cut = pause.lengthMs() - kPauseKeptMs;
+        const int64_t cut = pause.lengthMs() - keep;
         if (cut <= 0)
             continue;
-        const int64_t start = pause.startMs + kPauseKeptMs / 2;
+        const int64_t start = pause.startMs + keep / 2;
         m_edits.Apply({EditKind::Delete, {{start, start + cut}}, 0});
         m_unsaved = true;
     }
@@ -278,6 +336,21 @@ bool TEditPage::offerToSaveEdits() {
         m_unsaved = false;
     }
     return answer != MessageResult::Cancel;
+}
+
+void TEditPage::showView() {
+    const int64_t length = m_wave->lengthFrames();
+    const int64_t shown = m_wave->viewFrames();
+    const bool zoomed = length > 0 && shown > 0 && shown < length;
+    sbView->setVisible(zoomed);
+    if (!zoomed)
+        return;
+    const int64_t scale = viewScale(length);
+    const QSignalBlocker quiet(sbView);
+    sbView->setRange(0, int((length - shown) / scale));
+    sbView->setPageStep(int(std::max<int64_t>(1, shown / scale)));
+    sbView->setSingleStep(int(std::max<int64_t>(1, shown / scale / 10)));
+    sbView->setValue(int(m_wave->viewFirstFrame() / scale));
 }
 
 void TEditPage::showEdits() {

@@ -12,9 +12,12 @@
 class QCheckBox;
 class QDoubleSpinBox;
 class QLabel;
+class QLayout;
 class QProgressBar;
+class QScrollBar;
 class QPushButton;
 class QTemporaryDir;
+class QVBoxLayout;
 
 namespace tindrel {
 
@@ -27,7 +30,8 @@ class TWaveform;
 // with the mouse or "[" and "]", and the buttons that add edits to the
 // file's edit list. Nothing touches the file itself: Save as... writes the
 // edited copy through RunEdit, which the command-line tool uses too.
-// What Find pauses... leaves of each pause it shortens.
+// What Find pauses... leaves of each pause it shortens, until the user
+// sets another length in the page's box.
 inline constexpr int64_t kPauseKeptMs = 500;
 
 class TEditPage : public QWidget {
@@ -61,8 +65,9 @@ public:
     void btnPlayCutClick();
     // The last file btnPlayCutClick wrote; empty before.
     const QString& CutPreviewFile() const { return m_previewFile; }
-    // Finds the pauses by the Pauses window's rule and shortens each to
-    // kPauseKeptMs by removing its middle, one edit a pause.
+    // Finds the pauses by the Pauses window's rule and shortens each to the
+    // length in the pause box by removing its middle (the whole pause at
+    // 0), one edit a pause.
     void btnPausesClick();
     // Offers to save the edit list beside the file when it holds edits not
     // saved yet: false when the user cancels (the window stays open).
@@ -70,24 +75,32 @@ public:
 
 private:
     void buildControls();
+    void buildListenRow(QVBoxLayout* page);
     void buildKeys();
+    QPushButton* addHandlerButton(QLayout* row, const char* name, const QString& text, void (TEditPage::*handler)());
     void apply(EditKind kind, int gainSteps = 0);
     // Shades what the edit list removes, draws its gains, and sets which
     // buttons can act.
     void showEdits();
+    // The scroll bar under the waveform follows its view: shown only while
+    // zoomed in.
+    void showView();
 
     IDialogs& m_dialogs;
     TAudioPlayer* m_player = nullptr;
     std::unique_ptr<QTemporaryDir> m_previewDir;
     QString m_previewFile;
     TWaveform* m_wave = nullptr;
+    QScrollBar* sbView = nullptr;
     QLabel* lblFile = nullptr;
     QDoubleSpinBox* edtLevel = nullptr;
+    QDoubleSpinBox* edtPauseKeep = nullptr;
     QCheckBox* chkExact = nullptr;
     QProgressBar* prgSave = nullptr;
     QPushButton* btnUndo = nullptr;
     QPushButton* btnRedo = nullptr;
     QPushButton* btnSave = nullptr;
+    QPushButton* btnPlayCut = nullptr;
     QPushButton* btnStop = nullptr;
     QString m_path;
     EditList m_edits;

@@ -553,8 +553,12 @@ void TPauseDialog::runSplit(const std::vector<PlannedPiece>& pieces, const std::
         btnStop->setEnabled(false);
         emit splitEnded();
     });
+    // The run lets window events through: what the page or the user changes
+    // in the window meanwhile (another file, say) must not reach it.
+    const std::string source = m_source, note = m_note;
+    const DescribeSource describe = m_describe;
     TGaugeSplitObserver observer(*pgbScan, m_stopSplit);
-    const SplitOutcome outcome = RunSplitPlan(m_source, pieces, m_describe, observer, m_note, m_mode);
+    const SplitOutcome outcome = RunSplitPlan(source, pieces, describe, observer, note, m_mode);
     if (outcome.result == SplitResult::Stopped)
         m_dialogs.information(QStringLiteral("Splitting was stopped after %1 of %2 pieces; the pieces written are in "
                                              "\"%3\".")

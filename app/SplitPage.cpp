@@ -586,7 +586,7 @@ void TSplitPage::splitPartsMode() {
         RunSplitParts(source, chosen->toStdString(), n, m_lengthMs, describeWithPlayer(), observer, splitMode());
     pgbProgress->hide();
     if (outcome.result != SplitResult::Stopped)
-        m_dialogs.information(QString::fromStdString(outcome.message));
+        m_dialogs.information(QString::fromStdString(SplitOutcomeText(outcome)));
     else
         m_dialogs.information(QStringLiteral("Splitting was stopped after %1 of %2 parts; the parts written are in "
                                              "\"%3\".")
@@ -690,10 +690,12 @@ void TSplitPage::sbtnStopClick() {
 }
 
 void TSplitPage::TmrPlayerTimer() {
+    // PlayPositionMs, so that a file played to its end leaves the thumb there.
+    const int64_t ms = PlayPositionMs();
     m_timerMoving = true;
-    tkbPosition->setValue(static_cast<int>(m_player.GetPosition() / 1000));
+    tkbPosition->setValue(static_cast<int>(ms / 1000));
     m_timerMoving = false;
-    showPosition(static_cast<int64_t>(m_player.GetPosition()));
+    showPosition(ms);
 }
 
 void TSplitPage::tkbPositionChange() {

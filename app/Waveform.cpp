@@ -95,6 +95,14 @@ void TWaveform::viewChanged() {
     m_loader.setView(m_viewFirst, m_viewCount, static_cast<int>(std::lround(width() * devicePixelRatioF())));
     syncScrollBar();
     update();
+    emit viewMoved();
+}
+
+void TWaveform::scrollToFrame(int64_t firstFrame) {
+    if (firstFrame == m_viewFirst)
+        return;
+    m_viewFirst = firstFrame;
+    viewChanged();
 }
 
 void TWaveform::syncScrollBar() {

@@ -56,6 +56,10 @@ public:
     // Zooms by `steps` wheel notches (in when positive) keeping the audio
     // under x where it is.
     void zoomAt(int x, double steps);
+    // Moves the view, zoomed as it is, to start at firstFrame (held within
+    // the file), as a scroll bar does.
+    void scrollToFrame(int64_t firstFrame);
+    int64_t lengthFrames() const { return m_lengthFrames; }
     int64_t msAtX(int x) const;
     // Shows the frames from `first` on, keeping the zoom.
     void scrollTo(int64_t first);
@@ -67,6 +71,8 @@ public:
 signals:
     void seekRequested(qint64 ms);
     void selectionDragged(qint64 startMs, qint64 endMs);
+    // The frames shown changed: zoomed, scrolled, or the length came.
+    void viewMoved();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 #include "core/TagFields.h"
 #include "platform/FileOps.h"
+#include "platform/FileStream.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 
@@ -29,12 +30,19 @@ int InfoCommand(const CommandLine& line, CliContext& context) {
             const ReportLines player = PlayerReport(*facts);
             lines.insert(lines.end(), player.begin(), player.end());
         }
-        const ReportLines analysis = AnalysisReport(file);
+        // The analysis and the tags read the one open file.
+        FileStream opened;
+        try {
+            opened = FileStream::openRead(file);
+        } catch (const std::runtime_error&) {
+            // reported below as a file that cannot be read
+        }
+        const ReportLines analysis = AnalysisReport(file, opened);
         lines.insert(lines.end(), analysis.begin(), analysis.end());
         TID3v1 v1;
         TID3v2 v2;
-        const ID3v1Fields v1Fields = ShowID3v1(file, v1);
-        const ID3v2Fields v2Fields = ShowID3v2(file, v2);
+        const ID3v1Fields v1Fields = ShowID3v1(opened, v1);
+        const ID3v2Fields v2Fields = ShowID3v2(opened, v2);
         const ReportLines tags = TagReport(v1Fields, v2Fields);
         lines.insert(lines.end(), tags.begin(), tags.end());
         WriteReport(context.out, lines, context.outIsTerminal);

@@ -7,6 +7,7 @@
 #include "mpeg/MPEGaudio.h"
 #include "mpeg/Rounding.h"
 #include "platform/FileOps.h"
+#include "platform/FileStream.h"
 #include "player/OggVorbis.h"
 #include "player/ReaderText.h"
 #include "player/WAVfile.h"
@@ -50,9 +51,9 @@ const char* layerName(uint8_t code) {
     return "Layer ?";
 }
 
-ReportLines mpegReport(const std::string& fileName) {
+ReportLines mpegReport(const FileStream& file) {
     TMPEGaudio audio;
-    audio.Analyze(fileName);
+    audio.Analyze(file);
     const TMPEGFrame& frame = audio.FirstFrame();
     if (!frame.Found)
         return {{"Format", "unknown (no MPEG audio frame found)"}};
@@ -138,7 +139,7 @@ std::string LengthText(int64_t ms) {
     return std::to_string(ms) + " ms (" + FormatTimeText(ms / 1000.0) + ")";
 }
 
-ReportLines AnalysisReport(const std::string& fileName) {
+ReportLines AnalysisReport(const std::string& fileName, const FileStream& file) {
     const std::string ext = UpperFileExt(fileName);
     try {
         if (ext == ".OGG")
@@ -147,7 +148,7 @@ ReportLines AnalysisReport(const std::string& fileName) {
             return wmaReport(fileName);
         if (ext == ".WAV")
             return wavReport(fileName);
-        return mpegReport(fileName);
+        return mpegReport(file);
     } catch (const std::exception&) {
         // The Ogg reader throws when the file cannot be opened.
         return {{"Format", "unknown (the file cannot be read)"}};

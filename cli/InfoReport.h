@@ -11,6 +11,8 @@
 
 namespace tindrel {
 
+class FileStream;
+
 struct ID3v1Fields;
 struct ID3v2Fields;
 
@@ -29,9 +31,10 @@ struct PlayerFacts {
 
 // The file's format as read from its headers without decoding: the MPEG
 // analysis for MP3 files, the Ogg Vorbis, WMA or WAV reader for files with
-// those extensions (as the player chooses them). Never throws; a file that
-// cannot be read reports "Format: unknown".
-ReportLines AnalysisReport(const std::string& fileName);
+// those extensions (as the player chooses them). The MPEG analysis reads
+// file, fileName already open. Never throws; a file that cannot be read
+// reports "Format: unknown".
+ReportLines AnalysisReport(const std::string& fileName, const FileStream& file);
 
 ReportLines PlayerReport(const PlayerFacts& facts);
 

@@ -28,12 +28,27 @@ namespace {
 // bits.
 constexpr int64_t kGranule = 576;
 constexpr int64_t kLeadGranules = 2;
-// Frames encoded anew around an inner seam: the one holding it and one on
-// either side, so that the encoder's transform windows around the seam
-// hold only frames of its own.
-constexpr int64_t kEncodedFrames = 3;
-// Frames the encoder makes before those kept, to settle its analysis.
-constexpr int64_t kWarmUpFrames = 2;
+// Frames encoded anew around an inner seam: the one holding it and, on
+// either side, as many as last an MPEG 1 frame (one; two of the half-long
+// MPEG 2 and 2.5 frames). The encoder's filter and transform windows
+// reach some 1,100 samples from the seam, and a frame of the source beside
+// one whose windows hold the seam's jump leaves the jump's aliasing
+// uncancelled: a burst up to the signal's own level.
+int64_t bridgeSide(int64_t spf) {
+    return (1152 + spf - 1) / spf;
+}
+int64_t bridgeFrames(int64_t spf) {
+    return 2 * bridgeSide(spf) + 1;
+}
+// Samples the encoder is given before the frames kept, and after them.
+// Its first sample comes out some 1,100 samples into its output (its own
+// delay and the decoder's), and the first frame kept must overlap a whole
+// granule of real sound before it: otherwise that granule's transform
+// window holds the encoder's leading silence where the source's frame
+// before it holds sound, and the two halves do not add up to the signal.
+// Counted in samples, not frames: an MPEG 2 frame is half as long.
+constexpr int64_t kWarmUpSamples = 2 * 1152;
+constexpr int64_t kRunOutSamples = 2 * 1152;
 // Frames copied without a look at their gains are copied in runs of this
 // many, between which progress is shown and a stop is seen.
 constexpr std::size_t kRunFrames = 4096;
@@ -77,46 +92,6 @@ bool growFrame(Frame& frame, std::size_t extra) {
         }
     }
     return false;
-}
-
-// Reads the side information's bits from the first one on.
-class BitReader {
-public:
-    BitReader(const uint8_t* bytes, std::size_t size) : m_bytes(bytes), m_size(size) {}
-    uint32_t take(int bits) {
-        uint32_t value = 0;
-        for (int i = 0; i < bits; ++i, ++m_bit) {
-            const std::size_t byte = m_bit / 8;
-            value = value << 1 | (byte < m_size ? (m_bytes[byte] >> (7 - m_bit % 8)) & 1 : 0);
-        }
-        return value;
-    }
-
-private:
-    const uint8_t* m_bytes;
-    std::size_t m_size;
-    std::size_t m_bit = 0;
-};
-
-// The bytes of main data a frame's granules hold (their part2_3_length
-// fields summed): in a frame without reservoir, what follows them in its
-// data area is stuffing that no decoder reads.
-std::size_t mainDataBytes(const Frame& frame, const TMPEGFrame& format) {
-    const bool mpeg1 = format.VersionCode == kMPEG1;
-    const int channels = format.ModeCode == kModeMono ? 1 : 2;
-    const std::size_t side = 4 + ((frame[1] & 1) == 0 ? 2 : 0);
-    BitReader bits(frame.data() + side, frame.size() - side);
-    bits.take(mpeg1 ? 9 : 8);                              // main_data_begin
-    bits.take(mpeg1 ? (channels == 1 ? 5 : 3) : channels); // private bits
-    if (mpeg1)
-        bits.take(4 * channels); // scfsi
-    std::size_t total = 0;
-    for (int granule = 0; granule < (mpeg1 ? 2 : 1); ++granule)
-        for (int channel = 0; channel < channels; ++channel) {
-            total += bits.take(12);     // part2_3_length
-            bits.take(mpeg1 ? 47 : 51); // the granule's other fields
-        }
-    return (total + 7) / 8;
 }
 
 std::size_t dataBytes(const std::vector<Frame>& frames, const TMPEGFrame& format) {
@@ -196,11 +171,12 @@ std::vector<Piece> planPieces(const TFrameWalk& walk, const std::vector<SampleRa
     }
     if (mode == EditMode::Exact)
         for (std::size_t i = 1; i < pieces.size(); ++i) {
-            // The frames encoded anew take the place of the one before the
-            // seam's, the seam's and the one after it.
+            // The frames encoded anew take the place of those before the
+            // seam's, the seam's and those after it.
             Piece& before = pieces[i - 1];
-            before.end = std::max(before.first, std::min(before.end, std::size_t(before.to / spf) - 1));
-            pieces[i].first = std::min<std::size_t>(before.end + kEncodedFrames + pieces[i].shift, frames);
+            const int64_t bridgeStart = std::min(int64_t(before.end), before.to / spf - bridgeSide(spf));
+            before.end = std::size_t(std::max(int64_t(before.first), bridgeStart));
+            pieces[i].first = std::size_t(std::min(int64_t(before.end) + bridgeFrames(spf) + pieces[i].shift, frames));
             pieces[i].end = std::max(pieces[i].end, pieces[i].first);
         }
     return pieces;
@@ -292,7 +268,7 @@ std::optional<EditLayout> EditStream::write(const std::vector<Piece>& pieces) {
                 mendSeam(before, piece);
             } else {
                 encodeSeam(before, piece);
-                seam.EncodedFrames = int(kEncodedFrames);
+                seam.EncodedFrames = int(bridgeFrames(m_spf));
             }
             seam.SourceEnd = before.to - m_walk.ValidBegin();
             seam.SourceResume = piece.from - m_walk.ValidBegin();
@@ -431,13 +407,13 @@ void EditStream::mendSeam(const Piece& before, const Piece& after) {
 
 // Exact: the frames around the seam are encoded anew from the source's
 // decoded samples with the removed range cut out, in the place of the
-// before piece's frames [before.end, before.end + kEncodedFrames). They
+// before piece's frames [before.end, before.end + bridgeFrames). They
 // are encoded at the highest bit rate that leaves room at the end of the
 // last of them (raised to the highest rate if need be) for the main data
 // the frames after them take from before their own: a second encoding at
 // the source's own bit rate loses as much again as the first did (some
-// 26 dB below the signal at 128 kbit/s), and only three frames pay the
-// bytes.
+// 26 dB below the signal at 128 kbit/s), and only the bridge's frames
+// pay the bytes.
 void EditStream::encodeSeam(const Piece& before, const Piece& after) {
     if (!m_samples)
         m_samples = std::make_unique<SourceSamples>(m_input.path());
@@ -452,13 +428,13 @@ void EditStream::encodeSeam(const Piece& before, const Piece& after) {
                 AddGlobalGain(frames[i], *steps);
         Frame& last = frames.back();
         const std::size_t data = last.size() - dataOffset(m_walk.Format, last.data());
-        const std::size_t unused = data - std::min(data, mainDataBytes(last, m_walk.Format));
+        const std::size_t unused = data - std::min(data, MainDataSize(last).value_or(data));
         if (tail.size() > unused && !growFrame(last, tail.size() - unused))
             continue;
         putTail(frames, m_walk.Format, tail);
         for (const Frame& frame : frames)
             m_writer.appendFrame(frame, uint8_t(frame[2] >> 4));
-        m_pieceOut += kEncodedFrames;
+        m_pieceOut += bridgeFrames(m_spf);
         return;
     }
     throw std::runtime_error("No bit rate leaves room for the main data after the seam at sample " +
@@ -466,22 +442,24 @@ void EditStream::encodeSeam(const Piece& before, const Piece& after) {
 }
 
 // The encoder's frames for the bridge: it is fed the target audio from
-// kWarmUpFrames before the bridge on, placed so that its frames fall on
+// kWarmUpSamples before the bridge on, placed so that its frames fall on
 // the stream's frame grid, and on past the bridge so that its last frames
 // are analysed with what follows them.
 std::vector<Frame> EditStream::encodeBridge(const SeamEncoder& encoder, const Piece& before, const Piece& after) {
     const int64_t vb = m_walk.ValidBegin();
-    const int64_t start = int64_t(before.end) - kWarmUpFrames;
+    const int64_t warmUp = kWarmUpSamples / m_spf;
+    const int64_t start = int64_t(before.end) - warmUp;
     const int64_t x0 = start * m_spf + encoder.EncoderDelay() + kDecoderDelay;
-    const int64_t count = (kWarmUpFrames + kEncodedFrames + 2) * m_spf;
+    const int64_t encoded = bridgeFrames(m_spf);
+    const int64_t count = (warmUp + encoded) * m_spf + kRunOutSamples;
     const int64_t beforeSeam = std::clamp<int64_t>(before.to - x0, 0, count);
     std::vector<int16_t> samples = m_samples->read(x0 - vb, beforeSeam);
     const std::vector<int16_t> rest = m_samples->read(after.from - vb, count - beforeSeam);
     samples.insert(samples.end(), rest.begin(), rest.end());
     std::vector<Frame> frames = encoder.Encode(samples);
-    if (int64_t(frames.size()) < kWarmUpFrames + kEncodedFrames)
+    if (int64_t(frames.size()) < warmUp + encoded)
         throw std::runtime_error("The MP3 encoder gave too few frames for a seam.");
-    return {frames.begin() + kWarmUpFrames, frames.begin() + kWarmUpFrames + kEncodedFrames};
+    return {frames.begin() + warmUp, frames.begin() + warmUp + encoded};
 }
 
 } // namespace

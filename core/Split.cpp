@@ -148,9 +148,9 @@ bool mayLeadToAnotherPiece(const std::string& piece) {
 // The source's frames for a byte cut, which finds times among them when
 // the bit rate varies; nothing when they cannot be walked, and the byte
 // rule then places the times as the design of the cut has it.
-std::optional<FrameCuts> walkForBytes(const std::string& source) {
+std::optional<FrameCuts> walkForBytes(const FileStream& source) {
     try {
-        return FrameCuts(FileStream::openRead(source));
+        return FrameCuts(source);
     } catch (const std::runtime_error&) {
         return std::nullopt;
     }
@@ -211,12 +211,11 @@ CutBytes frameRange(const FrameCuts& frames, int64_t startMs, int64_t endMs, int
 // CutRange once the times are known and moved by the offset. With frames
 // of a source whose bit rate varies, the times are found among its frames
 // instead of by the byte rule.
-bool byteCut(const std::string& inputPath, const std::string& outputPath, int64_t startMs, int64_t endMs,
-             bool overwrite, const DescribeSource& describe, const PieceTags& tags, PieceTagsWritten& written,
+bool byteCut(FileStream& input, const std::string& outputPath, int64_t startMs, int64_t endMs, bool overwrite,
+             const DescribeSource& describe, const PieceTags& tags, PieceTagsWritten& written,
              CommitQueue* queue = nullptr, const FrameCuts* frames = nullptr) {
     written = {};
-    if (!FileExists(inputPath))
-        return false;
+    const std::string& inputPath = input.path();
     const std::optional<SourceFacts> facts = describe(inputPath);
     if (!facts)
         return false;
@@ -227,7 +226,6 @@ bool byteCut(const std::string& inputPath, const std::string& outputPath, int64_
     if (frames && frames->VariableBitRate())
         range = frameRange(*frames, std::max<int64_t>(startMs, 0), std::min(endMs, facts->lengthMs), facts->lengthMs);
 
-    FileStream input = FileStream::openRead(inputPath);
     if (FileExists(outputPath) && !overwrite)
         return false;
     if (range->count == 0)
@@ -272,10 +270,9 @@ bool exactCut(FileStream& input, const TFrameWalk& walk, const std::string& outp
 // The exact piece [start, end) of a source, walked only as far as a piece
 // ending at end needs. A source without MPEG audio is refused even when
 // the range is empty.
-bool exactCutAt(const std::string& source, const std::string& output, int64_t start, int64_t end,
-                int64_t unitsPerSecond, const PieceTags& tags, PieceTagsWritten& written) {
+bool exactCutAt(FileStream& input, const std::string& output, int64_t start, int64_t end, int64_t unitsPerSecond,
+                const PieceTags& tags, PieceTagsWritten& written) {
     written = {};
-    FileStream input = FileStream::openRead(source);
     const TFrameWalk walk = WalkSource(input, TStreamTime{end, unitsPerSecond});
     if (start >= end)
         return false;
@@ -285,22 +282,34 @@ bool exactCutAt(const std::string& source, const std::string& output, int64_t st
 }
 
 // The MPEG analysis finds valid audio in the file.
-bool holdsMPEGAudio(const std::string& path) {
+bool holdsMPEGAudio(const FileStream& source) {
     TMPEGaudio analysis;
-    analysis.Analyze(path);
+    analysis.Analyze(source);
     return analysis.IsValid();
 }
 
-bool cutRange(const std::string& inputPath, const std::string& outputPath, const std::string& startText,
-              int64_t offsetMs, bool overwrite, const std::string& endText, const DescribeSource& describe,
-              const PieceTags& tags, PieceTagsWritten& written, CommitQueue* queue, const FrameCuts* frames) {
+// The source opened once for everything a cut reads of it, so that every
+// read (the analysis, the tags, the frames, the bytes) is of the one file
+// that was checked, whatever its name holds meanwhile; nothing when there
+// is no file to read there.
+std::optional<FileStream> openSource(const std::string& path) {
+    if (!FileExists(path))
+        return std::nullopt;
+    try {
+        return FileStream::openRead(path);
+    } catch (const std::runtime_error&) {
+        return std::nullopt;
+    }
+}
+
+bool cutRange(FileStream& input, const std::string& outputPath, const std::string& startText, int64_t offsetMs,
+              bool overwrite, const std::string& endText, const DescribeSource& describe, const PieceTags& tags,
+              PieceTagsWritten& written, CommitQueue* queue, const FrameCuts* frames) {
     written = {};
-    if (!FileExists(inputPath))
-        return false;
     offsetMs = std::clamp(offsetMs, -kCutOffsetLimitMs, kCutOffsetLimitMs);
     const int64_t startMs = ParseTimeMs(startText) + offsetMs;
     const int64_t endMs = ParseTimeMs(endText) + offsetMs;
-    return byteCut(inputPath, outputPath, startMs, endMs, overwrite, describe, tags, written, queue, frames);
+    return byteCut(input, outputPath, startMs, endMs, overwrite, describe, tags, written, queue, frames);
 }
 
 } // namespace
@@ -308,23 +317,26 @@ bool cutRange(const std::string& inputPath, const std::string& outputPath, const
 bool CutRange(const std::string& inputPath, const std::string& outputPath, const std::string& startText,
               int64_t offsetMs, bool overwrite, const std::string& endText, const DescribeSource& describe,
               const PieceTags& tags, PieceTagsWritten& written) {
-    return cutRange(inputPath, outputPath, startText, offsetMs, overwrite, endText, describe, tags, written, nullptr,
-                    nullptr);
+    written = {};
+    std::optional<FileStream> input = openSource(inputPath);
+    return input && cutRange(*input, outputPath, startText, offsetMs, overwrite, endText, describe, tags, written,
+                             nullptr, nullptr);
 }
 
 bool CutPiece(const std::string& source, const std::string& output, int64_t startMs, int64_t endMs, SplitMode mode,
               const DescribeSource& describe, const PieceTags& tags, PieceTagsWritten& written) {
     written = {};
-    if (!FileExists(source) || SameFile(source, output))
+    std::optional<FileStream> input = openSource(source);
+    if (!input || SameFile(source, output))
         return false;
     if (mode == SplitMode::Bytes) {
-        if (!holdsMPEGAudio(source))
+        if (!holdsMPEGAudio(*input))
             throw std::runtime_error(NoMPEGAudioMessage(source));
-        const FrameCuts frames(FileStream::openRead(source));
-        return byteCut(source, output, startMs + kCutOffsetMs, endMs + kCutOffsetMs, true, describe, tags, written,
+        const FrameCuts frames(*input);
+        return byteCut(*input, output, startMs + kCutOffsetMs, endMs + kCutOffsetMs, true, describe, tags, written,
                        nullptr, &frames);
     }
-    return exactCutAt(source, output, startMs, endMs, 1000, tags, written);
+    return exactCutAt(*input, output, startMs, endMs, 1000, tags, written);
 }
 
 bool CutBytesWithTags(FileStream& input, const std::string& output, const CutBytes& range, const PieceTags& tags,
@@ -354,9 +366,10 @@ bool CutPieceExact(FileStream& input, const TFrameWalk& walk, const std::string&
 bool CutPieceExact(const std::string& source, const std::string& output, int64_t start, int64_t end,
                    int64_t unitsPerSecond, const PieceTags& tags, PieceTagsWritten& written) {
     written = {};
-    if (!FileExists(source) || SameFile(source, output) || unitsPerSecond <= 0)
+    std::optional<FileStream> input = openSource(source);
+    if (!input || SameFile(source, output) || unitsPerSecond <= 0)
         return false;
-    return exactCutAt(source, output, start, end, unitsPerSecond, tags, written);
+    return exactCutAt(*input, output, start, end, unitsPerSecond, tags, written);
 }
 
 std::string SourceStem(const std::string& path) {
@@ -431,6 +444,14 @@ std::string SplitOutcomeText(const SplitOutcome& outcome) {
     return outcome.reason.empty() ? outcome.message : outcome.message + "\n" + outcome.reason;
 }
 
+PieceTags SourcePieceTags(const FileStream& source) {
+    TID3v1 v1;
+    TID3v2 v2;
+    v1.Load(source);
+    v2.Load(source);
+    return BuildPieceTags(v1, v2);
+}
+
 void AppendSplitProblems(SplitOutcome& outcome, const std::vector<std::string>& refusedNames) {
     if (!refusedNames.empty())
         outcome.message += "\nThese parts could not be cut and were not written: " + joinedList(refusedNames) + ".";
@@ -468,17 +489,18 @@ SplitOutcome RunSplitRange(const std::string& source, const std::string& output,
         return {SplitResult::Failed, "Output file can not be the same as the input file.", {}, {}, {}, 0};
     // A byte copy of a file that holds no MPEG audio would be an ".mp3"
     // that nothing plays.
-    if (!holdsMPEGAudio(source))
+    std::optional<FileStream> input = openSource(source);
+    if (!input || !holdsMPEGAudio(*input))
         return {SplitResult::Failed, NoMPEGAudioMessage(source), {}, {}, {}, 0};
-    const PieceTags tags = SourcePieceTags(source);
-    const std::optional<FrameCuts> frames = mode == SplitMode::Bytes ? walkForBytes(source) : std::nullopt;
+    const PieceTags tags = SourcePieceTags(*input);
+    const std::optional<FrameCuts> frames = mode == SplitMode::Bytes ? walkForBytes(*input) : std::nullopt;
     // A refused cut writes nothing, so a file of that name keeps its own
     // bytes and tags.
     const bool cut = cutPiece(output, outcome, [&](PieceTagsWritten& written) {
         if (mode == SplitMode::Bytes)
-            return cutRange(source, output, startText, kCutOffsetMs, true, endText, describe, tags, written, nullptr,
+            return cutRange(*input, output, startText, kCutOffsetMs, true, endText, describe, tags, written, nullptr,
                             frames ? &*frames : nullptr);
-        return exactCutAt(source, output, ParseTimeMs(startText), ParseTimeMs(endText), 1000, tags, written);
+        return exactCutAt(*input, output, ParseTimeMs(startText), ParseTimeMs(endText), 1000, tags, written);
     });
     if (!cut)
         return {
@@ -492,9 +514,10 @@ SplitOutcome RunSplitRange(const std::string& source, const std::string& output,
 SplitOutcome RunSplitParts(const std::string& source, const std::string& folder, int n, int64_t lengthMs,
                            const DescribeSource& describe, SplitObserver& observer, SplitMode mode) {
     SplitOutcome outcome;
-    if (!holdsMPEGAudio(source))
+    std::optional<FileStream> input = openSource(source);
+    if (!input || !holdsMPEGAudio(*input))
         return {SplitResult::Failed, NoMPEGAudioMessage(source), {}, {}, {}, 0};
-    const PieceTags tags = SourcePieceTags(source);
+    const PieceTags tags = SourcePieceTags(*input);
     const std::string stem = SourceStem(source);
     // The player describes the source once for all its parts: describing it
     // scans the whole file, and a split into thousands of parts would scan
@@ -508,15 +531,13 @@ SplitOutcome RunSplitParts(const std::string& source, const std::string& folder,
         return *facts;
     };
     // Either mode walks the source once for all its parts.
-    std::optional<FileStream> input;
     TFrameWalk walk;
     std::optional<FrameCuts> frames;
     if (mode == SplitMode::Exact) {
-        input = FileStream::openRead(source);
         walk = WalkSource(*input);
         lengthMs = walk.ValidSamples() * 1000 / std::max<uint32_t>(walk.SampleRate(), 1);
     } else {
-        frames = walkForBytes(source);
+        frames = walkForBytes(*input);
     }
     if (int64_t(n) > lengthMs)
         return {SplitResult::Failed,      "Please specify a proper quantity of parts.", {}, {}, {}, 0,
@@ -543,7 +564,7 @@ SplitOutcome RunSplitParts(const std::string& source, const std::string& folder,
                        exactCut(*input, walk, piece, samples * i / n, samples * (i + 1) / n, tags, written, &commits);
             }
             const PartTimes t = PartRange(i, n, lengthMs);
-            return cutRange(source, piece, FormatTimeText(t.startMs / 1000.0), kCutOffsetMs, true,
+            return cutRange(*input, piece, FormatTimeText(t.startMs / 1000.0), kCutOffsetMs, true,
                             FormatTimeText(t.endMs / 1000.0), describeOnce, tags, written, &commits,
                             frames ? &*frames : nullptr);
         });

@@ -55,6 +55,7 @@ struct PieceTags {
     std::string id3v2;
     std::optional<std::array<uint8_t, 128>> id3v1;
 };
+class FileStream;
 class TID3v1;
 class TID3v2;
 // The two tags' bytes for a piece; an ID3v2 tag too large for its header
@@ -62,6 +63,8 @@ class TID3v2;
 PieceTags BuildPieceTags(const TID3v1& v1, const TID3v2& v2);
 // The source's own two tags, as every piece of a split gets them.
 PieceTags SourcePieceTags(const std::string& source);
+// The same from the source already open.
+PieceTags SourcePieceTags(const FileStream& source);
 
 // Which of the tags went into the piece: an ID3v1 block needs a piece of at
 // least 128 bytes, as the ID3v1 save needs a file that long.

@@ -3,6 +3,7 @@
 #include "core/TagFields.h"
 
 #include "platform/FileOps.h"
+#include "platform/FileStream.h"
 #include "platform/PlatformInt.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
@@ -34,10 +35,12 @@ template <typename From, typename To> void copyCommonFields(const From& from, To
 
 } // namespace
 
-ID3v1Fields ShowID3v1(const std::string& fileName, TID3v1& tag) {
+namespace {
+
+ID3v1Fields fieldsOf(bool fileFound, bool loaded, const TID3v1& tag) {
     ID3v1Fields fields;
-    fields.fileFound = FileExists(fileName);
-    if (!fields.fileFound || !tag.Load(fileName) || !tag.Exists())
+    fields.fileFound = fileFound;
+    if (!fileFound || !loaded || !tag.Exists())
         return fields;
     fields.exists = true;
     fields.caption = tag.Version() == TID3v1::kVersion10 ? "ID3v1 - Version 1.0" : "ID3v1 - Version 1.1";
@@ -53,10 +56,10 @@ ID3v1Fields ShowID3v1(const std::string& fileName, TID3v1& tag) {
     return fields;
 }
 
-ID3v2Fields ShowID3v2(const std::string& fileName, TID3v2& tag) {
+ID3v2Fields fieldsOf(bool fileFound, bool loaded, const TID3v2& tag) {
     ID3v2Fields fields;
-    fields.fileFound = FileExists(fileName);
-    if (!fields.fileFound || !tag.Load(fileName) || !tag.Exists())
+    fields.fileFound = fileFound;
+    if (!fileFound || !loaded || !tag.Exists())
         return fields;
     fields.exists = true;
     fields.caption = "ID3v2 - Version 2." + std::to_string(tag.MajorVersion());
@@ -73,6 +76,26 @@ ID3v2Fields ShowID3v2(const std::string& fileName, TID3v2& tag) {
     else if (int32_t number = 0; !TryParsePlatformInt(tag.TrackText(), number))
         fields.track = tag.TrackText();
     return fields;
+}
+
+} // namespace
+
+ID3v1Fields ShowID3v1(const std::string& fileName, TID3v1& tag) {
+    const bool found = FileExists(fileName);
+    return fieldsOf(found, found && tag.Load(fileName), tag);
+}
+
+ID3v2Fields ShowID3v2(const std::string& fileName, TID3v2& tag) {
+    const bool found = FileExists(fileName);
+    return fieldsOf(found, found && tag.Load(fileName), tag);
+}
+
+ID3v1Fields ShowID3v1(const FileStream& file, TID3v1& tag) {
+    return fieldsOf(file.isOpen(), file.isOpen() && tag.Load(file), tag);
+}
+
+ID3v2Fields ShowID3v2(const FileStream& file, TID3v2& tag) {
+    return fieldsOf(file.isOpen(), file.isOpen() && tag.Load(file), tag);
 }
 
 bool CopyToID3v2(const ID3v1Fields& from, ID3v2Fields& to) {

@@ -9,6 +9,7 @@
 
 namespace tindrel {
 
+class FileStream;
 class TID3v1;
 class TID3v2;
 
@@ -54,6 +55,9 @@ struct ID3v2Fields {
 // telling the two apart.
 ID3v1Fields ShowID3v1(const std::string& fileName, TID3v1& tag);
 ID3v2Fields ShowID3v2(const std::string& fileName, TID3v2& tag);
+// The same from the file already open.
+ID3v1Fields ShowID3v1(const FileStream& file, TID3v1& tag);
+ID3v2Fields ShowID3v2(const FileStream& file, TID3v2& tag);
 
 // "Copy to ID3v2": only when the ID3v1 box is checked; false otherwise, and
 // nothing changes.

@@ -275,6 +275,7 @@ template <class Bytes> std::optional<TAudioStart> FindAudioStart(Bytes&& bytes, 
             continue;
         int run = 1;
         bool reachesEnd = false;
+        uint32_t runFree = free;
         for (int64_t at = p + length; run < kFramesToConfirm; ++run) {
             const uint8_t* next = bytes.at(at, 4);
             if (!next) {
@@ -287,9 +288,17 @@ template <class Bytes> std::optional<TAudioStart> FindAudioStart(Bytes&& bytes, 
             if (next[0] != 0xFF || !IsFrameHeader(next, true))
                 break;
             DecodeFrameHeader(next, frame);
-            if (!SameKind(frame, first) || (frame.BitRateIndex == 0) != (first.BitRateIndex == 0))
+            if (!SameKind(frame, first) || (frame.BitRateIndex != 0 && first.BitRateIndex == 0))
                 break;
-            length = FrameLength(frame, free);
+            // Free format frames may follow frames of a set bit rate (an
+            // exact piece of a free format stream starts with its info
+            // frame and silent frames of a set rate): their length is
+            // found at the first of them.
+            if (frame.BitRateIndex == 0 && runFree == 0)
+                runFree = FreeFormatBytes(bytes, at, frame);
+            length = FrameLength(frame, runFree);
+            if (length == 0)
+                break;
             at += length;
         }
         if (run >= kFramesToConfirm || (p == from && run >= 2) || (reachesEnd && run >= 2))

@@ -174,6 +174,17 @@ std::optional<TGainRange> GlobalGainRange(std::span<const uint8_t> frame) {
     return range;
 }
 
+std::optional<std::size_t> MainDataSize(std::span<const uint8_t> frame) {
+    const GainLayout layout = layoutOf(frame);
+    if (!layout.Valid)
+        return std::nullopt;
+    std::size_t bits = 0;
+    for (int granule = 0; granule < layout.Granules; ++granule)
+        for (int channel = 0; channel < layout.Channels; ++channel)
+            bits += readBits(frame, layout.GainBit(granule, channel) - kGainOffsetInRecord, 12);
+    return (bits + 7) / 8;
+}
+
 std::optional<double> LoudestGranuleSteps(std::span<const uint8_t> frame) {
     const GainLayout layout = layoutOf(frame);
     if (!layout.Valid)

@@ -68,6 +68,12 @@ std::optional<TGainRange> GlobalGainRange(std::span<const uint8_t> frame);
 // frame. Scale factors only lower a band, so this bounds it from above.
 std::optional<double> LoudestGranuleSteps(std::span<const uint8_t> frame);
 
+// The bytes of main data the granules of the Layer III frame at frame[0]
+// hold: their part2_3_length fields summed, rounded up to a byte. What
+// follows them in the bit reservoir is stuffing no decoder reads. Nothing
+// for bytes that are no Layer III frame.
+std::optional<std::size_t> MainDataSize(std::span<const uint8_t> frame);
+
 // The CRC of a protected MPEG audio frame: CRC-16 with polynomial 0x8005,
 // most significant bit first, starting at 0xFFFF, over the last two header
 // bytes and the side information.

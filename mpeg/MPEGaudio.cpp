@@ -42,12 +42,22 @@ void TMPEGaudio::Clear() {
 }
 
 bool TMPEGaudio::Analyze(const std::string& fileName) {
+    try {
+        return Analyze(FileStream::openRead(fileName));
+    } catch (const std::exception&) {
+        Clear();
+        m_windowBytesRead = 0;
+        return false;
+    }
+}
+
+bool TMPEGaudio::Analyze(const FileStream& file) {
     bool result = false;
     Clear();
     m_windowBytesRead = 0;
-    if (m_v2Tag->Load(fileName) && m_v1Tag->Load(fileName)) {
+    if (m_v2Tag->Load(file) && m_v1Tag->Load(file)) {
         try {
-            analyzeWindows(fileName);
+            analyzeWindows(file);
             result = true;
         } catch (const std::exception&) {
             // What was found before the failure stays (see below).
@@ -58,8 +68,7 @@ bool TMPEGaudio::Analyze(const std::string& fileName) {
     return result;
 }
 
-void TMPEGaudio::analyzeWindows(const std::string& fileName) {
-    FileStream file = FileStream::openRead(fileName);
+void TMPEGaudio::analyzeWindows(const FileStream& file) {
     m_fileSize = file.size();
     const int64_t tagSize = m_v2Tag->TagSize();
     Window window;

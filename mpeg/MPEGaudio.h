@@ -32,6 +32,10 @@ public:
     // analysis. A failure after a frame was found keeps what was found;
     // without a frame every field is cleared. Never throws.
     bool Analyze(const std::string& fileName);
+    // The same from a file already open for reading: the tags and the
+    // windows are read from that one open file, whatever its name holds
+    // by now.
+    bool Analyze(const FileStream& file);
     void Clear();
 
     // kbit/s: the VBR header's average when it counts frames, otherwise the
@@ -55,7 +59,7 @@ public:
     std::size_t WindowBytesRead() const { return m_windowBytesRead; }
 
 private:
-    void analyzeWindows(const std::string& fileName);
+    void analyzeWindows(const FileStream& file);
     // Takes a frame further on that frames follow, when there is one, over
     // a first frame that no frame of its kind follows.
     void searchBehindJunk(const FileStream& file, int64_t tagSize);

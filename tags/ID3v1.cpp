@@ -4,6 +4,7 @@
 
 #include "tags/TagFile.h"
 
+#include "platform/FileStream.h"
 #include "platform/FolderEntry.h"
 
 #include <algorithm>
@@ -148,6 +149,17 @@ bool TID3v1::Load(const std::string& fileName) {
     Clear();
     Block block{};
     if (!readLastBlock(fileName, block))
+        return false;
+    if (hasTag(block))
+        readBlock(block);
+    return true;
+}
+
+bool TID3v1::Load(const FileStream& file) {
+    Clear();
+    Block block{};
+    off_t size = 0;
+    if (!readLastBlock(file.fd(), block, size))
         return false;
     if (hasTag(block))
         readBlock(block);

@@ -15,6 +15,8 @@ inline constexpr std::size_t kGenreCount = 148;
 // The genre names of the ID3v1 tag, indexed by genre number.
 extern const std::array<std::string_view, kGenreCount> GenreNames;
 
+class FileStream;
+
 // The 128-byte tag at the end of an MP3 file, version 1.0 or 1.1 (the latter
 // carries a track number in the last two comment bytes). Texts are byte
 // strings (ISO-8859-1 bytes); Save writes back exactly the bytes Load read.
@@ -32,6 +34,9 @@ public:
     // they hold a tag; false (fields cleared) when the file cannot be opened
     // or is shorter than 128 bytes.
     bool Load(const std::string& fileName);
+    // The same from a file already open for reading (its position is left
+    // alone), so that one open serves every reader of a file.
+    bool Load(const FileStream& file);
     // Writes the fields as a new block at the end of the file, replacing an
     // old tag. Gives the owner write permission back first. False when the
     // file is missing, shorter than 128 bytes, locked or not writable.

@@ -43,6 +43,7 @@ constexpr std::string_view kCommentLanguage = "eng";
 constexpr int64_t kFooterSize = 10;
 // A synchsafe size has 28 bits.
 constexpr std::size_t kLargestTagBody = (std::size_t(1) << 28) - 1;
+constexpr std::size_t kFrameHeaderSize = 10; // ID, size, flags
 
 enum Frame : std::size_t { kTitle, kArtist, kAlbum, kTrack, kYear, kGenre, kComment };
 
@@ -183,12 +184,22 @@ bool TID3v2::Load(const std::string& fileName) {
     // One open serves the header and the frames.
     int64_t fileSize = 0;
     const UniqueFd fd = openForReading(fileName, fileSize);
+    return fd.valid() && load(fd.get(), fileSize);
+}
+
+bool TID3v2::Load(const FileStream& file) {
+    Clear();
+    struct stat st {};
+    return file.isOpen() && ::fstat(file.fd(), &st) == 0 && load(file.fd(), st.st_size);
+}
+
+bool TID3v2::load(int fd, int64_t fileSize) {
     TagHeader header;
-    if (!fd.valid() || !readTagHeader(fd.get(), fileSize, header))
+    if (!readTagHeader(fd, fileSize, header))
         return false;
     std::string tag(reinterpret_cast<const char*>(header.bytes.data()), header.bytes.size());
     try {
-        if (header.StartsWithTag() && header.TagSize() > 0 && !readTag(fd.get(), header.TagSize(), tag))
+        if (header.StartsWithTag() && header.TagSize() > 0 && !readTag(fd, header.TagSize(), tag))
             tag.resize(kHeaderSize); // unreadable frames leave the fields empty
         LoadTag(tag, fileSize);
     } catch (const std::bad_alloc&) {
@@ -277,6 +288,14 @@ void TID3v2::takeFields(std::vector<ID3v2Frame> frames) {
 }
 
 std::string TID3v2::BuildTag() const {
+    std::string head;
+    std::string tag;
+    for (const std::string_view part : TagParts(head))
+        tag += part;
+    return tag;
+}
+
+std::vector<std::string_view> TID3v2::TagParts(std::string& head) const {
     std::array<std::string, FrameIDs.size()> data;
     // A genre given by number, "(17)", shows no name; the number stays while
     // the field is left as it was shown.
@@ -298,29 +317,60 @@ std::string TID3v2::BuildTag() const {
                          terminator + EncodeText(m_comment, encoding);
     }
 
-    std::string frames;
+    std::string fields;
     for (std::size_t i = 0; i < data.size(); ++i)
-        appendFrame(frames, FrameIDs[i], data[i]);
+        appendFrame(fields, FrameIDs[i], data[i]);
+    std::size_t bodySize = fields.size();
     for (const ID3v2Frame& frame : m_otherFrames)
-        frames += ID3v2FrameBytes(frame);
-    std::string tag = "ID3";
-    tag.push_back(static_cast<char>(kWrittenMajorVersion));
-    tag.append(2, '\0'); // revision, flags
-    appendSynchsafe(tag, static_cast<uint32_t>(std::min(frames.size(), kLargestTagBody)));
-    return tag + frames;
+        bodySize += kFrameHeaderSize + frame.data.size();
+    head = "ID3";
+    head.push_back(static_cast<char>(kWrittenMajorVersion));
+    head.append(2, '\0'); // revision, flags
+    appendSynchsafe(head, static_cast<uint32_t>(std::min(bodySize, kLargestTagBody)));
+    head += fields;
+    const std::size_t fieldsEnd = head.size();
+    for (const ID3v2Frame& frame : m_otherFrames)
+        head += ID3v2FrameHeader(frame);
+    // The views are taken once head has stopped growing.
+    std::vector<std::string_view> parts{std::string_view(head).substr(0, fieldsEnd)};
+    for (std::size_t i = 0; i < m_otherFrames.size(); ++i) {
+        parts.push_back(std::string_view(head).substr(fieldsEnd + i * kFrameHeaderSize, kFrameHeaderSize));
+        parts.push_back(m_otherFrames[i].data);
+    }
+    return parts;
 }
+
+namespace {
+
+std::size_t sizeOf(std::span<const std::string_view> parts) {
+    std::size_t size = 0;
+    for (const std::string_view part : parts)
+        size += part.size();
+    return size;
+}
+
+// A size beyond 28 bits cannot be written; a truncated one would make every
+// reader take frame bytes for audio.
+bool fitsTagSize(std::span<const std::string_view> parts, std::string* reason) {
+    if (sizeOf(parts) - TID3v2::kHeaderSize <= kLargestTagBody)
+        return true;
+    if (reason)
+        *reason = "The tag is larger than an ID3v2 tag can be.";
+    return false;
+}
+
+bool rebuild(const std::string& linkOrFile, std::span<const std::string_view> tag, const TID3v1* v1, bool& v1Written,
+             std::string* reason);
+
+} // namespace
 
 bool TID3v2::Save(const std::string& fileName) {
     m_lastError.clear();
     try {
-        const std::string tag = BuildTag();
-        // A size beyond 28 bits cannot be written; a truncated one would make
-        // every reader take frame bytes for audio.
-        if (tag.size() - kHeaderSize > kLargestTagBody) {
-            m_lastError = "The tag is larger than an ID3v2 tag can be.";
-            return false;
-        }
-        return ReplaceLeadingTag(fileName, tag, &m_lastError);
+        std::string head;
+        const std::vector<std::string_view> tag = TagParts(head);
+        bool unused = false;
+        return fitsTagSize(tag, &m_lastError) && rebuild(fileName, tag, nullptr, unused, &m_lastError);
     } catch (const std::bad_alloc&) {
         m_lastError = "Out of memory";
         return false;
@@ -369,7 +419,7 @@ std::optional<std::string> rebuildRefusal(const std::string& fileName) {
 
 // Rebuilds the file as tag, the audio behind its current ID3v2 tag and,
 // when given, an ID3v1 block over the one at its end (or added there).
-bool rebuild(const std::string& linkOrFile, std::string_view tag, const TID3v1* v1, bool& v1Written,
+bool rebuild(const std::string& linkOrFile, std::span<const std::string_view> tag, const TID3v1* v1, bool& v1Written,
              std::string* reason) {
     std::string ignored;
     std::string& why = reason ? *reason : ignored;
@@ -416,20 +466,27 @@ bool rebuild(const std::string& linkOrFile, std::string_view tag, const TID3v1* 
 
 bool WriteWithTags(FileStream& source, int64_t start, int64_t count, std::string_view id3v2,
                    const std::array<uint8_t, 128>* id3v1, FileStream& out, std::size_t blockBytes) {
+    return WriteWithTags(source, start, count, std::span(&id3v2, 1), id3v1, out, blockBytes);
+}
+
+bool WriteWithTags(FileStream& source, int64_t start, int64_t count, std::span<const std::string_view> id3v2,
+                   const std::array<uint8_t, 128>* id3v1, FileStream& out, std::size_t blockBytes) {
     const bool v1Written = id3v1 && count >= kID3v1BlockSize;
     const bool tailIsTag = v1Written && startsWithTagMark(source, start + count - kID3v1BlockSize);
     const int64_t bodySize = count - (tailIsTag ? kID3v1BlockSize : 0);
     // The tag these bytes start with, measured against what they are once
     // the ID3v1 save is done, is left out behind the new one.
     int64_t skip = 0;
-    if (!id3v2.empty() && count >= int64_t(TID3v2::kHeaderSize)) {
+    const std::size_t tagSize = sizeOf(id3v2);
+    if (tagSize > 0 && count >= int64_t(TID3v2::kHeaderSize)) {
         TagHeader header;
         source.seek(start);
         source.readExact(header.bytes.data(), header.bytes.size());
         header.fileSize = bodySize + (v1Written ? kID3v1BlockSize : 0);
         skip = header.StartsWithTag() ? header.TagSize() : 0;
     }
-    out.writeAll(id3v2.data(), id3v2.size());
+    for (const std::string_view part : id3v2)
+        out.writeAll(part.data(), part.size());
     const int64_t bodySkip = std::min(skip, bodySize);
     source.seek(start + bodySkip);
     out.copyFrom(source, bodySize - bodySkip, blockBytes);
@@ -442,20 +499,16 @@ bool WriteWithTags(FileStream& source, int64_t start, int64_t count, std::string
 
 bool ReplaceLeadingTag(const std::string& linkOrFile, std::string_view tag, std::string* reason) {
     bool unused = false;
-    return rebuild(linkOrFile, tag, nullptr, unused, reason);
+    return rebuild(linkOrFile, std::span(&tag, 1), nullptr, unused, reason);
 }
 
 bool SaveBothTags(const std::string& fileName, const TID3v1& v1, const TID3v2& v2, bool& v1Written,
                   std::string* reason) {
     v1Written = false;
     try {
-        const std::string tag = v2.BuildTag();
-        if (tag.size() - TID3v2::kHeaderSize > kLargestTagBody) {
-            if (reason)
-                *reason = "The tag is larger than an ID3v2 tag can be.";
-            return false;
-        }
-        return rebuild(fileName, tag, &v1, v1Written, reason);
+        std::string head;
+        const std::vector<std::string_view> tag = v2.TagParts(head);
+        return fitsTagSize(tag, reason) && rebuild(fileName, tag, &v1, v1Written, reason);
     } catch (const std::bad_alloc&) {
         if (reason)
             *reason = "Out of memory";

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,8 @@ namespace tindrel {
 
 // The frames that hold the seven fields, in the order Tindrel writes them.
 inline constexpr std::array<std::string_view, 7> FrameIDs = {"TIT2", "TPE1", "TALB", "TRCK", "TYER", "TCON", "COMM"};
+
+class FileStream;
 
 // The ID3v2 tag at the start of an MP3 file. Tags of versions 2.2, 2.3 and
 // 2.4 are read, in any of their text encodings; Save always writes a version
@@ -32,6 +35,9 @@ public:
     // a tag; false (everything cleared) when the file cannot be opened or is
     // shorter.
     bool Load(const std::string& fileName);
+    // The same from a file already open for reading (its position is left
+    // alone), so that one open serves every reader of a file.
+    bool Load(const FileStream& file);
     // What Load reads, from the first bytes of a file of fileSize bytes held
     // in memory: the header, and the fields and frames when bytes holds the
     // whole tag.
@@ -91,8 +97,15 @@ public:
 
     // The complete version 2.3 tag that Save puts in front of the audio.
     std::string BuildTag() const;
+    // The same tag as pieces to be written one after another: the header,
+    // the fields' frames and the other frames' headers are built into head,
+    // the other frames' contents are viewed where this tag holds them, so
+    // that a large picture is written from there rather than copied first.
+    // The views live as long as head and this tag stay unchanged.
+    std::vector<std::string_view> TagParts(std::string& head) const;
 
 private:
+    bool load(int fd, int64_t fileSize);
     void takeFields(std::vector<ID3v2Frame> frames);
 
     bool m_exists = false;
@@ -142,6 +155,9 @@ class FileStream;
 // tag they start with. Copies in blocks of blockBytes; throws on a read or
 // write error. True when the ID3v1 block went in.
 bool WriteWithTags(FileStream& source, int64_t start, int64_t count, std::string_view id3v2,
+                   const std::array<uint8_t, 128>* id3v1, FileStream& out, std::size_t blockBytes);
+// The same with the ID3v2 tag given as pieces (TID3v2::TagParts).
+bool WriteWithTags(FileStream& source, int64_t start, int64_t count, std::span<const std::string_view> id3v2,
                    const std::array<uint8_t, 128>* id3v1, FileStream& out, std::size_t blockBytes);
 
 // Saves both tags in one replacement of the file, as an ID3v1 save followed

@@ -450,11 +450,15 @@ std::vector<ID3v2Frame> ParseID3v2Frames(std::string_view tag, std::vector<std::
     return frames;
 }
 
-std::string ID3v2FrameBytes(const ID3v2Frame& frame) {
+std::string ID3v2FrameHeader(const ID3v2Frame& frame) {
     std::string out = frame.id;
     appendBigEndian(out, static_cast<uint32_t>(frame.data.size()), 4);
     appendBigEndian(out, frame.flags, 2);
-    return out + frame.data;
+    return out;
+}
+
+std::string ID3v2FrameBytes(const ID3v2Frame& frame) {
+    return ID3v2FrameHeader(frame) + frame.data;
 }
 
 std::string TextFrameValue(std::string_view data) {

@@ -42,6 +42,9 @@ std::vector<ID3v2Frame> ParseID3v2Frames(std::string_view tag, std::vector<std::
 
 // The version 2.3 bytes of a frame: header and content.
 std::string ID3v2FrameBytes(const ID3v2Frame& frame);
+// The version 2.3 header of a frame alone (ID, size, flags), for a writer
+// that writes the content from where the frame holds it.
+std::string ID3v2FrameHeader(const ID3v2Frame& frame);
 
 // The values of a text frame's content (encoding byte first) as UTF-8,
 // joined by "/" where the frame holds several, as version 2.3 writes them.

@@ -148,6 +148,8 @@ int main(int argc, char** argv) {
     edit->setSelectionMs(138'000, 150'000);
     edit->btnFadeOutClick();
     edit->setSelectionMs(95'000, 101'000);
+    // Zoomed in a little, so that the scroll bar shows.
+    editWave->zoomAt(editWave->width() * 3 / 4, 0.5);
     ok = shoot(form, prefix + QStringLiteral("-edit.png")) && ok;
     form.showHelp();
     form.HelpForm()->move(40, 40);

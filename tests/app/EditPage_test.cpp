@@ -3,6 +3,8 @@
 #include "app/EditPage.h"
 
 #include "app/Waveform.h"
+#include "core/EditWriter.h"
+#include "core/Silence.h"
 #include "mpeg/FrameWalk.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FakeDialogs.h"
@@ -13,13 +15,17 @@
 #include "tests/support/WaitFor.h"
 
 #include <QAbstractButton>
+#include <QDoubleSpinBox>
 #include <QFileInfo>
+#include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 namespace tindrel {
 namespace {
+
+class QuietEdit final : public EditObserver {};
 
 // The user's path through the page: open a file, drag over a second of
 // it, press Delete, take it back, delete again and save the copy.
@@ -65,20 +71,72 @@ TEST(EditPage, SelectDeleteUndoAndSaveAs) {
     ErrorHandler::setDialogs(nullptr);
 }
 
-TEST(EditPage, FindPausesShortensEachPauseToHalfASecond) {
+// Zoomed in, the waveform gets a scroll bar that moves the view to the
+// file's end and back; zoomed out to the whole file, the bar goes away.
+TEST(EditPage, AScrollBarMovesTheZoomedWaveform) {
+    FakeDialogs dialogs;
+    const test::TempDir dir;
+    const std::string mp3 = test::MakeMp3(dir.path(), "talk.mp3", {{test::Sound::Tone, 4.0}});
+    ASSERT_FALSE(mp3.empty());
+    TEditPage page(dialogs);
+    page.resize(800, 400);
+    page.show();
+    page.openFile(QString::fromStdString(mp3));
+    auto* wave = page.findChild<TWaveform*>("wavEdit");
+    auto* bar = page.findChild<QScrollBar*>("sbEditView");
+    ASSERT_TRUE(test::WaitFor([&] { return wave->lengthMs() > 0; }, 20'000));
+    EXPECT_TRUE(bar->isHidden());
+    wave->zoomAt(0, 4);
+    ASSERT_FALSE(bar->isHidden());
+    EXPECT_EQ(wave->viewFirstFrame(), 0);
+    bar->setValue(bar->maximum());
+    EXPECT_EQ(wave->viewFirstFrame() + wave->viewFrames(), wave->lengthFrames());
+    wave->zoomAt(wave->width() - 1, 1);
+    EXPECT_EQ(bar->maximum(), wave->lengthFrames() - wave->viewFrames()) << "the bar follows a zoom";
+    EXPECT_EQ(bar->value(), wave->viewFirstFrame());
+    wave->zoomAt(0, -20);
+    EXPECT_TRUE(bar->isHidden());
+}
+
+// Find pauses... leaves each pause as long as the box says (half a second
+// unless changed; "remove" takes all of it): the edited file, measured by
+// the same rule, has pauses of that length, to a frame (26 ms) and a 5 ms
+// block of the measure.
+TEST(EditPage, FindPausesShortensEachPauseToTheLengthInTheBox) {
     FakeDialogs dialogs;
     ErrorHandler::setDialogs(&dialogs);
     const test::TempDir dir;
-    const std::string mp3 = test::MakeMp3(
-        dir.path(), "talk.mp3", {{test::Sound::Tone, 1.0}, {test::Sound::Zero, 2.0}, {test::Sound::Tone, 1.0}});
+    const std::string mp3 = test::MakeMp3(dir.path(), "talk.mp3",
+                                          {{test::Sound::Tone, 1.0},
+                                           {test::Sound::Zero, 2.0},
+                                           {test::Sound::Tone, 1.0},
+                                           {test::Sound::Zero, 1.2},
+                                           {test::Sound::Tone, 1.0}});
     ASSERT_FALSE(mp3.empty());
-    TEditPage page(dialogs);
-    page.openFile(QString::fromStdString(mp3));
-    page.findChild<QAbstractButton*>("btnEditPauses")->click();
-    ASSERT_EQ(page.Edits().Operations().size(), 1u);
-    const EditRange removed = page.Edits().Operations()[0].Ranges[0];
-    EXPECT_NEAR(double(removed.EndMs - removed.StartMs), 1'500, 100);
-    EXPECT_NEAR(double(removed.StartMs), 1'250, 100);
+    const std::optional<double> boxSeconds[] = {std::nullopt, 0.3, 0.0};
+    for (const std::optional<double> seconds : boxSeconds) {
+        TEditPage page(dialogs);
+        page.openFile(QString::fromStdString(mp3));
+        if (seconds)
+            page.findChild<QDoubleSpinBox*>("edtPauseKeep")->setValue(*seconds);
+        page.findChild<QAbstractButton*>("btnEditPauses")->click();
+        EXPECT_EQ(page.Edits().Operations().size(), 2u);
+        const std::string out = dir.file("shorter.mp3");
+        QuietEdit observer;
+        ASSERT_EQ(RunEdit(mp3, out, page.Edits(), EditMode::Frames, observer), EditResult::Completed);
+        const std::optional<LevelProfile> levels = ScanLevels(out, {}, [] { return false; });
+        ASSERT_TRUE(levels);
+        const std::vector<Silence> pauses = levels->FindSilences({-48.0, 1});
+        const int64_t keep = seconds ? std::llround(*seconds * 1000) : 500;
+        if (keep == 0) {
+            for (const Silence& pause : pauses)
+                EXPECT_LE(pause.lengthMs(), 31);
+            continue;
+        }
+        ASSERT_EQ(pauses.size(), 2u) << keep;
+        for (const Silence& pause : pauses)
+            EXPECT_NEAR(double(pause.lengthMs()), double(keep), 31.0);
+    }
     ErrorHandler::setDialogs(nullptr);
 }
 

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -223,6 +225,40 @@ TEST(SplitVbr, ATimeRangeOfAVbrSourceIsFoundAmongItsFrames) {
     const auto decoded = ScanLevels(piece, {}, {});
     ASSERT_TRUE(decoded);
     EXPECT_NEAR(double(decoded->lengthMs()), 3000, 1152 * 1000.0 / 44100);
+}
+
+// Another file put at the source's name while a split runs (after the
+// file was checked, before its bytes are copied) is not what the pieces
+// are cut from: the split reads the one file it opened and checked.
+TEST_F(SplitTest, ASourceSwappedDuringTheSplitIsNotRead) {
+    const std::string other = dir.write("other.mp3", PatternBytes(160'000, 7));
+    const auto swapping = [&](const std::string& path) {
+        std::filesystem::rename(other, input);
+        return fixed(10'000, 128)(path);
+    };
+    SplitObserver observer;
+    const struct {
+        const char* what;
+        std::function<SplitOutcome(const DescribeSource&)> split;
+        std::string piece;
+    } cases[] = {
+        {"range",
+         [&](const DescribeSource& d) {
+             return RunSplitRange(input, dir.file("cut.mp3"), "00:01.000", "00:02.000", d);
+         },
+         dir.file("cut.mp3")},
+        {"parts", [&](const DescribeSource& d) { return RunSplitParts(input, dir.path(), 2, 10'000, d, observer); },
+         dir.file("song_chunk_1.mp3")},
+    };
+    for (const auto& c : cases) {
+        dir.write("song.mp3", source);
+        ASSERT_EQ(c.split(fixed(10'000, 128)).message, kSplitCompleted) << c.what;
+        const Bytes unswapped = ReadFileBytes(c.piece);
+        dir.write("other.mp3", PatternBytes(160'000, 7));
+        ASSERT_EQ(c.split(swapping).message, kSplitCompleted) << c.what;
+        EXPECT_EQ(ReadFileBytes(input), PatternBytes(160'000, 7)) << c.what << ": the swap did not happen";
+        EXPECT_EQ(ReadFileBytes(c.piece), unswapped) << c.what;
+    }
 }
 
 TEST_F(SplitTest, TheOffsetLimitAllowsFiveSecondsEitherWay) {

@@ -159,3 +159,37 @@ TEST(GlobalGain, LeavesBytesThatAreNoWholeLayerIIISideInfoAlone) {
 
 } // namespace
 } // namespace tindrel
+
+namespace tindrel {
+namespace {
+
+// In files from the encoder, each frame's main data fits between the start
+// of its own (main_data_begin bytes before its data area) and that of the
+// next frame, and fills most of it: the encoder leaves few bits unused.
+TEST(GlobalGain, MainDataFitsBeforeTheNextFramesOwn) {
+    for (const GainFile& file : kGainFiles) {
+        const std::vector<Bytes> frames = audioFrames(file.name);
+        ASSERT_GT(frames.size(), 2u) << file.name;
+        std::size_t used = 0;
+        std::size_t available = 0;
+        for (std::size_t k = 0; k + 1 < frames.size(); ++k) {
+            TMPEGFrame format;
+            DecodeFrameHeader(frames[k].data(), format);
+            TMPEGFrame next;
+            DecodeFrameHeader(frames[k + 1].data(), next);
+            const std::size_t area = frames[k].size() - DataAreaOffset(format);
+            const std::size_t room =
+                MainDataBegin(format, frames[k].data()) + area - MainDataBegin(next, frames[k + 1].data());
+            const std::optional<std::size_t> size = MainDataSize(frames[k]);
+            ASSERT_TRUE(size) << file.name;
+            EXPECT_LE(*size, room) << file.name << " frame " << k;
+            used += *size;
+            available += room;
+        }
+        EXPECT_GE(double(used), 0.6 * double(available)) << file.name;
+    }
+    EXPECT_FALSE(MainDataSize(Bytes{0xFF, 0xFD, 0x90, 0x00})) << "a Layer I header";
+}
+
+} // namespace
+} // namespace tindrel
