@@ -78,7 +78,7 @@ bool shootWide(tindrel::TMainForm& form, const QString& longFile, const QString&
     const int rate = wave->loader().state().rate;
     const int64_t middle = wave->loader().state().lengthFrames / 2;
     wave->zoomAt(0, std::log(static_cast<double>(wave->viewFrames()) / (10.0 * rate)) / std::log(1.5));
-    wave->scrollTo(middle);
+    wave->scrollToFrame(middle);
     const int64_t ms = middle * 1000 / rate;
     const auto text = [](int64_t at) {
         return QString::fromStdString(FormatTimeText(static_cast<double>(at) / 1000.0));
