@@ -96,6 +96,9 @@ private:
     bool m_closeAgreed = false;
 
     GrowthRules m_growth;
+    // The join list's name column takes the list's growth, so long names
+    // are shown whole on a large window.
+    int m_nameColumnWidth = 0;
     QLabel* labVersion = nullptr;
     QTabWidget* pgcMain = nullptr;
     // The pages are Qt children of pgcMain.

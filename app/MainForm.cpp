@@ -28,6 +28,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QTabWidget>
+#include <QTreeWidget>
 
 namespace tindrel {
 
@@ -118,12 +119,16 @@ void TMainForm::setUpGrowth() {
     // The join page: the list takes the room, the buttons keep to its right.
     m_growth.addChildren(m_joinPage, G::kMoveX, corner);
     m_growth.add(named("ltvFile"), G::kGrowX | G::kGrowY);
+    if (auto* list = findChild<QTreeWidget*>(QStringLiteral("ltvFile")))
+        m_nameColumnWidth = list->columnWidth(0);
     // The tag page keeps its fields; only the status line follows the bottom.
     m_growth.add(named("labStatus"), G::kGrowX | G::kMoveY);
 }
 
 void TMainForm::resizeEvent(QResizeEvent*) {
     m_growth.apply(width() - kClientWidth, height() - kClientHeight);
+    if (auto* list = findChild<QTreeWidget*>(QStringLiteral("ltvFile")))
+        list->setColumnWidth(0, m_nameColumnWidth + std::max(width() - kClientWidth, 0));
 }
 
 void TMainForm::restoreSettings() {

@@ -41,7 +41,7 @@ TWaveform::TWaveform(QWidget* parent) : QWidget(parent), m_loader([this] { loade
     m_scrollBar->setFocusPolicy(Qt::NoFocus);
     m_scrollBar->hide();
     connect(m_scrollBar, &QScrollBar::valueChanged, this,
-            [this](int value) { scrollTo(static_cast<int64_t>(value) * m_scrollUnit); });
+            [this](int value) { scrollToFrame(static_cast<int64_t>(value) * m_scrollUnit); });
 }
 
 void TWaveform::openFile(const QString& path) {
@@ -99,7 +99,7 @@ void TWaveform::viewChanged() {
 }
 
 void TWaveform::scrollToFrame(int64_t firstFrame) {
-    if (firstFrame == m_viewFirst)
+    if (m_viewCount <= 0 || firstFrame == m_viewFirst)
         return;
     m_viewFirst = firstFrame;
     viewChanged();
@@ -120,13 +120,6 @@ void TWaveform::syncScrollBar() {
         m_scrollBar->setVisible(zoomed);
         m_loader.setView(m_viewFirst, m_viewCount, static_cast<int>(std::lround(width() * devicePixelRatioF())));
     }
-}
-
-void TWaveform::scrollTo(int64_t first) {
-    if (m_viewCount <= 0 || first == m_viewFirst)
-        return;
-    m_viewFirst = first;
-    viewChanged();
 }
 
 QRect TWaveform::waveRect() const {
@@ -287,7 +280,7 @@ void TWaveform::mouseMoveEvent(QMouseEvent* event) {
         const int64_t shift = frameAtX(event->position().toPoint().x()) - frameAtX(m_panX);
         if (shift != 0 || m_dragging) {
             m_dragging = true; // a pan is no click: it does not seek
-            scrollTo(std::clamp<int64_t>(m_panFirst - shift, 0, m_lengthFrames - m_viewCount));
+            scrollToFrame(std::clamp<int64_t>(m_panFirst - shift, 0, m_lengthFrames - m_viewCount));
         }
         return;
     }

@@ -61,8 +61,6 @@ public:
     void scrollToFrame(int64_t firstFrame);
     int64_t lengthFrames() const { return m_lengthFrames; }
     int64_t msAtX(int x) const;
-    // Shows the frames from `first` on, keeping the zoom.
-    void scrollTo(int64_t first);
     // Zoomed in: along the bottom; hidden while the whole file is shown.
     QScrollBar* scrollBar() const { return m_scrollBar; }
 

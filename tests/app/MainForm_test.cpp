@@ -24,6 +24,7 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -384,6 +385,7 @@ TEST_F(MainFormTest, AtTheDefaultSizeNothingMovesAndTheRoomGoesToTheWaveformAndT
         const QRect before = designed.at(f.name);
         EXPECT_EQ(grown.at(f.name), QRect(before.topLeft() + f.moved, before.size() + f.widened)) << f.name;
     }
+    EXPECT_EQ(control<QTreeWidget>(form, "ltvFile")->columnWidth(0), 250 + room.width()) << "names elided";
     form.resize(653, 513);
     expectDesigned("after growing and shrinking back");
 }
