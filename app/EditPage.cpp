@@ -17,14 +17,12 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QShortcut>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 
 #include <cmath>
 #include <initializer_list>
-#include <limits>
 #include <stdexcept>
 #include <vector>
 
@@ -70,12 +68,6 @@ private:
     std::vector<QPushButton*> m_buttons;
 };
 
-// A scroll bar counts in int: a very long file is scrolled in steps of
-// this many frames.
-int64_t viewScale(int64_t lengthFrames) {
-    return std::max<int64_t>(1, lengthFrames / std::numeric_limits<int>::max() + 1);
-}
-
 QPushButton* addButton(QWidget* page, QLayout* row, const char* name, const QString& text) {
     auto* button = new QPushButton(text, page);
     button->setObjectName(QString::fromLatin1(name));
@@ -108,13 +100,6 @@ void TEditPage::buildControls() {
     m_wave->setObjectName(QStringLiteral("wavEdit"));
     m_wave->setMinimumHeight(180);
     page->addWidget(m_wave, 1);
-    sbView = new QScrollBar(Qt::Horizontal, this);
-    sbView->setObjectName(QStringLiteral("sbEditView"));
-    sbView->hide();
-    page->addWidget(sbView);
-    connect(m_wave, &TWaveform::viewMoved, this, [this] { showView(); });
-    connect(sbView, &QScrollBar::valueChanged, this,
-            [this](int value) { m_wave->scrollToFrame(int64_t(value) * viewScale(m_wave->lengthFrames())); });
     connect(m_wave, &TWaveform::selectionDragged, this, [this](qint64 a, qint64 b) { setSelectionMs(a, b); });
     connect(m_wave, &TWaveform::seekRequested, this, [this](qint64 ms) { m_wave->setPositionMs(ms); });
 
@@ -336,21 +321,6 @@ bool TEditPage::offerToSaveEdits() {
         m_unsaved = false;
     }
     return answer != MessageResult::Cancel;
-}
-
-void TEditPage::showView() {
-    const int64_t length = m_wave->lengthFrames();
-    const int64_t shown = m_wave->viewFrames();
-    const bool zoomed = length > 0 && shown > 0 && shown < length;
-    sbView->setVisible(zoomed);
-    if (!zoomed)
-        return;
-    const int64_t scale = viewScale(length);
-    const QSignalBlocker quiet(sbView);
-    sbView->setRange(0, int((length - shown) / scale));
-    sbView->setPageStep(int(std::max<int64_t>(1, shown / scale)));
-    sbView->setSingleStep(int(std::max<int64_t>(1, shown / scale / 10)));
-    sbView->setValue(int(m_wave->viewFirstFrame() / scale));
 }
 
 void TEditPage::showEdits() {

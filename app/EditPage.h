@@ -14,7 +14,6 @@ class QDoubleSpinBox;
 class QLabel;
 class QLayout;
 class QProgressBar;
-class QScrollBar;
 class QPushButton;
 class QTemporaryDir;
 class QVBoxLayout;
@@ -84,14 +83,12 @@ private:
     void showEdits();
     // The scroll bar under the waveform follows its view: shown only while
     // zoomed in.
-    void showView();
 
     IDialogs& m_dialogs;
     TAudioPlayer* m_player = nullptr;
     std::unique_ptr<QTemporaryDir> m_previewDir;
     QString m_previewFile;
     TWaveform* m_wave = nullptr;
-    QScrollBar* sbView = nullptr;
     QLabel* lblFile = nullptr;
     QDoubleSpinBox* edtLevel = nullptr;
     QDoubleSpinBox* edtPauseKeep = nullptr;

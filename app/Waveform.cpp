@@ -95,7 +95,6 @@ void TWaveform::viewChanged() {
     m_loader.setView(m_viewFirst, m_viewCount, static_cast<int>(std::lround(width() * devicePixelRatioF())));
     syncScrollBar();
     update();
-    emit viewMoved();
 }
 
 void TWaveform::scrollToFrame(int64_t firstFrame) {

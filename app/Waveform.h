@@ -69,8 +69,6 @@ public:
 signals:
     void seekRequested(qint64 ms);
     void selectionDragged(qint64 startMs, qint64 endMs);
-    // The frames shown changed: zoomed, scrolled, or the length came.
-    void viewMoved();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -71,8 +71,8 @@ TEST(EditPage, SelectDeleteUndoAndSaveAs) {
     ErrorHandler::setDialogs(nullptr);
 }
 
-// Zoomed in, the waveform gets a scroll bar that moves the view to the
-// file's end and back; zoomed out to the whole file, the bar goes away.
+// Zoomed in, the page's waveform shows its scroll bar, which moves the view
+// to the file's end and back; zoomed out to the whole file, the bar goes away.
 TEST(EditPage, AScrollBarMovesTheZoomedWaveform) {
     FakeDialogs dialogs;
     const test::TempDir dir;
@@ -83,7 +83,7 @@ TEST(EditPage, AScrollBarMovesTheZoomedWaveform) {
     page.show();
     page.openFile(QString::fromStdString(mp3));
     auto* wave = page.findChild<TWaveform*>("wavEdit");
-    auto* bar = page.findChild<QScrollBar*>("sbEditView");
+    auto* bar = wave->findChild<QScrollBar*>("scbWave");
     ASSERT_TRUE(test::WaitFor([&] { return wave->lengthMs() > 0; }, 20'000));
     EXPECT_TRUE(bar->isHidden());
     wave->zoomAt(0, 4);
