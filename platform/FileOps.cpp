@@ -13,13 +13,8 @@
 
 namespace tindrel {
 
-bool FileExists(const std::string& path) {
-    // Pipes and devices are no files to cut, join or tag: reading a pipe
-    // would wait for a writer, and a device has no end.
-    struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
+// Pipes and devices are no files to cut, join or tag: reading a pipe would
+// wait for a writer, and a device has no end.
 std::string NotAFileReason(const std::string& path) {
     if (path.empty())
         return "No such file";
@@ -31,6 +26,10 @@ std::string NotAFileReason(const std::string& path) {
     if (!S_ISREG(st.st_mode))
         return "Is a device or a pipe, not a file";
     return {};
+}
+
+bool FileExists(const std::string& path) {
+    return NotAFileReason(path).empty();
 }
 
 bool DirectoryExists(const std::string& path) {
