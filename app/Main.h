@@ -5,9 +5,12 @@
 #include "app/GrowthRules.h"
 
 #include <QWidget>
+#include <functional>
 #include <memory>
+#include <vector>
 
 class QCloseEvent;
+class QPaintEvent;
 class QResizeEvent;
 class QLabel;
 class QRect;
@@ -53,6 +56,11 @@ public:
     // The files named on the command line: one opens on the Split MP3 page,
     // several go into the Join MP3 list in the order given.
     void openFiles(const QStringList& paths);
+    // Runs work once the window has been painted for the first time, or at
+    // once when it has been: what the first sight of the window does not
+    // need (the audio engine, the files named on the command line) waits
+    // until the window is on the screen.
+    void afterFirstPaint(std::function<void()> work);
 
     // The one pair of tag objects, shared by the split and tag pages.
     TID3v1* ID3v1Tag() const { return m_id3v1Tag.get(); }
@@ -67,6 +75,7 @@ protected:
     // Past its default size the window gives the room to the waveform and
     // the join list; at the default size every control is where it always was.
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     bool confirmClose();
@@ -94,6 +103,11 @@ private:
     // run has ended.
     bool m_closeWhenIdle = false;
     bool m_closeAgreed = false;
+
+    // What waits for the first paint; done once it has run.
+    std::vector<std::function<void()>> m_afterFirstPaint;
+    bool m_firstPaintQueued = false;
+    bool m_firstPaintDone = false;
 
     GrowthRules m_growth;
     // The join list's name column takes the list's growth, so long names

@@ -28,6 +28,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace tindrel {
@@ -170,7 +171,12 @@ void TMainForm::FormCreate(const QString& programFolder, int audioDevice) {
     const auto makeConfigForm = [](IDialogs& dialogs, MessageWindow* playerWindow) {
         return std::unique_ptr<QObject>(std::make_unique<TPluginConfigForm>(dialogs, playerWindow));
     };
-    m_player = new TAudioPlayer(this, m_dialogs, m_appDir.toStdString(), audioDevice, makeConfigForm);
+    // Loading the engine and its libraries, opening the device and starting
+    // the plug-ins take longer than building the whole window: they wait
+    // until it is on the screen, or until something needs the player first.
+    m_player = new TAudioPlayer(this, m_dialogs, m_appDir.toStdString(), audioDevice, makeConfigForm,
+                                TAudioPlayer::kVisShareName, TEngineStart::OnFirstUse);
+    afterFirstPaint([player = m_player] { player->Start(); });
     m_player->setObjectName(QStringLiteral("PermanentPlayer"));
     // F1 opens the manual as the pages' Help buttons do.
     auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
@@ -243,6 +249,27 @@ void TMainForm::showHelp() {
     m_help->showAt(page == m_splitPage  ? QStringLiteral("Splitting a file")
                    : page == m_joinPage ? QStringLiteral("Joining files")
                                         : QStringLiteral("Editing tags"));
+}
+
+void TMainForm::afterFirstPaint(std::function<void()> work) {
+    if (m_firstPaintDone)
+        ErrorHandler::run(work);
+    else
+        m_afterFirstPaint.push_back(std::move(work));
+}
+
+void TMainForm::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (m_firstPaintQueued)
+        return;
+    m_firstPaintQueued = true;
+    // Queued: the paint is flushed to the screen when this event returns.
+    QTimer::singleShot(0, this, [this] {
+        m_firstPaintDone = true;
+        // One failing does not keep the others from running.
+        for (const auto& work : std::exchange(m_afterFirstPaint, {}))
+            ErrorHandler::run(work);
+    });
 }
 
 void TMainForm::openFiles(const QStringList& paths) {

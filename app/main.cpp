@@ -6,7 +6,8 @@
 #include "platform/QtDialogs.h"
 
 // Tindrel opens the files named on its command line (Qt takes its own
-// options out first): one on the Split MP3 page, several in the Join list.
+// options out first) once its window is on the screen: one on the Split MP3
+// page, several in the Join list.
 int main(int argc, char** argv) {
     tindrel::TApplication app(argc, argv);
     tindrel::QtDialogs dialogs;
@@ -14,7 +15,7 @@ int main(int argc, char** argv) {
     tindrel::TMainForm form(dialogs, QCoreApplication::applicationDirPath());
     dialogs.setParentWidget(&form);
     form.show();
-    tindrel::ErrorHandler::run([&] { form.openFiles(app.arguments().mid(1)); });
+    form.afterFirstPaint([&] { form.openFiles(app.arguments().mid(1)); });
     const int code = app.exec();
     tindrel::ErrorHandler::setDialogs(nullptr);
     return code;

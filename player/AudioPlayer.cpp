@@ -44,23 +44,35 @@ constexpr DWORD kSample8Bits = 1;
 } // namespace
 
 TAudioPlayer::TAudioPlayer(QObject* owner, IDialogs& dialogs, const std::string& programFolder, int device,
-                           PluginConfigFactory makeConfigForm, std::string visShareName)
-    : QObject(owner), m_dialogs(dialogs) {
-    construct(programFolder, device);
-    // Without a working device the player makes nothing it would own.
-    if (m_pluginHostStarted)
-        createOwnedObjects(makeConfigForm, visShareName);
-}
-
-void TAudioPlayer::construct(const std::string& programFolder, int device) {
+                           PluginConfigFactory makeConfigForm, std::string visShareName, TEngineStart start)
+    : QObject(owner), m_dialogs(dialogs), m_programFolder(programFolder), m_device(device),
+      m_makeConfigForm(std::move(makeConfigForm)), m_visShareName(std::move(visShareName)) {
     m_messageWindow = new MessageWindow(
         [this](uint32_t msg, uintptr_t wParam, intptr_t lParam) { WndProc(msg, wParam, lParam); }, this);
     SetPlayerWindow(m_messageWindow);
     m_fftTimer = std::make_unique<QTimer>();
     m_fftTimer->setInterval(33);
     QObject::connect(m_fftTimer.get(), &QTimer::timeout, this, [this] { FFTTimerTick(); });
+    if (start == TEngineStart::Now)
+        Start();
+}
+
+void TAudioPlayer::Start() {
+    // Set first: a failure's message box lets events run, and a handler
+    // asking the player again must not start a second engine.
+    if (m_started)
+        return;
+    m_started = true;
+    startEngine();
+    // Without a working device the player makes nothing it would own.
+    if (m_pluginHostStarted)
+        createOwnedObjects();
+    m_makeConfigForm = nullptr;
+}
+
+void TAudioPlayer::startEngine() {
     m_bass = std::make_unique<BassLibrary>();
-    m_bassLoaded = m_bass->Load(programFolder, kBassFile);
+    m_bassLoaded = m_bass->Load(m_programFolder, kBassFile);
     if (!m_bassLoaded)
         return;
     const uint32_t version = m_bass->BASS_GetVersion();
@@ -68,7 +80,7 @@ void TAudioPlayer::construct(const std::string& programFolder, int device) {
         ShowError("BASS version is not 1.8 or higher");
         return;
     }
-    if (!m_bass->BASS_Init(device, 44100, 0, nullptr)) {
+    if (!m_bass->BASS_Init(m_device, 44100, 0, nullptr)) {
         ShowError("Can't initialize device");
         return;
     }
@@ -90,8 +102,8 @@ void TAudioPlayer::construct(const std::string& programFolder, int device) {
     m_streamVolume = static_cast<int32_t>(stream);
     m_bassDllVer = std::to_string(version & 0xFFFF) + "." + std::to_string(version >> 16);
     m_bassWma = std::make_unique<BassWmaLibrary>();
-    m_wmaReady = m_bassWma->Load(programFolder, kBassWmaFile);
-    InitPluginHost(programFolder, *m_bass, m_dialogs);
+    m_wmaReady = m_bassWma->Load(m_programFolder, kBassWmaFile);
+    InitPluginHost(m_programFolder, *m_bass, m_dialogs);
     m_pluginHostStarted = true;
     m_pluginHostWindow = GetEmulatorWindow();
     m_mpegReader = std::make_unique<TMPEGaudio>();
@@ -100,13 +112,13 @@ void TAudioPlayer::construct(const std::string& programFolder, int device) {
     m_wavReader = std::make_unique<TWAVfile>();
 }
 
-void TAudioPlayer::createOwnedObjects(const PluginConfigFactory& makeConfigForm, const std::string& visShareName) {
+void TAudioPlayer::createOwnedObjects() {
     // The dialog is a widget; a player inside a command-line tool has none.
-    if (makeConfigForm)
-        m_pluginConfigForm = makeConfigForm(m_dialogs, m_messageWindow);
+    if (m_makeConfigForm)
+        m_pluginConfigForm = m_makeConfigForm(m_dialogs, m_messageWindow);
     m_visLauncher = std::make_unique<TAppExec>();
     m_sharedMemory = std::make_unique<TSharedMemory>(m_dialogs);
-    m_sharedMemory->SetShareName(visShareName);
+    m_sharedMemory->SetShareName(m_visShareName);
     m_sharedMemory->SetSize(kVisBlockSize);
     m_sharedMemory->SetTargetApplication("VisOut");
     if (m_sharedMemory->OpenMapping())
@@ -138,6 +150,46 @@ void TAudioPlayer::destroyOwnedObjects() {
         m_sharedMemory->UnmapView(m_sharedView);
     m_sharedView = nullptr;
     m_sharedMemory.reset();
+}
+
+const std::string& TAudioPlayer::BASSDLLVer() {
+    Start();
+    return m_bassDllVer;
+}
+
+bool TAudioPlayer::DX8EffectReady() {
+    Start();
+    return m_dx8EffectReady;
+}
+
+bool TAudioPlayer::PlayerReady() {
+    Start();
+    return m_playerReady;
+}
+
+bool TAudioPlayer::WMAReady() {
+    Start();
+    return m_wmaReady;
+}
+
+QObject* TAudioPlayer::PluginConfigForm() {
+    Start();
+    return m_pluginConfigForm.get();
+}
+
+TSharedMemory* TAudioPlayer::SharedMemory() {
+    Start();
+    return m_sharedMemory.get();
+}
+
+void* TAudioPlayer::SharedView() {
+    Start();
+    return m_sharedView;
+}
+
+TAppExec* TAudioPlayer::VisLauncher() {
+    Start();
+    return m_visLauncher.get();
 }
 
 TChannelType TAudioPlayer::ChannelType() const {
@@ -179,7 +231,7 @@ void TAudioPlayer::WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
 namespace tindrel {
 
 bool TAudioPlayer::Open(const std::string& fileName) {
-    if (!m_playerReady) {
+    if (!PlayerReady()) {
         m_dialogs.messageBox(QStringLiteral("Confirm"), QStringLiteral("Player is not ready !"), MessageIcon::Question,
                              MessageButtons::Ok);
         return false;
@@ -323,11 +375,13 @@ void TAudioPlayer::SetPosition(uint64_t ms) {
         setSpectrumTimer(true);
 }
 
-int32_t TAudioPlayer::GetVolume() const {
+int32_t TAudioPlayer::GetVolume() {
+    Start();
     return m_current ? m_current->Volume() : m_streamVolume;
 }
 
 void TAudioPlayer::SetVolume(int32_t value) {
+    Start();
     value = ClampVolume(value);
     if (m_current)
         m_current->SetVolume(value);

@@ -43,6 +43,10 @@ struct TStreamInfo {
 enum class TPlayerMode : uint8_t { Closed = 0, Ready = 1, Stopped = 2, Playing = 3, Paused = 4 };
 enum class TChannelType : uint8_t { None = 0, Stream = 1, WMAStream = 2, Music = 3, Plugin = 4 };
 enum class TSupportedBy : uint8_t { Both = 0, BASSOnly = 1, PluginOnly = 2, Unsupported = 3 };
+// When the player loads the engine, opens the device and starts the plug-ins:
+// at once, or on Start() or the first call that needs them (a window is
+// shown first and starts its player after its first paint).
+enum class TEngineStart : uint8_t { Now = 0, OnFirstUse = 1 };
 
 // The end-of-stream notice the engine's callback posts to the player.
 inline constexpr uint32_t WM_STREAM_ENDED = 0x0400 + 107;
@@ -68,12 +72,17 @@ public:
     static constexpr const char* kVisShareName = "SharedMemory1";
 
     // Loads the engine from programFolder and opens the given output device
-    // (-1 the default device, 0 "no sound"). makeConfigForm, when given,
-    // makes the plug-in configuration window; visShareName names the
-    // visualisation block.
+    // (-1 the default device, 0 "no sound"), now or when start says.
+    // makeConfigForm, when given, makes the plug-in configuration window;
+    // visShareName names the visualisation block.
     TAudioPlayer(QObject* owner, IDialogs& dialogs, const std::string& programFolder, int device = -1,
-                 PluginConfigFactory makeConfigForm = {}, std::string visShareName = kVisShareName);
+                 PluginConfigFactory makeConfigForm = {}, std::string visShareName = kVisShareName,
+                 TEngineStart start = TEngineStart::Now);
     ~TAudioPlayer() override;
+
+    // Loads the engine, opens the device and starts the plug-ins, once; a
+    // failure is shown as it would have been at construction.
+    void Start();
 
     bool Open(const std::string& fileName);
     void Play();
@@ -85,16 +94,17 @@ public:
     uint64_t GetPlayLength();
     uint64_t GetPosition();
     void SetPosition(uint64_t ms);
-    int32_t GetVolume() const;
+    int32_t GetVolume();
     void SetVolume(int32_t value);
     // Reads what is known of a file without creating a channel.
     bool GetStreamInfo(const std::string& fileName, TStreamInfo& info, int32_t& pluginIndex, TSupportedBy& supportedBy);
 
     const std::string& Version() const { return m_version; }
-    const std::string& BASSDLLVer() const { return m_bassDllVer; }
-    bool DX8EffectReady() const { return m_dx8EffectReady; }
-    bool PlayerReady() const { return m_playerReady; }
-    bool WMAReady() const { return m_wmaReady; }
+    // These start the engine when it has not started yet.
+    const std::string& BASSDLLVer();
+    bool DX8EffectReady();
+    bool PlayerReady();
+    bool WMAReady();
     TPlayerMode Mode() const { return m_mode; }
     TChannelType ChannelType() const;
     TSupportedBy SupportedBy() const { return m_supportedBy; }
@@ -112,11 +122,11 @@ public:
     const TBandOut& BandOut() const { return m_bandOut; }
     // The plug-in configuration window, hidden until someone shows it; null
     // when the player was made without a factory for it.
-    QObject* PluginConfigForm() const { return m_pluginConfigForm.get(); }
+    QObject* PluginConfigForm();
 
-    TSharedMemory* SharedMemory() const { return m_sharedMemory.get(); }
-    void* SharedView() const { return m_sharedView; }
-    TAppExec* VisLauncher() const { return m_visLauncher.get(); }
+    TSharedMemory* SharedMemory();
+    void* SharedView();
+    TAppExec* VisLauncher();
     bool VisOutActive() const { return m_visOutActive; }
     void SetVisOutActive(bool value) { m_visOutActive = value; }
 
@@ -137,8 +147,8 @@ public:
     static void PlayEndSync(uint32_t sync, uint32_t channel, uint32_t data, void* user);
 
 private:
-    void construct(const std::string& programFolder, int device);
-    void createOwnedObjects(const PluginConfigFactory& makeConfigForm, const std::string& visShareName);
+    void startEngine();
+    void createOwnedObjects();
     void destroyOwnedObjects();
     void WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam);
     void pluginWndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam);
@@ -155,6 +165,12 @@ private:
     void readWma(const std::string& fileName, TStreamInfo& info, bool& found);
 
     IDialogs& m_dialogs;
+    // What Start() needs; the factory is dropped once used.
+    const std::string m_programFolder;
+    const int m_device;
+    PluginConfigFactory m_makeConfigForm;
+    const std::string m_visShareName;
+    bool m_started = false;
     const std::string m_version = "1.2";
     std::string m_bassDllVer;
     bool m_bassLoaded = false;

@@ -42,6 +42,7 @@ template <typename Reader> bool readFormat(Reader& reader, const std::string& fi
 
 bool TAudioPlayer::GetStreamInfo(const std::string& fileName, TStreamInfo& info, int32_t& pluginIndex,
                                  TSupportedBy& supportedBy) {
+    Start();
     info = TStreamInfo{};
     info.FileName = fileName;
     supportedBy = TSupportedBy::Unsupported;

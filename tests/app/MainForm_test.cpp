@@ -9,6 +9,7 @@
 #include "tests/app/WindowFixture.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/WaitFor.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -293,6 +294,21 @@ TEST_F(MainFormTest, TypedStartAndEndTimesMoveTheTrackBarWithinItsRange) {
     EXPECT_EQ(period->text(), "Ending time: \"25.750\" is not a time; use the format mm:ss.mmm");
     end->setText("00:30.999"); // truncates to the maximum itself
     EXPECT_EQ(track->value(), 30);
+}
+
+// The engine (here one whose device fails to open) is started once the
+// window has been painted, not while it is being built; its failure is
+// then said once.
+TEST_F(MainFormTest, ThePlayerStartsAfterTheWindowIsFirstPainted) {
+    ::setenv("TINDREL_FAKE_INIT_FAILS", "1", 1);
+    const std::shared_ptr<void> unset(nullptr, [](void*) { ::unsetenv("TINDREL_FAKE_INIT_FAILS"); });
+    TMainForm form(dialogs, QStringLiteral(TINDREL_FAKE_ENGINE_DIR), 0);
+    EXPECT_TRUE(dialogs.messages().empty());
+    form.show();
+    ASSERT_TRUE(test::WaitFor([&] { return !dialogs.messages().empty(); }, 10000));
+    EXPECT_FALSE(form.Player()->PlayerReady());
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text, "Can't initialize device\r\n(error code: 4242)");
 }
 
 using PluginShortcutTest = test::WindowFixture;

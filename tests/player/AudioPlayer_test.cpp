@@ -428,20 +428,27 @@ TEST(PlayerWithFakeEngine, EachStartUpFailureHasItsMessage) {
          "DirectX Ver 8 are not installed.\r\nSound effects except flanger are disabled.", true},
         {"TINDREL_FAKE_VERSION", "0x00080001", "", "", true},
     };
-    for (const auto& c : cases) {
-        ScopedEnv env(c.variable, c.value);
-        FakeDialogs dialogs;
-        TAudioPlayer player(nullptr, dialogs, TINDREL_FAKE_ENGINE_DIR, 0);
-        EXPECT_EQ(player.PlayerReady(), c.ready) << c.variable;
-        if (*c.text == 0) {
-            EXPECT_TRUE(dialogs.messages().empty()) << c.variable;
-        } else {
-            ASSERT_EQ(dialogs.messages().size(), 1u) << c.variable;
-            EXPECT_EQ(dialogs.messages()[0].caption, c.caption);
-            EXPECT_EQ(dialogs.messages()[0].text, c.text);
+    // A player that starts on first use says nothing until then, and the
+    // same as one started at once when first asked.
+    for (const TEngineStart start : {TEngineStart::Now, TEngineStart::OnFirstUse}) {
+        for (const auto& c : cases) {
+            ScopedEnv env(c.variable, c.value);
+            FakeDialogs dialogs;
+            TAudioPlayer player(nullptr, dialogs, TINDREL_FAKE_ENGINE_DIR, 0, {}, TAudioPlayer::kVisShareName, start);
+            if (start == TEngineStart::OnFirstUse) {
+                EXPECT_TRUE(dialogs.messages().empty()) << c.variable;
+            }
+            EXPECT_EQ(player.PlayerReady(), c.ready) << c.variable;
+            if (*c.text == 0) {
+                EXPECT_TRUE(dialogs.messages().empty()) << c.variable;
+            } else {
+                ASSERT_EQ(dialogs.messages().size(), 1u) << c.variable;
+                EXPECT_EQ(dialogs.messages()[0].caption, c.caption);
+                EXPECT_EQ(dialogs.messages()[0].text, c.text);
+            }
+            EXPECT_EQ(player.DX8EffectReady(), c.ready && std::string(c.variable) != "TINDREL_FAKE_DSVER");
+            EXPECT_EQ(player.BASSDLLVer(), c.ready ? "1.8" : "");
         }
-        EXPECT_EQ(player.DX8EffectReady(), c.ready && std::string(c.variable) != "TINDREL_FAKE_DSVER");
-        EXPECT_EQ(player.BASSDLLVer(), c.ready ? "1.8" : "");
     }
 }
 
