@@ -52,10 +52,30 @@ QString fromLatin1Tag(const std::string& bytes) {
     return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
 }
 
+// A tool button with one of the style's standard pictures, looked up when
+// the button is first painted: finding it (the icon theme, the image
+// readers) costs more than building the rest of the page, and the window
+// is already on the screen by then.
+class PictureButton final : public QToolButton {
+public:
+    PictureButton(QWidget* parent, QStyle::StandardPixmap picture) : QToolButton(parent), m_picture(picture) {}
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        if (icon().isNull())
+            setIcon(style()->standardIcon(m_picture));
+        QToolButton::paintEvent(event);
+    }
+
+private:
+    const QStyle::StandardPixmap m_picture;
+};
+
 QToolButton* makePictureButton(QWidget* parent, const QString& name, QStyle::StandardPixmap icon, const QString& hint,
                                const QRect& geometry) {
-    auto* button = make<QToolButton>(parent, name, geometry);
-    button->setIcon(parent->style()->standardIcon(icon));
+    auto* button = new PictureButton(parent, icon);
+    button->setObjectName(name);
+    button->setGeometry(geometry);
     button->setToolTip(hint);
     return button;
 }

@@ -21,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextBrowser>
@@ -181,6 +182,15 @@ TEST_F(MainFormTest, ControlsStartWithTheirCaptionsAndStates) {
                  {"sbtnEnd", "Select end time point"}};
     for (const auto& h : hints)
         EXPECT_EQ(control(form, h.name)->toolTip(), h.hint) << h.name;
+    // The preview's pictures are the style's own, there when first painted.
+    const std::pair<const char*, QStyle::StandardPixmap> pictures[] = {
+        {"sbtnPlay", QStyle::SP_MediaPlay}, {"sbtnPause", QStyle::SP_MediaPause}, {"sbtnStop", QStyle::SP_MediaStop}};
+    for (const auto& [name, picture] : pictures) {
+        auto* button = control<QAbstractButton>(form, name);
+        button->grab();
+        EXPECT_EQ(button->icon().pixmap(16).toImage(), button->style()->standardIcon(picture).pixmap(16).toImage())
+            << name;
+    }
 
     auto* progress = control<QProgressBar>(form, "pgbProgress");
     EXPECT_TRUE(progress->isHidden());
