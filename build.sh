@@ -21,7 +21,7 @@ packages=(
   cmake ninja-build g++ pkg-config python3
   # program
   qt6-base-dev libgl-dev libmpg123-dev libvorbis-dev libavformat-dev libavcodec-dev libswresample-dev
-  libsdl2-dev libopenmpt-dev libkissfft-dev libebur128-dev libmp3lame-dev
+  libsdl2-dev libopenmpt-dev libkissfft-dev libebur128-dev libmp3lame-dev libfontconfig-dev
   # tests, fixtures and their cross-checks, fuzzing, packaging checks
   googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev
   lame sox ffmpeg vorbis-tools id3v2 eyed3 python3-mutagen

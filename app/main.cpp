@@ -5,10 +5,18 @@
 #include "platform/ErrorHandler.h"
 #include "platform/QtDialogs.h"
 
+#include <fontconfig/fontconfig.h>
+#include <thread>
+
 // Tindrel opens the files named on its command line (Qt takes its own
 // options out first) once its window is on the screen: one on the Split MP3
 // page, several in the Join list.
 int main(int argc, char** argv) {
+    // The first text the window lays out waits for the font configuration
+    // (tens of files, parsed); a second core reads it while Qt starts.
+    // Qt's own call then finds it done; were it still being read, Qt would
+    // read it itself and one copy be dropped.
+    const std::jthread fonts([] { FcInit(); });
     tindrel::TApplication app(argc, argv);
     tindrel::QtDialogs dialogs;
     tindrel::ErrorHandler::setDialogs(&dialogs);
