@@ -6,10 +6,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
 #include <unistd.h>
+#include <utility>
 
 namespace tindrel {
 namespace {
@@ -204,7 +206,8 @@ bool heldOldOrNew(int target, const Run& run, std::vector<uint8_t>& seen) {
 
 } // namespace
 
-ChangeJournal::ChangeJournal(int fd, int64_t oldSize) : m_fd(fd), m_oldSize(oldSize), m_newSize(oldSize) {}
+ChangeJournal::ChangeJournal(int fd, int64_t oldSize, std::string path)
+    : m_fd(fd), m_path(std::move(path)), m_oldSize(oldSize), m_newSize(oldSize) {}
 
 void ChangeJournal::add(int64_t offset, std::span<const uint8_t> old, std::span<const uint8_t> now) {
     const int64_t end = offset + int64_t(old.size());
@@ -222,29 +225,39 @@ void ChangeJournal::add(int64_t offset, std::span<const uint8_t> old, std::span<
     m_buffer.insert(m_buffer.end(), now.begin(), now.end());
     m_end = end;
     ++m_runs;
-    if (m_buffer.size() >= kBlock && !flush())
-        throw StreamWriteError();
+    if (m_buffer.size() >= kBlock)
+        flush();
 }
 
-bool ChangeJournal::flush() {
+// A full disk or a size limit hits the journal first, before the file
+// itself is touched: the message names the journal, which is what could
+// not be written.
+void ChangeJournal::fail() const {
+    // A write that puts nothing and reports no error only happens on a
+    // device without room.
+    throw StreamWriteError(m_path, errno != 0 ? errno : ENOSPC);
+}
+
+void ChangeJournal::flush() {
+    errno = 0;
     if (!writeExact(m_fd, m_buffer.data(), m_buffer.size(), m_written))
-        return false;
+        fail();
     startFlush(m_fd, m_written, int64_t(m_buffer.size()));
     m_written += int64_t(m_buffer.size());
     m_buffer.clear();
-    return true;
 }
 
-bool ChangeJournal::finish(const struct stat& target) {
-    if (!flush())
-        return false;
+void ChangeJournal::finish(const struct stat& target) {
+    flush();
     ChangeTrailer trailer;
     trailer.inode = target.st_ino;
     trailer.oldSize = m_oldSize;
     trailer.newSize = m_newSize;
     trailer.runsBytes = m_written;
     trailer.runs = m_runs;
-    return writeExact(m_fd, &trailer, sizeof trailer, m_written);
+    errno = 0;
+    if (!writeExact(m_fd, &trailer, sizeof trailer, m_written) || ::fsync(m_fd) != 0)
+        fail();
 }
 
 bool IsChangeJournal(int journal, int64_t size) {
