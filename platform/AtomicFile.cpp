@@ -324,7 +324,10 @@ void AtomicFile::SweepLeftovers(const std::string& path) {
 }
 
 AtomicFile::AtomicFile(FolderEntry entry, FileStream stream)
-    : m_entry(std::make_unique<FolderEntry>(std::move(entry))), m_stream(std::move(stream)), m_path(m_entry->path()) {}
+    : m_entry(std::make_unique<FolderEntry>(std::move(entry))), m_stream(std::move(stream)), m_path(m_entry->path()) {
+    // Every new content is flushed before it takes its name.
+    m_stream.startWritingBehind();
+}
 
 AtomicFile::AtomicFile(AtomicFile&&) noexcept = default;
 AtomicFile& AtomicFile::operator=(AtomicFile&&) noexcept = default;
