@@ -15,19 +15,23 @@ namespace {
 // Frame headers are read from blocks this large, so a walk costs one read
 // of the stream whatever its frames.
 constexpr std::size_t kWalkBlockBytes = 64 * 1024;
+// A walk that visits every frame's bytes reads the whole file anyway: in
+// blocks this large it costs a sixteenth of the calls.
+constexpr std::size_t kVisitBlockBytes = 1024 * 1024;
 
 // Bytes of the file at absolute positions below end, through one block.
 class BlockReader {
 public:
-    BlockReader(const FileStream& file, int64_t end)
-        : m_file(file), m_end(end), m_block(std::make_unique_for_overwrite<uint8_t[]>(kWalkBlockBytes)) {}
+    BlockReader(const FileStream& file, int64_t end, std::size_t blockBytes = kWalkBlockBytes)
+        : m_file(file), m_end(end), m_blockBytes(blockBytes),
+          m_block(std::make_unique_for_overwrite<uint8_t[]>(blockBytes)) {}
 
     // The n bytes at position, or nullptr when they run past end.
     const uint8_t* at(int64_t position, std::size_t n) {
         if (position < 0 || position + int64_t(n) > m_end)
             return nullptr;
         if (position < m_start || position + int64_t(n) > m_start + int64_t(m_size)) {
-            const auto wanted = static_cast<std::size_t>(std::min<int64_t>(int64_t(kWalkBlockBytes), m_end - position));
+            const auto wanted = static_cast<std::size_t>(std::min<int64_t>(int64_t(m_blockBytes), m_end - position));
             m_start = position;
             m_size = ReadWindow(m_file, position, std::span(m_block.get(), wanted));
             if (m_size < n)
@@ -39,6 +43,7 @@ public:
 private:
     const FileStream& m_file;
     int64_t m_end;
+    std::size_t m_blockBytes;
     std::unique_ptr<uint8_t[]> m_block;
     int64_t m_start = 0;
     std::size_t m_size = 0;
@@ -134,9 +139,12 @@ int64_t TFrameWalk::StreamEnd() const {
     return Frames.empty() ? StreamBegin() + InfoLength : Frames.back().End();
 }
 
-TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end, std::optional<TStreamTime> until) {
+namespace {
+
+TFrameWalk walkFrames(const FileStream& file, int64_t begin, int64_t end, std::optional<TStreamTime> until,
+                      const TFrameVisitor* visit) {
     TFrameWalk walk;
-    BlockReader reader(file, end);
+    BlockReader reader(file, end, visit ? kVisitBlockBytes : kWalkBlockBytes);
     const std::optional<TAudioStart> start = FindAudioStart(reader, begin, end - 4);
     if (!start)
         return walk;
@@ -152,9 +160,10 @@ TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end, std::o
     int64_t samplesWanted = -1;
     int64_t samplesWalked = 0;
     const int64_t samplesPerFrame = tindrel::SamplesPerFrame(walk.Format);
+    int64_t walked = 0;
     FrameLengths lengths;
     while (p && *p + 4 <= end) {
-        if (samplesWanted >= 0 && samplesWalked >= samplesWanted && !walk.Frames.empty()) {
+        if (samplesWanted >= 0 && samplesWalked >= samplesWanted && walked > 0) {
             walk.Whole = false;
             break;
         }
@@ -191,14 +200,29 @@ TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end, std::o
             }
         }
         // The format is that of the audio, not of the info frame before it.
-        if (walk.Frames.empty())
+        if (walked == 0)
             DecodeFrameHeader(header, walk.Format);
         const TMPEGFrame& frame = lengths.frame();
-        walk.Frames.push_back({*p, length, MainDataBegin(frame, bytes), uint8_t(frame.BitRateIndex)});
+        const TFrameSpan span{*p, length, MainDataBegin(frame, bytes), uint8_t(frame.BitRateIndex)};
+        if (visit)
+            (*visit)(span, std::span(bytes, length));
+        else
+            walk.Frames.push_back(span);
+        ++walked;
         samplesWalked += samplesPerFrame;
         *p += length;
     }
     return walk;
+}
+
+} // namespace
+
+TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end, std::optional<TStreamTime> until) {
+    return walkFrames(file, begin, end, until, nullptr);
+}
+
+TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end, const TFrameVisitor& visit) {
+    return walkFrames(file, begin, end, std::nullopt, &visit);
 }
 
 } // namespace tindrel
