@@ -215,7 +215,7 @@ TEST(AtomicFile, AKilledInPlaceCopyIsFinishedOnlyOverWhatItLeft) {
 int64_t g_killAt = -1;
 
 TEST(AtomicFile, AChangeInPlaceKilledHalfwayIsFinishedOnlyOverWhatItLeft) {
-    constexpr std::size_t kSize = 1 << 21; // two of the blocks the change is written in
+    constexpr std::size_t kSize = 1 << 20;
     constexpr std::size_t kTail = kSize - 100;
     struct Case {
         int64_t killAt; // the offset reached at which the writer is killed
