@@ -97,7 +97,7 @@ using TFrameVisitor = std::function<void(const TFrameSpan& frame, std::span<cons
 // The whole walk above, giving each audio frame to visit as it is found
 // instead of keeping it in Frames, which stays empty: a pass over every
 // frame's bytes (a new gain for each) then reads the file once, and keeps
-// no list of the frames of a long file. Reads in larger blocks.
+// no list of the frames of a long file.
 TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end, const TFrameVisitor& visit);
 
 } // namespace tindrel

@@ -14,11 +14,10 @@ namespace {
 
 using test::Bytes;
 
-// A walk that hands each frame to a visitor reads in larger blocks and
-// keeps no list, and must still find exactly the frames the listing walk
-// finds, with their own bytes: over files of other encoders (CRCs, free
+// A walk that hands each frame to a visitor keeps no list, and must still
+// find exactly the frames the listing walk finds, with their own bytes: over files of other encoders (CRCs, free
 // format, junk with false syncs, truncated ends, VBR without Xing), each
-// repeated past a few of its blocks so that frames and junk straddle them.
+// repeated over many of its blocks so that frames and junk straddle them.
 TEST(FrameWalk, AVisitingWalkFindsTheFramesOfTheListingWalk) {
     const test::TempDir dir;
     for (const char* name : {"crc_cbr", "crc_vbr", "free_format", "junk_false_syncs", "mpeg25_8k_vbr",
