@@ -18,6 +18,8 @@ namespace {
 // headers are then looked at after the block has left the processor's
 // cache (a 1 MiB block made a whole walk 15 % slower).
 constexpr std::size_t kWalkBlockBytes = 64 * 1024;
+// Frames of a day at 48 kHz: a walk reserves room for no more at the start.
+constexpr int64_t kMostFramesReserved = int64_t(1) << 22;
 
 // Bytes of the file at absolute positions below end, through one block.
 class BlockReader {
@@ -150,6 +152,13 @@ TFrameWalk walkFrames(const FileStream& file, int64_t begin, int64_t end, std::o
     walk.FreeFormatBytes = start->FreeFormatBytes;
     DecodeFrameHeader(reader.at(*p, 4), walk.Format);
     walk.Found = true;
+    // Room for as many frames as the first one's length gives the stream
+    // (up to a day of audio): a list grown step by step would copy itself
+    // over fresh memory again and again, which cost a fifth of the edit of
+    // an hour. Room never touched costs no memory.
+    if (!visit && !until)
+        if (const uint32_t length = FrameLength(walk.Format, walk.FreeFormatBytes); length > 0)
+            walk.Frames.reserve(std::size_t(std::min<int64_t>((end - *p) / length + 16, kMostFramesReserved)));
     bool first = true;
     // The frames' samples that reach until: those up to its sample in the
     // decoder's output, and as many more as the end padding takes off the
