@@ -64,17 +64,18 @@ constexpr int kRandomTries = 8;
 // The start of every temporary name beside the target: its file name (cut
 // short where a long name would push the temporary one past the limit),
 // the mark and the user number.
-std::string tempStem(const std::string& name) {
+std::string tempStem(const FolderEntry& entry) {
+    const std::string& name = entry.name();
     const std::size_t room = kNameMax - std::string_view(kTempMark).size() - kNumbersRoom;
-    return name.substr(0, std::min(name.size(), room)) + kTempMark + std::to_string(::geteuid()) + "-";
+    return name.substr(0, std::min(name.size(), room)) + kTempMark + std::to_string(entry.user()) + "-";
 }
 
-std::string tempName(const std::string& name, int slot) {
-    return tempStem(name) + std::to_string(slot);
+std::string tempName(const FolderEntry& entry, int slot) {
+    return tempStem(entry) + std::to_string(slot);
 }
 
-std::string journalName(const std::string& name) {
-    return tempStem(name) + "j";
+std::string journalName(const FolderEntry& entry) {
+    return tempStem(entry) + "j";
 }
 
 // The mode a plainly created file gets: what the user's umask leaves of 0666.
@@ -85,10 +86,10 @@ mode_t newFileMode() {
 }
 
 // Whether the writer may write a file, by its permission bits.
-bool mayWrite(const struct stat& st) {
-    if (::geteuid() == 0)
+bool mayWrite(const struct stat& st, uid_t user) {
+    if (user == 0)
         return true;
-    if (st.st_uid == ::geteuid())
+    if (st.st_uid == user)
         return (st.st_mode & S_IWUSR) != 0;
     std::vector<gid_t> groups(std::size_t(std::max(0, ::getgroups(0, nullptr))));
     groups.resize(std::size_t(std::max(0, ::getgroups(int(groups.size()), groups.data()))));
@@ -232,7 +233,7 @@ bool finishCopy(FileStream& content, int64_t size, FileStream& target) {
 // opened; invalid otherwise.
 UniqueFd openAbandoned(const FolderEntry& entry, const std::string& name, struct stat& st) {
     struct stat seen {};
-    if (!entry.look(name, seen) || !S_ISREG(seen.st_mode) || seen.st_uid != ::geteuid())
+    if (!entry.look(name, seen) || !S_ISREG(seen.st_mode) || seen.st_uid != entry.user())
         return UniqueFd();
     UniqueFd fd = entry.open(name, O_RDONLY);
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !SameInode(st, seen) || st.st_nlink != 1 ||
@@ -261,14 +262,14 @@ void replayChanges(const FolderEntry& entry, int journal, const struct stat& own
             !ApplyChanges(journal, own.st_size, target.get(), nullptr))
             return; // the journal stays for the next try
     }
-    removeIfNamed(entry, journalName(entry.name()), own);
+    removeIfNamed(entry, journalName(entry), own);
 }
 
 // Finishes the copy a killed writer left half done from its journal, when
 // the file is still exactly as the journal recorded it; a journal that no
 // longer fits the file is dropped.
 void replayJournal(const FolderEntry& entry) {
-    const std::string name = journalName(entry.name());
+    const std::string name = journalName(entry);
     struct stat own {};
     UniqueFd fd = openAbandoned(entry, name, own);
     JournalRecord recorded;
@@ -301,7 +302,7 @@ void replayJournal(const FolderEntry& entry) {
 
 void sweep(const FolderEntry& entry) {
     for (int slot = 0; slot < kTempSlots; ++slot) {
-        const std::string name = tempName(entry.name(), slot);
+        const std::string name = tempName(entry, slot);
         struct stat st {};
         if (openAbandoned(entry, name, st).valid())
             removeIfNamed(entry, name, st);
@@ -330,7 +331,11 @@ AtomicFile::AtomicFile(AtomicFile&&) noexcept = default;
 AtomicFile& AtomicFile::operator=(AtomicFile&&) noexcept = default;
 
 AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
-    FolderEntry entry = FolderEntry::Of(path);
+    return Create(FolderEntry::Of(path), evenIfReadOnly);
+}
+
+AtomicFile AtomicFile::Create(FolderEntry entry, bool evenIfReadOnly) {
+    const std::string path = entry.path();
     sweep(entry);
     struct stat st {};
     const bool replacing = entry.look(st);
@@ -353,7 +358,7 @@ AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
         st = opened;
         // Replacing a file the user may not write would get round its
         // protection; refuse it as creating it over would be refused.
-        if (!evenIfReadOnly && !mayWrite(st))
+        if (!evenIfReadOnly && !mayWrite(st, entry.user()))
             throwCreateError(path, EACCES);
         // Another program holding the old file under an exclusive lock (our
         // own tag editor while it rewrites a tag, for one) is in the middle
@@ -365,13 +370,13 @@ AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
     // The replacing file keeps the mode (never a set-ID bit) and the owner
     // of a file that is the writer's or the folder owner's; a link, or
     // anybody else's file, is replaced by a plainly created file.
-    const bool keeps = target.valid() && (st.st_uid == ::geteuid() || st.st_uid == entry.folderStat().st_uid);
+    const bool keeps = target.valid() && (st.st_uid == entry.user() || st.st_uid == entry.folderStat().st_uid);
     const mode_t mode = keeps ? (st.st_mode & 0777) : newFileMode();
     int fd = ::openat(entry.folder(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     std::string namedTemp;
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
         for (int slot = 0; slot < kTempSlots && fd < 0; ++slot) {
-            namedTemp = tempName(entry.name(), slot);
+            namedTemp = tempName(entry, slot);
             fd = entry.open(namedTemp, O_WRONLY | O_CREAT | O_EXCL).release();
         }
     }
@@ -396,8 +401,8 @@ AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
     file.m_target = std::move(target);
     // Only the writer's own file, opened without following a link, in a
     // folder where nobody else can have added its second name.
-    file.m_inPlace =
-        file.m_target.valid() && st.st_nlink > 1 && st.st_uid == ::geteuid() && !file.m_entry->othersMayWrite();
+    file.m_inPlace = file.m_target.valid() && st.st_nlink > 1 && st.st_uid == file.m_entry->user() &&
+                     !file.m_entry->othersMayWrite();
     return file;
 }
 
@@ -452,8 +457,8 @@ std::string AtomicFile::linkBeside() {
         uint64_t random = 0;
         if (slot >= kTempSlots && ::getrandom(&random, sizeof random, 0) != sizeof random)
             break;
-        const std::string name = slot < kTempSlots ? tempName(m_entry->name(), slot)
-                                                   : tempStem(m_entry->name()) + "r" + std::to_string(random);
+        const std::string name =
+            slot < kTempSlots ? tempName(*m_entry, slot) : tempStem(*m_entry) + "r" + std::to_string(random);
         if (linkInto(m_stream.fd(), *m_entry, name))
             return name;
         if (errno != EEXIST)
@@ -525,7 +530,7 @@ void AtomicFile::nameJournal() {
     const FolderEntry& entry = *m_entry;
     if (!entry.names(m_targetStat))
         throw StreamWriteError(m_path, kSwappedReason);
-    const std::string journal = journalName(entry.name());
+    const std::string journal = journalName(entry);
     if (!m_tempName.empty()) {
         if (::renameat(entry.folder(), m_tempName.c_str(), entry.folder(), journal.c_str()) != 0)
             throw StreamWriteError(m_path, errno);

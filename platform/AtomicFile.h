@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/FileStream.h"
+#include "platform/FolderEntry.h"
 #include "platform/UniqueFd.h"
 
 #include <memory>
@@ -50,7 +51,6 @@ inline constexpr const char* kFileInUseReason = "The file is in use by another p
 inline constexpr const char* kNotRegularReason = "It is not a regular file";
 
 class ChangeJournal;
-class FolderEntry;
 
 class AtomicFile {
 public:
@@ -62,6 +62,9 @@ public:
     // pipe or a socket of that name (kNotRegularReason), or a file or link
     // of another user in a shared sticky folder (kOtherUsersReason).
     static AtomicFile Create(const std::string& path, bool evenIfReadOnly = false);
+    // The same for the name of an entry in a folder already open (one of
+    // many files a writer puts into one folder).
+    static AtomicFile Create(FolderEntry entry, bool evenIfReadOnly = false);
 
     // Removes the temporary names beside path that writers which no longer
     // run have left, and finishes a copy into a hard-linked file that such a

@@ -12,6 +12,12 @@ CommitQueue::~CommitQueue() {
     finish();
 }
 
+AtomicFile CommitQueue::Create(const std::string& path, bool evenIfReadOnly) {
+    if (!m_lastFolder || !m_lastFolder->SharesFolderWith(path))
+        m_lastFolder = FolderEntry::Of(path);
+    return AtomicFile::Create(m_lastFolder->Beside(path), evenIfReadOnly);
+}
+
 void CommitQueue::Add(AtomicFile file) {
     std::unique_lock lock(m_mutex);
     if (!m_worker.joinable())
