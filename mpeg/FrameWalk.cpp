@@ -191,8 +191,15 @@ TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end, std::o
             }
         }
         // The format is that of the audio, not of the info frame before it.
-        if (walk.Frames.empty())
+        if (walk.Frames.empty()) {
             DecodeFrameHeader(header, walk.Format);
+            // Room for as many frames as the first one's length gives the
+            // rest of the file (more, for a VBR stream that starts small:
+            // memory not written to is not taken), so that an hour of frames
+            // is not moved a dozen times while it grows.
+            if (!until)
+                walk.Frames.reserve(std::size_t(std::min<int64_t>((end - *p) / length + 16, int64_t(1) << 22)));
+        }
         const TMPEGFrame& frame = lengths.frame();
         walk.Frames.push_back({*p, length, MainDataBegin(frame, bytes), uint8_t(frame.BitRateIndex)});
         samplesWalked += samplesPerFrame;
