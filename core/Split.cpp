@@ -26,6 +26,10 @@
 
 namespace tindrel {
 
+std::optional<SourceFacts> DescribeSource::operator()(const FileStream& source) const {
+    return m_byOpenFile ? m_byOpenFile(source) : (*this)(source.path());
+}
+
 std::optional<CutBytes> CutByteRange(int64_t startMs, int64_t endMs, const SourceFacts& facts) {
     if (startMs >= facts.lengthMs || startMs >= endMs)
         return std::nullopt;
@@ -240,8 +244,7 @@ bool byteCut(FileStream& input, const std::string& outputPath, int64_t startMs, 
              const DescribeSource& describe, const PieceTags& tags, PieceTagsWritten& written,
              CommitQueue* queue = nullptr, const FrameCuts* frames = nullptr) {
     written = {};
-    const std::string& inputPath = input.path();
-    const std::optional<SourceFacts> facts = describe(inputPath);
+    const std::optional<SourceFacts> facts = describe(input);
     if (!facts)
         return false;
     std::optional<CutBytes> range = CutByteRange(startMs, endMs, *facts);
@@ -547,13 +550,21 @@ SplitOutcome RunSplitParts(const std::string& source, const std::string& folder,
     // scans the whole file, and a split into thousands of parts would scan
     // it thousands of times.
     std::optional<std::optional<SourceFacts>> facts;
-    const DescribeSource describeOnce = [&](const std::string& path) {
-        if (path != source)
-            return describe(path);
-        if (!facts)
-            facts = describe(path);
-        return *facts;
-    };
+    const DescribeSource describeOnce(
+        [&](const std::string& path) {
+            if (path != source)
+                return describe(path);
+            if (!facts)
+                facts = describe(path);
+            return *facts;
+        },
+        [&](const FileStream& file) {
+            if (&file != &*input)
+                return describe(file);
+            if (!facts)
+                facts = describe(file);
+            return *facts;
+        });
     // Either mode walks the source once for all its parts.
     TFrameWalk walk;
     std::optional<FrameCuts> frames;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace tindrel {
@@ -23,8 +24,35 @@ struct SourceFacts {
     int64_t lengthMs = 0;
     int64_t bitRateKbps = 0;
 };
-// Describes a source, or gives nothing when the player cannot be used.
-using DescribeSource = std::function<std::optional<SourceFacts>(const std::string& path)>;
+class FileStream;
+
+// Describes a source, or gives nothing when the player cannot be used: by
+// its name, or, where the describer can read an open file, from the source
+// a cut already holds open, so that the figures are those of the file that
+// is cut, and the file is not opened again by a name that may by then hold
+// another.
+class DescribeSource {
+public:
+    using ByName = std::function<std::optional<SourceFacts>(const std::string& path)>;
+    using ByOpenFile = std::function<std::optional<SourceFacts>(const FileStream& source)>;
+
+    DescribeSource() = default;
+    template <class F>
+    requires std::is_invocable_r_v < std::optional<SourceFacts>, F,
+    const std::string& > DescribeSource(F byName) : m_byName(std::move(byName)) {}
+    DescribeSource(ByName byName, ByOpenFile byOpenFile)
+        : m_byName(std::move(byName)), m_byOpenFile(std::move(byOpenFile)) {}
+
+    std::optional<SourceFacts> operator()(const std::string& path) const {
+        return m_byName ? m_byName(path) : std::nullopt;
+    }
+    // By the open file where the describer reads one, else by its name.
+    std::optional<SourceFacts> operator()(const FileStream& source) const;
+
+private:
+    ByName m_byName;
+    ByOpenFile m_byOpenFile;
+};
 
 // The byte range a cut copies: count 0 means "the whole input".
 struct CutBytes {
