@@ -574,6 +574,12 @@ SplitOutcome RunSplitParts(const std::string& source, const std::string& folder,
     } else {
         frames = walkForBytes(*input);
     }
+    if (lengthMs < 0) {
+        const std::optional<SourceFacts> described = describeOnce(*input);
+        if (!described)
+            return {SplitResult::Failed, kSplitFailed, {}, {}, {}, 0, {}};
+        lengthMs = described->lengthMs;
+    }
     if (int64_t(n) > lengthMs)
         return {SplitResult::Failed,      "Please specify a proper quantity of parts.", {}, {}, {}, 0,
                 tooManyParts(n, lengthMs)};

@@ -241,7 +241,10 @@ SplitOutcome RunSplitRange(const std::string& source, const std::string& output,
 // written is kept and named. A count above the length in ms (parts shorter
 // than 1 ms) is refused (Failed). Throws as CutRange does. Exact mode divides
 // the source's exact length in samples instead of lengthMs, into parts that
-// meet without a gap or an overlap.
+// meet without a gap or an overlap. A lengthMs below 0 asks describe for
+// the length of the source as opened for the split (Failed when it tells
+// none), so that a caller without the player's figures at hand need not
+// open the source by name for them.
 SplitOutcome RunSplitParts(const std::string& source, const std::string& folder, int n, int64_t lengthMs,
                            const DescribeSource& describe, SplitObserver& observer, SplitMode mode = SplitMode::Bytes);
 
