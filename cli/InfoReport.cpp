@@ -13,6 +13,7 @@
 #include "player/WAVfile.h"
 #include "player/WMAfile.h"
 
+#include <cmath>
 #include <exception>
 
 namespace tindrel {
@@ -51,8 +52,7 @@ const char* layerName(uint8_t code) {
     return "Layer ?";
 }
 
-ReportLines mpegReport(const FileStream& file) {
-    TMPEGaudio audio;
+ReportLines mpegReport(const FileStream& file, TMPEGaudio& audio) {
     audio.Analyze(file);
     const TMPEGFrame& frame = audio.FirstFrame();
     if (!frame.Found)
@@ -139,7 +139,8 @@ std::string LengthText(int64_t ms) {
     return std::to_string(ms) + " ms (" + FormatTimeText(ms / 1000.0) + ")";
 }
 
-ReportLines AnalysisReport(const std::string& fileName, const FileStream& file) {
+ReportLines AnalysisReport(const std::string& fileName, const FileStream& file, TMPEGaudio& audio) {
+    audio.Clear();
     const std::string ext = UpperFileExt(fileName);
     try {
         if (ext == ".OGG")
@@ -148,11 +149,21 @@ ReportLines AnalysisReport(const std::string& fileName, const FileStream& file) 
             return wmaReport(fileName);
         if (ext == ".WAV")
             return wavReport(fileName);
-        return mpegReport(file);
+        return mpegReport(file, audio);
     } catch (const std::exception&) {
         // The Ogg reader throws when the file cannot be opened.
         return {{"Format", "unknown (the file cannot be read)"}};
     }
+}
+
+std::optional<PlayerFacts> Mp3PlayerFacts(const std::string& fileName, const TMPEGaudio& audio) {
+    // The player takes a ".MP3" file's figures from this same analysis when
+    // it finds the file valid, and asks its plug-ins only about the others.
+    if (UpperFileExt(fileName) != ".MP3" || !audio.IsValid())
+        return std::nullopt;
+    return PlayerFacts{audio.FileSize(), audio.SampleRate(), audio.BitRate(),
+                       static_cast<int64_t>(std::nearbyint(audio.Duration() * 1000.0)),
+                       audio.FirstFrame().ModeCode == kModeMono ? 1 : 2};
 }
 
 ReportLines PlayerReport(const PlayerFacts& facts) {

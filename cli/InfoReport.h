@@ -12,6 +12,7 @@
 namespace tindrel {
 
 class FileStream;
+class TMPEGaudio;
 
 struct ID3v1Fields;
 struct ID3v2Fields;
@@ -32,9 +33,14 @@ struct PlayerFacts {
 // The file's format as read from its headers without decoding: the MPEG
 // analysis for MP3 files, the Ogg Vorbis, WMA or WAV reader for files with
 // those extensions (as the player chooses them). The MPEG analysis reads
-// file, fileName already open. Never throws; a file that cannot be read
-// reports "Format: unknown".
-ReportLines AnalysisReport(const std::string& fileName, const FileStream& file);
+// file, fileName already open, into audio (cleared for the other formats).
+// Never throws; a file that cannot be read reports "Format: unknown".
+ReportLines AnalysisReport(const std::string& fileName, const FileStream& file, TMPEGaudio& audio);
+
+// What the preview player reports of fileName when it is an MP3 file that
+// audio, its analysis, finds valid: the player's own figures, without
+// loading the player. Nothing for any other file.
+std::optional<PlayerFacts> Mp3PlayerFacts(const std::string& fileName, const TMPEGaudio& audio);
 
 ReportLines PlayerReport(const PlayerFacts& facts);
 

@@ -25,20 +25,20 @@ namespace tindrel {
 namespace {
 
 constexpr int64_t kID3v1Size = 128;
-constexpr std::size_t kCopyBlock = 1 << 20;
 
 // Where the parts of an MP3 file stand.
 struct FileLayout {
     int64_t size = 0;
     int64_t tailBegin = 0; // the ID3v1 block, or the end
     TAPEv2 ape;
-    TFrameWalk walk;
 
     int64_t audioEnd() const { return ape.Exists() ? ape.Offset() : tailBegin; }
     int64_t apeEnd() const { return ape.Exists() ? ape.Offset() + ape.Size() : tailBegin; }
 };
 
-FileLayout readLayout(const FileStream& file, const std::string& path) {
+// Reads where the parts stand and walks the audio once, giving each audio
+// frame (the encoder's info frame left out) with its bytes to visit.
+FileLayout readLayout(const FileStream& file, const std::string& path, const TFrameVisitor& visit) {
     FileLayout layout;
     layout.size = file.size();
     layout.tailBegin = layout.size;
@@ -51,44 +51,16 @@ FileLayout readLayout(const FileStream& file, const std::string& path) {
     int64_t begin = 0;
     if (ReadTagHeader(path, header) && header.StartsWithTag())
         begin = header.TagSize();
-    layout.walk = WalkFrames(file, begin, layout.audioEnd());
-    if (!layout.walk.Found || layout.walk.Format.LayerCode != kLayerIII)
+    // Frames of another layer have no gain fields, so a visit changes
+    // nothing in them before the layer is known.
+    const TFrameWalk walk = WalkFrames(file, begin, layout.audioEnd(), visit);
+    if (!walk.Found || walk.Format.LayerCode != kLayerIII)
         throw std::runtime_error("\"" + path + "\" holds no MPEG Layer III audio.");
     return layout;
 }
 
 TGainSteps channelSteps(int left, int right) {
     return {{{left, right}, {left, right}}};
-}
-
-// Reads the audio in blocks that end where a frame starts, so that no frame
-// is split, and gives each block (from offset at) with its audio frames (the
-// walk leaves the encoder's info frame out) to take, which may change the
-// frames in the block.
-using BlockTaker =
-    std::function<void(int64_t at, std::span<uint8_t> block, std::span<const std::span<uint8_t>> frames)>;
-void forEachBlock(const FileStream& source, const FileLayout& layout, const BlockTaker& take) {
-    std::vector<uint8_t> block;
-    std::vector<std::span<uint8_t>> inBlock;
-    std::size_t next = 0;
-    const auto& frames = layout.walk.Frames;
-    for (int64_t at = 0; at < layout.audioEnd();) {
-        int64_t end = std::min<int64_t>(layout.audioEnd(), at + int64_t(kCopyBlock));
-        if (next < frames.size()) {
-            const auto cut = std::lower_bound(frames.begin() + long(next), frames.end(), end,
-                                              [](const TFrameSpan& f, int64_t e) { return f.Offset < e; });
-            end = cut != frames.end() ? cut->Offset : std::max(end, frames.back().End());
-        }
-        block.resize(std::size_t(end - at));
-        if (!tagfile::ReadAt(source.fd(), block.data(), block.size(), at))
-            throw StreamReadError();
-        inBlock.clear();
-        for (; next < frames.size() && frames[next].Offset < end; ++next) {
-            inBlock.push_back(std::span(block.data() + (frames[next].Offset - at), frames[next].Length));
-        }
-        take(at, block, inBlock);
-        at = end;
-    }
 }
 
 void widen(TGainRange& range, std::span<const uint8_t> frame) {
@@ -100,20 +72,24 @@ void widen(TGainRange& range, std::span<const uint8_t> frame) {
 
 // Adds steps to the frame at offset and records the bytes that changed (the
 // gain fields, and the CRC of a protected frame) as a change of the file.
-TGainChange changeFrame(AtomicFile& out, int64_t offset, std::span<uint8_t> frame, const TGainSteps& steps) {
-    std::array<uint8_t, 64> old{};
-    const std::size_t fields = std::min(GainFieldsSize(frame), std::min(old.size(), frame.size()));
-    std::copy_n(frame.begin(), fields, old.begin());
-    const TGainChange change = AddGlobalGain(frame, steps);
+// Only the bytes up to the end of the side information are looked at, in a
+// copy: the frame itself is written by the change.
+TGainChange changeFrame(AtomicFile& out, int64_t offset, std::span<const uint8_t> frame, const TGainSteps& steps,
+                        TGainRange& range) {
+    std::array<uint8_t, 64> now{};
+    const std::size_t fields = std::min(GainFieldsSize(frame), std::min(now.size(), frame.size()));
+    const std::span<uint8_t> fieldsNow = std::span(now).first(fields);
+    std::copy_n(frame.begin(), fields, now.begin());
+    const TGainChange change = AddGlobalGain(fieldsNow, steps);
+    widen(range, fieldsNow);
     std::size_t first = 0;
     std::size_t last = fields;
-    while (first < last && old[first] == frame[first])
+    while (first < last && now[first] == frame[first])
         ++first;
-    while (last > first && old[last - 1] == frame[last - 1])
+    while (last > first && now[last - 1] == frame[last - 1])
         --last;
     if (first < last)
-        out.Change(offset + int64_t(first), std::span(old).subspan(first, last - first),
-                   frame.subspan(first, last - first));
+        out.Change(offset + int64_t(first), frame.subspan(first, last - first), fieldsNow.subspan(first, last - first));
     return change;
 }
 
@@ -124,16 +100,13 @@ TGainApplied rewrite(const std::string& path, const TGainSteps& steps,
                      const std::function<void(TAPEv2&, const TGainRange&)>& editTag) {
     AtomicFile out = AtomicFile::Create(path);
     const FileStream source = out.openReplaced();
-    FileLayout layout = readLayout(source, path);
     TGainApplied applied;
     TGainRange range;
-    forEachBlock(source, layout, [&](int64_t at, std::span<uint8_t> block, std::span<const std::span<uint8_t>> frames) {
-        for (const std::span<uint8_t>& frame : frames) {
-            const TGainChange change = changeFrame(out, at + (frame.data() - block.data()), frame, steps);
-            applied.Clamped = applied.Clamped || change.Clamped;
-            applied.Frames += change.Applied ? 1 : 0;
-            widen(range, frame);
-        }
+    // One read of the audio finds the frames and journals their new gains.
+    FileLayout layout = readLayout(source, path, [&](const TFrameSpan& frame, std::span<const uint8_t> bytes) {
+        const TGainChange change = changeFrame(out, frame.Offset, bytes, steps, range);
+        applied.Clamped = applied.Clamped || change.Clamped;
+        applied.Frames += change.Applied ? 1 : 0;
     });
     // The tag behind the audio may change its length: it is written again
     // with the ID3v1 block behind it.
@@ -252,19 +225,14 @@ TLoudness AfterGainSteps(TLoudness figures, int steps) {
 
 std::optional<TGainRange> FileGainRange(const std::string& path) {
     const FileStream file = FileStream::openRead(path);
-    FileLayout layout;
+    TGainRange range;
     try {
-        layout = readLayout(file, path);
+        readLayout(file, path, [&](const TFrameSpan&, std::span<const uint8_t> bytes) { widen(range, bytes); });
     } catch (const StreamReadError&) {
         throw;
     } catch (const std::runtime_error&) {
         return std::nullopt;
     }
-    TGainRange range;
-    forEachBlock(file, layout, [&](int64_t, std::span<uint8_t>, std::span<const std::span<uint8_t>> frames) {
-        for (const std::span<uint8_t>& frame : frames)
-            widen(range, frame);
-    });
     if (range.Min > range.Max)
         return std::nullopt;
     return range;
@@ -306,8 +274,7 @@ bool UndoGain(const std::string& path) {
     TAPEv2 ape;
     {
         const FileStream file = FileStream::openRead(real);
-        const FileLayout layout = readLayout(file, real);
-        ape = layout.ape;
+        ape = readLayout(file, real, [](const TFrameSpan&, std::span<const uint8_t>) {}).ape;
     }
     const auto undo = ParseGainUndo(ape.Value(kGainUndoKey));
     if (!undo || (undo->Left == 0 && undo->Right == 0))

@@ -98,6 +98,14 @@ ID3v2Fields ShowID3v2(const FileStream& file, TID3v2& tag) {
     return fieldsOf(file.isOpen(), file.isOpen() && tag.Load(file), tag);
 }
 
+ID3v1Fields LoadedID3v1(const TID3v1& tag) {
+    return fieldsOf(true, true, tag);
+}
+
+ID3v2Fields LoadedID3v2(const TID3v2& tag) {
+    return fieldsOf(true, true, tag);
+}
+
 bool CopyToID3v2(const ID3v1Fields& from, ID3v2Fields& to) {
     if (!from.exists)
         return false;

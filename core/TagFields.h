@@ -58,6 +58,10 @@ ID3v2Fields ShowID3v2(const std::string& fileName, TID3v2& tag);
 // The same from the file already open.
 ID3v1Fields ShowID3v1(const FileStream& file, TID3v1& tag);
 ID3v2Fields ShowID3v2(const FileStream& file, TID3v2& tag);
+// The group of a tag another reader already loaded from a file it found
+// (the MPEG analysis loads both), so that the file is not read again.
+ID3v1Fields LoadedID3v1(const TID3v1& tag);
+ID3v2Fields LoadedID3v2(const TID3v2& tag);
 
 // "Copy to ID3v2": only when the ID3v1 box is checked; false otherwise, and
 // nothing changes.

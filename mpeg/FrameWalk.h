@@ -6,7 +6,9 @@
 #include "mpeg/InfoFrame.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace tindrel {
@@ -88,5 +90,14 @@ struct TFrameWalk {
 // ValidEnd() of such a walk are not the stream's.
 TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end,
                       std::optional<TStreamTime> until = std::nullopt);
+
+// Takes each audio frame of a walk with its bytes, valid during the call.
+using TFrameVisitor = std::function<void(const TFrameSpan& frame, std::span<const uint8_t> bytes)>;
+
+// The whole walk above, giving each audio frame to visit as it is found
+// instead of keeping it in Frames, which stays empty: a pass over every
+// frame's bytes (a new gain for each) then reads the file once, and keeps
+// no list of the frames of a long file.
+TFrameWalk WalkFrames(const FileStream& file, int64_t begin, int64_t end, const TFrameVisitor& visit);
 
 } // namespace tindrel

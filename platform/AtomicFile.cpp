@@ -325,7 +325,10 @@ void AtomicFile::SweepLeftovers(const std::string& path) {
 }
 
 AtomicFile::AtomicFile(FolderEntry entry, FileStream stream)
-    : m_entry(std::make_unique<FolderEntry>(std::move(entry))), m_stream(std::move(stream)), m_path(m_entry->path()) {}
+    : m_entry(std::make_unique<FolderEntry>(std::move(entry))), m_stream(std::move(stream)), m_path(m_entry->path()) {
+    // Every new content is flushed before it takes its name.
+    m_stream.startWritingBehind();
+}
 
 AtomicFile::AtomicFile(AtomicFile&&) noexcept = default;
 AtomicFile& AtomicFile::operator=(AtomicFile&&) noexcept = default;
@@ -585,8 +588,12 @@ void AtomicFile::commitInPlace() {
 }
 
 void AtomicFile::Change(int64_t offset, std::span<const uint8_t> old, std::span<const uint8_t> now) {
-    if (!m_changes)
-        m_changes = std::make_unique<ChangeJournal>(m_stream.fd(), int64_t(m_targetStat.st_size));
+    if (!m_changes) {
+        // Named as it will be once complete, beside the file it changes.
+        const std::string journal =
+            m_path.substr(0, m_path.size() - m_entry->name().size()) + journalName(*m_entry);
+        m_changes = std::make_unique<ChangeJournal>(m_stream.fd(), int64_t(m_targetStat.st_size), journal);
+    }
     m_changes->add(offset, old, now);
 }
 
@@ -595,8 +602,7 @@ void AtomicFile::CommitChanges() {
         throw StreamWriteError(m_path, "It is not a plain file");
     if (!m_changes || m_changes->empty())
         return;
-    if (!m_changes->finish(m_targetStat) || ::fsync(m_stream.fd()) != 0)
-        throw StreamWriteError(m_path, errno);
+    m_changes->finish(m_targetStat);
     nameJournal();
     UniqueFd out = openReplacedForWriting(O_RDWR);
     UniqueFd journal = reopen(m_stream.fd(), O_RDONLY);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <sys/stat.h>
 #include <vector>
 
@@ -23,25 +24,28 @@ namespace tindrel {
 // mark, so a sweep tells the two apart.
 class ChangeJournal {
 public:
-    // Writes to the empty journal file fd, for a target of oldSize bytes.
-    ChangeJournal(int fd, int64_t oldSize);
+    // Writes to the empty journal file fd, for a target of oldSize bytes;
+    // path is the journal's name in messages.
+    ChangeJournal(int fd, int64_t oldSize, std::string path);
 
     // Adds a run; only the last run may change its length, and only when
     // it reaches the target's end (a tag behind the audio that grows or
     // shrinks). Throws std::invalid_argument for a run before the end of
-    // the last one or past the target's end, and StreamWriteError when the
-    // journal cannot be written.
+    // the last one or past the target's end, and StreamWriteError naming
+    // the journal and the system's reason when it cannot be written.
     void add(int64_t offset, std::span<const uint8_t> old, std::span<const uint8_t> now);
-    // Writes what is buffered and the trailer naming the target; false
-    // when the journal cannot be written.
-    bool finish(const struct stat& target);
+    // Writes what is buffered and the trailer naming the target and flushes
+    // the journal to disk; throws StreamWriteError as add does.
+    void finish(const struct stat& target);
     bool empty() const { return m_runs == 0; }
     int64_t newSize() const { return m_newSize; }
 
 private:
-    bool flush();
+    void flush();
+    [[noreturn]] void fail() const;
 
     int m_fd;
+    std::string m_path;
     int64_t m_oldSize;
     int64_t m_newSize;
     int64_t m_end = 0;

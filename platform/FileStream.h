@@ -67,14 +67,22 @@ public:
     // holds fewer than count bytes, the whole blocks that fit are copied and
     // "Stream read error" is thrown.
     void copyFrom(FileStream& source, int64_t count, std::size_t blockSize);
+    // From now on, every few megabytes written are handed to the disk at
+    // once, without waiting for them: a file that is flushed before it is
+    // called written (fsync) then has little left to wait for at that
+    // flush, the disk having written it while the rest was worked out.
+    void startWritingBehind() { m_writeBehind = true; }
     void close();
 
 private:
+    void wrote(int64_t count);
     void transfer(FileStream& source, int64_t count, std::size_t blockSize);
     void copyRun(FileStream& source, int64_t count, std::size_t blockSize);
     FileStream(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
     int m_fd = -1;
     std::string m_path;
+    bool m_writeBehind = false;
+    int64_t m_unhanded = 0; // bytes written since the disk was last given them
 };
 
 } // namespace tindrel

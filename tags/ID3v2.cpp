@@ -95,12 +95,6 @@ bool readTagHeader(int fd, int64_t fileSize, TagHeader& header) {
     return ReadAt(fd, header.bytes.data(), header.bytes.size(), 0);
 }
 
-// The whole tag, header included.
-bool readTag(int fd, int32_t tagSize, std::string& tag) {
-    tag.resize(std::size_t(tagSize));
-    return ReadAt(fd, tag.data(), tag.size(), 0);
-}
-
 } // namespace
 
 bool ReadTagHeader(const std::string& fileName, TagHeader& header) {
@@ -197,15 +191,16 @@ bool TID3v2::load(int fd, int64_t fileSize) {
     TagHeader header;
     if (!readTagHeader(fd, fileSize, header))
         return false;
-    std::string tag(reinterpret_cast<const char*>(header.bytes.data()), header.bytes.size());
+    const std::string_view head(reinterpret_cast<const char*>(header.bytes.data()), header.bytes.size());
+    LoadTag(head, fileSize);
+    if (!m_exists || m_tagSize <= int32_t(kHeaderSize))
+        return true;
     try {
-        if (header.StartsWithTag() && header.TagSize() > 0 && !readTag(fd, header.TagSize(), tag))
-            tag.resize(kHeaderSize); // unreadable frames leave the fields empty
-        LoadTag(tag, fileSize);
-    } catch (const std::bad_alloc&) {
-        // A tag too large to hold leaves the fields empty, as an unreadable
-        // one does.
-        LoadTag(std::string_view(tag).substr(0, kHeaderSize), fileSize);
+        takeFields(ReadID3v2Frames(fd, head, std::size_t(m_tagSize), &m_droppedFrames));
+    } catch (const std::exception&) {
+        // Unreadable frames, or a tag too large to hold, leave the fields
+        // empty.
+        LoadTag(head, fileSize);
     }
     return true;
 }

@@ -2,11 +2,13 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "tags/ID3v2Frames.h"
 
+#include "tags/TagFile.h"
 #include "tags/TagText.h"
 
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <stdexcept>
 #include <utility>
 
 namespace tindrel {
@@ -39,16 +41,15 @@ void appendBigEndian(std::string& out, uint32_t value, int bytes) {
         out.push_back(static_cast<char>((value >> shift) & 0xFF));
 }
 
-// Every FF 00 becomes FF.
-std::string undoUnsynchronisation(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
+// Every FF 00 becomes FF, in place: a large picture is not held twice.
+void undoUnsynchronisation(std::string& bytes) {
+    std::size_t out = 0;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        out.push_back(bytes[i]);
+        bytes[out++] = bytes[i];
         if (bytes[i] == '\xff' && i + 1 < bytes.size() && bytes[i + 1] == '\0')
             ++i;
     }
-    return out;
+    bytes.resize(out);
 }
 
 bool validId(std::string_view bytes, std::size_t at, std::size_t length) {
@@ -123,11 +124,19 @@ struct Piece {
     std::vector<std::string> list;
 };
 
+// A content's texts rewritten: head replaces the content's first restAt
+// bytes, and the bytes from there on (a picture, an object) stay as they are.
+struct Reencoded {
+    std::string head;
+    std::size_t restAt = 0;
+};
+
 // The content rewritten with ISO-8859-1, or UTF-16 where a text needs it.
 // Nothing when the content is too short for its layout.
-std::optional<std::string> reencode(std::string_view data, const Layout& layout) {
+std::optional<Reencoded> reencode(std::string_view data, const Layout& layout) {
     if (data.empty())
-        return std::string(data);
+        return Reencoded{};
+    std::size_t restAt = data.size();
     const auto encoding = static_cast<uint8_t>(data[0]);
     std::vector<Piece> pieces;
     std::size_t at = 1;
@@ -147,8 +156,9 @@ std::optional<std::string> reencode(std::string_view data, const Layout& layout)
                                                     : DecodeText(data.substr(at, end - at), own);
             at = std::min(data.size(), end + TerminatorWidth(own));
         } else if (part == Part::RestBinary) {
-            piece.text = data.substr(at);
-            at = data.size();
+            // Always the last part: the binary rest is not copied.
+            restAt = at;
+            break;
         } else {
             piece.list = decodeValues(data.substr(at), encoding);
             at = data.size();
@@ -184,7 +194,7 @@ std::optional<std::string> reencode(std::string_view data, const Layout& layout)
             out += piece.text;
         }
     }
-    return out;
+    return Reencoded{std::move(out), restAt};
 }
 
 // ---- Frame IDs of the other versions --------------------------------------
@@ -250,29 +260,99 @@ std::string pictureFromV22(std::string_view data) {
 
 // ---- The walk ---------------------------------------------------------------
 
+// A tag's body, held in memory or read from the file as the walk needs it:
+// the frame headers and the small frames come from reads of whole blocks,
+// and a large frame's content is read straight into its own string, so a
+// big picture is held once, not once in the tag and again in its frame.
+class TagBytes {
+public:
+    explicit TagBytes(std::string_view bytes) : m_memory(bytes), m_size(bytes.size()) {}
+    TagBytes(int fd, int64_t offset, std::size_t size) : m_fd(fd), m_offset(offset), m_size(size) {}
+
+    std::size_t size() const { return m_size; }
+
+    // Up to count bytes at at, fewer at the end; valid until the next call.
+    std::string_view view(std::size_t at, std::size_t count) {
+        if (at >= m_size)
+            return {};
+        count = std::min(count, m_size - at);
+        if (m_fd < 0)
+            return m_memory.substr(at, count);
+        if (!cached(at, count)) {
+            m_cacheAt = at;
+            m_cache.resize(std::min(kBlock, m_size - at));
+            read(m_cache.data(), m_cache.size(), at);
+        }
+        return std::string_view(m_cache).substr(at - m_cacheAt, count);
+    }
+
+    // The count bytes at at (which the body holds) as a string of their own.
+    std::string take(std::size_t at, std::size_t count) {
+        if (m_fd < 0)
+            return std::string(m_memory.substr(at, count));
+        if (cached(at, count))
+            return m_cache.substr(at - m_cacheAt, count);
+        std::string bytes(count, '\0');
+        read(bytes.data(), count, at);
+        return bytes;
+    }
+
+    // Drops the first count bytes (an extended header).
+    void skip(std::size_t count) {
+        count = std::min(count, m_size);
+        m_memory = m_memory.substr(std::min(count, m_memory.size()));
+        m_offset += int64_t(count);
+        m_size -= count;
+        m_cache.clear();
+        m_cacheAt = 0;
+    }
+
+private:
+    // Small tags are read whole, large ones a block at a time.
+    static constexpr std::size_t kBlock = std::size_t(256) << 10;
+
+    bool cached(std::size_t at, std::size_t count) const {
+        return at >= m_cacheAt && at - m_cacheAt + count <= m_cache.size();
+    }
+
+    void read(char* out, std::size_t count, std::size_t at) const {
+        if (!tagfile::ReadAt(m_fd, out, count, off_t(m_offset + int64_t(at))))
+            throw std::runtime_error("Stream read error");
+    }
+
+    std::string_view m_memory;
+    int m_fd = -1;
+    int64_t m_offset = 0;
+    std::size_t m_size = 0;
+    std::string m_cache;
+    std::size_t m_cacheAt = 0;
+};
+
 struct RawFrame {
     std::string id;
     uint16_t flags = 0;
-    std::string_view content;
+    std::string content;
 };
 
 class FrameWalk {
 public:
-    FrameWalk(uint8_t major, std::string_view body) : m_major(major), m_body(body) {}
+    FrameWalk(uint8_t major, TagBytes& body) : m_major(major), m_body(body) {}
 
     // The next frame, or nothing at padding or at the end.
     std::optional<RawFrame> next() {
         const std::size_t headerSize = m_major == 2 ? 6 : 10;
         const std::size_t idLength = m_major == 2 ? 3 : 4;
-        if (m_at + headerSize > m_body.size() || !validId(m_body, m_at, idLength))
+        // A copy: the look at the next frame may read another block.
+        const std::string header(m_body.view(m_at, headerSize));
+        if (header.size() < headerSize || !validId(header, 0, idLength))
             return std::nullopt;
-        const std::size_t size = m_major == 2 ? bigEndian(m_body.substr(m_at + 3), 3) : frameSize();
+        const std::size_t size = m_major == 2 ? bigEndian(std::string_view(header).substr(3), 3) : frameSize(header);
         const std::size_t contentAt = m_at + headerSize;
         if (size > m_body.size() - contentAt)
             return std::nullopt;
-        RawFrame frame{std::string(m_body.substr(m_at, idLength)),
-                       m_major == 2 ? uint16_t(0) : uint16_t(bigEndian(m_body.substr(m_at + 8), 2)),
-                       m_body.substr(contentAt, size)};
+        RawFrame frame{header.substr(0, idLength),
+                       m_major == 2 ? uint16_t(0) : uint16_t(bigEndian(std::string_view(header).substr(8), 2)),
+                       m_body.take(contentAt, size)};
         m_at = contentAt + size;
         return frame;
     }
@@ -280,22 +360,24 @@ public:
 private:
     // Version 2.4 sizes are synchsafe, but some writers put plain sizes
     // there: take the plain reading when only it lands on a next frame.
-    std::size_t frameSize() const {
-        const std::string_view bytes = m_body.substr(m_at + 4, 4);
+    std::size_t frameSize(std::string_view header) const {
+        const std::string_view bytes = header.substr(4, 4);
         const uint32_t plain = bigEndian(bytes, 4);
         if (m_major == 3 || std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; }))
             return plain;
         const uint32_t safe = synchsafe(bytes);
         const auto landsOnFrame = [&](std::size_t size) {
             const std::size_t next = m_at + 10 + size;
-            return next == m_body.size() ||
-                   (next < m_body.size() && (m_body[next] == '\0' || validId(m_body, next, 4)));
+            if (next == m_body.size())
+                return true;
+            const std::string_view id = m_body.view(next, 4);
+            return !id.empty() && (id[0] == '\0' || validId(id, 0, 4));
         };
         return !landsOnFrame(safe) && landsOnFrame(plain) ? plain : safe;
     }
 
     uint8_t m_major;
-    std::string_view m_body;
+    TagBytes& m_body;
     std::size_t m_at = 0;
 };
 
@@ -307,9 +389,9 @@ public:
     // Where the year taken from a release time stands in the output.
     std::optional<std::size_t> releaseYear() const { return m_releaseYear; }
 
-    void add(const RawFrame& raw, std::vector<ID3v2Frame>& out) {
+    void add(RawFrame& raw, std::vector<ID3v2Frame>& out) {
         if (m_major == 3)
-            out.push_back({raw.id, raw.flags, std::string(raw.content)});
+            out.push_back({raw.id, raw.flags, std::move(raw.content)});
         else if (m_major == 2)
             fromV22(raw, out);
         else
@@ -322,52 +404,57 @@ private:
             m_dropped->push_back(id);
     }
 
-    void fromV22(const RawFrame& raw, std::vector<ID3v2Frame>& out) {
+    void fromV22(RawFrame& raw, std::vector<ID3v2Frame>& out) {
         const auto* entry = std::find_if(std::begin(kV22Ids), std::end(kV22Ids),
                                          [&](const auto& pair) { return pair.first == raw.id; });
         if (entry == std::end(kV22Ids))
             return drop(raw.id);
-        std::string data(raw.content);
-        out.push_back({std::string(entry->second), 0, raw.id == "PIC" ? pictureFromV22(data) : data});
+        out.push_back(
+            {std::string(entry->second), 0, raw.id == "PIC" ? pictureFromV22(raw.content) : std::move(raw.content)});
     }
 
-    void fromV24(const RawFrame& raw, std::vector<ID3v2Frame>& out) {
+    // The content is changed in place and moved into the frame: a picture is
+    // never copied.
+    void fromV24(RawFrame& raw, std::vector<ID3v2Frame>& out) {
         const uint8_t status = raw.flags >> 8;
         const uint8_t format = raw.flags & 0xFF;
-        const std::string content =
-            (format & 0x02) || m_tagUnsynchronised ? undoUnsynchronisation(raw.content) : std::string(raw.content);
+        std::string data = std::move(raw.content);
+        if ((format & 0x02) || m_tagUnsynchronised)
+            undoUnsynchronisation(data);
         // The extra fields follow the header in the order of their flags:
         // group, encryption method, data length.
         const bool grouped = format & 0x40, compressed = format & 0x08, encrypted = format & 0x04;
         const bool lengthGiven = format & 0x01;
         const std::size_t extra = std::size_t(grouped) + std::size_t(encrypted) + (lengthGiven ? 4 : 0);
-        if (content.size() < extra || (compressed && !lengthGiven))
+        if (data.size() < extra || (compressed && !lengthGiven))
             return drop(raw.id);
         std::size_t at = 0;
-        const std::string group = grouped ? content.substr(at++, 1) : std::string();
-        const std::string method = encrypted ? content.substr(at++, 1) : std::string();
-        const uint32_t length = lengthGiven ? synchsafe(std::string_view(content).substr(at, 4)) : 0;
-        std::string data = content.substr(extra);
+        const std::string group = grouped ? data.substr(at++, 1) : std::string();
+        const std::string method = encrypted ? data.substr(at++, 1) : std::string();
+        const uint32_t length = lengthGiven ? synchsafe(std::string_view(data).substr(at, 4)) : 0;
+        data.erase(0, extra);
 
         ID3v2Frame frame{raw.id, uint16_t(uint16_t(status & 0x70) << 9), {}};
+        std::string prefix;
         if (compressed) {
             frame.flags |= ID3v2Frame::kCompressed;
-            appendBigEndian(frame.data, length, 4);
+            appendBigEndian(prefix, length, 4);
         }
         frame.flags |= (encrypted ? ID3v2Frame::kEncrypted : 0) | (grouped ? ID3v2Frame::kGrouped : 0);
-        frame.data += method + group;
-        if (frame.Opaque()) {
-            frame.data += data;
-            return renamed(frame, out);
+        prefix += method + group;
+        if (!frame.Opaque()) {
+            // The people lists of version 2.4 keep their pairs apart, as IPLS does.
+            const Layout* layout = layoutOf(raw.id == "TIPL" || raw.id == "TMCL" ? "IPLS" : raw.id);
+            const std::optional<Reencoded> converted =
+                layout ? reencode(data, *layout) : std::optional<Reencoded>(Reencoded{{}, 0});
+            const bool unparsed =
+                std::find(std::begin(kUnparsedTexts), std::end(kUnparsedTexts), raw.id) != std::end(kUnparsedTexts);
+            if (!converted || (unparsed && !data.empty() && uint8_t(data[0]) > kEncodingUtf16))
+                return drop(raw.id);
+            data.replace(0, converted->restAt, converted->head);
         }
-        // The people lists of version 2.4 keep their pairs apart, as IPLS does.
-        const Layout* layout = layoutOf(raw.id == "TIPL" || raw.id == "TMCL" ? "IPLS" : raw.id);
-        std::optional<std::string> converted = layout ? reencode(data, *layout) : std::string(data);
-        const bool unparsed =
-            std::find(std::begin(kUnparsedTexts), std::end(kUnparsedTexts), raw.id) != std::end(kUnparsedTexts);
-        if (!converted || (unparsed && !data.empty() && uint8_t(data[0]) > kEncodingUtf16))
-            return drop(raw.id);
-        frame.data += *converted;
+        data.insert(0, prefix);
+        frame.data = std::move(data);
         renamed(frame, out);
     }
 
@@ -412,33 +499,37 @@ private:
 
 } // namespace
 
-std::vector<ID3v2Frame> ParseID3v2Frames(std::string_view tag, std::vector<std::string>* dropped) {
+namespace {
+
+// The header's version and flags, when a tag of them can be read.
+bool readableHeader(std::string_view header, uint8_t& major, uint8_t& flags) {
+    if (header.size() < kHeaderSize || !header.starts_with("ID3"))
+        return false;
+    major = static_cast<uint8_t>(header[3]);
+    flags = static_cast<uint8_t>(header[5]);
+    return major >= 2 && major <= 4 && !(major == 2 && (flags & kV22Compressed));
+}
+
+// Versions 2.2 and 2.3 unsynchronise the whole tag after its header;
+// version 2.4 does it frame by frame.
+bool wholeTagUnsynchronised(uint8_t major, uint8_t flags) {
+    return major < 4 && (flags & kUnsynchronised);
+}
+
+std::vector<ID3v2Frame> walkFrames(uint8_t major, uint8_t flags, TagBytes& body, std::vector<std::string>* dropped) {
     std::vector<ID3v2Frame> frames;
-    if (tag.size() < kHeaderSize || !tag.starts_with("ID3"))
-        return frames;
-    const auto major = static_cast<uint8_t>(tag[3]);
-    const auto flags = static_cast<uint8_t>(tag[5]);
-    if (major < 2 || major > 4 || (major == 2 && (flags & kV22Compressed)))
-        return frames;
-    std::string_view body = tag.substr(kHeaderSize, std::min<std::size_t>(synchsafe(tag.substr(6)), tag.size()));
-    // Versions 2.2 and 2.3 unsynchronise the whole tag after its header;
-    // version 2.4 does it frame by frame.
-    std::string resynchronised;
-    if (major < 4 && (flags & kUnsynchronised)) {
-        resynchronised = undoUnsynchronisation(body);
-        body = resynchronised;
-    }
     if (major > 2 && (flags & kExtendedHeader)) {
-        if (body.size() < 4)
+        const std::string_view sizeBytes = body.view(0, 4);
+        if (sizeBytes.size() < 4)
             return frames;
         // Version 2.3 counts the extended header without its size field,
         // version 2.4 with it.
-        const std::size_t size = major == 3 ? std::size_t(bigEndian(body, 4)) + 4 : synchsafe(body);
-        body = body.substr(std::min(size, body.size()));
+        const std::size_t size = major == 3 ? std::size_t(bigEndian(sizeBytes, 4)) + 4 : synchsafe(sizeBytes);
+        body.skip(size);
     }
     FrameWalk walk(major, body);
     Converter converter(major, major == 4 && (flags & kUnsynchronised), dropped);
-    while (const std::optional<RawFrame> raw = walk.next())
+    while (std::optional<RawFrame> raw = walk.next())
         converter.add(*raw, frames);
     if (const auto release = converter.releaseYear();
         release &&
@@ -448,6 +539,42 @@ std::vector<ID3v2Frame> ParseID3v2Frames(std::string_view tag, std::vector<std::
             dropped->push_back("TDRL");
     }
     return frames;
+}
+
+} // namespace
+
+std::vector<ID3v2Frame> ParseID3v2Frames(std::string_view tag, std::vector<std::string>* dropped) {
+    uint8_t major = 0, flags = 0;
+    if (!readableHeader(tag, major, flags))
+        return {};
+    std::string_view body = tag.substr(kHeaderSize, std::min<std::size_t>(synchsafe(tag.substr(6)), tag.size()));
+    std::string resynchronised;
+    if (wholeTagUnsynchronised(major, flags)) {
+        resynchronised = body;
+        undoUnsynchronisation(resynchronised);
+        body = resynchronised;
+    }
+    TagBytes bytes(body);
+    return walkFrames(major, flags, bytes, dropped);
+}
+
+std::vector<ID3v2Frame> ReadID3v2Frames(int fd, std::string_view header, std::size_t tagSize,
+                                        std::vector<std::string>* dropped) {
+    uint8_t major = 0, flags = 0;
+    if (!readableHeader(header, major, flags) || tagSize < kHeaderSize)
+        return {};
+    const std::size_t bodySize = std::min<std::size_t>(synchsafe(header.substr(6)), tagSize - kHeaderSize);
+    if (wholeTagUnsynchronised(major, flags)) {
+        // Undone in place over the whole body, which is then walked in memory.
+        std::string body(bodySize, '\0');
+        if (!tagfile::ReadAt(fd, body.data(), body.size(), off_t(kHeaderSize)))
+            throw std::runtime_error("Stream read error");
+        undoUnsynchronisation(body);
+        TagBytes bytes(body);
+        return walkFrames(major, flags, bytes, dropped);
+    }
+    TagBytes bytes(fd, int64_t(kHeaderSize), bodySize);
+    return walkFrames(major, flags, bytes, dropped);
 }
 
 std::string ID3v2FrameHeader(const ID3v2Frame& frame) {

@@ -39,6 +39,13 @@ struct ID3v2Frame {
 // cannot hold is left out, and its ID (as the tag names it) is added to
 // dropped when given.
 std::vector<ID3v2Frame> ParseID3v2Frames(std::string_view tag, std::vector<std::string>* dropped = nullptr);
+// The same for the tag at the start of the open file fd, given its first
+// 10 bytes and its whole size (TagHeader::TagSize): the frames are read as
+// the walk reaches them, a large frame's content straight into its frame,
+// so that the tag is not also held whole beside them. Throws
+// std::runtime_error("Stream read error") when the file cannot be read.
+std::vector<ID3v2Frame> ReadID3v2Frames(int fd, std::string_view header, std::size_t tagSize,
+                                        std::vector<std::string>* dropped = nullptr);
 
 // The version 2.3 bytes of a frame: header and content.
 std::string ID3v2FrameBytes(const ID3v2Frame& frame);

@@ -45,3 +45,6 @@ awk -v s="$best_save" -v c="$best_cp" -v cs="$best_cp_sync" -v ps="$peak_save" -
   printf "ratio tindrel/cp: %.2f, tindrel/(cp + sync): %.2f (goal <= 1.2)\n", s/c, s/cs;
   printf "peak memory of the save: %.1f MB (goal < 16 MB)\n", ps/1024;
 }'
+
+# Then the memory a huge tag takes to read.
+BUILD_DIR="$build_dir" bench/tags/read-memory.sh

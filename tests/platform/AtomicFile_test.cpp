@@ -7,6 +7,7 @@
 // still run or files that only look alike.
 #include "platform/AtomicFile.h"
 
+#include "tests/support/FaultInjection.h"
 #include "tests/support/FileLock.h"
 #include "tests/support/TempDir.h"
 
@@ -267,6 +268,39 @@ TEST(AtomicFile, AChangeInPlaceKilledHalfwayIsFinishedOnlyOverWhatItLeft) {
         AtomicFile::SweepLeftovers(out);
         EXPECT_EQ(ReadFileBytes(other), c.writtenSince ? left : after);
         EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"other.mp3", "out.mp3"}));
+    }
+}
+
+// A journal that cannot be written (a full disk, a size limit) fails the
+// change before the file is touched, and the message names the journal and
+// the system's reason, whether it fails while the runs are added (a journal
+// longer than the writer buffers) or at its end.
+TEST(AtomicFile, AChangeWhoseJournalCannotBeWrittenNamesIt) {
+    constexpr std::size_t kSize = 1 << 20;
+    for (const std::size_t every : {std::size_t(25), std::size_t(100'000)}) {
+        SCOPED_TRACE(every);
+        TempDir dir;
+        const Bytes before = PatternBytes(kSize, 5);
+        const std::string out = dir.write("out.mp3", before);
+        Bytes after = before;
+        std::string message;
+        {
+            test::FileSizeLimit limit(100);
+            try {
+                AtomicFile file = AtomicFile::Create(out);
+                for (std::size_t at = 0; at + 10 <= kSize; at += every) {
+                    for (std::size_t i = at; i < at + 10; ++i)
+                        after[i] ^= 0x33;
+                    file.Change(int64_t(at), std::span(before).subspan(at, 10), std::span(after).subspan(at, 10));
+                }
+                file.CommitChanges();
+            } catch (const StreamWriteError& e) {
+                message = e.what();
+            }
+        }
+        EXPECT_EQ(message, "Stream write error in file \"" + leftover(out, "j") + "\". File too large");
+        EXPECT_EQ(ReadFileBytes(out), before);
+        EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"out.mp3"}));
     }
 }
 
