@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdexcept>
 #include <string_view>
@@ -59,6 +60,8 @@ constexpr std::size_t kNameMax = 255;
 constexpr std::size_t kNumbersRoom = 2 * 20 + 1;
 // Writers of one target at the same time, each with its own temporary name.
 constexpr int kTempSlots = 4;
+// What is kept of the target's name in front of the mark.
+constexpr std::size_t kStemRoom = kNameMax - std::string_view(kTempMark).size() - kNumbersRoom;
 constexpr int kRandomTries = 8;
 
 // The start of every temporary name beside the target: its file name (cut
@@ -66,8 +69,7 @@ constexpr int kRandomTries = 8;
 // the mark and the user number.
 std::string tempStem(const FolderEntry& entry) {
     const std::string& name = entry.name();
-    const std::size_t room = kNameMax - std::string_view(kTempMark).size() - kNumbersRoom;
-    return name.substr(0, std::min(name.size(), room)) + kTempMark + std::to_string(entry.user()) + "-";
+    return name.substr(0, std::min(name.size(), kStemRoom)) + kTempMark + std::to_string(entry.user()) + "-";
 }
 
 std::string tempName(const FolderEntry& entry, int slot) {
@@ -337,9 +339,33 @@ AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
     return Create(FolderEntry::Of(path), evenIfReadOnly);
 }
 
-AtomicFile AtomicFile::Create(FolderEntry entry, bool evenIfReadOnly) {
+LeftoverNames::LeftoverNames(const FolderEntry& folder) {
+    const int fd = ::openat(folder.folder(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        if (fd >= 0)
+            ::close(fd);
+        return;
+    }
+    const std::string mark = std::string(kTempMark) + std::to_string(folder.user()) + "-";
+    errno = 0;
+    while (const dirent* item = ::readdir(dir)) {
+        const std::string_view name(item->d_name);
+        if (const std::size_t at = name.rfind(mark); at != std::string_view::npos && at > 0)
+            m_stems.emplace(name.substr(0, at));
+    }
+    m_listed = errno == 0;
+    ::closedir(dir);
+}
+
+bool LeftoverNames::MayBeBeside(const std::string& name) const {
+    return !m_listed || m_stems.count(name.substr(0, std::min(name.size(), kStemRoom))) > 0;
+}
+
+AtomicFile AtomicFile::Create(FolderEntry entry, bool evenIfReadOnly, bool sweepFirst) {
     const std::string path = entry.path();
-    sweep(entry);
+    if (sweepFirst)
+        sweep(entry);
     struct stat st {};
     const bool replacing = entry.look(st);
     UniqueFd target;
@@ -590,8 +616,7 @@ void AtomicFile::commitInPlace() {
 void AtomicFile::Change(int64_t offset, std::span<const uint8_t> old, std::span<const uint8_t> now) {
     if (!m_changes) {
         // Named as it will be once complete, beside the file it changes.
-        const std::string journal =
-            m_path.substr(0, m_path.size() - m_entry->name().size()) + journalName(*m_entry);
+        const std::string journal = m_path.substr(0, m_path.size() - m_entry->name().size()) + journalName(*m_entry);
         m_changes = std::make_unique<ChangeJournal>(m_stream.fd(), int64_t(m_targetStat.st_size), journal);
     }
     m_changes->add(offset, old, now);

@@ -7,6 +7,7 @@
 #include "platform/UniqueFd.h"
 
 #include <memory>
+#include <set>
 #include <span>
 #include <string>
 #include <sys/stat.h>
@@ -52,6 +53,22 @@ inline constexpr const char* kNotRegularReason = "It is not a regular file";
 
 class ChangeJournal;
 
+// The names in a folder that writers of the running user may have left
+// temporary names or journals beside, found by listing the folder once: a
+// writer of thousands of files into one folder then looks for leftovers
+// only beside the names that have some, not five times beside each. What
+// a writer killed after the listing leaves is swept by the next write.
+class LeftoverNames {
+public:
+    // Every name counts as having leftovers when the folder cannot be listed.
+    explicit LeftoverNames(const FolderEntry& folder);
+    bool MayBeBeside(const std::string& name) const;
+
+private:
+    bool m_listed = false;
+    std::set<std::string> m_stems;
+};
+
 class AtomicFile {
 public:
     // Throws "Cannot create file "<path>". <reason>" when the file could not
@@ -63,8 +80,10 @@ public:
     // of another user in a shared sticky folder (kOtherUsersReason).
     static AtomicFile Create(const std::string& path, bool evenIfReadOnly = false);
     // The same for the name of an entry in a folder already open (one of
-    // many files a writer puts into one folder).
-    static AtomicFile Create(FolderEntry entry, bool evenIfReadOnly = false);
+    // many files a writer puts into one folder). sweepFirst false skips the
+    // sweep of the entry's leftovers, for a writer that listed the folder
+    // and found none beside the name (see LeftoverNames).
+    static AtomicFile Create(FolderEntry entry, bool evenIfReadOnly = false, bool sweepFirst = true);
 
     // Removes the temporary names beside path that writers which no longer
     // run have left, and finishes a copy into a hard-linked file that such a

@@ -13,9 +13,12 @@ CommitQueue::~CommitQueue() {
 }
 
 AtomicFile CommitQueue::Create(const std::string& path, bool evenIfReadOnly) {
-    if (!m_lastFolder || !m_lastFolder->SharesFolderWith(path))
+    if (!m_lastFolder || !m_lastFolder->SharesFolderWith(path)) {
         m_lastFolder = FolderEntry::Of(path);
-    return AtomicFile::Create(m_lastFolder->Beside(path), evenIfReadOnly);
+        m_leftovers.emplace(*m_lastFolder);
+    }
+    return AtomicFile::Create(m_lastFolder->Beside(path), evenIfReadOnly,
+                              m_leftovers->MayBeBeside(ExtractFileName(path)));
 }
 
 void CommitQueue::Add(AtomicFile file) {

@@ -69,6 +69,7 @@ private:
     std::exception_ptr m_failure;
     std::map<std::string, std::string> m_folders; // a file put in place in each folder
     std::optional<FolderEntry> m_lastFolder;      // of the last file created, for the next ones
+    std::optional<LeftoverNames> m_leftovers;     // in that folder when it was opened
     std::thread m_worker;
 };
 
