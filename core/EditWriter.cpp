@@ -503,7 +503,7 @@ EditResult writeEdit(const std::string& source, const std::string& output, const
     FileStream input = FileStream::openRead(source);
     const TFrameWalk walk = WalkSource(input);
     const std::vector<SampleRange> kept = pick(walk);
-    const PieceTags tags = withTags ? SourcePieceTags(source) : PieceTags{};
+    const PieceTags tags = withTags ? SourcePieceTags(input) : PieceTags{};
     AtomicFile file = AtomicFile::Create(output, true);
     // A tag without frames says nothing, and decoders warn about it.
     if (tags.id3v2.size() > TID3v2::kHeaderSize)
