@@ -37,9 +37,12 @@ public:
     using ByOpenFile = std::function<std::optional<SourceFacts>(const FileStream& source)>;
 
     DescribeSource() = default;
-    template <class F>
-    requires std::is_invocable_r_v < std::optional<SourceFacts>, F,
-    const std::string& > DescribeSource(F byName) : m_byName(std::move(byName)) {}
+    // Any callable that describes by name (a lambda of the window or of a
+    // test), the describer itself aside.
+    template <class F,
+              class = std::enable_if_t<!std::is_same_v<std::remove_cvref_t<F>, DescribeSource> &&
+                                       std::is_invocable_r_v<std::optional<SourceFacts>, F, const std::string&>>>
+    DescribeSource(F byName) : m_byName(std::move(byName)) {}
     DescribeSource(ByName byName, ByOpenFile byOpenFile)
         : m_byName(std::move(byName)), m_byOpenFile(std::move(byOpenFile)) {}
 
