@@ -4,6 +4,7 @@
 
 #include "core/EngineSource.h"
 #include "platform/FileOps.h"
+#include "platform/FileStream.h"
 
 #include <dlfcn.h>
 #include <ostream>
@@ -36,6 +37,13 @@ std::optional<SourceFacts> LazyConsolePlayer::describe(const std::string& path) 
         return DescribeMp3(path);
     IConsolePlayer* p = player();
     return p ? p->describe(path) : std::nullopt;
+}
+
+std::optional<SourceFacts> LazyConsolePlayer::describe(const FileStream& source) {
+    if (UpperFileExt(source.path()) == ".MP3")
+        return DescribeMp3(source);
+    IConsolePlayer* p = player();
+    return p ? p->describe(source.path()) : std::nullopt;
 }
 
 std::optional<PlayerFacts> LazyConsolePlayer::facts(const std::string& path) {

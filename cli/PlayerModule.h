@@ -40,6 +40,9 @@ public:
         : m_programFolder(std::move(programFolder)), m_err(err) {}
     ~LazyConsolePlayer() override;
     std::optional<SourceFacts> describe(const std::string& path) override;
+    // The same for a source a cut holds open: an MP3 is described from that
+    // open file.
+    std::optional<SourceFacts> describe(const FileStream& source);
     std::optional<PlayerFacts> facts(const std::string& path) override;
 
 private:

@@ -77,18 +77,15 @@ int splitParts(const std::string& source, const std::string& count, const Comman
     if (auto refusal = PartsCountRefusal(count, n); refusal || (refusal = PartsFolderRefusal(folder)))
         throw std::runtime_error(*refusal);
     // The page divides the length that the player reported when the file
-    // was opened; the exact mode finds the length itself.
+    // was opened; here the split asks for it once it holds the source open,
+    // and the exact mode finds the length itself.
     const SplitMode mode = modeOf(line);
-    const std::optional<SourceFacts> facts =
-        mode == SplitMode::Exact ? std::optional<SourceFacts>(SourceFacts{}) : context.describe(source);
-    if (!facts)
-        throw std::runtime_error(kSplitFailed);
     std::vector<std::string> outputs;
     for (int k = 1; k <= n; ++k)
         outputs.push_back(PartOutputPath(folder, SourceStem(source), k));
     const ReadOnlyOutputs marked(outputs, line.has("--force"));
     ConsoleSplitObserver observer(context);
-    const SplitOutcome outcome = RunSplitParts(source, folder, n, facts->lengthMs, context.describe, observer, mode);
+    const SplitOutcome outcome = RunSplitParts(source, folder, n, -1, context.describe, observer, mode);
     context.progress.clear();
     marked.report(context.err);
     if (outcome.result == SplitResult::Stopped) {

@@ -33,7 +33,9 @@ int main(int argc, char** argv) {
     tindrel::CliContext context{std::cout, std::cerr, progress};
     context.outIsTerminal = ::isatty(STDOUT_FILENO) == 1;
     context.stopRequested = [] { return g_stopRequested != 0; };
-    context.describe = [&player](const std::string& path) { return player.describe(path); };
+    context.describe =
+        tindrel::DescribeSource([&player](const std::string& path) { return player.describe(path); },
+                                [&player](const tindrel::FileStream& source) { return player.describe(source); });
     context.playerFacts = [&player](const std::string& path) { return player.facts(path); };
     return tindrel::RunCli(args, context);
 }

@@ -35,6 +35,9 @@ public:
     // piece's own replaces); the last is the end of the audio before the
     // ID3v1 tag, so that a last piece keeps a frame that is cut short.
     int64_t BoundaryByte(std::size_t k) const;
+    // Where the Xing/Info or VBRI frame before the audio starts, or -1 when
+    // the stream has none.
+    int64_t InfoOffset() const { return m_walk.InfoOffset; }
 
 private:
     TFrameWalk m_walk;

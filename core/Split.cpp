@@ -26,6 +26,10 @@
 
 namespace tindrel {
 
+std::optional<SourceFacts> DescribeSource::operator()(const FileStream& source) const {
+    return m_byOpenFile ? m_byOpenFile(source) : (*this)(source.path());
+}
+
 std::optional<CutBytes> CutByteRange(int64_t startMs, int64_t endMs, const SourceFacts& facts) {
     if (startMs >= facts.lengthMs || startMs >= endMs)
         return std::nullopt;
@@ -84,8 +88,13 @@ uint16_t crcOfRange(const FileStream& input, int64_t from, int64_t to) {
 // give the piece's own length and seek within it; every other byte stays.
 // audioBegin/audioEnd: the source bytes the piece holds behind its new
 // ID3v2 tag (tagBytes long), without the ID3v1 block at its end.
+// frames, when the source was walked whole already, tell where its info
+// frame is: a piece that starts behind it (every piece of a split but the
+// first) needs no walk of the source's start to know it holds none.
 void mendInfoFrame(const FileStream& input, int64_t audioBegin, int64_t audioEnd, std::size_t tagBytes,
-                   FileStream& piece) {
+                   FileStream& piece, const FrameCuts* frames) {
+    if (frames && frames->InfoOffset() < audioBegin)
+        return;
     const SourceInfoFrame source = findInfoFrame(input);
     if (source.offset < 0 || source.offset < audioBegin || source.offset + source.first.InfoLength > audioEnd)
         return;
@@ -128,6 +137,12 @@ std::pair<int64_t, int64_t> keptAudio(FileStream& input, const CutBytes& range, 
     return {begin, end};
 }
 
+// A new piece; through the queue, when there is one, so that the pieces of
+// a split into one folder open and look at that folder once.
+AtomicFile createPiece(const std::string& path, CommitQueue* queue) {
+    return queue ? queue->Create(path, true) : AtomicFile::Create(path, true);
+}
+
 // Puts a finished piece in place: at once, or through the queue that
 // commits the pieces of a split while the next ones are written.
 void place(AtomicFile& piece, CommitQueue* queue) {
@@ -135,6 +150,20 @@ void place(AtomicFile& piece, CommitQueue* queue) {
         queue->Add(std::move(piece));
     else
         piece.Commit();
+}
+
+// The output names the open source (through a link, "..", another spelling
+// or a second hard link): the file that was opened is compared, not
+// whatever the source's name holds by now.
+bool isTheSource(const FileStream& input, const std::string& output) {
+    if (output.empty())
+        return false;
+    if (output == input.path())
+        return true;
+    struct stat out {};
+    struct stat in {};
+    return ::stat(output.c_str(), &out) == 0 && ::fstat(input.fd(), &in) == 0 && out.st_dev == in.st_dev &&
+           out.st_ino == in.st_ino;
 }
 
 // A piece's name that is a second name of a file or a symbolic link may
@@ -185,15 +214,15 @@ std::string tooManyParts(int n, int64_t lengthMs) {
 
 // Writes the bytes of range (inside the input) with the tags into output.
 void writeRange(FileStream& input, const std::string& outputPath, const CutBytes& range, const PieceTags& tags,
-                PieceTagsWritten& written, CommitQueue* queue) {
+                PieceTagsWritten& written, CommitQueue* queue, const FrameCuts* frames) {
     // The piece replaces an existing file, read-only or not, only once it is
     // complete; until then, and after a failed write, the old file stays.
-    AtomicFile output = AtomicFile::Create(outputPath, true);
+    AtomicFile output = createPiece(outputPath, queue);
     written.id3v2 = !tags.id3v2.empty();
     written.id3v1 = WriteWithTags(input, range.start, range.count, tags.id3v2, tags.id3v1 ? &*tags.id3v1 : nullptr,
                                   output.stream(), kCutBlockBytes);
     const auto [begin, end] = keptAudio(input, range, tags);
-    mendInfoFrame(input, begin, end, tags.id3v2.size(), output.stream());
+    mendInfoFrame(input, begin, end, tags.id3v2.size(), output.stream(), frames);
     place(output, queue);
 }
 
@@ -215,26 +244,25 @@ bool byteCut(FileStream& input, const std::string& outputPath, int64_t startMs, 
              const DescribeSource& describe, const PieceTags& tags, PieceTagsWritten& written,
              CommitQueue* queue = nullptr, const FrameCuts* frames = nullptr) {
     written = {};
-    const std::string& inputPath = input.path();
-    const std::optional<SourceFacts> facts = describe(inputPath);
+    const std::optional<SourceFacts> facts = describe(input);
     if (!facts)
         return false;
     std::optional<CutBytes> range = CutByteRange(startMs, endMs, *facts);
     // Writing onto the source itself would delete it before it is read.
-    if (!range || SameFile(inputPath, outputPath))
+    if (!range || isTheSource(input, outputPath))
         return false;
     if (frames && frames->VariableBitRate())
         range = frameRange(*frames, std::max<int64_t>(startMs, 0), std::min(endMs, facts->lengthMs), facts->lengthMs);
 
-    if (FileExists(outputPath) && !overwrite)
+    if (!overwrite && FileExists(outputPath))
         return false;
     if (range->count == 0)
         *range = CutBytes{0, input.size()};
     if (range->start + range->count <= input.size()) {
-        writeRange(input, outputPath, *range, tags, written, queue);
+        writeRange(input, outputPath, *range, tags, written, queue, frames);
         return true;
     }
-    AtomicFile output = AtomicFile::Create(outputPath, true);
+    AtomicFile output = createPiece(outputPath, queue);
     try {
         input.seek(range->start);
         output.stream().copyFrom(input, range->count, kCutBlockBytes);
@@ -254,7 +282,7 @@ bool exactCut(FileStream& input, const TFrameWalk& walk, const std::string& outp
     written = {};
     if (firstSample >= std::min(endSample, walk.ValidSamples()))
         return false;
-    AtomicFile output = AtomicFile::Create(outputPath, true);
+    AtomicFile output = createPiece(outputPath, queue);
     // A tag without frames (the source had none) is left out: decoders
     // warn about a tag of size 0, and it says nothing.
     if (tags.id3v2.size() > TID3v2::kHeaderSize)
@@ -342,19 +370,18 @@ bool CutPiece(const std::string& source, const std::string& output, int64_t star
 bool CutBytesWithTags(FileStream& input, const std::string& output, const CutBytes& range, const PieceTags& tags,
                       PieceTagsWritten& written, CommitQueue* queue) {
     written = {};
-    if (SameFile(input.path(), output) || range.count <= 0 || range.start < 0 ||
-        range.start + range.count > input.size())
+    if (isTheSource(input, output) || range.count <= 0 || range.start < 0 || range.start + range.count > input.size())
         return false;
     if (queue && mayLeadToAnotherPiece(output))
         queue->Wait();
-    writeRange(input, output, range, tags, written, queue);
+    writeRange(input, output, range, tags, written, queue, nullptr);
     return true;
 }
 
 bool CutPieceExact(FileStream& input, const TFrameWalk& walk, const std::string& output, int64_t start, int64_t end,
                    int64_t unitsPerSecond, const PieceTags& tags, PieceTagsWritten& written, CommitQueue* queue) {
     written = {};
-    if (SameFile(input.path(), output) || unitsPerSecond <= 0 || start >= end)
+    if (isTheSource(input, output) || unitsPerSecond <= 0 || start >= end)
         return false;
     if (queue && mayLeadToAnotherPiece(output))
         queue->Wait();
@@ -523,13 +550,21 @@ SplitOutcome RunSplitParts(const std::string& source, const std::string& folder,
     // scans the whole file, and a split into thousands of parts would scan
     // it thousands of times.
     std::optional<std::optional<SourceFacts>> facts;
-    const DescribeSource describeOnce = [&](const std::string& path) {
-        if (path != source)
-            return describe(path);
-        if (!facts)
-            facts = describe(path);
-        return *facts;
-    };
+    const DescribeSource describeOnce(
+        [&](const std::string& path) {
+            if (path != source)
+                return describe(path);
+            if (!facts)
+                facts = describe(path);
+            return *facts;
+        },
+        [&](const FileStream& file) {
+            if (&file != &*input)
+                return describe(file);
+            if (!facts)
+                facts = describe(file);
+            return *facts;
+        });
     // Either mode walks the source once for all its parts.
     TFrameWalk walk;
     std::optional<FrameCuts> frames;
@@ -538,6 +573,12 @@ SplitOutcome RunSplitParts(const std::string& source, const std::string& folder,
         lengthMs = walk.ValidSamples() * 1000 / std::max<uint32_t>(walk.SampleRate(), 1);
     } else {
         frames = walkForBytes(*input);
+    }
+    if (lengthMs < 0) {
+        const std::optional<SourceFacts> described = describeOnce(*input);
+        if (!described)
+            return {SplitResult::Failed, kSplitFailed, {}, {}, {}, 0, {}};
+        lengthMs = described->lengthMs;
     }
     if (int64_t(n) > lengthMs)
         return {SplitResult::Failed,      "Please specify a proper quantity of parts.", {}, {}, {}, 0,
@@ -560,7 +601,7 @@ SplitOutcome RunSplitParts(const std::string& source, const std::string& folder,
         const bool cut = cutPiece(piece, outcome, [&](PieceTagsWritten& written) {
             if (mode == SplitMode::Exact) {
                 const int64_t samples = walk.ValidSamples();
-                return !SameFile(source, piece) &&
+                return !isTheSource(*input, piece) &&
                        exactCut(*input, walk, piece, samples * i / n, samples * (i + 1) / n, tags, written, &commits);
             }
             const PartTimes t = PartRange(i, n, lengthMs);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace tindrel {
@@ -23,8 +24,38 @@ struct SourceFacts {
     int64_t lengthMs = 0;
     int64_t bitRateKbps = 0;
 };
-// Describes a source, or gives nothing when the player cannot be used.
-using DescribeSource = std::function<std::optional<SourceFacts>(const std::string& path)>;
+class FileStream;
+
+// Describes a source, or gives nothing when the player cannot be used: by
+// its name, or, where the describer can read an open file, from the source
+// a cut already holds open, so that the figures are those of the file that
+// is cut, and the file is not opened again by a name that may by then hold
+// another.
+class DescribeSource {
+public:
+    using ByName = std::function<std::optional<SourceFacts>(const std::string& path)>;
+    using ByOpenFile = std::function<std::optional<SourceFacts>(const FileStream& source)>;
+
+    DescribeSource() = default;
+    // Any callable that describes by name (a lambda of the window or of a
+    // test), the describer itself aside.
+    template <class F,
+              class = std::enable_if_t<!std::is_same_v<std::remove_cvref_t<F>, DescribeSource> &&
+                                       std::is_invocable_r_v<std::optional<SourceFacts>, F, const std::string&>>>
+    DescribeSource(F byName) : m_byName(std::move(byName)) {}
+    DescribeSource(ByName byName, ByOpenFile byOpenFile)
+        : m_byName(std::move(byName)), m_byOpenFile(std::move(byOpenFile)) {}
+
+    std::optional<SourceFacts> operator()(const std::string& path) const {
+        return m_byName ? m_byName(path) : std::nullopt;
+    }
+    // By the open file where the describer reads one, else by its name.
+    std::optional<SourceFacts> operator()(const FileStream& source) const;
+
+private:
+    ByName m_byName;
+    ByOpenFile m_byOpenFile;
+};
 
 // The byte range a cut copies: count 0 means "the whole input".
 struct CutBytes {
@@ -213,7 +244,10 @@ SplitOutcome RunSplitRange(const std::string& source, const std::string& output,
 // written is kept and named. A count above the length in ms (parts shorter
 // than 1 ms) is refused (Failed). Throws as CutRange does. Exact mode divides
 // the source's exact length in samples instead of lengthMs, into parts that
-// meet without a gap or an overlap.
+// meet without a gap or an overlap. A lengthMs below 0 asks describe for
+// the length of the source as opened for the split (Failed when it tells
+// none), so that a caller without the player's figures at hand need not
+// open the source by name for them.
 SplitOutcome RunSplitParts(const std::string& source, const std::string& folder, int n, int64_t lengthMs,
                            const DescribeSource& describe, SplitObserver& observer, SplitMode mode = SplitMode::Bytes);
 

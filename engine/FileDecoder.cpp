@@ -11,6 +11,9 @@
 #include <fstream>
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace tindrel::engine {
 namespace {
 
@@ -44,6 +47,25 @@ std::vector<unsigned char> readAt(std::ifstream& in, std::streamoff at, std::siz
     return data;
 }
 
+// The same probe on a file held open, read where it is asked.
+std::vector<unsigned char> readAt(int fd, int64_t at, std::size_t bytes) {
+    std::vector<unsigned char> data(bytes);
+    const ssize_t got = ::pread(fd, data.data(), bytes, static_cast<off_t>(at));
+    data.resize(static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+    return data;
+}
+
+int64_t skipId3v2Tags(int fd) {
+    int64_t at = 0;
+    for (;;) {
+        const std::vector<unsigned char> h = readAt(fd, at, 10);
+        if (h.size() < 10 || h[0] != 'I' || h[1] != 'D' || h[2] != '3')
+            return at;
+        at += 10 + ((h[6] & 0x7F) << 21 | (h[7] & 0x7F) << 14 | (h[8] & 0x7F) << 7 | (h[9] & 0x7F)) +
+              ((h[5] & 0x10) ? 10 : 0);
+    }
+}
+
 } // namespace
 
 std::string FileArgument(BOOL mem, const void* file, QWORD offset, QWORD length) {
@@ -70,6 +92,27 @@ std::unique_ptr<Decoder> OpenFileDecoder(const std::string& path) {
         if (auto mpeg = FindMpegAudio(probe, static_cast<std::size_t>(size - audio))) {
             mpeg->offset += static_cast<std::size_t>(audio);
             return OpenMp3Decoder(path, *mpeg);
+        }
+    }
+    throw EngineError(BASS_ERROR_FILEFORM);
+}
+
+std::unique_ptr<Decoder> OpenFileDecoder(int fd, const std::string& path) {
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0)
+        throw EngineError(BASS_ERROR_FILEOPEN);
+    const int64_t size = st.st_size;
+    const std::vector<unsigned char> head = readAt(fd, 0, 12);
+    // The other formats' decoders read by name; a file named ".mp3" that
+    // holds one of them is rare enough to be opened again for it.
+    if ((startsWith(head, "RIFF") && startsWith(head, "WAVE", 8)) || startsWith(head, "OggS"))
+        return OpenFileDecoder(path);
+    const int64_t audio = skipId3v2Tags(fd);
+    if (audio < size) {
+        const std::vector<unsigned char> probe = readAt(fd, audio, kProbeBytes);
+        if (auto mpeg = FindMpegAudio(probe, static_cast<std::size_t>(size - audio))) {
+            mpeg->offset += static_cast<std::size_t>(audio);
+            return OpenMp3Decoder(fd, *mpeg);
         }
     }
     throw EngineError(BASS_ERROR_FILEFORM);

@@ -17,6 +17,10 @@ namespace tindrel::engine {
 // Throws EngineError: BASS_ERROR_FILEOPEN when the file cannot be read,
 // BASS_ERROR_FILEFORM when it is none of those formats.
 std::unique_ptr<Decoder> OpenFileDecoder(const std::string& path);
+// The same for a file the caller holds open (path is its name) and keeps
+// open while the decoder lives: MPEG audio is decoded from that very file,
+// at the decoder's own position, without another open by name.
+std::unique_ptr<Decoder> OpenFileDecoder(int fd, const std::string& path);
 
 // The path a stream-creating call names. Only plain files are opened;
 // memory blocks and file sections are not needed by Tindrel and are refused

@@ -10,13 +10,14 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <optional>
 #include <vector>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <mpg123.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tindrel::engine {
@@ -34,18 +35,17 @@ constexpr int kMaxFruitlessReads = 1000;
 // frame are stepped over one at a time, as the decoder resynchronises.
 // A free format stream's frames are as long as its first (freeFormatBytes
 // before their padding).
-int64_t countOutputFrames(const std::string& path, const MpegAudioStart& start, int outputRate) {
-    std::ifstream in(path, std::ios::binary);
+int64_t countOutputFrames(int fd, const MpegAudioStart& start, int outputRate) {
     std::vector<unsigned char> buffer(64 * 1024);
     std::size_t bufferStart = 0, bufferEnd = 0; // file offsets held in buffer
+    bool full = true;                           // the last read filled the buffer
     std::map<uint32_t, uint64_t> samplesAtRate;
     for (std::size_t at = start.offset;;) {
         if (at + 4 > bufferEnd) {
-            in.clear();
-            in.seekg(static_cast<std::streamoff>(at));
-            in.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(buffer.size()));
+            const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), static_cast<off_t>(at));
             bufferStart = at;
-            bufferEnd = at + static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0));
+            bufferEnd = at + static_cast<std::size_t>(std::max<ssize_t>(got, 0));
+            full = got == ssize_t(buffer.size());
             if (at + 4 > bufferEnd)
                 break;
         }
@@ -59,7 +59,7 @@ int64_t countOutputFrames(const std::string& path, const MpegAudioStart& start, 
             continue;
         }
         // A frame cut off by the end of the file is not played.
-        if (!in && at + length > bufferEnd)
+        if (!full && at + length > bufferEnd)
             break;
         samplesAtRate[TableSampleRate(frame)] += SamplesPerFrame(frame);
         at += length;
@@ -73,31 +73,64 @@ int64_t countOutputFrames(const std::string& path, const MpegAudioStart& start, 
 // The file as the decoder reads it: from the first frame on, so that bytes
 // before the audio that hold a false frame header (junk a tool left, a
 // broken tag) are never decoded as sound.
+// Read at its own position, so that a file the caller holds open (and
+// reads itself) can be decoded without being opened again by its name.
 class AudioFile {
 public:
-    AudioFile(const std::string& path, off_t start) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), m_start(start) {
-        if (m_fd < 0 || ::lseek(m_fd, start, SEEK_SET) != start)
+    AudioFile(const std::string& path, off_t start)
+        : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), m_owned(true), m_start(start) {
+        if (m_fd < 0)
+            throw EngineError(BASS_ERROR_FILEOPEN);
+    }
+    // Reads fd, which stays the caller's and open while this lives.
+    AudioFile(int fd, off_t start) : m_fd(fd), m_owned(false), m_start(start) {
+        if (m_fd < 0)
             throw EngineError(BASS_ERROR_FILEOPEN);
     }
     ~AudioFile() {
-        if (m_fd >= 0)
+        if (m_owned)
             ::close(m_fd);
     }
     AudioFile(const AudioFile&) = delete;
     AudioFile& operator=(const AudioFile&) = delete;
 
+    int fd() const { return m_fd; }
+
     static mpg123_ssize_t read(void* self, void* buffer, std::size_t bytes) {
-        return ::read(static_cast<AudioFile*>(self)->m_fd, buffer, bytes);
+        auto* file = static_cast<AudioFile*>(self);
+        const ssize_t got = ::pread(file->m_fd, buffer, bytes, file->m_start + file->m_position);
+        if (got > 0)
+            file->m_position += got;
+        return got;
     }
     static off_t seek(void* self, off_t offset, int whence) {
-        const auto* file = static_cast<AudioFile*>(self);
-        const off_t landed = ::lseek(file->m_fd, whence == SEEK_SET ? file->m_start + offset : offset, whence);
-        return landed < 0 ? landed : landed - file->m_start;
+        auto* file = static_cast<AudioFile*>(self);
+        off_t base = 0;
+        if (whence == SEEK_CUR)
+            base = file->m_position;
+        else if (whence == SEEK_END) {
+            struct stat st {};
+            if (::fstat(file->m_fd, &st) != 0)
+                return -1;
+            base = st.st_size - file->m_start;
+        } else if (whence != SEEK_SET) {
+            errno = EINVAL;
+            return -1;
+        }
+        // As the system refuses a position before the file's first byte.
+        if (base + offset + file->m_start < 0) {
+            errno = EINVAL;
+            return -1;
+        }
+        file->m_position = base + offset;
+        return file->m_position;
     }
 
 private:
     int m_fd;
+    bool m_owned;
     off_t m_start;
+    off_t m_position = 0; // from start
 };
 
 struct HandleDeleter {
@@ -109,7 +142,7 @@ struct HandleDeleter {
 
 class Mp3Decoder final : public Decoder {
 public:
-    Mp3Decoder(const std::string& path, const MpegAudioStart& start);
+    Mp3Decoder(std::unique_ptr<AudioFile> file, const MpegAudioStart& start);
 
     int rate() const override { return m_rate; }
     int channels() const override { return m_channels; }
@@ -131,13 +164,12 @@ private:
     bool m_finished = false;
 };
 
-Mp3Decoder::Mp3Decoder(const std::string& path, const MpegAudioStart& start) {
+Mp3Decoder::Mp3Decoder(std::unique_ptr<AudioFile> file, const MpegAudioStart& start) : m_file(std::move(file)) {
     int error = MPG123_OK;
     m_handle.reset(mpg123_new(nullptr, &error));
     if (!m_handle)
         throw EngineError(BASS_ERROR_MEM);
     setUp();
-    m_file = std::make_unique<AudioFile>(path, static_cast<off_t>(start.offset));
     if (mpg123_replace_reader_handle(m_handle.get(), &AudioFile::read, &AudioFile::seek, nullptr) != MPG123_OK ||
         mpg123_open_handle(m_handle.get(), m_file.get()) != MPG123_OK)
         throw EngineError(BASS_ERROR_FILEOPEN);
@@ -156,7 +188,7 @@ Mp3Decoder::Mp3Decoder(const std::string& path, const MpegAudioStart& start) {
     // and missing any change of rate; the frame headers tell the length
     // the decoder will play.
     if (!start.hasInfoFrame)
-        m_length = std::max<int64_t>(0, countOutputFrames(path, start, m_rate) - start.leadSamples);
+        m_length = std::max<int64_t>(0, countOutputFrames(m_file->fd(), start, m_rate) - start.leadSamples);
     if (m_length < 0) {
         const off_t length = mpg123_length(m_handle.get());
         m_length = length >= 0 ? static_cast<int64_t>(length) : -1;
@@ -238,7 +270,11 @@ std::optional<MpegAudioStart> FindMpegAudio(std::span<const unsigned char> head,
 }
 
 std::unique_ptr<Decoder> OpenMp3Decoder(const std::string& path, const MpegAudioStart& start) {
-    return std::make_unique<Mp3Decoder>(path, start);
+    return std::make_unique<Mp3Decoder>(std::make_unique<AudioFile>(path, static_cast<off_t>(start.offset)), start);
+}
+
+std::unique_ptr<Decoder> OpenMp3Decoder(int fd, const MpegAudioStart& start) {
+    return std::make_unique<Mp3Decoder>(std::make_unique<AudioFile>(fd, static_cast<off_t>(start.offset)), start);
 }
 
 } // namespace tindrel::engine

@@ -36,5 +36,8 @@ std::optional<MpegAudioStart> FindMpegAudio(std::span<const unsigned char> head,
 // file's first byte here. Seeks are exact to the sample. Throws EngineError
 // (BASS_ERROR_FILEOPEN, BASS_ERROR_FILEFORM).
 std::unique_ptr<Decoder> OpenMp3Decoder(const std::string& path, const MpegAudioStart& start);
+// The same from a file the caller holds open (and keeps open while the
+// decoder lives), read at the decoder's own position.
+std::unique_ptr<Decoder> OpenMp3Decoder(int fd, const MpegAudioStart& start);
 
 } // namespace tindrel::engine

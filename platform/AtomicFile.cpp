@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdexcept>
 #include <string_view>
@@ -59,22 +60,24 @@ constexpr std::size_t kNameMax = 255;
 constexpr std::size_t kNumbersRoom = 2 * 20 + 1;
 // Writers of one target at the same time, each with its own temporary name.
 constexpr int kTempSlots = 4;
+// What is kept of the target's name in front of the mark.
+constexpr std::size_t kStemRoom = kNameMax - std::string_view(kTempMark).size() - kNumbersRoom;
 constexpr int kRandomTries = 8;
 
 // The start of every temporary name beside the target: its file name (cut
 // short where a long name would push the temporary one past the limit),
 // the mark and the user number.
-std::string tempStem(const std::string& name) {
-    const std::size_t room = kNameMax - std::string_view(kTempMark).size() - kNumbersRoom;
-    return name.substr(0, std::min(name.size(), room)) + kTempMark + std::to_string(::geteuid()) + "-";
+std::string tempStem(const FolderEntry& entry) {
+    const std::string& name = entry.name();
+    return name.substr(0, std::min(name.size(), kStemRoom)) + kTempMark + std::to_string(entry.user()) + "-";
 }
 
-std::string tempName(const std::string& name, int slot) {
-    return tempStem(name) + std::to_string(slot);
+std::string tempName(const FolderEntry& entry, int slot) {
+    return tempStem(entry) + std::to_string(slot);
 }
 
-std::string journalName(const std::string& name) {
-    return tempStem(name) + "j";
+std::string journalName(const FolderEntry& entry) {
+    return tempStem(entry) + "j";
 }
 
 // The mode a plainly created file gets: what the user's umask leaves of 0666.
@@ -85,10 +88,10 @@ mode_t newFileMode() {
 }
 
 // Whether the writer may write a file, by its permission bits.
-bool mayWrite(const struct stat& st) {
-    if (::geteuid() == 0)
+bool mayWrite(const struct stat& st, uid_t user) {
+    if (user == 0)
         return true;
-    if (st.st_uid == ::geteuid())
+    if (st.st_uid == user)
         return (st.st_mode & S_IWUSR) != 0;
     std::vector<gid_t> groups(std::size_t(std::max(0, ::getgroups(0, nullptr))));
     groups.resize(std::size_t(std::max(0, ::getgroups(int(groups.size()), groups.data()))));
@@ -232,7 +235,7 @@ bool finishCopy(FileStream& content, int64_t size, FileStream& target) {
 // opened; invalid otherwise.
 UniqueFd openAbandoned(const FolderEntry& entry, const std::string& name, struct stat& st) {
     struct stat seen {};
-    if (!entry.look(name, seen) || !S_ISREG(seen.st_mode) || seen.st_uid != ::geteuid())
+    if (!entry.look(name, seen) || !S_ISREG(seen.st_mode) || seen.st_uid != entry.user())
         return UniqueFd();
     UniqueFd fd = entry.open(name, O_RDONLY);
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !SameInode(st, seen) || st.st_nlink != 1 ||
@@ -261,14 +264,14 @@ void replayChanges(const FolderEntry& entry, int journal, const struct stat& own
             !ApplyChanges(journal, own.st_size, target.get(), nullptr))
             return; // the journal stays for the next try
     }
-    removeIfNamed(entry, journalName(entry.name()), own);
+    removeIfNamed(entry, journalName(entry), own);
 }
 
 // Finishes the copy a killed writer left half done from its journal, when
 // the file is still exactly as the journal recorded it; a journal that no
 // longer fits the file is dropped.
 void replayJournal(const FolderEntry& entry) {
-    const std::string name = journalName(entry.name());
+    const std::string name = journalName(entry);
     struct stat own {};
     UniqueFd fd = openAbandoned(entry, name, own);
     JournalRecord recorded;
@@ -301,7 +304,7 @@ void replayJournal(const FolderEntry& entry) {
 
 void sweep(const FolderEntry& entry) {
     for (int slot = 0; slot < kTempSlots; ++slot) {
-        const std::string name = tempName(entry.name(), slot);
+        const std::string name = tempName(entry, slot);
         struct stat st {};
         if (openAbandoned(entry, name, st).valid())
             removeIfNamed(entry, name, st);
@@ -333,8 +336,36 @@ AtomicFile::AtomicFile(AtomicFile&&) noexcept = default;
 AtomicFile& AtomicFile::operator=(AtomicFile&&) noexcept = default;
 
 AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
-    FolderEntry entry = FolderEntry::Of(path);
-    sweep(entry);
+    return Create(FolderEntry::Of(path), evenIfReadOnly);
+}
+
+LeftoverNames::LeftoverNames(const FolderEntry& folder) {
+    const int fd = ::openat(folder.folder(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        if (fd >= 0)
+            ::close(fd);
+        return;
+    }
+    const std::string mark = std::string(kTempMark) + std::to_string(folder.user()) + "-";
+    errno = 0;
+    while (const dirent* item = ::readdir(dir)) {
+        const std::string_view name(item->d_name);
+        if (const std::size_t at = name.rfind(mark); at != std::string_view::npos && at > 0)
+            m_stems.emplace(name.substr(0, at));
+    }
+    m_listed = errno == 0;
+    ::closedir(dir);
+}
+
+bool LeftoverNames::MayBeBeside(const std::string& name) const {
+    return !m_listed || m_stems.count(name.substr(0, std::min(name.size(), kStemRoom))) > 0;
+}
+
+AtomicFile AtomicFile::Create(FolderEntry entry, bool evenIfReadOnly, bool sweepFirst) {
+    const std::string path = entry.path();
+    if (sweepFirst)
+        sweep(entry);
     struct stat st {};
     const bool replacing = entry.look(st);
     UniqueFd target;
@@ -356,7 +387,7 @@ AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
         st = opened;
         // Replacing a file the user may not write would get round its
         // protection; refuse it as creating it over would be refused.
-        if (!evenIfReadOnly && !mayWrite(st))
+        if (!evenIfReadOnly && !mayWrite(st, entry.user()))
             throwCreateError(path, EACCES);
         // Another program holding the old file under an exclusive lock (our
         // own tag editor while it rewrites a tag, for one) is in the middle
@@ -368,13 +399,13 @@ AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
     // The replacing file keeps the mode (never a set-ID bit) and the owner
     // of a file that is the writer's or the folder owner's; a link, or
     // anybody else's file, is replaced by a plainly created file.
-    const bool keeps = target.valid() && (st.st_uid == ::geteuid() || st.st_uid == entry.folderStat().st_uid);
+    const bool keeps = target.valid() && (st.st_uid == entry.user() || st.st_uid == entry.folderStat().st_uid);
     const mode_t mode = keeps ? (st.st_mode & 0777) : newFileMode();
     int fd = ::openat(entry.folder(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     std::string namedTemp;
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
         for (int slot = 0; slot < kTempSlots && fd < 0; ++slot) {
-            namedTemp = tempName(entry.name(), slot);
+            namedTemp = tempName(entry, slot);
             fd = entry.open(namedTemp, O_WRONLY | O_CREAT | O_EXCL).release();
         }
     }
@@ -399,8 +430,8 @@ AtomicFile AtomicFile::Create(const std::string& path, bool evenIfReadOnly) {
     file.m_target = std::move(target);
     // Only the writer's own file, opened without following a link, in a
     // folder where nobody else can have added its second name.
-    file.m_inPlace =
-        file.m_target.valid() && st.st_nlink > 1 && st.st_uid == ::geteuid() && !file.m_entry->othersMayWrite();
+    file.m_inPlace = file.m_target.valid() && st.st_nlink > 1 && st.st_uid == file.m_entry->user() &&
+                     !file.m_entry->othersMayWrite();
     return file;
 }
 
@@ -455,8 +486,8 @@ std::string AtomicFile::linkBeside() {
         uint64_t random = 0;
         if (slot >= kTempSlots && ::getrandom(&random, sizeof random, 0) != sizeof random)
             break;
-        const std::string name = slot < kTempSlots ? tempName(m_entry->name(), slot)
-                                                   : tempStem(m_entry->name()) + "r" + std::to_string(random);
+        const std::string name =
+            slot < kTempSlots ? tempName(*m_entry, slot) : tempStem(*m_entry) + "r" + std::to_string(random);
         if (linkInto(m_stream.fd(), *m_entry, name))
             return name;
         if (errno != EEXIST)
@@ -528,7 +559,7 @@ void AtomicFile::nameJournal() {
     const FolderEntry& entry = *m_entry;
     if (!entry.names(m_targetStat))
         throw StreamWriteError(m_path, kSwappedReason);
-    const std::string journal = journalName(entry.name());
+    const std::string journal = journalName(entry);
     if (!m_tempName.empty()) {
         if (::renameat(entry.folder(), m_tempName.c_str(), entry.folder(), journal.c_str()) != 0)
             throw StreamWriteError(m_path, errno);
@@ -585,8 +616,7 @@ void AtomicFile::commitInPlace() {
 void AtomicFile::Change(int64_t offset, std::span<const uint8_t> old, std::span<const uint8_t> now) {
     if (!m_changes) {
         // Named as it will be once complete, beside the file it changes.
-        const std::string journal =
-            m_path.substr(0, m_path.size() - m_entry->name().size()) + journalName(m_entry->name());
+        const std::string journal = m_path.substr(0, m_path.size() - m_entry->name().size()) + journalName(*m_entry);
         m_changes = std::make_unique<ChangeJournal>(m_stream.fd(), int64_t(m_targetStat.st_size), journal);
     }
     m_changes->add(offset, old, now);

@@ -3,9 +3,11 @@
 #pragma once
 
 #include "platform/FileStream.h"
+#include "platform/FolderEntry.h"
 #include "platform/UniqueFd.h"
 
 #include <memory>
+#include <set>
 #include <span>
 #include <string>
 #include <sys/stat.h>
@@ -50,7 +52,22 @@ inline constexpr const char* kFileInUseReason = "The file is in use by another p
 inline constexpr const char* kNotRegularReason = "It is not a regular file";
 
 class ChangeJournal;
-class FolderEntry;
+
+// The names in a folder that writers of the running user may have left
+// temporary names or journals beside, found by listing the folder once: a
+// writer of thousands of files into one folder then looks for leftovers
+// only beside the names that have some, not five times beside each. What
+// a writer killed after the listing leaves is swept by the next write.
+class LeftoverNames {
+public:
+    // Every name counts as having leftovers when the folder cannot be listed.
+    explicit LeftoverNames(const FolderEntry& folder);
+    bool MayBeBeside(const std::string& name) const;
+
+private:
+    bool m_listed = false;
+    std::set<std::string> m_stems;
+};
 
 class AtomicFile {
 public:
@@ -62,6 +79,11 @@ public:
     // pipe or a socket of that name (kNotRegularReason), or a file or link
     // of another user in a shared sticky folder (kOtherUsersReason).
     static AtomicFile Create(const std::string& path, bool evenIfReadOnly = false);
+    // The same for the name of an entry in a folder already open (one of
+    // many files a writer puts into one folder). sweepFirst false skips the
+    // sweep of the entry's leftovers, for a writer that listed the folder
+    // and found none beside the name (see LeftoverNames).
+    static AtomicFile Create(FolderEntry entry, bool evenIfReadOnly = false, bool sweepFirst = true);
 
     // Removes the temporary names beside path that writers which no longer
     // run have left, and finishes a copy into a hard-linked file that such a

@@ -12,6 +12,15 @@ CommitQueue::~CommitQueue() {
     finish();
 }
 
+AtomicFile CommitQueue::Create(const std::string& path, bool evenIfReadOnly) {
+    if (!m_lastFolder || !m_lastFolder->SharesFolderWith(path)) {
+        m_lastFolder = FolderEntry::Of(path);
+        m_leftovers.emplace(*m_lastFolder);
+    }
+    return AtomicFile::Create(m_lastFolder->Beside(path), evenIfReadOnly,
+                              m_leftovers->MayBeBeside(ExtractFileName(path)));
+}
+
 void CommitQueue::Add(AtomicFile file) {
     std::unique_lock lock(m_mutex);
     if (!m_worker.joinable())

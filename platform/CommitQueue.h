@@ -10,6 +10,7 @@
 #include <exception>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -39,6 +40,11 @@ public:
     // ends the caller's work.
     ~CommitQueue();
 
+    // A new file to be handed over (AtomicFile::Create): files of the folder
+    // of the one created before it go through that folder as opened then,
+    // so that a run of files into one folder opens and looks at it once.
+    // Called from the caller's thread only.
+    AtomicFile Create(const std::string& path, bool evenIfReadOnly = false);
     // Hands a complete file over to be put in place. Throws the error of an
     // earlier file's commit; file is then abandoned.
     void Add(AtomicFile file);
@@ -62,6 +68,8 @@ private:
     bool m_closing = false; // nothing more comes
     std::exception_ptr m_failure;
     std::map<std::string, std::string> m_folders; // a file put in place in each folder
+    std::optional<FolderEntry> m_lastFolder;      // of the last file created, for the next ones
+    std::optional<LeftoverNames> m_leftovers;     // in that folder when it was opened
     std::thread m_worker;
 };
 

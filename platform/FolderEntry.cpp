@@ -25,17 +25,28 @@ FolderEntry FolderEntry::Of(const std::string& path) {
     struct stat st {};
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0)
         throw std::runtime_error("Cannot create file \"" + path + "\". " + std::strerror(errno));
-    return FolderEntry(std::move(fd), ExtractFileName(path), path, st);
+    return FolderEntry(std::make_shared<const UniqueFd>(std::move(fd)), folder, ExtractFileName(path), path, st,
+                       ::geteuid());
+}
+
+FolderEntry FolderEntry::Beside(const std::string& path) const {
+    return FolderEntry(m_folder, m_dir, ExtractFileName(path), path, m_folderStat, m_user);
+}
+
+bool FolderEntry::SharesFolderWith(const std::string& path) const {
+    return ExtractFileDir(path) == m_dir;
 }
 
 bool FolderEntry::look(const std::string& name, struct stat& st) const {
-    return ::fstatat(m_folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    return ::fstatat(folder(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 UniqueFd FolderEntry::open(const std::string& name, int flags) const {
-    UniqueFd fd(::openat(m_folder.get(), name.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+    UniqueFd fd(::openat(folder(), name.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+    // The status flags are the ones just asked for, so they need not be read
+    // back (the system keeps only those it can change).
     if (fd.valid() && (flags & O_NONBLOCK) == 0)
-        ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+        ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
     return fd;
 }
 
@@ -45,11 +56,11 @@ bool FolderEntry::names(const std::string& name, const struct stat& st) const {
 }
 
 bool FolderEntry::othersMayWrite() const {
-    return m_folderStat.st_uid != ::geteuid() || (m_folderStat.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+    return m_folderStat.st_uid != m_user || (m_folderStat.st_mode & (S_IWGRP | S_IWOTH)) != 0;
 }
 
 std::optional<std::string> FolderEntry::refusal(const struct stat& entry) const {
-    if ((m_folderStat.st_mode & S_ISVTX) == 0 || entry.st_uid == ::geteuid() || entry.st_uid == m_folderStat.st_uid)
+    if ((m_folderStat.st_mode & S_ISVTX) == 0 || entry.st_uid == m_user || entry.st_uid == m_folderStat.st_uid)
         return std::nullopt;
     return S_ISLNK(entry.st_mode) ? kOtherUsersLinkReason : kOtherUsersReason;
 }

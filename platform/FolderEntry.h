@@ -4,9 +4,11 @@
 
 #include "platform/UniqueFd.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <sys/types.h>
 
 namespace tindrel {
 
@@ -25,14 +27,24 @@ public:
     // own choice and are followed). Throws "Cannot create file "<path>".
     // <reason>" when the folder cannot be opened.
     static FolderEntry Of(const std::string& path);
+    // The entry for another file of the same folder (path's folder part is
+    // this one's), through the folder already open: a writer of many files
+    // into one folder opens and looks at the folder once. The folder's
+    // stat and the writer's user are as they were when it was opened.
+    FolderEntry Beside(const std::string& path) const;
+    // path is a name in this entry's folder, as FolderEntry::Of would open it.
+    bool SharesFolderWith(const std::string& path) const;
 
     FolderEntry(FolderEntry&&) noexcept = default;
     FolderEntry& operator=(FolderEntry&&) noexcept = default;
 
-    int folder() const { return m_folder.get(); }
+    int folder() const { return m_folder->get(); }
     const std::string& name() const { return m_name; }
     const std::string& path() const { return m_path; }
     const struct stat& folderStat() const { return m_folderStat; }
+    // The user the writer runs as, taken when the folder was opened (a
+    // child that changes its user after a fork opens its own entries).
+    uid_t user() const { return m_user; }
 
     // The entry itself, a link not followed; false when there is none.
     bool look(struct stat& st) const { return look(m_name, st); }
@@ -55,13 +67,19 @@ public:
     std::optional<std::string> refusal(const struct stat& entry) const;
 
 private:
-    FolderEntry(UniqueFd folder, std::string name, std::string path, const struct stat& st)
-        : m_folder(std::move(folder)), m_name(std::move(name)), m_path(std::move(path)), m_folderStat(st) {}
+    FolderEntry(std::shared_ptr<const UniqueFd> folder, std::string dir, std::string name, std::string path,
+                const struct stat& st, uid_t user)
+        : m_folder(std::move(folder)), m_dir(std::move(dir)), m_name(std::move(name)), m_path(std::move(path)),
+          m_folderStat(st), m_user(user) {}
 
-    UniqueFd m_folder;
+    // Shared by the entries of one folder (and the writers that commit them
+    // on another thread); closed with the last of them.
+    std::shared_ptr<const UniqueFd> m_folder;
+    std::string m_dir;
     std::string m_name;
     std::string m_path;
     struct stat m_folderStat {};
+    uid_t m_user = 0;
 };
 
 // True when two stats describe the same file.

@@ -3,8 +3,9 @@
 # SPDX-FileCopyrightText: 2026 The Tindrel developers
 # A parts split of a 30-minute file into 8,000 pieces with the tool, into a
 # folder that already holds them (every piece replaces one), best of three.
-# Each write looks only at the names made from its own piece, and the source
-# is described once, so the split grows with the pieces, not with their
+# The folder is opened and listed once for leftovers, each write looks only
+# at the names made from its own piece, and the source is opened and
+# described once, so the split grows with the pieces, not with their
 # square. Goal: under 1 s. The folder is in memory where /dev/shm is, so
 # that the disk's flushes do not hide the program's own time.
 set -euo pipefail

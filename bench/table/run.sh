@@ -143,6 +143,10 @@ row "tindrel-cli split" clean_out -- "$cli" split "$long" --start 01:00.000 --en
 # The same bytes as Tindrel's cut: 128 kbit/s from 59.850 s to 119.850 s.
 row "dd" clean_out -- dd if="$long" of="$out/piece.mp3" bs=61440 iflag=skip_bytes,count_bytes skip=957600 \
   count=960000 status=none
+# Tindrel flushes the piece to disk before it reports success; dd leaves it
+# in the page cache. This row makes dd's copy as durable.
+goal=1.5 row "dd conv=fsync" clean_out -- dd if="$long" of="$out/piece.mp3" bs=61440 \
+  iflag=skip_bytes,count_bytes skip=957600 count=960000 conv=fsync status=none
 row "ffmpeg -ss/-to -c copy" clean_out -- ffmpeg -v error -y -ss 60 -to 120 -i "$long" -c copy "$out/piece.mp3"
 row "mp3splt" clean_out -- mp3splt -q -d "$out" -o piece "$long" 1.00 2.00
 

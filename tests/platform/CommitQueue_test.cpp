@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <unistd.h>
 
 namespace tindrel {
 namespace {
@@ -65,6 +66,39 @@ TEST(CommitQueue, AFailedCommitIsReportedAndTheFilesAfterItAreAbandoned) {
                   names.size())
             << "a temporary name was left";
     }
+}
+
+// Files made through the queue into one folder look at it once, and still
+// sweep what a killed writer of the same user left beside their names (a
+// long name's temporary names keep only its start), never another user's.
+TEST(CommitQueue, FilesOfOneFolderStillSweepTheirOwnLeftovers) {
+    TempDir dir;
+    const std::string user = std::to_string(::geteuid());
+    const std::string longName = std::string(236, 'n') + ".mp3";
+    const std::vector<std::string> names = {"a.mp3", "b.mp3", longName};
+    const std::vector<std::string> own = {"b.mp3.tindrel-" + user + "-0", "b.mp3.tindrel-" + user + "-j",
+                                          longName.substr(0, 205) + ".tindrel-" + user + "-2"};
+    const std::string others = "a.mp3.tindrel-" + std::to_string(::geteuid() + 1) + "-0";
+    for (const std::string& name : names)
+        dir.write(name, PatternBytes(300, 1));
+    for (const std::string& name : own)
+        dir.write(name, PatternBytes(50, 2));
+    dir.write(others, PatternBytes(50, 3));
+    {
+        CommitQueue queue;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            AtomicFile file = queue.Create(dir.file(names[i]));
+            const Bytes fresh = PatternBytes(1000, uint32_t(10 + i));
+            file.stream().writeAll(fresh.data(), fresh.size());
+            queue.Add(std::move(file));
+        }
+        queue.Finish();
+    }
+    for (std::size_t i = 0; i < names.size(); ++i)
+        EXPECT_TRUE(ReadFileBytes(dir.file(names[i])) == PatternBytes(1000, uint32_t(10 + i))) << names[i];
+    for (const std::string& name : own)
+        EXPECT_FALSE(fs::exists(dir.file(name))) << name << " was not swept";
+    EXPECT_TRUE(fs::exists(dir.file(others)));
 }
 
 } // namespace

@@ -4,11 +4,13 @@
 
 #include "core/PlayerSource.h"
 #include "platform/FakeDialogs.h"
+#include "platform/FileStream.h"
 #include "player/AudioPlayer.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace tindrel {
@@ -47,13 +49,24 @@ TEST(EngineSource, AnMp3IsDescribedAsThePlayerDescribesIt) {
     for (const std::string& file : files) {
         const std::optional<SourceFacts> expected = DescribeWithPlayer(player, file);
         ASSERT_TRUE(expected) << file;
-        const std::optional<SourceFacts> got = DescribeMp3(file);
-        ASSERT_TRUE(got) << file;
-        EXPECT_EQ(got->lengthMs, expected->lengthMs) << file;
-        EXPECT_EQ(got->bitRateKbps, expected->bitRateKbps) << file;
+        // By name, and from the file a cut holds open.
+        for (const std::optional<SourceFacts>& got : {DescribeMp3(file), DescribeMp3(FileStream::openRead(file))}) {
+            ASSERT_TRUE(got) << file;
+            EXPECT_EQ(got->lengthMs, expected->lengthMs) << file;
+            EXPECT_EQ(got->bitRateKbps, expected->bitRateKbps) << file;
+        }
     }
     // Bytes the analysis finds no MPEG audio in, as the player refuses them.
     EXPECT_FALSE(DescribeMp3(dir.file("a.wav")));
+    EXPECT_FALSE(DescribeMp3(FileStream::openRead(dir.file("a.wav"))));
+    // The open file is described, not what its name holds by now.
+    const FileStream open = FileStream::openRead(dir.file("vbr_bare.mp3"));
+    const std::optional<SourceFacts> before = DescribeMp3(dir.file("vbr_bare.mp3"));
+    ASSERT_EQ(::rename(dir.file("joined.MP3").c_str(), dir.file("vbr_bare.mp3").c_str()), 0);
+    const std::optional<SourceFacts> after = DescribeMp3(open);
+    ASSERT_TRUE(before && after);
+    EXPECT_EQ(after->lengthMs, before->lengthMs);
+    EXPECT_NE(DescribeMp3(dir.file("vbr_bare.mp3"))->lengthMs, before->lengthMs);
 }
 
 } // namespace
