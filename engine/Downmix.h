@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -16,9 +17,12 @@ inline int OutputChannels(int fileChannels) {
     return fileChannels == 1 ? 1 : 2;
 }
 
-// A float sample (full scale at +-1) as a 16-bit one, clipped.
+// A float sample (full scale at +-1) as a 16-bit one, clipped; a broken
+// stream's NaN is silence.
 inline int16_t ToInt16(float sample) {
     const float scaled = sample * 32768.0f;
+    if (std::isnan(scaled))
+        return 0;
     if (scaled >= 32767.0f)
         return 32767;
     if (scaled <= -32768.0f)

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <vector>
 
 namespace tindrel::engine {
@@ -252,6 +253,7 @@ std::size_t WavDecoder::decodeBlocks(std::size_t want) {
 void WavDecoder::decodeAdpcmBlock(const unsigned char* block, std::size_t bytes, std::size_t frames) {
     static constexpr std::array<int, 16> kAdapt{230, 230, 230, 230, 307, 409, 512, 614,
                                                 768, 614, 512, 409, 307, 230, 230, 230};
+    static constexpr int kMaxAdpcmDelta = std::numeric_limits<int>::max() / 768;
     const std::size_t ch = static_cast<std::size_t>(m_wav.channels);
     const std::size_t pairs = m_wav.adpcmCoefs.size() / 2;
     std::vector<int> coef1(ch), coef2(ch), delta(ch), s1(ch), s2(ch);
@@ -279,7 +281,9 @@ void WavDecoder::decodeAdpcmBlock(const unsigned char* block, std::size_t bytes,
         sample = std::clamp(sample, -32768, 32767);
         s2[c] = s1[c];
         s1[c] = sample;
-        delta[c] = std::max(16, (kAdapt[static_cast<std::size_t>(code)] * delta[c]) >> 8);
+        // A hostile block's steps can only grow; held where the next
+        // product still fits.
+        delta[c] = std::clamp((kAdapt[static_cast<std::size_t>(code)] * delta[c]) >> 8, 16, kMaxAdpcmDelta);
         m_samples[2 * ch + i] = static_cast<float>(sample) / 32768.0f;
     }
 }

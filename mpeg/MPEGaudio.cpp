@@ -18,10 +18,6 @@ namespace {
 
 constexpr auto kID3v1Size = static_cast<int64_t>(TID3v1::kBlockSize);
 using Window = std::array<uint8_t, kMPEGWindowSize>;
-// How far behind the tag the search goes on when the first window's frame
-// is one that no frame of its kind follows.
-constexpr std::size_t kJunkSearchBytes = 64 * 1024;
-
 } // namespace
 
 TMPEGaudio::TMPEGaudio() : m_v1Tag(std::make_unique<TID3v1>()), m_v2Tag(std::make_unique<TID3v2>()) {

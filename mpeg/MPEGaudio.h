@@ -14,6 +14,10 @@ namespace tindrel {
 
 class FileStream;
 
+// How far behind the ID3v2 tag the analysis goes on when its first window's
+// frame is one that no frame of its kind follows (junk before the audio).
+inline constexpr std::size_t kJunkSearchBytes = 64 * 1024;
+
 // Describes an MP3 file without decoding audio: its tags, its first frame,
 // an optional VBR header and the encoder's mark, and from these its bit
 // rate, sample rate, channel mode and duration. One object serves file after
@@ -28,7 +32,8 @@ public:
     // Loads both tags, then reads at most three windows of kMPEGWindowSize
     // bytes (after the ID3v2 tag, in the middle when the first holds no
     // frame, and before the end of the file to find the encoder when there
-    // is no VBR header). True when the file was read to the end of the
+    // is no VBR header), and kJunkSearchBytes more when the first window's
+    // frame has no successor of its kind. True when the file was read to the end of the
     // analysis. A failure after a frame was found keeps what was found;
     // without a frame every field is cleared. Never throws.
     bool Analyze(const std::string& fileName);

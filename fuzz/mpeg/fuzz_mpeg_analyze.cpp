@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)sink;
     if (audio.IsValid() && !audio.FirstFrame().Found)
         std::abort();
-    if (audio.WindowBytesRead() > 3 * tindrel::kMPEGWindowSize)
+    if (audio.WindowBytesRead() > 3 * tindrel::kMPEGWindowSize + tindrel::kJunkSearchBytes)
         std::abort();
     return 0;
 }

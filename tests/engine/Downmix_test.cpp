@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
+#include "engine/Downmix.h"
 #include "engine/FileDecoder.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <vector>
 
@@ -46,6 +48,25 @@ TEST(Downmix, EachChannelOfA51WavReachesItsOwnSide) {
         EXPECT_NEAR(toneLevel(pcm, 0, c.freq, 8000), c.left, 0.002) << c.channel << " on the left";
         EXPECT_NEAR(toneLevel(pcm, 1, c.freq, 8000), c.right, 0.002) << c.channel << " on the right";
     }
+}
+
+// A broken float stream (WAV, Vorbis) can hold NaN and infinities: NaN is
+// silence, infinities clip, never a conversion the language leaves open.
+TEST(Downmix, FloatSamplesOutsideTheScaleClipAndNaNIsSilence) {
+    const struct {
+        float in;
+        int16_t out;
+    } cases[] = {
+        {0.5f, 16384},
+        {-1.0f, -32768},
+        {1.0f, 32767},
+        {std::numeric_limits<float>::infinity(), 32767},
+        {-std::numeric_limits<float>::infinity(), -32768},
+        {std::numeric_limits<float>::quiet_NaN(), 0},
+        {-std::numeric_limits<float>::quiet_NaN(), 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ToInt16(c.in), c.out) << c.in;
 }
 
 } // namespace
