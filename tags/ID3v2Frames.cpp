@@ -10,6 +10,7 @@
 #include <optional>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 namespace tindrel {
 
@@ -267,7 +268,17 @@ std::string pictureFromV22(std::string_view data) {
 class TagBytes {
 public:
     explicit TagBytes(std::string_view bytes) : m_memory(bytes), m_size(bytes.size()) {}
-    TagBytes(int fd, int64_t offset, std::size_t size) : m_fd(fd), m_offset(offset), m_size(size) {}
+    TagBytes(int fd, int64_t offset, std::size_t size) : m_fd(fd), m_offset(offset), m_size(size), m_fileSize(size) {}
+
+    // A body unsynchronised as a whole (versions 2.2 and 2.3), read as if
+    // every FF 00 were FF. One pass over the file notes where the zeros
+    // were put in, so a large picture is still read straight into its frame
+    // instead of the body being held undone beside the frames made from it.
+    static TagBytes Resynchronised(int fd, int64_t offset, std::size_t size) {
+        TagBytes bytes(fd, offset, size);
+        bytes.findStuffing();
+        return bytes;
+    }
 
     std::size_t size() const { return m_size; }
 
@@ -301,7 +312,7 @@ public:
     void skip(std::size_t count) {
         count = std::min(count, m_size);
         m_memory = m_memory.substr(std::min(count, m_memory.size()));
-        m_offset += int64_t(count);
+        m_skipped += count;
         m_size -= count;
         m_cache.clear();
         m_cacheAt = 0;
@@ -315,15 +326,74 @@ private:
         return at >= m_cacheAt && at - m_cacheAt + count <= m_cache.size();
     }
 
-    void read(char* out, std::size_t count, std::size_t at) const {
-        if (!tagfile::ReadAt(m_fd, out, count, off_t(m_offset + int64_t(at))))
+    void readFile(char* out, std::size_t count, std::size_t at) const {
+        if (at + count > m_fileSize || !tagfile::ReadAt(m_fd, out, count, off_t(m_offset + int64_t(at))))
             throw std::runtime_error("Stream read error");
+    }
+
+    void findStuffing() {
+        std::string block(std::min(kBlock, m_fileSize), '\0');
+        bool afterFF = false;
+        std::size_t kept = 0;
+        for (std::size_t at = 0; at < m_fileSize; at += block.size()) {
+            const std::size_t count = std::min(block.size(), m_fileSize - at);
+            readFile(block.data(), count, at);
+            for (std::size_t i = 0; i < count; ++i) {
+                const auto byte = static_cast<uint8_t>(block[i]);
+                if (afterFF && byte == 0) {
+                    m_stuffedAfter.push_back(kept - 1);
+                    afterFF = false;
+                    continue;
+                }
+                ++kept;
+                afterFF = byte == 0xFF;
+            }
+        }
+        m_size = kept;
+    }
+
+    // Where in the file the body's byte at sits: behind every zero put in
+    // after an FF before it.
+    std::size_t filePosition(std::size_t at) const {
+        return at +
+               std::size_t(std::lower_bound(m_stuffedAfter.begin(), m_stuffedAfter.end(), at) - m_stuffedAfter.begin());
+    }
+
+    void read(char* out, std::size_t count, std::size_t at) const {
+        at += m_skipped;
+        if (m_stuffedAfter.empty())
+            return readFile(out, count, at);
+        std::size_t file = filePosition(at);
+        std::string chunk;
+        bool afterFF = false;
+        for (std::size_t done = 0; done < count;) {
+            // Never more file bytes than body bytes still wanted: the
+            // zeros dropped can only make a chunk give fewer.
+            chunk.resize(std::min({kBlock, count - done, m_fileSize - std::min(file, m_fileSize)}));
+            if (chunk.empty())
+                throw std::runtime_error("Stream read error");
+            readFile(chunk.data(), chunk.size(), file);
+            file += chunk.size();
+            for (const char c : chunk) {
+                if (afterFF && c == '\0') {
+                    afterFF = false;
+                    continue;
+                }
+                out[done++] = c;
+                afterFF = c == '\xff';
+            }
+        }
     }
 
     std::string_view m_memory;
     int m_fd = -1;
     int64_t m_offset = 0;
     std::size_t m_size = 0;
+    std::size_t m_fileSize = 0;
+    std::size_t m_skipped = 0;
+    // The body's positions of the FF bytes the file follows with a zero
+    // put in by unsynchronisation.
+    std::vector<std::size_t> m_stuffedAfter;
     std::string m_cache;
     std::size_t m_cacheAt = 0;
 };
@@ -564,16 +634,8 @@ std::vector<ID3v2Frame> ReadID3v2Frames(int fd, std::string_view header, std::si
     if (!readableHeader(header, major, flags) || tagSize < kHeaderSize)
         return {};
     const std::size_t bodySize = std::min<std::size_t>(synchsafe(header.substr(6)), tagSize - kHeaderSize);
-    if (wholeTagUnsynchronised(major, flags)) {
-        // Undone in place over the whole body, which is then walked in memory.
-        std::string body(bodySize, '\0');
-        if (!tagfile::ReadAt(fd, body.data(), body.size(), off_t(kHeaderSize)))
-            throw std::runtime_error("Stream read error");
-        undoUnsynchronisation(body);
-        TagBytes bytes(body);
-        return walkFrames(major, flags, bytes, dropped);
-    }
-    TagBytes bytes(fd, int64_t(kHeaderSize), bodySize);
+    TagBytes bytes = wholeTagUnsynchronised(major, flags) ? TagBytes::Resynchronised(fd, int64_t(kHeaderSize), bodySize)
+                                                          : TagBytes(fd, int64_t(kHeaderSize), bodySize);
     return walkFrames(major, flags, bytes, dropped);
 }
 

@@ -335,44 +335,50 @@ TEST(ID3v2Load, ALargeTagIsReadFrameByFrameFromTheFile) {
         return "ID3"s + char(major) + '\0' + char(flags) + char(n >> 21 & 0x7F) + char(n >> 14 & 0x7F) +
                char(n >> 7 & 0x7F) + char(n & 0x7F) + body + std::string(30, '\0');
     };
-    std::string picture(300 * 1024, 'p');
-    for (std::size_t i = 0; i < picture.size(); i += 1000)
-        picture[i] = '\xff'; // stays FF: no 00 follows
-    const std::string filler(kBlock - 10 - 7, 'f');
-    const std::string apic = "\0image/png\0\3\0"s + picture;
-    // Version 2.3: the picture's header straddles the first block's end.
-    const std::string v23 = header("TXXX", filler.size(), false) + filler + header("APIC", apic.size(), false) + apic +
-                            header("TIT2", 4, false) + "\0end"s;
-    // Version 2.4: a plain size (0x00040000 reads 65,536 as synchsafe), then
-    // an unsynchronised UTF-8 picture: FF 00 becomes FF, the text encoding
-    // ISO-8859-1.
-    const std::string plain(kBlock, 'a');
-    std::string stuffed = "\3image/png\0\3\0"s + picture;
-    for (std::size_t i = stuffed.find('\xff'); i != std::string::npos; i = stuffed.find('\xff', i + 2))
-        stuffed.insert(i + 1, 1, '\0');
-    const std::string v24 = header("TXXX", plain.size(), false) + plain + header("APIC", stuffed.size(), true, 0x02) +
-                            stuffed + header("TIT2", 4, true) + "\0end"s;
-    // A whole version 2.3 tag unsynchronised.
-    std::string v23Stuffed = v23;
-    for (std::size_t i = v23Stuffed.find('\xff'); i != std::string::npos; i = v23Stuffed.find('\xff', i + 2))
-        v23Stuffed.insert(i + 1, 1, '\0');
-    struct Case {
-        const char* name;
-        std::string tag;
-    };
-    const Case cases[] = {
-        {"2.3", tag(3, 0, v23)}, {"2.4", tag(4, 0, v24)}, {"2.3 unsynchronised", tag(3, 0x80, v23Stuffed)}};
-    TempDir dir;
-    for (const Case& c : cases) {
-        TID3v2 fromFile;
-        ASSERT_TRUE(fromFile.Load(dir.write("f", Concat(ToBytes(c.tag), PatternBytes(500, 9))))) << c.name;
-        EXPECT_EQ(fromFile.Title(), "end") << c.name;
-        ASSERT_EQ(fromFile.OtherFrames().size(), 2u) << c.name;
-        EXPECT_EQ(fromFile.OtherFrames()[1].id, "APIC") << c.name;
-        EXPECT_TRUE(fromFile.OtherFrames()[1].data == apic) << c.name;
-        TID3v2 inMemory;
-        inMemory.LoadTag(c.tag, int64_t(c.tag.size()) + 500);
-        EXPECT_TRUE(fromFile.BuildTag() == inMemory.BuildTag()) << c.name;
+    for (const std::size_t shift : {0, 1}) {
+        std::string picture(300 * 1024, 'p');
+        for (std::size_t i = 0; i < picture.size(); i += 1000)
+            picture[i] = '\xff'; // stays FF: no 00 follows
+        // A run of FF across the blocks' ends: unsynchronised, one shift puts
+        // an FF and its 00 on either side of a block's end, the other not.
+        std::fill_n(picture.begin() + long(kBlock - 400 + shift), 600, '\xff');
+        const std::string filler(kBlock - 10 - 7, 'f');
+        const std::string apic = "\0image/png\0\3\0"s + picture;
+        // Version 2.3: the picture's header straddles the first block's end.
+        const std::string v23 = header("TXXX", filler.size(), false) + filler + header("APIC", apic.size(), false) +
+                                apic + header("TIT2", 4, false) + "\0end"s;
+        // Version 2.4: a plain size (0x00040000 reads 65,536 as synchsafe), then
+        // an unsynchronised UTF-8 picture: FF 00 becomes FF, the text encoding
+        // ISO-8859-1.
+        const std::string plain(kBlock, 'a');
+        std::string stuffed = "\3image/png\0\3\0"s + picture;
+        for (std::size_t i = stuffed.find('\xff'); i != std::string::npos; i = stuffed.find('\xff', i + 2))
+            stuffed.insert(i + 1, 1, '\0');
+        const std::string v24 = header("TXXX", plain.size(), false) + plain +
+                                header("APIC", stuffed.size(), true, 0x02) + stuffed + header("TIT2", 4, true) +
+                                "\0end"s;
+        // A whole version 2.3 tag unsynchronised.
+        std::string v23Stuffed = v23;
+        for (std::size_t i = v23Stuffed.find('\xff'); i != std::string::npos; i = v23Stuffed.find('\xff', i + 2))
+            v23Stuffed.insert(i + 1, 1, '\0');
+        struct Case {
+            const char* name;
+            std::string tag;
+        };
+        const Case cases[] = {
+            {"2.3", tag(3, 0, v23)}, {"2.4", tag(4, 0, v24)}, {"2.3 unsynchronised", tag(3, 0x80, v23Stuffed)}};
+        TempDir dir;
+        for (const Case& c : cases) {
+            TID3v2 fromFile;
+            ASSERT_TRUE(fromFile.Load(dir.write("f", Concat(ToBytes(c.tag), PatternBytes(500, 9))))) << c.name << shift;
+            EXPECT_EQ(fromFile.Title(), "end") << c.name;
+            ASSERT_EQ(fromFile.OtherFrames().size(), 2u) << c.name;
+            EXPECT_EQ(fromFile.OtherFrames()[1].id, "APIC") << c.name;
+            EXPECT_TRUE(fromFile.OtherFrames()[1].data == apic) << c.name;
+            TID3v2 inMemory;
+            inMemory.LoadTag(c.tag, int64_t(c.tag.size()) + 500);
+            EXPECT_TRUE(fromFile.BuildTag() == inMemory.BuildTag()) << c.name;
+        }
     }
 }
 
