@@ -249,14 +249,17 @@ void splitRecordingTime(const std::string& time, uint16_t flags, std::vector<ID3
 
 // A picture of version 2.2 names its format in three letters where version
 // 2.3 names a MIME type.
-std::string pictureFromV22(std::string_view data) {
+// Version 2.2 names a picture's format in three letters where later versions
+// give a MIME type: changed in place, so the picture is moved, not copied.
+std::string pictureFromV22(std::string data) {
     if (data.size() < 4)
-        return std::string(data);
-    std::string format(data.substr(1, 3));
+        return data;
+    std::string format = data.substr(1, 3);
     std::transform(format.begin(), format.end(), format.begin(),
                    [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
     const std::string mime = format == "jpg" ? "image/jpeg" : "image/" + format;
-    return std::string(data.substr(0, 1)) + mime + '\0' + std::string(data.substr(4));
+    data.replace(1, 3, mime + '\0');
+    return data;
 }
 
 // ---- The walk ---------------------------------------------------------------
@@ -303,7 +306,11 @@ public:
             return std::string(m_memory.substr(at, count));
         if (cached(at, count))
             return m_cache.substr(at - m_cacheAt, count);
-        std::string bytes(count, '\0');
+        std::string bytes;
+        // Room for a version 2.2 picture's format to become a MIME type
+        // without moving the picture to a larger string.
+        bytes.reserve(count + kFormatToMime);
+        bytes.resize(count);
         read(bytes.data(), count, at);
         return bytes;
     }
@@ -321,6 +328,7 @@ public:
 private:
     // Small tags are read whole, large ones a block at a time.
     static constexpr std::size_t kBlock = std::size_t(256) << 10;
+    static constexpr std::size_t kFormatToMime = 32;
 
     bool cached(std::size_t at, std::size_t count) const {
         return at >= m_cacheAt && at - m_cacheAt + count <= m_cache.size();
@@ -479,8 +487,8 @@ private:
                                          [&](const auto& pair) { return pair.first == raw.id; });
         if (entry == std::end(kV22Ids))
             return drop(raw.id);
-        out.push_back(
-            {std::string(entry->second), 0, raw.id == "PIC" ? pictureFromV22(raw.content) : std::move(raw.content)});
+        out.push_back({std::string(entry->second), 0,
+                       raw.id == "PIC" ? pictureFromV22(std::move(raw.content)) : std::move(raw.content)});
     }
 
     // The content is changed in place and moved into the frame: a picture is
