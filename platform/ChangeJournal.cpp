@@ -127,7 +127,8 @@ private:
     bool fill(std::size_t need) {
         if (m_held - m_pos >= need)
             return true;
-        std::memmove(m_buffer.data(), m_buffer.data() + m_pos, m_held - m_pos);
+        if (m_held > m_pos)
+            std::memmove(m_buffer.data(), m_buffer.data() + m_pos, m_held - m_pos);
         m_held -= m_pos;
         m_pos = 0;
         // Grown only: the bytes are read over anyway.
