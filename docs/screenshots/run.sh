@@ -11,13 +11,9 @@ cmake --build "$build_dir" --target tindrel-screenshots tindrel_bass tindrel_bas
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/Music"
-# A song of two and a half minutes: a quiet phrase, a pause, a louder one.
-sox -n -r 44100 -c 2 "$work/a.wav" synth 60 pinknoise tremolo 0.15 70 gain -16 : \
-  synth 8 sine 0 gain -99 : synth 82 pinknoise tremolo 0.4 60 gain -6 2>/dev/null
-lame --quiet -b 192 --tt "Harbour Lights" --ta "The Tindrel Band" --tl "Night Ferries" --ty 2026 \
-  --tc "demo recording" --tg Ambient --tn 3 --add-id3v2 "$work/a.wav" "$work/Music/harbour-lights.mp3"
-sox -n -r 44100 -c 2 "$work/b.wav" synth 95 pluck A2 gain -6 2>/dev/null
-lame --quiet -b 128 "$work/b.wav" "$work/Music/interlude.mp3"
+# shellcheck source=docs/screenshots/songs.sh
+. docs/screenshots/songs.sh
+make_demo_songs "$work"
 sox -n -r 48000 -c 2 "$work/c.wav" synth 70 pluck D3 gain -6 2>/dev/null
 lame --quiet -b 160 "$work/c.wav" "$work/Music/encore-48k.mp3"
 songs=("$work/Music/harbour-lights.mp3" "$work/Music/interlude.mp3" "$work/Music/encore-48k.mp3")

@@ -19,13 +19,9 @@ cleanup() {
 }
 trap cleanup EXIT
 mkdir "$work/Music"
-# A song of two and a half minutes: a quiet phrase, a pause, a louder one.
-sox -n -r 44100 -c 2 "$work/a.wav" synth 60 pinknoise tremolo 0.15 70 gain -16 : \
-  synth 8 sine 0 gain -99 : synth 82 pinknoise tremolo 0.4 60 gain -6 2>/dev/null
-lame --quiet -b 192 --tt "Harbour Lights" --ta "The Tindrel Band" --tl "Night Ferries" --ty 2026 \
-  --tc "demo recording" --tg Ambient --tn 3 --add-id3v2 "$work/a.wav" "$work/Music/harbour-lights.mp3"
-sox -n -r 44100 -c 2 "$work/b.wav" synth 95 pluck A2 gain -6 2>/dev/null
-lame --quiet -b 128 "$work/b.wav" "$work/Music/interlude.mp3"
+# shellcheck source=docs/screenshots/songs.sh
+. docs/screenshots/songs.sh
+make_demo_songs "$work"
 # An hour: a minute of phrases that swell and fade, then a short pause,
 # over and over; made afresh each time, as it is too large to keep.
 sox -n -r 44100 -c 2 "$work/minute.wav" synth 57 pinknoise tremolo 0.5 80 tremolo 3 30 gain -8 : \
