@@ -316,17 +316,25 @@ void TSplitPage::showSelectionOnWaveform() {
         m_waveform->setSelectionMs(0, 0);
 }
 
-int64_t TSplitPage::PlayPositionMs() {
+bool TSplitPage::previewing() const {
     const TPlayerMode mode = m_player.Mode();
-    if (mode == TPlayerMode::Playing || mode == TPlayerMode::Paused)
-        return static_cast<int64_t>(m_player.GetPosition());
-    // Stopped with the preview's timers still running: the sound played to
-    // the end by itself, which is where the position now stands (not where
-    // playing started).
-    if (mode == TPlayerMode::Stopped && m_cursorTimer->isActive()) {
+    return (mode == TPlayerMode::Playing || mode == TPlayerMode::Paused) && !m_playerFile.empty() &&
+           m_player.StreamFileName() == m_playerFile;
+}
+
+int64_t TSplitPage::PlayPositionMs() {
+    if (previewing()) {
+        m_cursorMs = static_cast<int64_t>(m_player.GetPosition());
+        return m_cursorMs;
+    }
+    if (TmrPlayer->isActive() || m_cursorTimer->isActive()) {
         TmrPlayer->stop();
         m_cursorTimer->stop();
-        m_cursorMs = m_lengthMs;
+        // Stopped by itself: the sound played to the end, which is where
+        // the position now stands. Taken by another page's preview: the
+        // position stays where this page's sound was, to play on from.
+        if (m_player.Mode() == TPlayerMode::Stopped && m_player.StreamFileName() == m_playerFile)
+            m_cursorMs = m_lengthMs;
     }
     return m_cursorMs;
 }
@@ -336,8 +344,7 @@ void TSplitPage::seekTo(int64_t ms) {
         return;
     ms = std::clamp<int64_t>(ms, 0, m_lengthMs);
     m_cursorMs = ms;
-    const TPlayerMode mode = m_player.Mode();
-    if (mode == TPlayerMode::Playing || mode == TPlayerMode::Paused)
+    if (previewing())
         m_player.SetPosition(static_cast<uint64_t>(ms));
     m_seekingByMs = true;
     const auto done = qScopeGuard([this] { m_seekingByMs = false; });
@@ -352,8 +359,7 @@ void TSplitPage::showPosition(int64_t ms) {
 }
 
 void TSplitPage::togglePlay() {
-    const TPlayerMode mode = m_player.Mode();
-    if (mode == TPlayerMode::Playing || mode == TPlayerMode::Paused)
+    if (previewing())
         sbtnPauseClick();
     else
         sbtnPlayClick();
@@ -473,6 +479,7 @@ void TSplitPage::openPath(const QString& chosen) {
     }
     if (m_player.PlayerReady()) {
         m_player.Open(path);
+        m_playerFile = path;
         m_lengthMs = static_cast<int64_t>(m_player.GetPlayLength());
         tkbPosition->setMaximum(static_cast<int>(m_lengthMs / 1000));
         m_infoLabels[5]->setText(QString::fromStdString(FormatTimeText(m_lengthMs / 1000.0)));
@@ -654,7 +661,7 @@ void TSplitPage::btnPausesClick() {
             })();
         });
         connect(m_pauseDialog, &TPauseDialog::previewStopped, this, ErrorHandler::guard([this] { sbtnStopClick(); }));
-        m_pauseDialog->SetPreviewPlaying([this] { return m_player.Mode() == TPlayerMode::Playing; });
+        m_pauseDialog->SetPreviewPlaying([this] { return previewing() && m_player.Mode() == TPlayerMode::Playing; });
         connect(m_pauseDialog, &TPauseDialog::splitEnded, this, &TSplitPage::runEnded);
     }
     // The page's count is where the window's starts for a file new to it;
@@ -678,6 +685,7 @@ void TSplitPage::sbtnPlayClick() {
     if (!FileExists(path))
         return;
     m_player.Open(path);
+    m_playerFile = path;
     m_player.SetPosition(static_cast<uint64_t>(m_cursorMs));
     m_player.Play();
     TmrPlayer->start();
@@ -686,14 +694,19 @@ void TSplitPage::sbtnPlayClick() {
 
 void TSplitPage::sbtnPauseClick() {
     // The button acts by its hint, which only this button changes.
+    // When the Edit page's preview has taken the player, there is nothing
+    // of this page's to pause or resume: only the hint changes.
+    const bool own = !m_playerFile.empty() && m_player.StreamFileName() == m_playerFile;
     if (sbtnPause->toolTip() == QLatin1String("Pause")) {
-        m_player.SetPaused(true);
+        if (own)
+            m_player.SetPaused(true);
         sbtnPause->setToolTip(QStringLiteral("Resume"));
         TmrPlayer->stop();
         m_cursorTimer->stop();
         showPosition(PlayPositionMs());
     } else {
-        m_player.SetPaused(false);
+        if (own)
+            m_player.SetPaused(false);
         sbtnPause->setToolTip(QStringLiteral("Pause"));
         TmrPlayer->start();
         m_cursorTimer->start();
@@ -732,7 +745,7 @@ void TSplitPage::tkbPositionChange() {
     labTime1->setText(QString::fromStdString(PositionLabelText(p, ms)));
     m_cursorMs = int64_t{p} * 1000 + ms;
     m_waveform->setPositionMs(m_cursorMs);
-    if (m_player.Mode() == TPlayerMode::Playing) {
+    if (previewing() && m_player.Mode() == TPlayerMode::Playing) {
         const int32_t volume = m_player.GetVolume();
         m_player.SetVolume(0);
         m_player.SetPosition(static_cast<uint32_t>(p) * 1000);

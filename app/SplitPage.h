@@ -108,6 +108,8 @@ private:
     void togglePlay();
     // Shows a play position in the time label and on the waveform.
     void showPosition(int64_t ms);
+    // The player plays or pauses this page's file (not another page's).
+    bool previewing() const;
     // Writes the play position into the start or end field, to the ms.
     void markAtPosition(bool isStart);
     // Writes a time into the start or end field and the track bar's
@@ -146,6 +148,9 @@ private:
     int64_t m_cursorMs = 0;     // the play position while the player is stopped
     bool m_seekingByMs = false; // seekTo is moving the thumb
     QString m_loadedPath;       // the file the labels and the waveform describe
+    // The file this page last opened in the player, which the window's
+    // other pages share: the Edit page's preview may have taken it since.
+    std::string m_playerFile;
 
     // Source and split.
     QLineEdit* edtFile = nullptr;

@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "app/EditPage.h"
 
+#include "app/SplitPage.h"
+#include "app/TrackBar.h"
 #include "app/Waveform.h"
 #include "core/EditWriter.h"
 #include "core/Silence.h"
@@ -19,6 +21,7 @@
 #include <QFileInfo>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -167,6 +170,36 @@ TEST_F(EditWindowTest, PlayAcrossTheCutPlaysTwoSecondsEitherWayOfIt) {
     EXPECT_EQ(form->Player()->Mode(), TPlayerMode::Playing);
     EXPECT_NEAR(double(form->Player()->GetPlayLength()), 4'000, 30);
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(dir.file("talk_edited.mp3"))));
+}
+
+// The window has one player. The Edit page's preview takes it from the
+// Split page's, whose display then stays where its own sound was and whose
+// thumb and Pause leave the preview alone; its Play plays its file again.
+TEST_F(EditWindowTest, TheEditPreviewTakesThePlayerFromTheSplitPageWithoutMovingItsDisplay) {
+    open(mp3);
+    auto* track = form->findChild<TTrackBar*>("tkbPosition");
+    TAudioPlayer& player = *form->Player();
+    track->setValue(3);
+    click("sbtnPlay");
+    player.SetPosition(3'400);
+    form->SplitPage()->TmrPlayerTimer();
+
+    click("btnEditPlayCut");
+    ASSERT_EQ(player.StreamFileName(), page->CutPreviewFile().toStdString());
+    form->SplitPage()->TmrPlayerTimer();
+    EXPECT_EQ(track->value(), 3);
+    EXPECT_TRUE(text("labTime1").startsWith("00:03:4")) << text("labTime1").toStdString();
+    EXPECT_FALSE(form->findChild<QTimer*>("TmrPlayer")->isActive());
+    track->setValue(2);
+    click("sbtnPause");
+    EXPECT_EQ(player.StreamFileName(), page->CutPreviewFile().toStdString());
+    EXPECT_EQ(player.Mode(), TPlayerMode::Playing) << "the Split page's Pause paused the Edit page's preview";
+    EXPECT_LT(player.GetPosition(), 1'500u) << "the Split page's thumb moved the Edit page's preview";
+
+    click("sbtnPlay");
+    EXPECT_EQ(player.StreamFileName(), mp3);
+    EXPECT_EQ(player.Mode(), TPlayerMode::Playing);
+    EXPECT_NEAR(double(player.GetPosition()), 2'000, 50);
 }
 
 // Closing the window offers to save the edit list beside its file, once:
