@@ -4,6 +4,7 @@
 
 #include "engine/BassApi.h"
 #include "engine/EngineError.h"
+#include "engine/SharedLibrary.h"
 
 #include <cmath>
 #include <fstream>
@@ -18,8 +19,45 @@ namespace {
 // Modules are small; anything bigger than this is not one.
 constexpr std::streamsize kMaxModuleBytes = 64 << 20;
 
+// The module library brings decoders of its own and runs their set-up when
+// it is loaded, which doubled the start of a command that never plays a
+// module; it is loaded when the first module is opened.
+#define TINDREL_OPENMPT_CALLS(X)                                                                                       \
+    X(openmpt_error_func_ignore)                                                                                       \
+    X(openmpt_log_func_silent)                                                                                         \
+    X(openmpt_module_create_from_memory2)                                                                              \
+    X(openmpt_module_destroy)                                                                                          \
+    X(openmpt_module_get_duration_seconds)                                                                             \
+    X(openmpt_module_read_interleaved_stereo)                                                                          \
+    X(openmpt_module_set_position_seconds)
+
+struct OpenMpt {
+#define TINDREL_OPENMPT_MEMBER(name) decltype(&::name) name;
+    TINDREL_OPENMPT_CALLS(TINDREL_OPENMPT_MEMBER)
+#undef TINDREL_OPENMPT_MEMBER
+};
+
+// Null when the library or a call is missing.
+const OpenMpt* loadOnce() {
+    static void* const library = OpenSharedLibrary("openmpt", OPENMPT_API_VERSION_MAJOR);
+    static OpenMpt api{};
+    bool complete = true;
+#define TINDREL_OPENMPT_LOOKUP(name) complete = LookUpCall(library, #name, api.name) && complete;
+    TINDREL_OPENMPT_CALLS(TINDREL_OPENMPT_LOOKUP)
+#undef TINDREL_OPENMPT_LOOKUP
+    return complete ? &api : nullptr;
+}
+
+// Throws EngineError(BASS_ERROR_NOTAVAIL) when the library cannot be used.
+const OpenMpt& openMpt() {
+    static const OpenMpt* const api = loadOnce();
+    if (!api)
+        throw EngineError(BASS_ERROR_NOTAVAIL);
+    return *api;
+}
+
 struct ModuleDestroyer {
-    void operator()(openmpt_module* m) const { openmpt_module_destroy(m); }
+    void operator()(openmpt_module* m) const { openMpt().openmpt_module_destroy(m); }
 };
 
 class ModuleDecoder final : public Decoder {
@@ -56,24 +94,26 @@ std::vector<char> readWholeFile(const std::string& path) {
 
 ModuleDecoder::ModuleDecoder(const std::string& path, int rate) : m_rate(rate) {
     const std::vector<char> bytes = readWholeFile(path);
-    m_module.reset(openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
-                                                      openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr));
+    const OpenMpt& mpt = openMpt();
+    m_module.reset(mpt.openmpt_module_create_from_memory2(bytes.data(), bytes.size(), mpt.openmpt_log_func_silent,
+                                                          nullptr, mpt.openmpt_error_func_ignore, nullptr, nullptr,
+                                                          nullptr, nullptr));
     if (!m_module)
         throw EngineError(BASS_ERROR_FILEFORM);
-    m_length = static_cast<int64_t>(std::llround(openmpt_module_get_duration_seconds(m_module.get()) * rate));
+    m_length = static_cast<int64_t>(std::llround(mpt.openmpt_module_get_duration_seconds(m_module.get()) * rate));
 }
 
 std::size_t ModuleDecoder::read(int16_t* out, std::size_t frames) {
     if (m_finished)
         return 0;
-    const std::size_t got = openmpt_module_read_interleaved_stereo(m_module.get(), m_rate, frames, out);
+    const std::size_t got = openMpt().openmpt_module_read_interleaved_stereo(m_module.get(), m_rate, frames, out);
     if (got == 0)
         m_finished = true;
     return got;
 }
 
 bool ModuleDecoder::seek(int64_t frame) {
-    openmpt_module_set_position_seconds(m_module.get(), static_cast<double>(frame) / m_rate);
+    openMpt().openmpt_module_set_position_seconds(m_module.get(), static_cast<double>(frame) / m_rate);
     m_finished = false;
     return true;
 }
