@@ -14,7 +14,7 @@
 
 namespace tindrel {
 
-FrameCuts::FrameCuts(const FileStream& input) {
+FrameCuts::FrameCuts(const FileStream& input, std::optional<TStreamTime> until) {
     const int64_t size = input.size();
     std::array<uint8_t, TID3v2::kHeaderSize> head{};
     ReadWindow(input, 0, head);
@@ -26,12 +26,18 @@ FrameCuts::FrameCuts(const FileStream& input) {
         ReadWindow(input, size - int64_t(TID3v1::kBlockSize), tail) == 3 &&
         tail == std::array<uint8_t, 3>{'T', 'A', 'G'})
         m_audioEnd = size - int64_t(TID3v1::kBlockSize);
-    m_walk = WalkFrames(input, begin, std::max(begin, m_audioEnd));
+    m_walk = WalkFrames(input, begin, std::max(begin, m_audioEnd), until);
     if (!m_walk.Found || m_walk.Frames.empty())
         throw std::runtime_error(NoMPEGAudioMessage(input.path()));
     const uint8_t rate = m_walk.Frames.front().BitRateIndex;
     m_variable = std::any_of(m_walk.Frames.begin(), m_walk.Frames.end(),
                              [rate](const TFrameSpan& f) { return f.BitRateIndex != rate; });
+}
+
+int64_t FrameCuts::FirstBitRateKbps() const {
+    TMPEGFrame frame = m_walk.Format;
+    frame.BitRateIndex = m_walk.Frames.front().BitRateIndex;
+    return TableBitRate(frame);
 }
 
 std::size_t FrameCuts::NearestBoundary(int64_t ms) const {
@@ -56,7 +62,9 @@ int64_t FrameCuts::BoundaryMs(std::size_t k) const {
 int64_t FrameCuts::BoundaryByte(std::size_t k) const {
     if (k == 0)
         return 0;
-    return k >= FrameCount() ? m_audioEnd : m_walk.Frames[k].Offset;
+    if (k < FrameCount())
+        return m_walk.Frames[k].Offset;
+    return m_walk.Whole ? m_audioEnd : m_walk.Frames.back().End();
 }
 
 } // namespace tindrel

@@ -177,9 +177,9 @@ bool mayLeadToAnotherPiece(const std::string& piece) {
 // The source's frames for a byte cut, which finds times among them when
 // the bit rate varies; nothing when they cannot be walked, and the byte
 // rule then places the times as the design of the cut has it.
-std::optional<FrameCuts> walkForBytes(const FileStream& source) {
+std::optional<FrameCuts> walkForBytes(const FileStream& source, std::optional<TStreamTime> until = std::nullopt) {
     try {
-        return FrameCuts(source);
+        return FrameCuts(source, until);
     } catch (const std::runtime_error&) {
         return std::nullopt;
     }
@@ -231,10 +231,10 @@ void writeRange(FileStream& input, const std::string& outputPath, const CutBytes
 // for an end at its length. Never empty.
 CutBytes frameRange(const FrameCuts& frames, int64_t startMs, int64_t endMs, int64_t lengthMs) {
     const std::size_t first = std::min(frames.NearestBoundary(startMs), frames.FrameCount() - 1);
-    const std::size_t last =
-        endMs >= lengthMs ? frames.FrameCount() : std::max(frames.NearestBoundary(endMs), first + 1);
     const int64_t start = frames.BoundaryByte(first);
-    return {start, frames.BoundaryByte(last) - start};
+    const int64_t end = endMs >= lengthMs ? frames.AudioEnd()
+                                          : frames.BoundaryByte(std::max(frames.NearestBoundary(endMs), first + 1));
+    return {start, end - start};
 }
 
 // CutRange once the times are known and moved by the offset. With frames
@@ -251,7 +251,13 @@ bool byteCut(FileStream& input, const std::string& outputPath, int64_t startMs, 
     // Writing onto the source itself would delete it before it is read.
     if (!range || isTheSource(input, outputPath))
         return false;
-    if (frames && frames->VariableBitRate())
+    // Frames walked only up to the end of the cut tell nothing of the rate
+    // behind it, which the description may have averaged in. (A free
+    // format rate is the description's own, worked out from its frames.)
+    const int64_t walkedRate = frames ? frames->FirstBitRateKbps() : 0;
+    const bool byFrames = frames && (frames->VariableBitRate() ||
+                                     (!frames->Whole() && walkedRate > 0 && walkedRate != facts->bitRateKbps));
+    if (byFrames)
         range = frameRange(*frames, std::max<int64_t>(startMs, 0), std::min(endMs, facts->lengthMs), facts->lengthMs);
 
     if (!overwrite && FileExists(outputPath))
@@ -520,7 +526,14 @@ SplitOutcome RunSplitRange(const std::string& source, const std::string& output,
     if (!input || !holdsMPEGAudio(*input))
         return {SplitResult::Failed, NoMPEGAudioMessage(source), {}, {}, {}, 0, {}};
     const PieceTags tags = SourcePieceTags(*input);
-    const std::optional<FrameCuts> frames = mode == SplitMode::Bytes ? walkForBytes(*input) : std::nullopt;
+    // One cut needs the frames up to its end only (its times are moved
+    // earlier, never later); an end that is no time is refused below.
+    std::optional<TStreamTime> end;
+    try {
+        end = TStreamTime{ParseTimeMs(endText), 1000};
+    } catch (const std::runtime_error&) {
+    }
+    const std::optional<FrameCuts> frames = mode == SplitMode::Bytes ? walkForBytes(*input, end) : std::nullopt;
     // A refused cut writes nothing, so a file of that name keeps its own
     // bytes and tags.
     const bool cut = cutPiece(output, outcome, [&](PieceTagsWritten& written) {

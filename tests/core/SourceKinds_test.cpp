@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Tindrel developers
 #include "core/Join.h"
 #include "core/Split.h"
+#include "core/TimeText.h"
 
 #include "engine/FileDecoder.h"
 #include "mpeg/MPEGaudio.h"
@@ -182,6 +183,42 @@ TEST(SourceKinds, BytePiecesStateTheLengthTheyDecodeTo) {
             const auto decoded = int64_t(decode(piece, kind.ffmpegDecodes, from).size()) / kind.channels;
             EXPECT_NEAR(statedSamples(piece), decoded, frameSamples) << kind.file << " " << piece;
             junk = 0;
+        }
+    }
+}
+
+// A time-range cut walks the source's frames only up to its end, and cuts
+// the bytes the walk of the whole source gives (a part of the split), for
+// ends early, midway and past the end. One more source starts with frames
+// of one rate, silence at the least rate its VBR allows, before its Xing
+// average.
+TEST(SourceKinds, ARangeCutWalkedToItsEndCutsAsTheWholeWalkDoes) {
+    const TempDir made;
+    std::vector<std::string> sources;
+    for (const Kind& kind : kKinds)
+        sources.push_back(source(kind.file));
+    sources.push_back(test::MakeMp3(made.path(), "quiet_start.mp3", {{test::Sound::Zero, 4.0}, {test::Sound::Speech, 4.0}},
+                                    "-V 2"));
+    ASSERT_FALSE(sources.back().empty());
+    for (const std::string& file : sources) {
+        const std::optional<SourceFacts> facts = describeByPlayer(file);
+        ASSERT_TRUE(facts) << file;
+        const TempDir dir;
+        const PieceTags tags = SourcePieceTags(file);
+        for (const auto& [startMs, endMs] : {std::pair<int64_t, int64_t>{0, facts->lengthMs / 4},
+                                             {facts->lengthMs / 3, facts->lengthMs * 2 / 3},
+                                             {facts->lengthMs / 2, facts->lengthMs + 1'000}}) {
+            const std::string what = file + " " + std::to_string(endMs);
+            const std::string byRange = dir.file("range.mp3"), byWholeWalk = dir.file("whole.mp3");
+            ASSERT_EQ(RunSplitRange(file, byRange, FormatTimeText(startMs / 1000.0), FormatTimeText(endMs / 1000.0),
+                                    describeByPlayer)
+                          .message,
+                      kSplitCompleted)
+                << what;
+            PieceTagsWritten written;
+            ASSERT_TRUE(CutPiece(file, byWholeWalk, startMs, endMs, SplitMode::Bytes, describeByPlayer, tags, written))
+                << what;
+            EXPECT_EQ(test::ReadFileBytes(byRange), test::ReadFileBytes(byWholeWalk)) << what;
         }
     }
 }
