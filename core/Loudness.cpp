@@ -5,6 +5,7 @@
 #include "core/TruePeak.h"
 #include "engine/FileDecoder.h"
 #include "engine/ModuleDecoder.h"
+#include "engine/SharedLibrary.h"
 #include "engine/WmaDecoder.h"
 #include "tags/ID3v2.h"
 
@@ -26,8 +27,27 @@ namespace {
 constexpr std::size_t kReadFrames = 16384;
 constexpr int kModuleRate = 48000;
 
+// The loudness library is loaded by the first measurement, not by every
+// command at start.
+#define TINDREL_EBUR128_CALLS(X)                                                                                       \
+    X(ebur128_add_frames_short) X(ebur128_destroy) X(ebur128_init) X(ebur128_loudness_global_multiple)                 \
+        X(ebur128_sample_peak)
+
+struct Ebur128 {
+    TINDREL_EBUR128_CALLS(TINDREL_LIBRARY_MEMBER)
+};
+
+const Ebur128& meterLibrary() {
+    static const Ebur128* const api = engine::LoadLibraryCalls<Ebur128>(
+        "ebur128", EBUR128_VERSION_MAJOR, TINDREL_LIBRARY_FILLER(Ebur128, TINDREL_EBUR128_CALLS));
+    if (!api)
+        throw std::runtime_error("The loudness library libebur128 (version " + std::to_string(EBUR128_VERSION_MAJOR) +
+                                 ") cannot be loaded.");
+    return *api;
+}
+
 struct StateCloser {
-    void operator()(ebur128_state* state) const { ebur128_destroy(&state); }
+    void operator()(ebur128_state* state) const { meterLibrary().ebur128_destroy(&state); }
 };
 using LoudnessState = std::unique_ptr<ebur128_state, StateCloser>;
 
@@ -97,7 +117,7 @@ Measured measure(const std::string& path, SharedProgress& progress, const std::f
     }
     const unsigned channels = unsigned(decoder->channels());
     LoudnessState state(
-        ebur128_init(channels, static_cast<unsigned long>(decoder->rate()), EBUR128_MODE_I | EBUR128_MODE_SAMPLE_PEAK));
+        meterLibrary().ebur128_init(channels, static_cast<unsigned long>(decoder->rate()), EBUR128_MODE_I | EBUR128_MODE_SAMPLE_PEAK));
     if (!state)
         throw cannotDecode(path);
     // The library's own true peak interpolates every sample; the meter
@@ -112,7 +132,7 @@ Measured measure(const std::string& path, SharedProgress& progress, const std::f
             const std::size_t got = decoder->read(buffer.data(), kReadFrames);
             if (got == 0)
                 break;
-            if (ebur128_add_frames_short(state.get(), buffer.data(), got) != EBUR128_SUCCESS)
+            if (meterLibrary().ebur128_add_frames_short(state.get(), buffer.data(), got) != EBUR128_SUCCESS)
                 throw cannotDecode(path);
             truePeak.add(buffer.data(), got);
             progress.advance(int64_t(got));
@@ -131,11 +151,11 @@ TLoudness figures(const std::vector<const Measured*>& files) {
         result.TruePeak = std::max(result.TruePeak, file->truePeak);
         for (unsigned c = 0; c < file->state->channels; ++c) {
             double peak = 0;
-            if (ebur128_sample_peak(file->state.get(), c, &peak) == EBUR128_SUCCESS)
+            if (meterLibrary().ebur128_sample_peak(file->state.get(), c, &peak) == EBUR128_SUCCESS)
                 result.SamplePeak = std::max(result.SamplePeak, peak);
         }
     }
-    ebur128_loudness_global_multiple(states.data(), states.size(), &result.Loudness);
+    meterLibrary().ebur128_loudness_global_multiple(states.data(), states.size(), &result.Loudness);
     // The oversampled signal passes through every sample.
     result.TruePeak = std::max(result.TruePeak, result.SamplePeak);
     return result;

@@ -32,25 +32,13 @@ constexpr std::streamsize kMaxModuleBytes = 64 << 20;
     X(openmpt_module_set_position_seconds)
 
 struct OpenMpt {
-#define TINDREL_OPENMPT_MEMBER(name) decltype(&::name) name;
-    TINDREL_OPENMPT_CALLS(TINDREL_OPENMPT_MEMBER)
-#undef TINDREL_OPENMPT_MEMBER
+    TINDREL_OPENMPT_CALLS(TINDREL_LIBRARY_MEMBER)
 };
-
-// Null when the library or a call is missing.
-const OpenMpt* loadOnce() {
-    static void* const library = OpenSharedLibrary("openmpt", OPENMPT_API_VERSION_MAJOR);
-    static OpenMpt api{};
-    bool complete = true;
-#define TINDREL_OPENMPT_LOOKUP(name) complete = LookUpCall(library, #name, api.name) && complete;
-    TINDREL_OPENMPT_CALLS(TINDREL_OPENMPT_LOOKUP)
-#undef TINDREL_OPENMPT_LOOKUP
-    return complete ? &api : nullptr;
-}
 
 // Throws EngineError(BASS_ERROR_NOTAVAIL) when the library cannot be used.
 const OpenMpt& openMpt() {
-    static const OpenMpt* const api = loadOnce();
+    static const OpenMpt* const api = LoadLibraryCalls<OpenMpt>("openmpt", OPENMPT_API_VERSION_MAJOR,
+                                                                TINDREL_LIBRARY_FILLER(OpenMpt, TINDREL_OPENMPT_CALLS));
     if (!api)
         throw EngineError(BASS_ERROR_NOTAVAIL);
     return *api;

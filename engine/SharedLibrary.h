@@ -25,4 +25,24 @@ template <typename Function> bool LookUpCall(void* library, const char* name, Fu
     return to != nullptr;
 }
 
+// The calls of one library as a struct of pointers, filled when the first
+// of them is needed: a library that only some commands use costs the
+// others nothing at start. CALLS(X) lists the calls as X(name).
+#define TINDREL_LIBRARY_MEMBER(name) decltype(&::name) name;
+#define TINDREL_LIBRARY_LOOKUP(name) complete = ::tindrel::engine::LookUpCall(library, #name, calls.name) && complete;
+#define TINDREL_LIBRARY_FILLER(Api, CALLS)                                                                             \
+    [](void* library, Api& calls) {                                                                                    \
+        bool complete = true;                                                                                          \
+        CALLS(TINDREL_LIBRARY_LOOKUP)                                                                                  \
+        return complete;                                                                                               \
+    }
+
+// Loads the library and fills Api with fill(library, api); null when the
+// library or a call is missing. Call it once, for a function's static.
+template <typename Api, typename Fill> const Api* LoadLibraryCalls(const char* library, int major, Fill fill) {
+    static Api api{};
+    void* const handle = OpenSharedLibrary(library, major);
+    return handle && fill(handle, api) ? &api : nullptr;
+}
+
 } // namespace tindrel::engine

@@ -5,6 +5,7 @@
 #include "engine/BassApi.h"
 #include "engine/Downmix.h"
 #include "engine/EngineError.h"
+#include "engine/SharedLibrary.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -15,10 +16,30 @@
 namespace tindrel::engine {
 namespace {
 
+// Loaded when the first Ogg file is opened: a command that plays none (a
+// cut, a tag) does not map the three libraries at start.
+#define TINDREL_VORBISFILE_CALLS(X)                                                                                    \
+    X(ov_clear) X(ov_info) X(ov_open_callbacks) X(ov_pcm_seek) X(ov_pcm_total) X(ov_read_float)
+
+struct VorbisFile {
+    TINDREL_VORBISFILE_CALLS(TINDREL_LIBRARY_MEMBER)
+};
+
+// The library's file name has carried major version 3 since its first
+// stable release. Throws EngineError(BASS_ERROR_NOTAVAIL) when it cannot
+// be used.
+const VorbisFile& vorbisFile() {
+    static const VorbisFile* const api = LoadLibraryCalls<VorbisFile>(
+        "vorbisfile", 3, TINDREL_LIBRARY_FILLER(VorbisFile, TINDREL_VORBISFILE_CALLS));
+    if (!api)
+        throw EngineError(BASS_ERROR_NOTAVAIL);
+    return *api;
+}
+
 class VorbisDecoder final : public Decoder {
 public:
     explicit VorbisDecoder(const std::string& path);
-    ~VorbisDecoder() override { ov_clear(&m_file); }
+    ~VorbisDecoder() override { vorbisFile().ov_clear(&m_file); }
     VorbisDecoder(const VorbisDecoder&) = delete;
     VorbisDecoder& operator=(const VorbisDecoder&) = delete;
 
@@ -43,19 +64,20 @@ VorbisDecoder::VorbisDecoder(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file)
         throw EngineError(BASS_ERROR_FILEOPEN);
+    const VorbisFile& ov = vorbisFile();
     // On success the Vorbis file owns the stdio file and closes it in ov_clear.
-    if (ov_open_callbacks(file, &m_file, nullptr, 0, OV_CALLBACKS_DEFAULT) != 0) {
+    if (ov.ov_open_callbacks(file, &m_file, nullptr, 0, OV_CALLBACKS_DEFAULT) != 0) {
         std::fclose(file);
         throw EngineError(BASS_ERROR_FILEFORM);
     }
-    const vorbis_info* info = ov_info(&m_file, -1);
+    const vorbis_info* info = ov.ov_info(&m_file, -1);
     if (!info || info->rate <= 0 || info->channels < 1) {
-        ov_clear(&m_file);
+        ov.ov_clear(&m_file);
         throw EngineError(BASS_ERROR_FILEFORM);
     }
     m_rate = static_cast<int>(info->rate);
     m_channels = OutputChannels(info->channels);
-    const ogg_int64_t total = ov_pcm_total(&m_file, -1);
+    const ogg_int64_t total = ov.ov_pcm_total(&m_file, -1);
     m_length = total >= 0 ? static_cast<int64_t>(total) : -1;
 }
 
@@ -66,7 +88,7 @@ std::size_t VorbisDecoder::read(int16_t* out, std::size_t frames) {
         float** planes = nullptr;
         int link = 0;
         const long got =
-            ov_read_float(&m_file, &planes, static_cast<int>(std::min<std::size_t>(frames - done, 4096)), &link);
+            vorbisFile().ov_read_float(&m_file, &planes, static_cast<int>(std::min<std::size_t>(frames - done, 4096)), &link);
         if (got == 0 || (got < 0 && ++damaged > 100)) {
             m_finished = true;
             m_length = m_position + static_cast<int64_t>(done);
@@ -75,7 +97,7 @@ std::size_t VorbisDecoder::read(int16_t* out, std::size_t frames) {
         if (got < 0)
             continue; // a hole in the stream: vorbisfile goes on after it
         // A chained file may change its channel count from one link to the next.
-        const int fileChannels = ov_info(&m_file, link)->channels;
+        const int fileChannels = vorbisFile().ov_info(&m_file, link)->channels;
         m_interleaved.resize(static_cast<std::size_t>(got) * static_cast<std::size_t>(fileChannels));
         for (long i = 0; i < got; ++i)
             for (int c = 0; c < fileChannels; ++c)
@@ -99,7 +121,7 @@ std::size_t VorbisDecoder::read(int16_t* out, std::size_t frames) {
 }
 
 bool VorbisDecoder::seek(int64_t frame) {
-    if (frame < 0 || ov_pcm_seek(&m_file, static_cast<ogg_int64_t>(frame)) != 0)
+    if (frame < 0 || vorbisFile().ov_pcm_seek(&m_file, static_cast<ogg_int64_t>(frame)) != 0)
         return false;
     m_position = frame;
     m_finished = false;
