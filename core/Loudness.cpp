@@ -30,8 +30,11 @@ constexpr int kModuleRate = 48000;
 // The loudness library is loaded by the first measurement, not by every
 // command at start.
 #define TINDREL_EBUR128_CALLS(X)                                                                                       \
-    X(ebur128_add_frames_short) X(ebur128_destroy) X(ebur128_init) X(ebur128_loudness_global_multiple)                 \
-        X(ebur128_sample_peak)
+    X(ebur128_add_frames_short)                                                                                        \
+    X(ebur128_destroy)                                                                                                 \
+    X(ebur128_init)                                                                                                    \
+    X(ebur128_loudness_global_multiple)                                                                                \
+    X(ebur128_sample_peak)
 
 struct Ebur128 {
     TINDREL_EBUR128_CALLS(TINDREL_LIBRARY_MEMBER)
@@ -116,8 +119,8 @@ Measured measure(const std::string& path, SharedProgress& progress, const std::f
         throw cannotDecode(path);
     }
     const unsigned channels = unsigned(decoder->channels());
-    LoudnessState state(
-        meterLibrary().ebur128_init(channels, static_cast<unsigned long>(decoder->rate()), EBUR128_MODE_I | EBUR128_MODE_SAMPLE_PEAK));
+    LoudnessState state(meterLibrary().ebur128_init(channels, static_cast<unsigned long>(decoder->rate()),
+                                                    EBUR128_MODE_I | EBUR128_MODE_SAMPLE_PEAK));
     if (!state)
         throw cannotDecode(path);
     // The library's own true peak interpolates every sample; the meter

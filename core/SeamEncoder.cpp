@@ -16,12 +16,27 @@ namespace {
 // The encoder is loaded by the first seam an exact cut or join encodes,
 // not by every command at start.
 #define TINDREL_LAME_CALLS(X)                                                                                          \
-    X(lame_close) X(lame_encode_buffer) X(lame_encode_buffer_interleaved) X(lame_encode_flush)                         \
-        X(lame_get_encoder_delay) X(lame_init) X(lame_init_params) X(lame_set_VBR) X(lame_set_VBR_hard_min)           \
-            X(lame_set_VBR_max_bitrate_kbps) X(lame_set_VBR_min_bitrate_kbps) X(lame_set_VBR_quality)                 \
-                X(lame_set_bWriteVbrTag) X(lame_set_disable_reservoir) X(lame_set_error_protection)                   \
-                    X(lame_set_in_samplerate) X(lame_set_mode) X(lame_set_no_short_blocks)                            \
-                        X(lame_set_num_channels) X(lame_set_out_samplerate) X(lame_set_quality)
+    X(lame_close)                                                                                                      \
+    X(lame_encode_buffer)                                                                                              \
+    X(lame_encode_buffer_interleaved)                                                                                  \
+    X(lame_encode_flush)                                                                                               \
+    X(lame_get_encoder_delay)                                                                                          \
+    X(lame_init)                                                                                                       \
+    X(lame_init_params)                                                                                                \
+    X(lame_set_VBR)                                                                                                    \
+    X(lame_set_VBR_hard_min)                                                                                           \
+    X(lame_set_VBR_max_bitrate_kbps)                                                                                   \
+    X(lame_set_VBR_min_bitrate_kbps)                                                                                   \
+    X(lame_set_VBR_quality)                                                                                            \
+    X(lame_set_bWriteVbrTag)                                                                                           \
+    X(lame_set_disable_reservoir)                                                                                      \
+    X(lame_set_error_protection)                                                                                       \
+    X(lame_set_in_samplerate)                                                                                          \
+    X(lame_set_mode)                                                                                                   \
+    X(lame_set_no_short_blocks)                                                                                        \
+    X(lame_set_num_channels)                                                                                           \
+    X(lame_set_out_samplerate)                                                                                         \
+    X(lame_set_quality)
 
 struct LameCalls {
     TINDREL_LAME_CALLS(TINDREL_LIBRARY_MEMBER)

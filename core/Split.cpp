@@ -232,8 +232,8 @@ void writeRange(FileStream& input, const std::string& outputPath, const CutBytes
 CutBytes frameRange(const FrameCuts& frames, int64_t startMs, int64_t endMs, int64_t lengthMs) {
     const std::size_t first = std::min(frames.NearestBoundary(startMs), frames.FrameCount() - 1);
     const int64_t start = frames.BoundaryByte(first);
-    const int64_t end = endMs >= lengthMs ? frames.AudioEnd()
-                                          : frames.BoundaryByte(std::max(frames.NearestBoundary(endMs), first + 1));
+    const int64_t end =
+        endMs >= lengthMs ? frames.AudioEnd() : frames.BoundaryByte(std::max(frames.NearestBoundary(endMs), first + 1));
     return {start, end - start};
 }
 

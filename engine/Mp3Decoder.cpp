@@ -145,8 +145,7 @@ private:
             if (!direct && m_block.empty())
                 m_block.resize(kBlockBytes);
             unsigned char* into = direct ? out + done : m_block.data();
-            const ssize_t got =
-                ::pread(m_fd, into, direct ? bytes - done : kBlockBytes, m_start + m_position);
+            const ssize_t got = ::pread(m_fd, into, direct ? bytes - done : kBlockBytes, m_start + m_position);
             if (got < 0)
                 return done > 0 ? static_cast<ssize_t>(done) : got;
             if (got == 0)

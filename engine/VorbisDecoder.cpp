@@ -19,7 +19,12 @@ namespace {
 // Loaded when the first Ogg file is opened: a command that plays none (a
 // cut, a tag) does not map the three libraries at start.
 #define TINDREL_VORBISFILE_CALLS(X)                                                                                    \
-    X(ov_clear) X(ov_info) X(ov_open_callbacks) X(ov_pcm_seek) X(ov_pcm_total) X(ov_read_float)
+    X(ov_clear)                                                                                                        \
+    X(ov_info)                                                                                                         \
+    X(ov_open_callbacks)                                                                                               \
+    X(ov_pcm_seek)                                                                                                     \
+    X(ov_pcm_total)                                                                                                    \
+    X(ov_read_float)
 
 struct VorbisFile {
     TINDREL_VORBISFILE_CALLS(TINDREL_LIBRARY_MEMBER)
@@ -29,8 +34,8 @@ struct VorbisFile {
 // stable release. Throws EngineError(BASS_ERROR_NOTAVAIL) when it cannot
 // be used.
 const VorbisFile& vorbisFile() {
-    static const VorbisFile* const api = LoadLibraryCalls<VorbisFile>(
-        "vorbisfile", 3, TINDREL_LIBRARY_FILLER(VorbisFile, TINDREL_VORBISFILE_CALLS));
+    static const VorbisFile* const api =
+        LoadLibraryCalls<VorbisFile>("vorbisfile", 3, TINDREL_LIBRARY_FILLER(VorbisFile, TINDREL_VORBISFILE_CALLS));
     if (!api)
         throw EngineError(BASS_ERROR_NOTAVAIL);
     return *api;
@@ -87,8 +92,8 @@ std::size_t VorbisDecoder::read(int16_t* out, std::size_t frames) {
     while (done < frames && !m_finished) {
         float** planes = nullptr;
         int link = 0;
-        const long got =
-            vorbisFile().ov_read_float(&m_file, &planes, static_cast<int>(std::min<std::size_t>(frames - done, 4096)), &link);
+        const long got = vorbisFile().ov_read_float(
+            &m_file, &planes, static_cast<int>(std::min<std::size_t>(frames - done, 4096)), &link);
         if (got == 0 || (got < 0 && ++damaged > 100)) {
             m_finished = true;
             m_length = m_position + static_cast<int64_t>(done);

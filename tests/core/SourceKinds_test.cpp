@@ -197,8 +197,8 @@ TEST(SourceKinds, ARangeCutWalkedToItsEndCutsAsTheWholeWalkDoes) {
     std::vector<std::string> sources;
     for (const Kind& kind : kKinds)
         sources.push_back(source(kind.file));
-    sources.push_back(test::MakeMp3(made.path(), "quiet_start.mp3", {{test::Sound::Zero, 4.0}, {test::Sound::Speech, 4.0}},
-                                    "-V 2"));
+    sources.push_back(
+        test::MakeMp3(made.path(), "quiet_start.mp3", {{test::Sound::Zero, 4.0}, {test::Sound::Speech, 4.0}}, "-V 2"));
     ASSERT_FALSE(sources.back().empty());
     for (const std::string& file : sources) {
         const std::optional<SourceFacts> facts = describeByPlayer(file);
