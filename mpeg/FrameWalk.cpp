@@ -156,9 +156,16 @@ TFrameWalk walkFrames(const FileStream& file, int64_t begin, int64_t end, std::o
     // (up to a day of audio): a list grown step by step would copy itself
     // over fresh memory again and again, which cost a fifth of the edit of
     // an hour. Room never touched costs no memory.
-    if (!visit && !until)
-        if (const uint32_t length = FrameLength(walk.Format, walk.FreeFormatBytes); length > 0)
-            walk.Frames.reserve(std::size_t(std::min<int64_t>((end - *p) / length + 16, kMostFramesReserved)));
+    // A walk to a time needs room for the frames up to it only (and the
+    // few that the delays and the padding add).
+    if (!visit)
+        if (const uint32_t length = FrameLength(walk.Format, walk.FreeFormatBytes); length > 0) {
+            int64_t frames = std::min<int64_t>((end - *p) / length + 16, kMostFramesReserved);
+            if (until)
+                frames = std::min<int64_t>(
+                    frames, until->SampleAt(TableSampleRate(walk.Format)) / tindrel::SamplesPerFrame(walk.Format) + 64);
+            walk.Frames.reserve(std::size_t(std::max<int64_t>(frames, 0)));
+        }
     bool first = true;
     // The frames' samples that reach until: those up to its sample in the
     // decoder's output, and as many more as the end padding takes off the
