@@ -316,10 +316,13 @@ void TSplitPage::showSelectionOnWaveform() {
         m_waveform->setSelectionMs(0, 0);
 }
 
+bool TSplitPage::holdsPlayer() const {
+    return !m_playerFile.empty() && m_player.StreamFileName() == m_playerFile;
+}
+
 bool TSplitPage::previewing() const {
     const TPlayerMode mode = m_player.Mode();
-    return (mode == TPlayerMode::Playing || mode == TPlayerMode::Paused) && !m_playerFile.empty() &&
-           m_player.StreamFileName() == m_playerFile;
+    return (mode == TPlayerMode::Playing || mode == TPlayerMode::Paused) && holdsPlayer();
 }
 
 int64_t TSplitPage::PlayPositionMs() {
@@ -333,7 +336,7 @@ int64_t TSplitPage::PlayPositionMs() {
         // Stopped by itself: the sound played to the end, which is where
         // the position now stands. Taken by another page's preview: the
         // position stays where this page's sound was, to play on from.
-        if (m_player.Mode() == TPlayerMode::Stopped && m_player.StreamFileName() == m_playerFile)
+        if (m_player.Mode() == TPlayerMode::Stopped && holdsPlayer())
             m_cursorMs = m_lengthMs;
     }
     return m_cursorMs;
@@ -696,7 +699,7 @@ void TSplitPage::sbtnPauseClick() {
     // The button acts by its hint, which only this button changes.
     // When the Edit page's preview has taken the player, there is nothing
     // of this page's to pause or resume: only the hint changes.
-    const bool own = !m_playerFile.empty() && m_player.StreamFileName() == m_playerFile;
+    const bool own = holdsPlayer();
     if (sbtnPause->toolTip() == QLatin1String("Pause")) {
         if (own)
             m_player.SetPaused(true);

@@ -108,6 +108,8 @@ private:
     void togglePlay();
     // Shows a play position in the time label and on the waveform.
     void showPosition(int64_t ms);
+    // The window's one player holds the file this page opened in it last.
+    bool holdsPlayer() const;
     // The player plays or pauses this page's file (not another page's).
     bool previewing() const;
     // Writes the play position into the start or end field, to the ms.

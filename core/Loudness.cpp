@@ -41,12 +41,11 @@ struct Ebur128 {
 };
 
 const Ebur128& meterLibrary() {
-    static const Ebur128* const api = engine::LoadLibraryCalls<Ebur128>(
-        "ebur128", EBUR128_VERSION_MAJOR, TINDREL_LIBRARY_FILLER(Ebur128, TINDREL_EBUR128_CALLS));
-    if (!api)
-        throw std::runtime_error("The loudness library libebur128 (version " + std::to_string(EBUR128_VERSION_MAJOR) +
-                                 ") cannot be loaded.");
-    return *api;
+    return engine::LibraryCalls<Ebur128>(
+        "ebur128", EBUR128_VERSION_MAJOR, TINDREL_LIBRARY_FILLER(Ebur128, TINDREL_EBUR128_CALLS), [] {
+            throw std::runtime_error("The loudness library libebur128 (version " +
+                                     std::to_string(EBUR128_VERSION_MAJOR) + ") cannot be loaded.");
+        });
 }
 
 struct StateCloser {

@@ -44,11 +44,9 @@ struct LameCalls {
 
 // The library's file name has carried major version 0 in every release.
 const LameCalls& lameLibrary() {
-    static const LameCalls* const api =
-        engine::LoadLibraryCalls<LameCalls>("mp3lame", 0, TINDREL_LIBRARY_FILLER(LameCalls, TINDREL_LAME_CALLS));
-    if (!api)
+    return engine::LibraryCalls<LameCalls>("mp3lame", 0, TINDREL_LIBRARY_FILLER(LameCalls, TINDREL_LAME_CALLS), [] {
         throw std::runtime_error("The MP3 encoder library libmp3lame (version 0) cannot be loaded.");
-    return *api;
+    });
 }
 
 struct LameCloser {

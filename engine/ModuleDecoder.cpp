@@ -37,11 +37,9 @@ struct OpenMpt {
 
 // Throws EngineError(BASS_ERROR_NOTAVAIL) when the library cannot be used.
 const OpenMpt& openMpt() {
-    static const OpenMpt* const api = LoadLibraryCalls<OpenMpt>("openmpt", OPENMPT_API_VERSION_MAJOR,
-                                                                TINDREL_LIBRARY_FILLER(OpenMpt, TINDREL_OPENMPT_CALLS));
-    if (!api)
-        throw EngineError(BASS_ERROR_NOTAVAIL);
-    return *api;
+    return LibraryCalls<OpenMpt>("openmpt", OPENMPT_API_VERSION_MAJOR,
+                                 TINDREL_LIBRARY_FILLER(OpenMpt, TINDREL_OPENMPT_CALLS),
+                                 [] { throw EngineError(BASS_ERROR_NOTAVAIL); });
 }
 
 struct ModuleDestroyer {

@@ -37,12 +37,19 @@ template <typename Function> bool LookUpCall(void* library, const char* name, Fu
         return complete;                                                                                               \
     }
 
-// Loads the library and fills Api with fill(library, api); null when the
-// library or a call is missing. Call it once, for a function's static.
-template <typename Api, typename Fill> const Api* LoadLibraryCalls(const char* library, int major, Fill fill) {
-    static Api api{};
-    void* const handle = OpenSharedLibrary(library, major);
-    return handle && fill(handle, api) ? &api : nullptr;
+// The calls of the library, loaded and filled by fill(library, calls) the
+// first time this is called for Api, and kept. When the library or a call
+// is missing, missing() throws, then and at every later call.
+template <typename Api, typename Fill, typename Missing>
+const Api& LibraryCalls(const char* library, int major, Fill fill, Missing missing) {
+    static const Api* const api = [&]() -> const Api* {
+        static Api calls{};
+        void* const handle = OpenSharedLibrary(library, major);
+        return handle && fill(handle, calls) ? &calls : nullptr;
+    }();
+    if (!api)
+        missing();
+    return *api;
 }
 
 } // namespace tindrel::engine

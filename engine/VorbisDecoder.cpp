@@ -34,11 +34,8 @@ struct VorbisFile {
 // stable release. Throws EngineError(BASS_ERROR_NOTAVAIL) when it cannot
 // be used.
 const VorbisFile& vorbisFile() {
-    static const VorbisFile* const api =
-        LoadLibraryCalls<VorbisFile>("vorbisfile", 3, TINDREL_LIBRARY_FILLER(VorbisFile, TINDREL_VORBISFILE_CALLS));
-    if (!api)
-        throw EngineError(BASS_ERROR_NOTAVAIL);
-    return *api;
+    return LibraryCalls<VorbisFile>("vorbisfile", 3, TINDREL_LIBRARY_FILLER(VorbisFile, TINDREL_VORBISFILE_CALLS),
+                                    [] { throw EngineError(BASS_ERROR_NOTAVAIL); });
 }
 
 class VorbisDecoder final : public Decoder {
